@@ -1,0 +1,53 @@
+# Quorvane: set-up, build and test in one place.
+#   make run   install what is missing, build, start the program
+#   make test  install what is missing, build, run the whole test suite
+#   make test-sanitize   the same suite built with ASan and UBSan
+
+DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libcurl4-openssl-dev \
+                fonts-dejavu-core python3-pyftpdlib
+BUILD_DIR    ?= build
+SAN_DIR      ?= build-sanitize
+BUILD_TYPE   ?= RelWithDebInfo
+JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
+CTEST_FLAGS  ?= --output-on-failure --timeout 300
+
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+
+.PHONY: deps configure build run test test-sanitize clean
+
+deps:
+	@missing=""; \
+	for p in $(DEB_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing missing packages:$$missing"; \
+	    $(SUDO) apt-get update -q && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+
+$(BUILD_DIR)/build.ninja: | deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+configure: deps $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	    echo "No display found: run 'make run' from a desktop session, or under 'xvfb-run make run'."; \
+	    exit 1; \
+	fi
+	$(BUILD_DIR)/src/app/quorvane
+
+test: build
+	cd $(BUILD_DIR) && ctest -j $(JOBS) $(CTEST_FLAGS)
+
+test-sanitize: deps
+	cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=ON
+	cmake --build $(SAN_DIR) -j $(JOBS)
+	cd $(SAN_DIR) && ctest -j $(JOBS) $(CTEST_FLAGS)
+
+clean:
+	rm -rf $(BUILD_DIR) $(SAN_DIR)

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "core/Geometry.h"
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QPainter;
+
+// The canvas font: Arial (or the nearest sans-serif face installed) with the
+// given character cell height in pixels and normal weight.
+QFont canvasFont(int cellHeight);
+
+// One line of text inside box, cut with an ellipsis at its end when it is
+// wider than the box; never wrapped. alignment picks the horizontal and
+// vertical placement (e.g. Qt::AlignHCenter | Qt::AlignBottom).
+void drawSingleLine(QPainter& painter, const Rect& box, const QString& text, Qt::Alignment alignment);
+
+// Fills box (exclusive right/bottom edges) with colour, no outline.
+void fillBox(QPainter& painter, const Rect& box, const QColor& color);
+
+// Fills box with brush and frames it with a solid pen of penWidth pixels,
+// the frame centred on the box edge.
+void drawFramedBox(QPainter& painter, const Rect& box, const QColor& penColor, int penWidth,
+                   const QColor& brush);

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "core/CoreContext.h"
+#include "layout/CGroup.h"
+#include "layout/CZone.h"
+#include "objects/CCommonObject.h"
+
+#include <QObject>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The one document: zones, groups inside zones and monitored objects inside
+// groups, in three owning ordered lists (order = save order, drawing order
+// within a level, and what Move Up / Move Down change). It carries the
+// layout commands and runs the one-second tick.
+class CQuorvaneDoc : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Update hints sent to the views.
+    enum Hint : int
+    {
+        HintAdded = 0,   // something added, an object moved
+        HintTick = 13,   // the one-second tick and every pick
+        HintLayout = 54, // any other change of the layout or its settings
+    };
+
+    template <class T> using OwningList = std::vector<std::unique_ptr<T>>;
+
+    explicit CQuorvaneDoc(const CoreContext& context, QObject* parent = nullptr);
+    ~CQuorvaneDoc() override;
+
+    // Builds the default layout: "LAN Local" (groups "Servers", "HLTV Local")
+    // and "Internet" (group "HLTV Internet"). The new layout counts as modified.
+    bool OnNewDocument();
+    // Empties the three lists and forgets both picks.
+    void DeleteContents();
+
+    CZone* AddZone(std::string name, std::int32_t level);
+    CGroup* AddGroup(std::string name, CZone* zone, std::int32_t level);
+    static ColorRef ZoneColorForLevel(std::int32_t level);
+
+    // The first object whose "address:port" equals the key byte for byte.
+    CCommonObject* FindObject(const std::string& address, std::int32_t port) const;
+
+    // Appends a newly created object, opens its channel, marks the document
+    // modified and notifies the views with hint.
+    CCommonObject* AddCreatedObject(std::unique_ptr<CCommonObject> object, int hint);
+
+    // Once a second: every object's Tick in list order, the re-link step on
+    // every sixth tick, then one hint 13.
+    void TickSecond();
+
+    // Runs a menu command; false when the id is not one of the document's.
+    bool OnCommand(int id);
+
+    void OnAddZone();
+    void OnAddGroup();
+    void OnDeleteZone();
+    void OnIncreaseLayer();
+    void OnDecreaseLayer();
+    void OnMoveZoneUp();
+    void OnMoveZoneDown();
+    void OnRenameZone();
+    void OnDeleteObject();
+    void OnMoveObjectUp();
+    void OnMoveObjectDown();
+
+    // Picks made in the canvas; both are forgotten when their target goes.
+    void SetSelection(CZone* zone, CCommonObject* object);
+
+    bool IsModified() const { return m_bModified; }
+    void SetModifiedFlag(bool modified = true);
+    void UpdateAllViews(int hint);
+
+    const CoreContext& context() const { return m_context; }
+
+    CCommonObject* m_pSelectedObject = nullptr;
+    CZone* m_pSelectedZone = nullptr;
+    std::int32_t m_nTick = 0;
+    std::string m_strLastAddress;
+    OwningList<CCommonObject> m_objects;
+    OwningList<CGroup> m_groups;
+    OwningList<CZone> m_zones;
+
+signals:
+    void viewsUpdated(int hint);
+    void modifiedChanged(bool modified);
+
+private:
+    void ChangeLayer(int step);
+    void MoveZone(int direction);
+    void MoveObject(int direction);
+    // Links proxies and hub entries to the objects they relay.
+    void RelinkStep(CCommonObject& object);
+    // Makes every link to the object about to be deleted forget it.
+    void ClearLinksTo(const CCommonObject& object);
+
+    CoreContext m_context;
+    bool m_bModified = false;
+};

@@ -1,0 +1,148 @@
+#include "objects/CCommonObject.h"
+
+#include "core/Clock.h"
+#include "core/ColorRef.h"
+#include "core/Operator.h"
+#include "core/Painting.h"
+#include "core/RandomSource.h"
+#include "core/TextCodec.h"
+#include "layout/CGroup.h"
+#include "objects/CRconSocket.h"
+#include "objects/IconLibrary.h"
+
+#include <QPainter>
+
+CCommonObject::CCommonObject(const CoreContext& context) : m_context(context)
+{
+    // A random start spreads the polls of many objects over the cycle.
+    m_nPhase = m_context.random->uniform(0, 4);
+}
+
+CCommonObject::~CCommonObject() = default;
+
+bool CCommonObject::IsHubManager() const
+{
+    return false;
+}
+
+bool CCommonObject::IsNamed(const std::string& name) const
+{
+    return GetName() == name;
+}
+
+void CCommonObject::DrawLinks(QPainter&) {}
+
+void CCommonObject::DropOn(CCommonObject* target)
+{
+    if (target)
+        m_context.op->showMessage("Drop on " + target->GetName());
+}
+
+void CCommonObject::DrawHighlighted(QPainter& painter)
+{
+    drawFramedBox(painter, m_rcBox, Qt::black, 1, QColor(220, 220, 220));
+    Draw(painter);
+}
+
+bool CCommonObject::CanDrag() const
+{
+    return false;
+}
+
+void CCommonObject::DrawPlain(QPainter& painter)
+{
+    if (m_pGroup)
+        fillBox(painter, m_rcBox, toQColor(m_pGroup->m_crFill));
+    Draw(painter);
+}
+
+QSize CCommonObject::GetBoxSize() const
+{
+    return {120, 78};
+}
+
+void CCommonObject::Draw(QPainter& painter)
+{
+    const int centerX = (m_rcBox.left + m_rcBox.right) / 2;
+    m_rcIcon = {centerX - 24, m_rcBox.top, centerX + 24, m_rcBox.top + 48};
+    drawIcon(painter, m_nBitmapId, m_rcIcon.left, m_rcIcon.top);
+
+    painter.save();
+    painter.setFont(canvasFont(13));
+    drawSingleLine(painter, m_rcBox, decodeText(GetName()), Qt::AlignHCenter | Qt::AlignBottom);
+    painter.restore();
+}
+
+void CCommonObject::MarkReply()
+{
+    m_timeLastReply = Now();
+}
+
+void CCommonObject::OpenChannel()
+{
+    m_pChannel.reset();
+    m_pChannel = std::make_unique<CRconSocket>(*this, *m_context.op);
+    m_pChannel->Open(m_strAddress, m_nPort);
+}
+
+void CCommonObject::OnReply(std::string_view) {}
+
+void CCommonObject::Tick() {}
+
+void CCommonObject::SetStatus(CSStatus status)
+{
+    m_nStatus = status;
+}
+
+bool CCommonObject::CanRecord() const
+{
+    return false;
+}
+
+bool CCommonObject::IsGameServer() const
+{
+    return false;
+}
+
+int CCommonObject::GetPlayerCount() const
+{
+    return m_nPlayers;
+}
+
+const CCommonObject::PlayerNames& CCommonObject::GetPlayerNames() const
+{
+    return m_strPlayers;
+}
+
+void CCommonObject::SendCommand(std::string) {}
+
+void CCommonObject::OnClick(QPoint) {}
+
+void CCommonObject::Kick(std::string) {}
+
+void CCommonObject::ChangePOV(std::string) {}
+
+std::string CCommonObject::GetName() const
+{
+    return m_strAddress + ":" + std::to_string(m_nPort);
+}
+
+void CCommonObject::DrawLink(QPainter& painter, QPoint from, QPoint to, bool dashed)
+{
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(dashed ? QPen(Qt::black, 1, Qt::DashDotLine) : QPen(Qt::black, 4, Qt::SolidLine));
+    painter.drawLine(from, to);
+    painter.restore();
+}
+
+void CCommonObject::SendDatagram(std::string_view datagram)
+{
+    if (m_pChannel)
+        m_pChannel->Send(datagram);
+}
+
+std::int64_t CCommonObject::Now() const
+{
+    return m_context.clock->now();
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "core/CoreContext.h"
+#include "core/Geometry.h"
+#include "objects/CConsoleLog.h"
+#include "objects/ObjectStatus.h"
+
+#include <QPoint>
+#include <QSize>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class CGroup;
+class CRconSocket;
+class QPainter;
+
+// Base of every monitored machine: address and port, rcon password, the
+// rcon channel, status, last player list, console log and the box on the
+// canvas. The virtual operations below are the whole contract through which
+// the document, the canvas, the control panel and the page generator drive
+// an object; game servers, proxies and hub managers fill in the protocol.
+class CCommonObject
+{
+public:
+    static constexpr int kMaxPlayers = 32;
+    using PlayerNames = std::array<std::string, kMaxPlayers>;
+
+    explicit CCommonObject(const CoreContext& context);
+    virtual ~CCommonObject();
+
+    CCommonObject(const CCommonObject&) = delete;
+    CCommonObject& operator=(const CCommonObject&) = delete;
+
+    virtual bool IsHubManager() const;
+    // True when GetName() equals name byte for byte.
+    virtual bool IsNamed(const std::string& name) const;
+    virtual void DrawLinks(QPainter& painter);
+    // Called when the operator drops this object on target.
+    virtual void DropOn(CCommonObject* target);
+    virtual void DrawHighlighted(QPainter& painter);
+    virtual bool CanDrag() const;
+    virtual void DrawPlain(QPainter& painter);
+    virtual QSize GetBoxSize() const;
+    virtual void Draw(QPainter& painter);
+    virtual void MarkReply();
+    virtual void OpenChannel();
+    // One datagram from the machine, starting with the four 0xFF bytes. The
+    // byte after the view is a NUL; nothing past it may be read.
+    virtual void OnReply(std::string_view datagram);
+    virtual void Tick();
+    virtual void SetStatus(CSStatus status);
+    virtual bool CanRecord() const;
+    virtual bool IsGameServer() const;
+    virtual int GetPlayerCount() const;
+    virtual const PlayerNames& GetPlayerNames() const;
+    virtual void SendCommand(std::string command);
+    virtual void OnClick(QPoint point);
+    virtual void Kick(std::string name);
+    virtual void ChangePOV(std::string name);
+
+    // "address:port": the object's key and its label on the canvas.
+    std::string GetName() const;
+
+    // A line between two icons: dash-dot 1 pixel when dashed, else solid 4 pixels.
+    static void DrawLink(QPainter& painter, QPoint from, QPoint to, bool dashed);
+
+    CRconSocket* channel() const { return m_pChannel.get(); }
+
+    Rect m_rcIcon;
+    std::int32_t m_nGroupId = 0;
+    CConsoleLog m_log;
+    CGroup* m_pGroup = nullptr;
+    std::int32_t m_nPort = 0;
+    std::string m_strAddress;
+    Rect m_rcBox{0, 0, 48, 48};
+    CSStatus m_nStatus = CSStatus_TIMEOUT;
+    std::string m_strRconPassword;
+    std::string m_strHostname;
+    PlayerNames m_strPlayers;
+    std::int32_t m_nPlayers = 0;
+    std::int64_t m_timeLastReply = 0;
+    std::int32_t m_nBitmapId = 130;
+    std::int32_t m_nPhase = 0;
+
+protected:
+    // Sends one datagram through the rcon channel; nothing while there is none.
+    void SendDatagram(std::string_view datagram);
+    std::int64_t Now() const;
+
+    CoreContext m_context;
+
+private:
+    std::unique_ptr<CRconSocket> m_pChannel;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+// The last 50 console lines of an object, oldest first.
+class CConsoleLog
+{
+public:
+    static constexpr int kCapacity = 50;
+
+    // Appends a line; when the log is full the oldest line is dropped.
+    void Add(std::string text);
+    void Clear();
+
+    int count() const { return m_nLines; }
+    const std::string& line(int index) const { return m_strLines[static_cast<std::size_t>(index)]; }
+
+private:
+    int m_nLines = 0;
+    std::array<std::string, kCapacity> m_strLines;
+};

@@ -1,0 +1,94 @@
+#include "objects/CRconSocket.h"
+
+#include "core/Operator.h"
+#include "objects/CCommonObject.h"
+#include "objects/OobDatagrams.h"
+
+#include <QPointer>
+
+CRconSocket::CRconSocket(CCommonObject& owner, Operator& op) : m_owner(owner), m_operator(op)
+{
+    connect(&m_socket, &QUdpSocket::readyRead, this, &CRconSocket::onReadyRead);
+    connect(&m_socket, &QUdpSocket::connected, this, &CRconSocket::onConnected);
+    connect(&m_socket, &QUdpSocket::errorOccurred, this, &CRconSocket::onError);
+}
+
+CRconSocket::~CRconSocket()
+{
+    // Closing must not report anything back to the owner being destroyed.
+    m_socket.disconnect(this);
+}
+
+void CRconSocket::Open(const std::string& address, int port)
+{
+    m_target = address + ":" + std::to_string(port);
+    if (port < 0 || port > 65535) {
+        m_operator.showMessage("Connect failed for " + m_target);
+        return;
+    }
+    m_connecting = true;
+    m_socket.connectToHost(QString::fromStdString(address), static_cast<quint16>(port),
+                           QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
+}
+
+void CRconSocket::Send(std::string_view datagram)
+{
+    if (!isConnected())
+        return;
+    m_socket.write(datagram.data(), static_cast<qint64>(datagram.size()));
+}
+
+bool CRconSocket::isConnected() const
+{
+    return m_socket.state() == QAbstractSocket::ConnectedState;
+}
+
+quint16 CRconSocket::localPort() const
+{
+    return m_socket.localPort();
+}
+
+void CRconSocket::onConnected()
+{
+    m_connecting = false;
+}
+
+void CRconSocket::onError(QAbstractSocket::SocketError error)
+{
+    // Errors after the connection (an ICMP "port unreachable" from a machine
+    // that is down) are handled in-band by the owner's timeout.
+    if (!m_connecting)
+        return;
+    m_connecting = false;
+    if (error == QAbstractSocket::SocketResourceError ||
+        error == QAbstractSocket::UnsupportedSocketOperationError)
+        m_operator.showMessage("Create failed");
+    else
+        m_operator.showMessage("Connect failed for " + m_target);
+}
+
+void CRconSocket::onReadyRead()
+{
+    while (m_socket.hasPendingDatagrams()) {
+        const qint64 pending = m_socket.pendingDatagramSize();
+        if (pending > kMaxDatagram) {
+            // Too long for the buffer: drop it whole rather than pass on a
+            // truncated reply.
+            char discard = 0;
+            m_socket.readDatagram(&discard, 1);
+            continue;
+        }
+        const qint64 received = m_socket.readDatagram(m_buffer.data(), kMaxDatagram);
+        if (received < 0)
+            break;
+        m_buffer[static_cast<std::size_t>(received)] = '\0';
+        const std::string_view datagram(m_buffer.data(), static_cast<std::size_t>(received));
+        if (!oob::hasOobPrefix(datagram))
+            continue;
+        // The owner may reopen its channel while handling the reply.
+        const QPointer<CRconSocket> alive(this);
+        m_owner.OnReply(datagram);
+        if (!alive)
+            return;
+    }
+}

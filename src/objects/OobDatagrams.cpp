@@ -1,0 +1,64 @@
+#include "objects/OobDatagrams.h"
+
+#include "objects/ScanNumber.h"
+
+namespace oob {
+
+namespace {
+
+std::string query(std::string_view body)
+{
+    std::string datagram(kPrefix);
+    datagram.append(body);
+    datagram.push_back('\0');
+    return datagram;
+}
+
+constexpr std::size_t kChallengeOffset = 19;
+
+} // namespace
+
+std::string detailsQuery()
+{
+    return query("details");
+}
+
+std::string playersQuery()
+{
+    return query("players");
+}
+
+std::string challengeQuery()
+{
+    return query("challenge rcon");
+}
+
+std::string rconCommand(std::uint32_t challenge, std::string_view password, std::string_view command)
+{
+    std::string datagram(kPrefix);
+    datagram.append("rcon ");
+    datagram.append(std::to_string(challenge));
+    datagram.append(" \"");
+    datagram.append(password);
+    datagram.append("\" ");
+    datagram.append(command);
+    datagram.push_back('\0');
+    return datagram;
+}
+
+bool hasOobPrefix(std::string_view datagram)
+{
+    return datagram.substr(0, kPrefix.size()) == kPrefix;
+}
+
+std::optional<std::uint32_t> parseChallengeReply(std::string_view datagram)
+{
+    if (datagram.size() <= kChallengeOffset)
+        return std::nullopt;
+    const auto number = scanInt(datagram.substr(kChallengeOffset));
+    if (!number)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(*number);
+}
+
+} // namespace oob

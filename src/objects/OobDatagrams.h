@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Out-of-band datagrams of the Half-Life query and remote-console protocol.
+// Every datagram starts with four 0xFF bytes; the builders return the exact
+// bytes to send, the terminating 00 included.
+namespace oob {
+
+inline constexpr std::string_view kPrefix{"\xFF\xFF\xFF\xFF", 4};
+
+std::string detailsQuery();   // FF FF FF FF "details" 00
+std::string playersQuery();   // FF FF FF FF "players" 00
+std::string challengeQuery(); // FF FF FF FF "challenge rcon" 00
+
+// FF FF FF FF "rcon <challenge> "<password>" <command>" 00, challenge as
+// unsigned decimal. Password and command are copied byte for byte.
+std::string rconCommand(std::uint32_t challenge, std::string_view password, std::string_view command);
+
+// True when the datagram starts with the four 0xFF bytes.
+bool hasOobPrefix(std::string_view datagram);
+
+// The challenge number of a challenge reply (FF FF FF FF "challenge rcon N..."),
+// read from offset 19 like "%d"; nullopt when no number stands there.
+std::optional<std::uint32_t> parseChallengeReply(std::string_view datagram);
+
+} // namespace oob

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QMainWindow>
+
+class CQuorvaneDoc;
+
+// The program's main window. For now it shows the document's title and
+// drives its one-second tick; the canvas and control panel live below it.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(CQuorvaneDoc& document, QWidget* parent = nullptr);
+
+private:
+    void updateTitle();
+
+    CQuorvaneDoc& m_document;
+};

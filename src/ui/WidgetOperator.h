@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/Operator.h"
+
+class QWidget;
+
+// The operator seam answered with modal dialogs over the main window.
+class WidgetOperator : public Operator
+{
+public:
+    explicit WidgetOperator(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParentWidget(QWidget* parent) { m_parent = parent; }
+
+    void showMessage(const std::string& text) override;
+    bool askYesNo(const std::string& text) override;
+    std::optional<std::string> promptLine(const std::string& prompt, const std::string& initialValue) override;
+    std::optional<AddZoneAnswer> askAddZone(const AddZoneRequest& request) override;
+    std::optional<AddGroupAnswer> askAddGroup(const AddGroupRequest& request) override;
+
+private:
+    QWidget* m_parent;
+};

@@ -1,0 +1,382 @@
+#include "layout/CQuorvaneDoc.h"
+#include "layout/CommandIds.h"
+#include "support/TestContext.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// Records the order in which the document ticks its objects.
+class TickRecorder : public CCommonObject
+{
+public:
+    TickRecorder(const CoreContext& context, std::vector<std::string>& log, std::string tag)
+        : CCommonObject(context), m_log(log), m_tag(std::move(tag))
+    {
+    }
+    void Tick() override { m_log.push_back(m_tag); }
+
+private:
+    std::vector<std::string>& m_log;
+    std::string m_tag;
+};
+
+std::vector<std::string> names(const auto& list)
+{
+    std::vector<std::string> result;
+    for (const auto& item : list)
+        result.push_back(item->m_strName);
+    return result;
+}
+
+std::vector<std::string> objectNames(const CQuorvaneDoc& doc)
+{
+    std::vector<std::string> result;
+    for (const auto& object : doc.m_objects)
+        result.push_back(object->GetName());
+    return result;
+}
+
+} // namespace
+
+class TestDocument : public QObject
+{
+    Q_OBJECT
+
+    TestContext env;
+    std::unique_ptr<CQuorvaneDoc> doc;
+
+    // Places an object in the list without a channel, so that no address
+    // used here is ever looked up or sent to.
+    CCommonObject* addObject(const std::string& address, int port, CGroup* group)
+    {
+        auto object = std::make_unique<CCommonObject>(env.context());
+        object->m_strAddress = address;
+        object->m_nPort = port;
+        object->m_pGroup = group;
+        doc->m_objects.push_back(std::move(object));
+        return doc->m_objects.back().get();
+    }
+
+private slots:
+    void init()
+    {
+        env.op = ScriptedOperator{};
+        doc = std::make_unique<CQuorvaneDoc>(env.context());
+        doc->OnNewDocument();
+        doc->SetModifiedFlag(false);
+    }
+
+    void defaultLayout()
+    {
+        CQuorvaneDoc fresh(env.context());
+        QVERIFY(!fresh.IsModified());
+        fresh.OnNewDocument();
+        QVERIFY(fresh.IsModified());
+        QCOMPARE(names(fresh.m_zones), (std::vector<std::string>{"LAN Local", "Internet"}));
+        QCOMPARE(fresh.m_zones[0]->m_nLevel, 1);
+        QCOMPARE(fresh.m_zones[0]->m_crFill, 0xBEFFFFu);
+        QCOMPARE(fresh.m_zones[1]->m_nLevel, 2);
+        QCOMPARE(fresh.m_zones[1]->m_crFill, 0xFFBEBEu);
+
+        QCOMPARE(names(fresh.m_groups), (std::vector<std::string>{"Servers", "HLTV Local", "HLTV Internet"}));
+        const std::vector<int> levels{1, 2, 1};
+        const std::vector<CZone*> zones{fresh.m_zones[0].get(), fresh.m_zones[0].get(), fresh.m_zones[1].get()};
+        for (std::size_t i = 0; i < 3; ++i) {
+            QCOMPARE(fresh.m_groups[i]->m_nLevel, levels[i]);
+            QCOMPARE(fresh.m_groups[i]->m_pZone, zones[i]);
+            QCOMPARE(fresh.m_groups[i]->m_crFill, 0xFFFFFFu);
+        }
+        QVERIFY(fresh.m_objects.empty());
+        QCOMPARE(fresh.m_nTick, 0);
+        QCOMPARE(fresh.m_pSelectedZone, nullptr);
+        QCOMPARE(fresh.m_pSelectedObject, nullptr);
+    }
+
+    void newDocumentReplacesContentsAndPicks()
+    {
+        CCommonObject* object = addObject("127.0.0.1", 27015, doc->m_groups[0].get());
+        doc->SetSelection(doc->m_zones[0].get(), object);
+        doc->m_nTick = 4;
+        doc->OnNewDocument();
+        QVERIFY(doc->m_objects.empty());
+        QCOMPARE(doc->m_zones.size(), std::size_t{2});
+        QCOMPARE(doc->m_groups.size(), std::size_t{3});
+        QCOMPARE(doc->m_pSelectedObject, nullptr);
+        QCOMPARE(doc->m_pSelectedZone, nullptr);
+        QCOMPARE(doc->m_nTick, 0);
+    }
+
+    void zoneColorForLevel()
+    {
+        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(1), 0xBEFFFFu);
+        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(4), 0xBEFFFFu);
+        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(2), 0xFFBEBEu);
+        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(5), 0xFFBEBEu);
+        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(3), 0xBEFFBEu);
+        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(0), 0xBEFFBEu);
+    }
+
+    void addZoneDialogPresetAndLevel()
+    {
+        env.op.zoneAnswers.push_back(AddZoneAnswer{"Stage", 2});
+        QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
+        QVERIFY(doc->OnCommand(ID_LAYOUT_ADDZONE));
+        QCOMPARE(env.op.zoneRequests.back().presetLevelIndex, 2); // one above the highest level (2)
+        QCOMPARE(doc->m_zones.back()->m_strName, std::string("Stage"));
+        QCOMPARE(doc->m_zones.back()->m_nLevel, 3);
+        QCOMPARE(doc->m_zones.back()->m_crFill, 0xBEFFBEu);
+        QVERIFY(doc->IsModified());
+        QCOMPARE(hints.size(), 1);
+        QCOMPARE(hints[0][0].toInt(), 0);
+
+        // No level chosen gives level 0; Cancel adds nothing.
+        env.op.zoneAnswers.push_back(AddZoneAnswer{"", -1});
+        doc->OnAddZone();
+        QCOMPARE(doc->m_zones.back()->m_nLevel, 0);
+        const auto count = doc->m_zones.size();
+        doc->OnAddZone();
+        QCOMPARE(doc->m_zones.size(), count);
+    }
+
+    void addGroupNeedsAZone()
+    {
+        env.op.groupAnswers.push_back(AddGroupAnswer{1, "Casters", 1});
+        doc->OnAddGroup();
+        QCOMPARE(env.op.groupRequests.back().zoneNames, (std::vector<std::string>{"LAN Local", "Internet"}));
+        QCOMPARE(doc->m_groups.back()->m_strName, std::string("Casters"));
+        QCOMPARE(doc->m_groups.back()->m_pZone, doc->m_zones[1].get());
+        QCOMPARE(doc->m_groups.back()->m_nLevel, 2);
+
+        doc->DeleteContents();
+        doc->OnAddGroup();
+        QCOMPARE(env.op.messages,
+                 std::vector<std::string>{"You must define at least one Zone before any group creation"});
+        QCOMPARE(env.op.groupRequests.size(), std::size_t{1});
+        QVERIFY(doc->m_groups.empty());
+    }
+
+    void deleteRefusedWhileNotEmpty()
+    {
+        CZone* lan = doc->m_zones[0].get();
+        CGroup* servers = doc->m_groups[0].get();
+        CCommonObject* object = addObject("127.0.0.1", 27015, servers);
+
+        doc->SetSelection(servers, nullptr);
+        doc->OnCommand(ID_ZONE_DELETE);
+        QCOMPARE(env.op.messages, std::vector<std::string>{"Cannot delete a Zone/Group that is not empty"});
+        QCOMPARE(doc->m_groups.size(), std::size_t{3});
+        QCOMPARE(doc->m_pSelectedZone, servers);
+
+        doc->SetSelection(lan, nullptr);
+        doc->OnDeleteZone();
+        QCOMPARE(env.op.messages.size(), std::size_t{2});
+        QCOMPARE(doc->m_zones.size(), std::size_t{2});
+
+        // Empty the zone group by group, then the zone goes.
+        doc->SetSelection(nullptr, object);
+        doc->OnCommand(ID_OBJECT_DELETE);
+        QVERIFY(doc->m_objects.empty());
+        QCOMPARE(doc->m_pSelectedObject, nullptr);
+        for (CGroup* group : {servers, doc->m_groups[1].get()}) {
+            doc->SetSelection(group, nullptr);
+            doc->OnDeleteZone();
+            QCOMPARE(doc->m_pSelectedZone, nullptr);
+        }
+        QCOMPARE(names(doc->m_groups), std::vector<std::string>{"HLTV Internet"});
+        doc->SetModifiedFlag(false);
+        doc->SetSelection(lan, nullptr);
+        doc->OnDeleteZone();
+        QCOMPARE(names(doc->m_zones), std::vector<std::string>{"Internet"});
+        QCOMPARE(env.op.messages.size(), std::size_t{2});
+        QVERIFY(doc->IsModified());
+    }
+
+    void layerCommandsAtTheirLimits()
+    {
+        CZone* lan = doc->m_zones[0].get();
+        QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
+        doc->SetSelection(lan, nullptr);
+
+        doc->OnCommand(ID_ZONE_INCREASELAYER);
+        QCOMPARE(lan->m_nLevel, 2);
+        QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"Internet", "LAN Local"})); // to the tail
+        QCOMPARE(hints.last()[0].toInt(), 54);
+
+        lan->m_nLevel = 5;
+        doc->SetSelection(doc->m_zones[0].get(), nullptr); // Internet, level 2
+        doc->SetModifiedFlag(false);
+        doc->SetSelection(lan, nullptr);
+        doc->OnIncreaseLayer();
+        QCOMPARE(lan->m_nLevel, 5);
+        QCOMPARE(doc->m_zones.back().get(), lan);
+        QVERIFY(doc->IsModified()); // marked even though nothing changed
+
+        // At level 1, Decrease leaves level and place alone.
+        CZone* internet = doc->m_zones[0].get();
+        internet->m_nLevel = 1;
+        doc->SetSelection(internet, nullptr);
+        doc->OnDecreaseLayer();
+        QCOMPARE(internet->m_nLevel, 1);
+        QCOMPARE(doc->m_zones.front().get(), internet);
+
+        // A group moves to the tail of the group list.
+        CGroup* servers = doc->m_groups[0].get();
+        doc->SetSelection(servers, nullptr);
+        doc->OnIncreaseLayer();
+        QCOMPARE(servers->m_nLevel, 2);
+        QCOMPARE(doc->m_groups.back().get(), servers);
+
+        // Without a pick nothing happens at all.
+        doc->SetModifiedFlag(false);
+        doc->SetSelection(nullptr, nullptr);
+        doc->OnIncreaseLayer();
+        QVERIFY(!doc->IsModified());
+    }
+
+    void moveZoneAmongSiblingsOfItsLevel()
+    {
+        CZone* lan = doc->m_zones[0].get();
+        CZone* internet = doc->m_zones[1].get();
+        CZone* third = doc->AddZone("Third", 1);
+        // Order: LAN(1) Internet(2) Third(1). Third moves up past Internet to stand before LAN.
+        doc->SetSelection(third, nullptr);
+        doc->OnCommand(ID_ZONE_MOVEUP);
+        QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"Third", "LAN Local", "Internet"}));
+
+        // The first of its level does not move up; Internet has no sibling at all.
+        doc->OnMoveZoneUp();
+        QCOMPARE(doc->m_zones.front().get(), third);
+        doc->SetSelection(internet, nullptr);
+        doc->SetModifiedFlag(false);
+        doc->OnMoveZoneDown();
+        doc->OnMoveZoneUp();
+        QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"Third", "LAN Local", "Internet"}));
+        QVERIFY(doc->IsModified());
+
+        doc->SetSelection(third, nullptr);
+        doc->OnCommand(ID_ZONE_MOVEDOWN);
+        QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"LAN Local", "Third", "Internet"}));
+        doc->SetSelection(lan, nullptr);
+        doc->OnMoveZoneDown();
+        QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"Third", "LAN Local", "Internet"}));
+    }
+
+    void moveGroupNeedsSameZoneAndLevel()
+    {
+        // Servers(LAN,1) HLTV Local(LAN,2) HLTV Internet(Internet,1) + Extra(LAN,1)
+        CGroup* extra = doc->AddGroup("Extra", doc->m_zones[0].get(), 1);
+        doc->SetSelection(extra, nullptr);
+        doc->OnMoveZoneUp();
+        QCOMPARE(names(doc->m_groups),
+                 (std::vector<std::string>{"Extra", "Servers", "HLTV Local", "HLTV Internet"}));
+        // HLTV Internet has no sibling in its zone.
+        doc->SetSelection(doc->m_groups[3].get(), nullptr);
+        doc->OnMoveZoneUp();
+        QCOMPARE(doc->m_groups[3]->m_strName, std::string("HLTV Internet"));
+    }
+
+    void renameThroughPrompt()
+    {
+        CGroup* servers = doc->m_groups[0].get();
+        doc->SetSelection(servers, nullptr);
+        env.op.lineAnswers.push_back(std::string("Finals"));
+        env.op.lineAnswers.push_back(std::nullopt);
+        env.op.lineAnswers.push_back(std::string(""));
+        doc->OnCommand(ID_ZONE_PROPERTIES);
+        QCOMPARE(env.op.prompts[0], (std::pair<std::string, std::string>{"Enter new name", "Servers"}));
+        QCOMPARE(servers->m_strName, std::string("Finals"));
+        doc->SetModifiedFlag(false);
+        doc->OnRenameZone(); // cancelled
+        QCOMPARE(servers->m_strName, std::string("Finals"));
+        QVERIFY(!doc->IsModified());
+        doc->OnRenameZone(); // an empty name is accepted
+        QCOMPARE(servers->m_strName, std::string());
+    }
+
+    void moveObjectWithinItsGroup()
+    {
+        CGroup* servers = doc->m_groups[0].get();
+        CGroup* hltv = doc->m_groups[1].get();
+        CCommonObject* a = addObject("10.0.0.1", 1, servers);
+        addObject("10.0.0.2", 2, hltv);
+        CCommonObject* c = addObject("10.0.0.3", 3, servers);
+
+        QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
+        doc->SetSelection(nullptr, c);
+        doc->OnCommand(ID_OBJECT_MOVEUP);
+        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"10.0.0.3:3", "10.0.0.1:1", "10.0.0.2:2"}));
+        QCOMPARE(hints.last()[0].toInt(), 0);
+        doc->OnCommand(ID_HLTV_MOVEUP); // already first
+        QCOMPARE(doc->m_objects.front().get(), c);
+
+        doc->SetSelection(nullptr, a);
+        doc->OnCommand(ID_HLTV_MOVEDOWN); // no later object in its group
+        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"10.0.0.3:3", "10.0.0.1:1", "10.0.0.2:2"}));
+        doc->SetSelection(nullptr, c);
+        doc->OnCommand(ID_OBJECT_MOVEDOWN);
+        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"10.0.0.1:1", "10.0.0.3:3", "10.0.0.2:2"}));
+    }
+
+    void addCreatedObjectOpensItsChannel()
+    {
+        auto object = std::make_unique<CCommonObject>(env.context());
+        object->m_strAddress = "127.0.0.1";
+        object->m_nPort = 27015;
+        QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
+        CCommonObject* added = doc->AddCreatedObject(std::move(object), CQuorvaneDoc::HintAdded);
+        QCOMPARE(doc->m_objects.back().get(), added);
+        QVERIFY(added->channel());
+        QVERIFY(doc->IsModified());
+        QCOMPARE(hints.size(), 1);
+        QCOMPARE(hints[0][0].toInt(), 0);
+        QVERIFY(env.op.messages.empty());
+    }
+
+    void findObjectIsByteExact()
+    {
+        CGroup* servers = doc->m_groups[0].get();
+        addObject("10.0.0.01", 27015, servers);
+        addObject("10.0.0.1 ", 27015, servers);
+        addObject("Host.example", 27015, servers);
+        QCOMPARE(doc->FindObject("10.0.0.1", 27015), nullptr);
+        QCOMPARE(doc->FindObject("host.example", 27015), nullptr);
+        QVERIFY(doc->FindObject("Host.example", 27015));
+        CCommonObject* exact = addObject("10.0.0.1", 27015, servers);
+        QCOMPARE(doc->FindObject("10.0.0.1", 27015), exact);
+        QCOMPARE(doc->FindObject("10.0.0.1", 27016), nullptr);
+    }
+
+    void tickRunsObjectsInOrderAndCountsToSix()
+    {
+        std::vector<std::string> ticks;
+        for (const char* tag : {"first", "second", "third"})
+            doc->m_objects.push_back(std::make_unique<TickRecorder>(env.context(), ticks, tag));
+        QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
+        for (int i = 0; i < 7; ++i)
+            doc->TickSecond();
+        QCOMPARE(ticks.size(), std::size_t{21});
+        QCOMPARE((std::vector<std::string>(ticks.begin(), ticks.begin() + 3)),
+                 (std::vector<std::string>{"first", "second", "third"}));
+        QCOMPARE(doc->m_nTick, 1);
+        QCOMPARE(hints.size(), 7); // one hint per tick, not per object
+        for (const auto& hint : hints)
+            QCOMPARE(hint[0].toInt(), 13);
+    }
+
+    void commandsWithoutPickDoNothing()
+    {
+        QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
+        for (int id : {ID_ZONE_DELETE, ID_ZONE_INCREASELAYER, ID_ZONE_DECREASELAYER, ID_ZONE_MOVEUP,
+                       ID_ZONE_MOVEDOWN, ID_ZONE_PROPERTIES, ID_OBJECT_DELETE, ID_OBJECT_MOVEUP, ID_OBJECT_MOVEDOWN})
+            QVERIFY(doc->OnCommand(id));
+        QCOMPARE(hints.size(), 0);
+        QVERIFY(!doc->IsModified());
+        QVERIFY(env.op.prompts.empty());
+        QVERIFY(!doc->OnCommand(12345));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDocument)
+#include "tst_document.moc"

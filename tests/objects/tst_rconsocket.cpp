@@ -1,0 +1,165 @@
+#include "objects/CCommonObject.h"
+#include "objects/CRconSocket.h"
+#include "objects/OobDatagrams.h"
+#include "support/TestContext.h"
+
+#include <QTest>
+#include <QUdpSocket>
+
+namespace {
+
+// An object that keeps every datagram its channel hands up, with the byte
+// that follows it (which must be the terminating NUL).
+class ReplyRecorder : public CCommonObject
+{
+public:
+    using CCommonObject::CCommonObject;
+    using CCommonObject::SendDatagram;
+
+    void OnReply(std::string_view datagram) override
+    {
+        replies.emplace_back(datagram);
+        terminators.push_back(datagram.data()[datagram.size()]);
+    }
+
+    std::vector<std::string> replies;
+    std::vector<char> terminators;
+};
+
+QByteArray oobPayload(qsizetype size, char fill)
+{
+    QByteArray payload(size, fill);
+    payload.replace(0, 4, QByteArray(4, '\xFF'));
+    return payload;
+}
+
+} // namespace
+
+class TestRconSocket : public QObject
+{
+    Q_OBJECT
+
+    TestContext env;
+    QUdpSocket peer; // the machine at the other end
+    std::unique_ptr<ReplyRecorder> object;
+
+    void sendToObject(const QByteArray& datagram)
+    {
+        const qint64 sent =
+            peer.writeDatagram(datagram, QHostAddress::LocalHost, object->channel()->localPort());
+        QCOMPARE(sent, datagram.size());
+    }
+
+    // Sends a marker and waits for it: everything sent before it has been
+    // read by then (loopback keeps order).
+    void flushWithMarker()
+    {
+        const QByteArray marker("\xFF\xFF\xFF\xFFmarker");
+        sendToObject(marker);
+        QTRY_VERIFY_WITH_TIMEOUT(!object->replies.empty() && object->replies.back() == marker.toStdString(),
+                                 5000);
+    }
+
+private slots:
+    void init()
+    {
+        env.op = ScriptedOperator{};
+        QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+        object = std::make_unique<ReplyRecorder>(env.context());
+        object->m_strAddress = "127.0.0.1";
+        object->m_nPort = peer.localPort();
+        object->OpenChannel();
+        QTRY_VERIFY_WITH_TIMEOUT(object->channel()->isConnected(), 5000);
+    }
+
+    void cleanup()
+    {
+        object.reset();
+        peer.close();
+    }
+
+    void sendsExactBytesToTheMachine()
+    {
+        const std::string rcon = oob::rconCommand(4000000000u, "abc", "status");
+        object->SendDatagram(rcon);
+        QTRY_VERIFY_WITH_TIMEOUT(peer.hasPendingDatagrams(), 5000);
+        QByteArray received(static_cast<qsizetype>(peer.pendingDatagramSize()), '\0');
+        peer.readDatagram(received.data(), received.size());
+        QCOMPARE(received, QByteArray(rcon.data(), static_cast<qsizetype>(rcon.size())));
+        QVERIFY(received.contains("rcon 4000000000 "));
+    }
+
+    void fullSizeDatagramArrivesWhole()
+    {
+        const QByteArray full = oobPayload(CRconSocket::kMaxDatagram, 'a');
+        sendToObject(full);
+        flushWithMarker();
+        QCOMPARE(object->replies.size(), std::size_t{2});
+        QCOMPARE(QByteArray::fromStdString(object->replies[0]), full);
+        QCOMPARE(object->terminators[0], '\0');
+    }
+
+    void oversizeDatagramIsDroppedWhole()
+    {
+        sendToObject(oobPayload(CRconSocket::kMaxDatagram + 1, 'b'));
+        flushWithMarker();
+        QCOMPARE(object->replies.size(), std::size_t{1}); // only the marker
+    }
+
+    void datagramsWithoutThePrefixNeverArrive()
+    {
+        sendToObject(QByteArray("\xFF", 1));
+        sendToObject(QByteArray("\xFF\xFF", 2));
+        sendToObject(QByteArray("\xFF\xFF\xFF", 3));
+        sendToObject(QByteArray("\xFE\xFF\xFF\xFF" "details", 11));
+        sendToObject(QByteArray());
+        sendToObject(QByteArray("\xFF\xFF\xFF\xFF", 4)); // the prefix alone is a datagram
+        flushWithMarker();
+        QCOMPARE(object->replies.size(), std::size_t{2});
+        QCOMPARE(object->replies[0], std::string(4, '\xFF'));
+        QVERIFY(env.op.messages.empty());
+    }
+
+    void hostNameIsLookedUpInTheBackground()
+    {
+        auto named = std::make_unique<ReplyRecorder>(env.context());
+        named->m_strAddress = "localhost";
+        named->m_nPort = peer.localPort();
+        named->OpenChannel();
+        QVERIFY(!named->channel()->isConnected()); // the look-up has not blocked
+        QTRY_VERIFY_WITH_TIMEOUT(named->channel()->isConnected(), 5000);
+        named->SendDatagram(oob::detailsQuery());
+        QTRY_VERIFY_WITH_TIMEOUT(peer.hasPendingDatagrams(), 5000);
+        QVERIFY(env.op.messages.empty());
+    }
+
+    void connectFailuresAreReported()
+    {
+        auto badPort = std::make_unique<ReplyRecorder>(env.context());
+        badPort->m_strAddress = "127.0.0.1";
+        badPort->m_nPort = 70000;
+        badPort->OpenChannel();
+        QCOMPARE(env.op.messages, std::vector<std::string>{"Connect failed for 127.0.0.1:70000"});
+
+        auto noName = std::make_unique<ReplyRecorder>(env.context());
+        noName->m_nPort = 27015;
+        noName->OpenChannel();
+        QTRY_COMPARE_WITH_TIMEOUT(env.op.messages.size(), std::size_t{2}, 5000);
+        QCOMPARE(env.op.messages[1], std::string("Connect failed for :27015"));
+        // The channel stays in place and sends nowhere.
+        QVERIFY(noName->channel());
+        noName->SendDatagram(oob::detailsQuery());
+    }
+
+    void reopeningReplacesTheChannel()
+    {
+        const quint16 oldPort = object->channel()->localPort();
+        object->OpenChannel();
+        QTRY_VERIFY_WITH_TIMEOUT(object->channel()->isConnected(), 5000);
+        QVERIFY(object->channel()->localPort() != oldPort);
+        flushWithMarker();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRconSocket)
+#include "tst_rconsocket.moc"
