@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,55 @@ struct AddGroupAnswer
     int levelIndex = -1;
 };
 
+// The one-object dialog ("Add one object"), also used to edit an object.
+struct ObjectDialogValues
+{
+    std::string address;
+    std::uint32_t port = 0;
+    int groupIndex = -1; // index into the request's groupLabels
+    std::string rconPassword;
+    std::string proxyPassword;
+    bool useExternalAddress = false;
+    std::string externalAddress;
+    std::uint32_t externalPort = 0;
+    bool exportWeb = false;
+    bool autoRecord = false;
+};
+struct ObjectDialogRequest
+{
+    ObjectDialogValues values;
+    // "zone/group" of every group, in the document's group order.
+    std::vector<std::string> groupLabels;
+    // The entry to preselect by prefix search; empty selects nothing.
+    std::string preselectLabel;
+    bool propertiesMode = false;
+    bool serverMode = false;
+    bool autoRecordEnabled = false; // the AdminBot module is on
+};
+
+// The range dialog ("Add a range of object"). Validation happens in the
+// dialog (see validateRange); an answer is always a valid range.
+struct RangeDialogRequest
+{
+    std::string presetAddress; // dotted IPv4 preset in both address fields, or empty
+    std::vector<std::string> groupLabels;
+    std::string preselectLabel;
+    std::uint32_t firstPort = 0;
+    std::uint32_t lastPort = 0;
+    int typeIndex = 0; // 0 "HLTV", 1 "Server"
+};
+struct RangeDialogAnswer
+{
+    std::string prefix; // "%d.%d.%d." of the first three bytes
+    int firstByte = 0;
+    int lastByte = 0;
+    std::uint32_t firstPort = 0;
+    std::uint32_t lastPort = 0;
+    int groupIndex = -1;
+    int typeIndex = 0;
+    std::string rconPassword;
+};
+
 class Operator
 {
 public:
@@ -50,4 +100,6 @@ public:
 
     virtual std::optional<AddZoneAnswer> askAddZone(const AddZoneRequest& request) = 0;
     virtual std::optional<AddGroupAnswer> askAddGroup(const AddGroupRequest& request) = 0;
+    virtual std::optional<ObjectDialogValues> askObject(const ObjectDialogRequest& request) = 0;
+    virtual std::optional<RangeDialogAnswer> askRange(const RangeDialogRequest& request) = 0;
 };

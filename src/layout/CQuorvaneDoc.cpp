@@ -198,6 +198,39 @@ bool CQuorvaneDoc::OnCommand(int id)
     case ID_HLTV_MOVEDOWN:
         OnMoveObjectDown();
         return true;
+    case ID_OBJECTS_ADDSERVER:
+        OnAddServer();
+        return true;
+    case ID_OBJECTS_ADDHLTV:
+        OnAddProxy();
+        return true;
+    case ID_OBJECTS_ADDSERVERRANGE:
+        OnAddServerRange();
+        return true;
+    case ID_OBJECTS_ADDHLTVRANGE:
+        OnAddProxyRange();
+        return true;
+    case ID_OBJECT_PROPERTIES:
+        OnServerProperties();
+        return true;
+    case ID_HLTV_PROPERTIES:
+        OnProxyProperties();
+        return true;
+    case ID_HLTV_SERVERPASSWORD:
+        OnProxyServerPassword();
+        return true;
+    case ID_HLTV_SPECPASSWORD:
+        OnProxySpecPassword();
+        return true;
+    case ID_HLTV_PROXYPASSWORD:
+        OnProxyProxyPassword();
+        return true;
+    case ID_HLTV_RCONPASSWORD:
+        OnProxyRconPassword();
+        return true;
+    case ID_HLTV_DISCONNECT:
+        OnProxyDisconnect();
+        return true;
     default:
         return false;
     }
@@ -392,15 +425,4 @@ void CQuorvaneDoc::SetModifiedFlag(bool modified)
 void CQuorvaneDoc::UpdateAllViews(int hint)
 {
     emit viewsUpdated(hint);
-}
-
-void CQuorvaneDoc::RelinkStep(CCommonObject&)
-{
-    // Only proxies and hub entries hold links; neither kind exists yet, so
-    // there is nothing to link.
-}
-
-void CQuorvaneDoc::ClearLinksTo(const CCommonObject&)
-{
-    // See RelinkStep: no object kind holds a link yet.
 }

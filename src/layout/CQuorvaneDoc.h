@@ -8,6 +8,7 @@
 #include <QObject>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,19 @@ public:
     // The first object whose "address:port" equals the key byte for byte.
     CCommonObject* FindObject(const std::string& address, std::int32_t port) const;
 
+    // Object creation: each refuses an address and port that already exist
+    // with a message naming the holder's group and zone.
+    CCommonObject* AddServer(const std::string& address, std::int32_t port, const std::string& rconPassword,
+                             CGroup* group);
+    CCommonObject* AddProxy(const std::string& address, std::int32_t port, CGroup* group,
+                            const std::string& rconPassword, const std::string& proxyPassword,
+                            const std::string& externalAddress, std::int32_t externalPort, bool exportWeb,
+                            bool autoRecord);
+    // type 0 or 2: a game server, 1: a proxy with its defaults; any other
+    // type creates nothing. The rcon password is not applied.
+    CCommonObject* AddObject(int type, const std::string& rconPassword, const std::string& address,
+                             std::int32_t port, CGroup* group);
+
     // Appends a newly created object, opens its channel, marks the document
     // modified and notifies the views with hint.
     CCommonObject* AddCreatedObject(std::unique_ptr<CCommonObject> object, int hint);
@@ -68,6 +82,21 @@ public:
     void OnDeleteObject();
     void OnMoveObjectUp();
     void OnMoveObjectDown();
+    void OnAddServer();
+    void OnAddProxy();
+    void OnAddServerRange();
+    void OnAddProxyRange();
+    void OnServerProperties();
+    void OnProxyProperties();
+    void OnProxyServerPassword();
+    void OnProxySpecPassword();
+    void OnProxyProxyPassword();
+    void OnProxyRconPassword();
+    void OnProxyDisconnect();
+
+    // "zone/group" of every group, in group order, as the dialogs list them.
+    std::vector<std::string> GroupLabels() const;
+    static std::string GroupLabel(const CGroup& group);
 
     // Picks made in the canvas; both are forgotten when their target goes.
     void SetSelection(CZone* zone, CCommonObject* object);
@@ -82,6 +111,8 @@ public:
     CZone* m_pSelectedZone = nullptr;
     std::int32_t m_nTick = 0;
     std::string m_strLastAddress;
+    // The AdminBot module's switch: auto recording needs its match reports.
+    bool m_bAdminBotEnabled = false;
     OwningList<CCommonObject> m_objects;
     OwningList<CGroup> m_groups;
     OwningList<CZone> m_zones;
@@ -94,6 +125,14 @@ private:
     void ChangeLayer(int step);
     void MoveZone(int direction);
     void MoveObject(int direction);
+    // The duplicate test shared by the three creation operations.
+    bool RefuseDuplicate(const std::string& address, std::int32_t port);
+    CGroup* GroupAt(int index) const;
+    std::string PreselectedGroupLabel() const;
+    // Runs the range dialog and creates one object per address and port.
+    void AddRange(bool proxyCommand);
+    // Prompts for a password and sends literal + "\"text\"" to the picked proxy.
+    std::optional<std::string> SendQuotedToProxy(const std::string& prompt, const std::string& literal);
     // Links proxies and hub entries to the objects they relay.
     void RelinkStep(CCommonObject& object);
     // Makes every link to the object about to be deleted forget it.

@@ -33,6 +33,32 @@ std::string challengeQuery()
     return query("challenge rcon");
 }
 
+namespace {
+
+void appendLittleEndian(std::string& datagram, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        datagram.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+} // namespace
+
+std::string infoQuery(std::optional<std::uint32_t> challenge)
+{
+    std::string datagram = query("TSource Engine Query");
+    if (challenge)
+        appendLittleEndian(datagram, *challenge);
+    return datagram;
+}
+
+std::string playerQuery(std::uint32_t challenge)
+{
+    std::string datagram(kPrefix);
+    datagram.push_back('U');
+    appendLittleEndian(datagram, challenge);
+    return datagram;
+}
+
 std::string rconCommand(std::uint32_t challenge, std::string_view password, std::string_view command)
 {
     std::string datagram(kPrefix);

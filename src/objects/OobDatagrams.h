@@ -16,6 +16,13 @@ std::string detailsQuery();   // FF FF FF FF "details" 00
 std::string playersQuery();   // FF FF FF FF "players" 00
 std::string challengeQuery(); // FF FF FF FF "challenge rcon" 00
 
+// Current servers' queries: info (FF FF FF FF 'T' "Source Engine Query" 00,
+// with the challenge appended once the server has given one) and players
+// (FF FF FF FF 'U' and a challenge; FF FF FF FF asks for one).
+std::string infoQuery(std::optional<std::uint32_t> challenge);
+std::string playerQuery(std::uint32_t challenge);
+inline constexpr std::uint32_t kNoQueryChallenge = 0xFFFFFFFFu;
+
 // FF FF FF FF "rcon <challenge> "<password>" <command>" 00, challenge as
 // unsigned decimal. Password and command are copied byte for byte.
 std::string rconCommand(std::uint32_t challenge, std::string_view password, std::string_view command);

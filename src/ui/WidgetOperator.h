@@ -16,6 +16,8 @@ public:
     std::optional<std::string> promptLine(const std::string& prompt, const std::string& initialValue) override;
     std::optional<AddZoneAnswer> askAddZone(const AddZoneRequest& request) override;
     std::optional<AddGroupAnswer> askAddGroup(const AddGroupRequest& request) override;
+    std::optional<ObjectDialogValues> askObject(const ObjectDialogRequest& request) override;
+    std::optional<RangeDialogAnswer> askRange(const RangeDialogRequest& request) override;
 
 private:
     QWidget* m_parent;

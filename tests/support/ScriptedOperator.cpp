@@ -41,3 +41,15 @@ std::optional<AddGroupAnswer> ScriptedOperator::askAddGroup(const AddGroupReques
     groupRequests.push_back(request);
     return next(groupAnswers, std::optional<AddGroupAnswer>{});
 }
+
+std::optional<ObjectDialogValues> ScriptedOperator::askObject(const ObjectDialogRequest& request)
+{
+    objectRequests.push_back(request);
+    return next(objectAnswers, std::optional<ObjectDialogValues>{});
+}
+
+std::optional<RangeDialogAnswer> ScriptedOperator::askRange(const RangeDialogRequest& request)
+{
+    rangeRequests.push_back(request);
+    return next(rangeAnswers, std::optional<RangeDialogAnswer>{});
+}

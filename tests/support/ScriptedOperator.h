@@ -17,15 +17,21 @@ public:
     std::optional<std::string> promptLine(const std::string& prompt, const std::string& initialValue) override;
     std::optional<AddZoneAnswer> askAddZone(const AddZoneRequest& request) override;
     std::optional<AddGroupAnswer> askAddGroup(const AddGroupRequest& request) override;
+    std::optional<ObjectDialogValues> askObject(const ObjectDialogRequest& request) override;
+    std::optional<RangeDialogAnswer> askRange(const RangeDialogRequest& request) override;
 
     std::vector<std::string> messages;
     std::vector<std::string> questions;
     std::vector<std::pair<std::string, std::string>> prompts; // prompt, initial value
     std::vector<AddZoneRequest> zoneRequests;
     std::vector<AddGroupRequest> groupRequests;
+    std::vector<ObjectDialogRequest> objectRequests;
+    std::vector<RangeDialogRequest> rangeRequests;
 
     std::deque<bool> yesNoAnswers;
     std::deque<std::optional<std::string>> lineAnswers;
     std::deque<std::optional<AddZoneAnswer>> zoneAnswers;
     std::deque<std::optional<AddGroupAnswer>> groupAnswers;
+    std::deque<std::optional<ObjectDialogValues>> objectAnswers;
+    std::deque<std::optional<RangeDialogAnswer>> rangeAnswers;
 };

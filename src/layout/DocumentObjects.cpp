@@ -1,0 +1,247 @@
+// The document's commands that create objects and edit their properties.
+#include "layout/CQuorvaneDoc.h"
+
+#include "core/Operator.h"
+#include "objects/CHLTV.h"
+
+#include <array>
+#include <cstdio>
+
+std::string CQuorvaneDoc::GroupLabel(const CGroup& group)
+{
+    return (group.m_pZone ? group.m_pZone->m_strName : std::string()) + "/" + group.m_strName;
+}
+
+std::vector<std::string> CQuorvaneDoc::GroupLabels() const
+{
+    std::vector<std::string> labels;
+    labels.reserve(m_groups.size());
+    for (const auto& group : m_groups)
+        labels.push_back(GroupLabel(*group));
+    return labels;
+}
+
+CGroup* CQuorvaneDoc::GroupAt(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(m_groups.size()))
+        return nullptr;
+    return m_groups[static_cast<std::size_t>(index)].get();
+}
+
+std::string CQuorvaneDoc::PreselectedGroupLabel() const
+{
+    for (const auto& group : m_groups) {
+        if (group.get() == m_pSelectedZone)
+            return GroupLabel(*group);
+    }
+    return {};
+}
+
+bool CQuorvaneDoc::RefuseDuplicate(const std::string& address, std::int32_t port)
+{
+    const CCommonObject* existing = FindObject(address, port);
+    if (!existing)
+        return false;
+    const CGroup* group = existing->m_pGroup;
+    const CZone* zone = group ? group->m_pZone : nullptr;
+    m_context.op->showMessage("This Object already exists\nGroup : " + (group ? group->m_strName : std::string()) +
+                              "\nZone : " + (zone ? zone->m_strName : std::string()));
+    return true;
+}
+
+CCommonObject* CQuorvaneDoc::AddServer(const std::string& address, std::int32_t port,
+                                       const std::string& rconPassword, CGroup* group)
+{
+    if (RefuseDuplicate(address, port))
+        return nullptr;
+    auto server = std::make_unique<CHLServer>(m_context);
+    server->m_strAddress = address;
+    server->m_nPort = port;
+    server->m_pGroup = group;
+    server->m_strRconPassword = rconPassword;
+    return AddCreatedObject(std::move(server), HintLayout);
+}
+
+CCommonObject* CQuorvaneDoc::AddProxy(const std::string& address, std::int32_t port, CGroup* group,
+                                      const std::string& rconPassword, const std::string& proxyPassword,
+                                      const std::string& externalAddress, std::int32_t externalPort,
+                                      bool exportWeb, bool autoRecord)
+{
+    if (RefuseDuplicate(address, port))
+        return nullptr;
+    auto proxy = std::make_unique<CHLTV>(m_context);
+    proxy->m_strAddress = address;
+    proxy->m_nPort = port;
+    proxy->m_pGroup = group;
+    proxy->m_strRconPassword = rconPassword;
+    proxy->m_strProxyPassword = proxyPassword;
+    proxy->m_strExternalAddress = externalAddress;
+    proxy->m_nExternalPort = externalPort;
+    proxy->m_bExportWeb = exportWeb;
+    proxy->m_bAutoRecord = autoRecord;
+    return AddCreatedObject(std::move(proxy), HintLayout);
+}
+
+CCommonObject* CQuorvaneDoc::AddObject(int type, const std::string&, const std::string& address,
+                                       std::int32_t port, CGroup* group)
+{
+    if (RefuseDuplicate(address, port))
+        return nullptr;
+    std::unique_ptr<CCommonObject> object;
+    if (type == 0 || type == 2)
+        object = std::make_unique<CHLServer>(m_context);
+    else if (type == 1)
+        object = std::make_unique<CHLTV>(m_context);
+    if (!object) {
+        SetModifiedFlag();
+        UpdateAllViews(HintAdded);
+        return nullptr;
+    }
+    object->m_strAddress = address;
+    object->m_nPort = port;
+    object->m_pGroup = group;
+    return AddCreatedObject(std::move(object), HintAdded);
+}
+
+void CQuorvaneDoc::OnAddServer()
+{
+    ObjectDialogRequest request;
+    request.serverMode = true;
+    request.values.address = m_strLastAddress;
+    request.values.port = 27015;
+    request.groupLabels = GroupLabels();
+    request.preselectLabel = PreselectedGroupLabel();
+    const auto answer = m_context.op->askObject(request);
+    if (!answer || !GroupAt(answer->groupIndex))
+        return;
+    m_strLastAddress = answer->address;
+    AddServer(answer->address, static_cast<std::int32_t>(answer->port), answer->rconPassword,
+              GroupAt(answer->groupIndex));
+}
+
+void CQuorvaneDoc::OnAddProxy()
+{
+    ObjectDialogRequest request;
+    request.values.address = request.values.externalAddress = m_strLastAddress;
+    request.values.port = request.values.externalPort = 27020;
+    request.values.exportWeb = true;
+    request.groupLabels = GroupLabels();
+    request.preselectLabel = PreselectedGroupLabel();
+    request.autoRecordEnabled = m_bAdminBotEnabled;
+    auto answer = m_context.op->askObject(request);
+    if (!answer || !GroupAt(answer->groupIndex))
+        return;
+    if (!answer->useExternalAddress) {
+        answer->externalAddress = answer->address;
+        answer->externalPort = answer->port;
+    }
+    m_strLastAddress = answer->address;
+    AddProxy(answer->address, static_cast<std::int32_t>(answer->port), GroupAt(answer->groupIndex),
+             answer->rconPassword, answer->proxyPassword, answer->externalAddress,
+             static_cast<std::int32_t>(answer->externalPort), answer->exportWeb, answer->autoRecord);
+}
+
+void CQuorvaneDoc::OnAddServerRange()
+{
+    AddRange(false);
+}
+
+void CQuorvaneDoc::OnAddProxyRange()
+{
+    AddRange(true);
+}
+
+void CQuorvaneDoc::AddRange(bool proxyCommand)
+{
+    RangeDialogRequest request;
+    std::array<int, 4> bytes{};
+    if (std::sscanf(m_strLastAddress.c_str(), "%d.%d.%d.%d", &bytes[0], &bytes[1], &bytes[2], &bytes[3]) == 4)
+        request.presetAddress = m_strLastAddress;
+    request.groupLabels = GroupLabels();
+    request.preselectLabel = PreselectedGroupLabel();
+    request.firstPort = request.lastPort = proxyCommand ? 27020 : 27015;
+    request.typeIndex = proxyCommand ? 0 : 1;
+    const auto answer = m_context.op->askRange(request);
+    if (!answer || !GroupAt(answer->groupIndex))
+        return;
+    CGroup* group = GroupAt(answer->groupIndex);
+
+    for (int lastByte = answer->firstByte; lastByte <= answer->lastByte; ++lastByte) {
+        const std::string address = answer->prefix + std::to_string(lastByte);
+        // Ports are unsigned 32-bit: the walk must stop at the last one even
+        // when it is the largest value there is.
+        for (std::uint32_t port = answer->firstPort;; ++port) {
+            const auto storedPort = static_cast<std::int32_t>(port);
+            if (!proxyCommand)
+                AddObject(answer->typeIndex + 1, "", address, storedPort, group);
+            else if (answer->typeIndex == 1)
+                AddObject(2, "", address, storedPort, group);
+            else
+                AddProxy(address, storedPort, group, answer->rconPassword, "", address, storedPort, false, false);
+            if (port >= answer->lastPort)
+                break;
+        }
+    }
+    m_strLastAddress = answer->prefix + std::to_string(answer->firstByte);
+}
+
+void CQuorvaneDoc::OnServerProperties()
+{
+    auto* server = dynamic_cast<CHLServer*>(m_pSelectedObject);
+    if (!server)
+        return;
+    ObjectDialogRequest request;
+    request.propertiesMode = true;
+    request.serverMode = true;
+    request.values.address = server->m_strAddress;
+    request.values.port = static_cast<std::uint32_t>(server->m_nPort);
+    request.values.rconPassword = server->m_strRconPassword;
+    request.groupLabels = GroupLabels();
+    request.preselectLabel = server->m_pGroup ? GroupLabel(*server->m_pGroup) : std::string();
+    const auto answer = m_context.op->askObject(request);
+    if (!answer || !GroupAt(answer->groupIndex))
+        return;
+    server->m_strRconPassword = answer->rconPassword;
+    server->m_pGroup = GroupAt(answer->groupIndex);
+    SetModifiedFlag();
+    UpdateAllViews(HintLayout);
+}
+
+void CQuorvaneDoc::OnProxyProperties()
+{
+    auto* proxy = dynamic_cast<CHLTV*>(m_pSelectedObject);
+    if (!proxy)
+        return;
+    ObjectDialogRequest request;
+    request.propertiesMode = true;
+    ObjectDialogValues& values = request.values;
+    values.address = proxy->m_strAddress;
+    values.port = static_cast<std::uint32_t>(proxy->m_nPort);
+    values.rconPassword = proxy->m_strRconPassword;
+    values.proxyPassword = proxy->m_strProxyPassword;
+    values.externalAddress = proxy->m_strExternalAddress;
+    values.externalPort = static_cast<std::uint32_t>(proxy->m_nExternalPort);
+    values.useExternalAddress =
+        proxy->m_strExternalAddress != proxy->m_strAddress || proxy->m_nExternalPort != proxy->m_nPort;
+    values.exportWeb = proxy->m_bExportWeb;
+    values.autoRecord = proxy->m_bAutoRecord;
+    request.groupLabels = GroupLabels();
+    request.preselectLabel = proxy->m_pGroup ? GroupLabel(*proxy->m_pGroup) : std::string();
+    request.autoRecordEnabled = m_bAdminBotEnabled;
+    auto answer = m_context.op->askObject(request);
+    if (!answer || !GroupAt(answer->groupIndex))
+        return;
+    if (!answer->useExternalAddress) {
+        answer->externalAddress = proxy->m_strAddress;
+        answer->externalPort = static_cast<std::uint32_t>(proxy->m_nPort);
+    }
+    proxy->m_strRconPassword = answer->rconPassword;
+    proxy->m_pGroup = GroupAt(answer->groupIndex);
+    proxy->m_strExternalAddress = answer->externalAddress;
+    proxy->m_bExportWeb = answer->exportWeb;
+    proxy->m_nExternalPort = static_cast<std::int32_t>(answer->externalPort);
+    proxy->m_strProxyPassword = answer->proxyPassword;
+    proxy->m_bAutoRecord = answer->autoRecord;
+    SetModifiedFlag();
+    UpdateAllViews(HintLayout);
+}

@@ -1,0 +1,12 @@
+#include "layout/RangeValidation.h"
+
+std::vector<std::string> validateRange(const std::array<int, 4>& from, const std::array<int, 4>& to,
+                                       std::uint32_t firstPort, std::uint32_t lastPort)
+{
+    std::vector<std::string> messages;
+    if (from[0] != to[0] || from[1] != to[1] || from[2] != to[2] || from[3] > to[3])
+        messages.emplace_back("Invalid address range. Only the last byte may differ");
+    if (firstPort > lastPort)
+        messages.emplace_back("Invalid port specification. PortFROM must be lower than PortTO");
+    return messages;
+}

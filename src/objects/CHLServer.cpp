@@ -1,0 +1,317 @@
+#include "objects/CHLServer.h"
+
+#include "core/Painting.h"
+#include "core/TextCodec.h"
+#include "objects/Gauges.h"
+#include "objects/IconLibrary.h"
+#include "objects/OobDatagrams.h"
+#include "objects/ServerReplies.h"
+
+#include <QPainter>
+#include <algorithm>
+
+namespace {
+
+constexpr std::int64_t kReplyTimeout = 10; // seconds of silence before "Timeout"
+constexpr int kMaxChallengeResendsPerTick = 2;
+
+// Match states of the report: 1 warm-up, 2 first half, 3 half-time,
+// 4 second half, 5 over; 0 no match.
+bool isRunningState(std::int32_t state)
+{
+    return state == 2 || state == 4;
+}
+
+bool isKnownStoppedState(std::int32_t state)
+{
+    return state == 0 || state == 1 || state == 3 || state == 5;
+}
+
+} // namespace
+
+CHLServer::CHLServer(const CoreContext& context) : CCommonObject(context)
+{
+    m_nBitmapId = 160;
+    m_nPhase = 0;
+}
+
+bool CHLServer::IsNamed(const std::string& name) const
+{
+    return CCommonObject::IsNamed(name);
+}
+
+bool CHLServer::IsGameServer() const
+{
+    return true;
+}
+
+void CHLServer::CheckTimeout()
+{
+    if (Now() - m_timeLastReply > kReplyTimeout)
+        SetStatus(CSStatus_TIMEOUT);
+}
+
+void CHLServer::Tick()
+{
+    m_nChallengeResends = 0;
+    CheckTimeout();
+    switch (m_nPhase) {
+    case 0:
+        RequestDetails();
+        break;
+    case 1:
+        if (m_nStatus == CSStatus_MONITORING && !m_strRconPassword.empty())
+            SetStatus(CSStatus_MONITORING);
+        break;
+    case 2:
+        RequestPlayers();
+        break;
+    case 3:
+        QueryMatchReport();
+        QueryStatus();
+        QueryServerPassword();
+        break;
+    case 4:
+        DetectClans();
+        break;
+    default:
+        break;
+    }
+    m_nPhase = (m_nPhase + 1) % 6;
+}
+
+void CHLServer::SetStatus(CSStatus status)
+{
+    if (status == CSStatus_MONITORING && !m_strRconPassword.empty())
+        RequestChallenge();
+    m_nStatus = status;
+}
+
+void CHLServer::SendCommand(std::string command)
+{
+    if (m_strRconPassword.empty())
+        return;
+    SendDatagram(oob::rconCommand(m_nChallenge, m_strRconPassword, command));
+}
+
+void CHLServer::Kick(std::string name)
+{
+    SendCommand("say Kicking " + name);
+    SendCommand("kick \"" + name + "\"");
+}
+
+void CHLServer::RequestStatus()
+{
+    SendCommand("status");
+}
+
+void CHLServer::RequestChallenge()
+{
+    SendDatagram(oob::challengeQuery());
+}
+
+void CHLServer::RequestPlayers()
+{
+    SendDatagram(oob::playersQuery());
+    m_bPlayersQueryLast = true;
+    SendDatagram(oob::playerQuery(m_queryChallenge.value_or(oob::kNoQueryChallenge)));
+}
+
+void CHLServer::RequestDetails()
+{
+    SendDatagram(oob::detailsQuery());
+    m_bPlayersQueryLast = false;
+    SendDatagram(oob::infoQuery(m_queryChallenge));
+}
+
+void CHLServer::QueryStatus()
+{
+    SendCommand("status");
+}
+
+void CHLServer::QueryServerPassword()
+{
+    SendCommand("sv_password");
+}
+
+void CHLServer::QueryMatchReport()
+{
+    SendCommand("nxn_match_report");
+}
+
+void CHLServer::DetectClans()
+{
+    std::vector<std::string> names(m_strPlayers.begin(), m_strPlayers.begin() + std::clamp(m_nPlayers, 0, kMaxPlayers));
+    m_clanDetector.m_nMinShare = 25;
+    m_clanDetector.m_nMaxShare = 100;
+    m_clanDetector.m_nMinMembers = 3;
+    m_clanDetector.m_nMinPlayers = 5;
+    {
+        const std::lock_guard guard(m_csClans);
+        m_strClans.clear();
+    }
+    m_clanDetector.Detect(names, m_csClans, m_strClans);
+}
+
+std::string CHLServer::Clans() const
+{
+    const std::lock_guard guard(m_csClans);
+    return m_strClans;
+}
+
+void CHLServer::LeaveTimeout()
+{
+    if (m_nStatus == CSStatus_TIMEOUT)
+        SetStatus(CSStatus_MONITORING);
+}
+
+void CHLServer::ApplyDetails(const replies::Details& details, bool choosePicture)
+{
+    if (details.selfAddress) {
+        m_strAddress = *details.selfAddress;
+        if (details.selfPort)
+            m_nPort = *details.selfPort;
+    }
+    if (details.hostname)
+        m_strHostname = *details.hostname;
+    if (details.map)
+        m_strMap = *details.map;
+    if (details.gameDir)
+        m_strGameDir = *details.gameDir;
+    if (details.gameDesc)
+        m_strGameDesc = *details.gameDesc;
+    if (choosePicture)
+        m_nBitmapId = m_strGameDir == "cstrike" ? 154 : 160;
+}
+
+void CHLServer::ApplyPlayers(const replies::Players& players)
+{
+    if (players.overLimit)
+        return;
+    m_nPlayers = static_cast<std::int32_t>(players.names.size());
+    for (std::size_t i = 0; i < players.names.size(); ++i)
+        m_strPlayers[i] = players.names[i];
+}
+
+void CHLServer::OnQueryChallenge(std::string_view datagram)
+{
+    const auto challenge = replies::parseQueryChallenge(datagram);
+    if (!challenge || m_nChallengeResends >= kMaxChallengeResendsPerTick)
+        return;
+    m_queryChallenge = *challenge;
+    ++m_nChallengeResends;
+    if (m_bPlayersQueryLast)
+        SendDatagram(oob::playerQuery(*challenge));
+    else
+        SendDatagram(oob::infoQuery(*challenge));
+}
+
+void CHLServer::OnReply(std::string_view datagram)
+{
+    if (datagram.size() < 5)
+        return;
+    switch (datagram[4]) {
+    case 'C':
+    case 'm':
+        ApplyDetails(replies::parseDetails(datagram), true);
+        LeaveTimeout();
+        MarkReply();
+        break;
+    case 'I':
+        ApplyDetails(replies::parseInfo(datagram), true);
+        LeaveTimeout();
+        MarkReply();
+        break;
+    case 'D':
+        ApplyPlayers(replies::parsePlayers(datagram));
+        LeaveTimeout();
+        MarkReply();
+        break;
+    case 'A':
+        OnQueryChallenge(datagram);
+        break;
+    case 'c':
+        if (const auto challenge = oob::parseChallengeReply(datagram))
+            m_nChallenge = *challenge;
+        SetStatus(CSStatus_CONTROL);
+        RequestStatus();
+        MarkReply();
+        break;
+    case 'l':
+        OnPrint(datagram);
+        break;
+    default:
+        break;
+    }
+}
+
+void CHLServer::OnPrint(std::string_view datagram)
+{
+    for (const std::string& line : replies::printLines(datagram))
+        ApplyPrintLine(line);
+    if (m_nStatus < CSStatus_CONTROL && !m_strRconPassword.empty())
+        SetStatus(CSStatus_CONTROL);
+    MarkReply();
+}
+
+void CHLServer::ApplyPrintLine(const std::string& line)
+{
+    using replies::beginsWith;
+    m_log.Add(line);
+    if (beginsWith(line, replies::kServerPasswordPrefix))
+        m_strServerPassword = replies::parseServerPassword(line);
+    if (beginsWith(line, replies::kMatchReportPrefix)) {
+        const replies::MatchReport report = replies::parseMatchReport(line);
+        m_strTeamA = report.teamA;
+        m_strTeamB = report.teamB;
+        m_nMatchState = report.state;
+        m_nScoreA1 = report.scoreA1;
+        m_nScoreA2 = report.scoreA2;
+        m_nScoreB1 = report.scoreB1;
+        m_nScoreB2 = report.scoreB2;
+        if (isRunningState(m_nMatchState))
+            m_bMatchRunning = true;
+        else if (isKnownStoppedState(m_nMatchState))
+            m_bMatchRunning = false;
+    }
+    if (beginsWith(line, replies::kNoMatchPrefix)) {
+        m_bMatchRunning = false;
+        m_nMatchState = m_nScoreA1 = m_nScoreA2 = m_nScoreB1 = m_nScoreB2 = 0;
+        m_strTeamA.clear();
+        m_strTeamB.clear();
+    }
+    if (beginsWith(line, replies::kBadPasswordPrefix)) {
+        m_log.Add("Quorvane : Bad rcon_password detected. Internal rcon has been disabled to prevent being banned.");
+        m_log.Add("Quorvane : Please re-enter the good rcon_password");
+        m_strRconPassword.clear();
+        SetStatus(CSStatus_MONITORING);
+    }
+}
+
+void CHLServer::DrawHostname(QPainter& painter)
+{
+    painter.save();
+    painter.setFont(canvasFont(12));
+    painter.setPen(Qt::black);
+    drawSingleLine(painter, Rect{m_rcBox.left, m_rcIcon.bottom + 3, m_rcBox.right, m_rcIcon.bottom + 18},
+                   decodeText(m_strHostname), Qt::AlignHCenter | Qt::AlignBottom);
+    painter.restore();
+}
+
+void CHLServer::DrawStatusMark(QPainter& painter)
+{
+    drawIcon(painter, statusMarkBitmap(m_nStatus), m_rcBox.left, m_rcBox.top);
+}
+
+void CHLServer::Draw(QPainter& painter)
+{
+    CCommonObject::Draw(painter);
+    if (m_nStatus != CSStatus_TIMEOUT) {
+        drawGauge(painter, m_rcIcon, m_rcIcon.right + 2, playerGaugeFill(m_rcIcon.height(), m_nPlayers),
+                  QColor(0, 0, 255));
+        DrawHostname(painter);
+    }
+    DrawStatusMark(painter);
+    if ((m_nStatus == CSStatus_CONTROL || m_nStatus == CSStatus_FULLCONTROL) && m_bMatchRunning)
+        drawIcon(painter, 157, m_rcBox.left, m_rcBox.top + 18);
+}

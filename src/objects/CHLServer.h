@@ -1,0 +1,82 @@
+#pragma once
+
+#include "objects/CClanDetector.h"
+#include "objects/CCommonObject.h"
+
+#include <mutex>
+
+namespace replies {
+struct Details;
+struct Players;
+} // namespace replies
+
+// One Half-Life game server: polled every six seconds over its rcon channel
+// (details and players queries, the rcon challenge, and the rcon commands
+// that report the match, the status text and the server password).
+class CHLServer : public CCommonObject
+{
+public:
+    explicit CHLServer(const CoreContext& context);
+
+    bool IsNamed(const std::string& name) const override;
+    void Draw(QPainter& painter) override;
+    void OnReply(std::string_view datagram) override;
+    void Tick() override;
+    void SetStatus(CSStatus status) override;
+    bool IsGameServer() const override;
+    void SendCommand(std::string command) override;
+    void Kick(std::string name) override;
+
+    virtual void RequestStatus();
+    virtual void RequestChallenge();
+    virtual void RequestPlayers();
+    virtual void RequestDetails();
+    virtual void QueryStatus();
+    virtual void QueryServerPassword();
+
+    void QueryMatchReport();
+    void DetectClans();
+
+    // The clan text, read under its lock.
+    std::string Clans() const;
+
+    bool m_bMatchRunning = false;
+    std::string m_strServerPassword;
+    CClanDetector m_clanDetector;
+    mutable std::mutex m_csClans;
+    std::string m_strGameDir;
+    std::string m_strGameDesc;
+    std::string m_strMap;
+    std::string m_strClans;
+    std::uint32_t m_nChallenge = 0;
+    std::string m_strTeamA = "?";
+    std::string m_strTeamB = "?";
+    std::int32_t m_nScoreA1 = 0;
+    std::int32_t m_nScoreB1 = 0;
+    std::int32_t m_nScoreA2 = 0;
+    std::int32_t m_nScoreB2 = 0;
+    std::int32_t m_nMatchState = 0;
+
+protected:
+    // Reply handling shared with proxies.
+    void ApplyDetails(const replies::Details& details, bool choosePicture);
+    void ApplyPlayers(const replies::Players& players);
+    // A current server's challenge ('A'): stored, and the query it answers
+    // is sent again with it at once.
+    void OnQueryChallenge(std::string_view datagram);
+    // A reply from a machine that had timed out brings it back to monitoring.
+    void LeaveTimeout();
+    void CheckTimeout();
+    void DrawHostname(QPainter& painter);
+    void DrawStatusMark(QPainter& painter);
+
+private:
+    void OnPrint(std::string_view datagram);
+    void ApplyPrintLine(const std::string& line);
+
+    // Current-protocol state: the last challenge the server gave for its
+    // info and players queries, and which of the two went out last.
+    std::optional<std::uint32_t> m_queryChallenge;
+    bool m_bPlayersQueryLast = false;
+    int m_nChallengeResends = 0;
+};

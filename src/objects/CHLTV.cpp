@@ -1,0 +1,244 @@
+#include "objects/CHLTV.h"
+
+#include "core/Operator.h"
+#include "layout/CGroup.h"
+#include "objects/DemoNames.h"
+#include "objects/Gauges.h"
+#include "objects/IconLibrary.h"
+#include "objects/OobDatagrams.h"
+#include "objects/ProxyStatus.h"
+#include "objects/ServerReplies.h"
+
+#include <QPainter>
+#include <unordered_set>
+
+CHLTV::CHLTV(const CoreContext& context) : CHLServer(context)
+{
+    m_nBitmapId = 153;
+}
+
+bool CHLTV::IsNamed(const std::string& name) const
+{
+    return GetName() == name || GetExternalName() == name;
+}
+
+bool CHLTV::CanDrag() const
+{
+    return m_nStatus == CSStatus_CONTROL || m_nStatus == CSStatus_FULLCONTROL;
+}
+
+bool CHLTV::CanRecord() const
+{
+    return true;
+}
+
+bool CHLTV::IsGameServer() const
+{
+    return false;
+}
+
+std::string CHLTV::GetExternalName() const
+{
+    return m_strExternalAddress + ":" + std::to_string(m_nExternalPort);
+}
+
+void CHLTV::SetServerPassword(const std::string& password)
+{
+    if (!password.empty())
+        SendCommand("serverpassword " + password);
+}
+
+void CHLTV::DropOn(CCommonObject* target)
+{
+    if (!target)
+        return;
+    if (auto* proxy = dynamic_cast<CHLTV*>(target)) {
+        SetServerPassword(proxy->m_strProxyPassword);
+        const bool sameZone = m_pGroup && proxy->m_pGroup && m_pGroup->m_pZone == proxy->m_pGroup->m_pZone;
+        SendCommand("connect " + (sameZone ? proxy->GetName() : proxy->GetExternalName()));
+        m_strLinkedAddress.clear();
+        m_pLinked = target;
+    } else if (auto* server = dynamic_cast<CHLServer*>(target)) {
+        // The link follows once the proxy's status names the server.
+        SetServerPassword(server->m_strServerPassword);
+        SendCommand("connect " + server->GetName());
+    } else {
+        SendCommand("connect " + target->GetName());
+        m_strLinkedAddress.clear();
+        m_pLinked = target;
+    }
+}
+
+void CHLTV::Tick()
+{
+    CheckTimeout();
+    switch (m_nPhase) {
+    case 0:
+        RequestDetails();
+        break;
+    case 1:
+        if (m_nStatus == CSStatus_MONITORING && !m_strRconPassword.empty())
+            SetStatus(CSStatus_MONITORING);
+        break;
+    case 2:
+        RequestPlayers();
+        break;
+    case 3:
+        RequestChallenge();
+        break;
+    case 4:
+        DetectClans();
+        break;
+    case 5:
+        CheckAutoRecord();
+        break;
+    default:
+        break;
+    }
+    m_nPhase = (m_nPhase + 1) % 6;
+}
+
+void CHLTV::OnReply(std::string_view datagram)
+{
+    if (datagram.size() < 5)
+        return;
+    switch (datagram[4]) {
+    case 'C':
+    case 'm':
+        ApplyDetails(replies::parseDetails(datagram), false);
+        LeaveTimeout();
+        MarkReply();
+        break;
+    case 'I':
+        ApplyDetails(replies::parseInfo(datagram), false);
+        LeaveTimeout();
+        MarkReply();
+        break;
+    case 'D':
+        ApplyPlayers(replies::parsePlayers(datagram));
+        LeaveTimeout();
+        MarkReply();
+        break;
+    case 'A':
+        OnQueryChallenge(datagram);
+        break;
+    case 'c':
+        if (const auto challenge = oob::parseChallengeReply(datagram))
+            m_nChallenge = *challenge;
+        RequestStatus();
+        MarkReply();
+        break;
+    case 'l':
+        OnStatusText(datagram);
+        break;
+    default:
+        break;
+    }
+}
+
+void CHLTV::OnStatusText(std::string_view datagram)
+{
+    ProxyStatusFields fields{m_nMaxClients, m_nClients, m_fOutRate, m_strLinkedAddress, m_strRecordFile};
+    ProxyStatusFlags flags;
+    for (const std::string& line : replies::printLines(datagram)) {
+        m_log.Add(line);
+        readProxyStatusLine(line, fields, flags);
+    }
+    if (flags.headerSeen && !flags.recordingSeen)
+        fields.recordFile.clear();
+    m_nMaxClients = fields.maxClients;
+    m_nClients = fields.clients;
+    m_fOutRate = fields.outRate;
+    m_strLinkedAddress = std::move(fields.linkedAddress);
+    m_strRecordFile = std::move(fields.recordFile);
+
+    if (m_nStatus < CSStatus_CONTROL)
+        SetStatus(CSStatus_CONTROL);
+    MarkReply();
+}
+
+CHLServer* CHLTV::GetRelayedServer()
+{
+    std::unordered_set<const CCommonObject*> visited{this};
+    CCommonObject* current = m_pLinked;
+    while (current) {
+        if (auto* proxy = dynamic_cast<CHLTV*>(current)) {
+            if (!visited.insert(proxy).second)
+                return nullptr; // proxies relaying each other in a ring
+            current = proxy->m_pLinked;
+        } else if (auto* server = dynamic_cast<CHLServer*>(current)) {
+            return server;
+        } else {
+            if (m_pReportedChainEnd != current) {
+                m_pReportedChainEnd = current;
+                m_context.op->showMessage(
+                    "CHLTV::CheckAutoRecord() : Internal error, report this bug to the author");
+            }
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+void CHLTV::CheckAutoRecord()
+{
+    if (!m_bAutoRecord)
+        return;
+    CHLServer* server = GetRelayedServer();
+    if (!server)
+        return;
+    if (server->m_bMatchRunning && m_strRecordFile.empty())
+        SendCommand("record " + MakeAutoDemoName());
+    if (!server->m_bMatchRunning && !m_strRecordFile.empty())
+        SendCommand("stoprecord");
+}
+
+std::string CHLTV::MakeAutoDemoName()
+{
+    std::string teams;
+    CHLServer* server = GetRelayedServer();
+    if (server && server->m_bMatchRunning)
+        teams = server->m_strTeamA + "_" + server->m_strTeamB;
+    else
+        teams = Clans();
+    std::string name = demoTimeStamp(Now()) + "_" + m_strMap + "_" + teams;
+    SanitizeDemoName(name);
+    return name;
+}
+
+void CHLTV::DrawLinks(QPainter& painter)
+{
+    if (m_nStatus == CSStatus_TIMEOUT || !m_pLinked)
+        return;
+    bool dashed = true;
+    if (m_strLinkedAddress.empty()) {
+        dashed = true;
+    } else if (m_pLinked->GetName() == m_strLinkedAddress) {
+        dashed = false;
+    } else if (auto* proxy = dynamic_cast<CHLTV*>(m_pLinked)) {
+        if (proxy->GetExternalName() != m_strLinkedAddress)
+            return; // linked to a proxy the status does not name
+        dashed = false;
+    }
+    DrawLink(painter, m_rcIcon.center(), m_pLinked->m_rcIcon.center(), dashed);
+}
+
+void CHLTV::Draw(QPainter& painter)
+{
+    CCommonObject::Draw(painter);
+    if (m_nStatus != CSStatus_TIMEOUT) {
+        const int height = m_rcIcon.height();
+        drawGauge(painter, m_rcIcon, m_rcIcon.right + 2, playerGaugeFill(height, m_nPlayers), QColor(0, 0, 255));
+        drawGauge(painter, m_rcIcon, m_rcIcon.right + 11, ratioGaugeFill(height, m_nClients, m_nMaxClients),
+                  QColor(0, 255, 0));
+        drawGauge(painter, m_rcIcon, m_rcIcon.right + 20, rateGaugeFill(height, m_fOutRate), QColor(255, 0, 0));
+        DrawHostname(painter);
+    }
+    DrawStatusMark(painter);
+    if (m_nStatus >= CSStatus_CONTROL) {
+        if (!m_strRecordFile.empty())
+            drawIcon(painter, 151, m_rcBox.left + 18, m_rcBox.top + 3);
+        else if (m_bAutoRecord)
+            drawIcon(painter, 155, m_rcBox.left + 18, m_rcBox.top + 3);
+    }
+}

@@ -1,0 +1,14 @@
+#include "objects/CutToken.h"
+
+std::string CutToken(std::string& source, std::string_view delimiter, int* notFound)
+{
+    const std::size_t position = source.find(delimiter);
+    if (position == std::string::npos) {
+        if (notFound)
+            *notFound = 1;
+        return {};
+    }
+    std::string token = source.substr(0, position);
+    source.erase(0, position + delimiter.size());
+    return token;
+}
