@@ -1,0 +1,269 @@
+#include "objects/CHLServer.h"
+#include "objects/OobDatagrams.h"
+#include "support/LoopbackPeer.h"
+#include "support/TestContext.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+namespace {
+
+std::string rcon(std::uint32_t challenge, const std::string& password, const std::string& command)
+{
+    return oob::rconCommand(challenge, password, command);
+}
+
+std::string details(const std::string& gameDir)
+{
+    return oobReply(std::string("m127.0.0.1:1\0Host\0de_dust2\0", 27) + gameDir + std::string("\0Game\0\x03", 7));
+}
+
+using Sent = std::vector<std::string>;
+
+} // namespace
+
+class TestHLServer : public QObject
+{
+    Q_OBJECT
+
+    TestContext env;
+    std::unique_ptr<LoopbackPeer> peer;
+    std::unique_ptr<CHLServer> server;
+
+    // Runs one tick and returns what it sent.
+    Sent tick()
+    {
+        server->Tick();
+        return peer->drain(*server);
+    }
+
+private slots:
+    void init()
+    {
+        env.op = ScriptedOperator{};
+        env.clock.set(1'000'000);
+        peer = std::make_unique<LoopbackPeer>();
+        server = std::make_unique<CHLServer>(env.context());
+        server->m_strRconPassword = "pw";
+        QVERIFY(peer->attach(*server));
+    }
+
+    void cleanup()
+    {
+        server.reset();
+        peer.reset();
+    }
+
+    void pollCycle()
+    {
+        QCOMPARE(server->m_nPhase, 0);
+        QCOMPARE(server->m_nBitmapId, 160);
+        QCOMPARE(tick(), (Sent{oob::detailsQuery(), oob::infoQuery(std::nullopt)}));
+        QCOMPARE(tick(), Sent{}); // phase 1 asks for a challenge only while monitoring
+        QCOMPARE(tick(), (Sent{oob::playersQuery(), oob::playerQuery(0xFFFFFFFFu)}));
+        QCOMPARE(tick(), (Sent{rcon(0, "pw", "nxn_match_report"), rcon(0, "pw", "status"), rcon(0, "pw", "sv_password")}));
+        QCOMPARE(tick(), Sent{});
+        QCOMPARE(tick(), Sent{});
+        QCOMPARE(server->m_nPhase, 0);
+
+        server->SetStatus(CSStatus_MONITORING);
+        server->MarkReply();
+        peer->drain(*server);
+        tick();
+        QCOMPARE(tick(), Sent{oob::challengeQuery()});
+    }
+
+    void repliesLeadToControl()
+    {
+        server->OnReply(details("cstrike"));
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        QCOMPARE(peer->drain(*server), Sent{oob::challengeQuery()});
+        QCOMPARE(server->m_strHostname, std::string("Host"));
+        QCOMPARE(server->m_strMap, std::string("de_dust2"));
+        QCOMPARE(server->m_nBitmapId, 154);
+        QCOMPARE(server->GetName(), std::string("127.0.0.1:1")); // the reported address is the new key
+        QCOMPARE(server->m_timeLastReply, std::int64_t{1'000'000});
+
+        server->OnReply(oobReply("cchallenge rcon 3000000000\n"));
+        QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
+        QCOMPARE(server->m_nChallenge, 3000000000u);
+        QCOMPARE(peer->drain(*server), Sent{rcon(3000000000u, "pw", "status")});
+
+        // A details reply does not step back from control.
+        server->OnReply(details("CStrike"));
+        QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
+        QCOMPARE(server->m_nBitmapId, 160);
+        QCOMPARE(peer->drain(*server), Sent{});
+    }
+
+    void withoutPasswordOnlyMonitored()
+    {
+        server->m_strRconPassword.clear();
+        server->OnReply(details("valve"));
+        server->OnReply(oobReply("lsome output\n"));
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        for (int i = 0; i < 6; ++i)
+            server->Tick();
+        const Sent sent = peer->drain(*server);
+        QCOMPARE(sent.size(), std::size_t{4}); // details, info, players, player query: nothing else
+    }
+
+    void timeoutAfterMoreThanTenSeconds()
+    {
+        server->OnReply(oobReply("cchallenge rcon 5\n"));
+        QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
+        env.clock.advance(10);
+        server->Tick();
+        QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
+        env.clock.advance(1);
+        server->Tick();
+        QCOMPARE(server->m_nStatus, CSStatus_TIMEOUT);
+        // Back with a players reply: monitoring first, not control.
+        server->OnReply(oobReply(std::string("D\0", 2)));
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        QCOMPARE(server->m_nPlayers, 0);
+    }
+
+    void ignoredReplies()
+    {
+        server->OnReply(oobReply("j"));
+        server->OnReply(oobReply("xjunk"));
+        server->OnReply(oobReply(""));
+        QCOMPARE(server->m_nStatus, CSStatus_TIMEOUT);
+        QCOMPARE(server->m_timeLastReply, std::int64_t{0});
+        QCOMPARE(peer->drain(*server), Sent{});
+    }
+
+    void badPassword()
+    {
+        server->SetStatus(CSStatus_CONTROL);
+        server->OnReply(oobReply("lBad rcon_password.\r\n"));
+        QCOMPARE(server->m_strRconPassword, std::string());
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        QCOMPARE(server->m_log.count(), 3);
+        QCOMPARE(server->m_log.line(1), std::string("Quorvane : Bad rcon_password detected. Internal rcon has been "
+                                                    "disabled to prevent being banned."));
+        QCOMPARE(server->m_log.line(2), std::string("Quorvane : Please re-enter the good rcon_password"));
+        QCOMPARE(peer->drain(*server), Sent{}); // no challenge query without a password
+        for (int i = 0; i < 6; ++i)
+            server->Tick();
+        for (const std::string& datagram : peer->drain(*server))
+            QVERIFY(datagram.find("rcon") == std::string::npos);
+    }
+
+    void printWithoutLineFeedStillControls()
+    {
+        server->SetStatus(CSStatus_MONITORING);
+        peer->drain(*server);
+        server->OnReply(oobReply("lpartial"));
+        QCOMPARE(server->m_log.count(), 0);
+        QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
+        QCOMPARE(server->m_timeLastReply, std::int64_t{1'000'000});
+    }
+
+    void matchReportAndServerPassword()
+    {
+        QCOMPARE(server->m_strTeamA, std::string("?"));
+        server->OnReply(oobReply("lnxn_match_report = \"Red;Blue;a;b;c;4;10;3;5;2\"\n\"sv_password\" is \"s3\"\n"));
+        QVERIFY(server->m_bMatchRunning);
+        QCOMPARE(server->m_nMatchState, 4);
+        QCOMPARE(server->m_nScoreA1 + server->m_nScoreA2, 13);
+        QCOMPARE(server->m_nScoreB1 + server->m_nScoreB2, 7);
+        QCOMPARE(server->m_strServerPassword, std::string("s3"));
+
+        server->OnReply(oobReply("lnxn_match_report = \"Red;Blue;a;b;c;9;0;0;0;0\"\n"));
+        QVERIFY(server->m_bMatchRunning); // unknown state leaves the flag
+        server->OnReply(oobReply("lnxn_match_report = \"Red;Blue;a;b;c;3;0;0;0;0\"\n"));
+        QVERIFY(!server->m_bMatchRunning);
+        server->OnReply(oobReply("lnxn_match_report = \"Red;Blue;a;b;c;2;1;0;0;0\"\n[AMX] No match running.\n"));
+        QVERIFY(!server->m_bMatchRunning);
+        QCOMPARE(server->m_strTeamA, std::string());
+        QCOMPARE(server->m_nScoreA1, 0);
+        QCOMPARE(server->m_nMatchState, 0);
+    }
+
+    void currentQueryChallenge()
+    {
+        server->Tick(); // phase 0: details and info
+        peer->drain(*server);
+        server->OnReply(oobReply("A\x01\x02\x03\x04"));
+        QCOMPARE(peer->drain(*server), Sent{oob::infoQuery(0x04030201u)});
+        server->OnReply(oobReply(std::string("I\x30Modern\0cs_italy\0cstrike\0CS\0", 29)));
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        QCOMPARE(server->m_strMap, std::string("cs_italy"));
+        QCOMPARE(server->m_strAddress, std::string("127.0.0.1")); // an info reply keeps the address
+        QCOMPARE(peer->drain(*server), Sent{oob::challengeQuery()});
+
+        server->Tick();
+        server->Tick(); // phase 2: players with the challenge known
+        QCOMPARE(peer->drain(*server), (Sent{oob::challengeQuery(), oob::playersQuery(), oob::playerQuery(0x04030201u)}));
+        server->OnReply(oobReply("A\x09\x09\x09\x09"));
+        QCOMPARE(peer->drain(*server), Sent{oob::playerQuery(0x09090909u)});
+        // A server answering challenges for ever is not chased for ever.
+        server->OnReply(oobReply("A\x0A\x0A\x0A\x0A"));
+        server->OnReply(oobReply("A\x0B\x0B\x0B\x0B"));
+        QCOMPARE(peer->drain(*server), Sent{oob::playerQuery(0x0A0A0A0Au)});
+        QCOMPARE(server->m_timeLastReply, std::int64_t{1'000'000});
+    }
+
+    void kickQuotesTheName()
+    {
+        server->Kick("Bad \"Guy\"");
+        QCOMPARE(peer->drain(*server),
+                 (Sent{rcon(0, "pw", "say Kicking Bad \"Guy\""), rcon(0, "pw", "kick \"Bad \"Guy\"\"")}));
+    }
+
+    void clansFromThePlayers()
+    {
+        for (const char* name : {"[ABC]bob", "[ABC]john", "[ABC]mike", "qwe", "xyz", "stale"})
+            server->m_strPlayers[static_cast<std::size_t>(server->m_nPlayers++)] = name;
+        server->m_nPlayers = 5; // the sixth name is not valid
+        server->DetectClans();
+        QCOMPARE(server->Clans(), std::string("[ABC]"));
+        server->m_nPlayers = 4;
+        server->DetectClans();
+        QCOMPARE(server->Clans(), std::string());
+    }
+
+    void drawing()
+    {
+        server->m_rcBox = {0, 0, 120, 78};
+        server->m_nPlayers = 7;
+        const auto render = [this] {
+            QImage image(130, 90, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            server->Draw(painter);
+            return image;
+        };
+        // Timed out: no bar.
+        QImage image = render();
+        QCOMPARE(image.pixel(36 + 48 + 4, 30), qRgb(255, 255, 255));
+
+        server->SetStatus(CSStatus_CONTROL);
+        server->m_bMatchRunning = true;
+        image = render();
+        const int barX = 84 + 4;
+        QCOMPARE(image.pixel(barX, 23), qRgb(170, 170, 170));
+        QCOMPARE(image.pixel(barX, 24), qRgb(0, 0, 255)); // 7 players: 24 of 48 pixels
+        QCOMPARE(image.pixel(barX, 47), qRgb(0, 0, 255));
+        // The crossed swords stand under the status mark, left of the icon.
+        const auto swordsShown = [](const QImage& picture) {
+            for (int y = 18; y < 50; ++y)
+                for (int x = 0; x < 32; ++x)
+                    if (picture.pixel(x, y) != qRgb(255, 255, 255))
+                        return true;
+            return false;
+        };
+        QVERIFY(swordsShown(image));
+        server->m_bMatchRunning = false;
+        QVERIFY(!swordsShown(render()));
+        server->m_bMatchRunning = true;
+        server->SetStatus(CSStatus_MONITORING);
+        QVERIFY(!swordsShown(render()));
+    }
+};
+
+QTEST_MAIN(TestHLServer)
+#include "tst_hlserver.moc"
