@@ -1,0 +1,323 @@
+#include "layout/CQuorvaneDoc.h"
+#include "layout/CommandIds.h"
+#include "layout/RangeValidation.h"
+#include "objects/CHLTV.h"
+#include "objects/CRconSocket.h"
+#include "objects/OobDatagrams.h"
+#include "support/LoopbackPeer.h"
+#include "support/TestContext.h"
+
+#include <QTest>
+
+namespace {
+
+std::vector<std::string> objectNames(const CQuorvaneDoc& doc)
+{
+    std::vector<std::string> names;
+    for (const auto& object : doc.m_objects)
+        names.push_back(object->GetName());
+    return names;
+}
+
+} // namespace
+
+class TestDocumentObjects : public QObject
+{
+    Q_OBJECT
+
+    TestContext env;
+    std::unique_ptr<CQuorvaneDoc> doc;
+
+    CGroup* servers() const { return doc->m_groups[0].get(); }
+    CGroup* hltvLocal() const { return doc->m_groups[1].get(); }
+
+    RangeDialogAnswer range(const std::string& prefix, int firstByte, int lastByte, std::uint32_t firstPort,
+                            std::uint32_t lastPort, int typeIndex)
+    {
+        RangeDialogAnswer answer;
+        answer.prefix = prefix;
+        answer.firstByte = firstByte;
+        answer.lastByte = lastByte;
+        answer.firstPort = firstPort;
+        answer.lastPort = lastPort;
+        answer.groupIndex = 0;
+        answer.typeIndex = typeIndex;
+        answer.rconPassword = "typed";
+        return answer;
+    }
+
+private slots:
+    void init()
+    {
+        env.op = ScriptedOperator{};
+        env.clock.set(2'000'000);
+        doc = std::make_unique<CQuorvaneDoc>(env.context());
+        doc->OnNewDocument();
+    }
+
+    void duplicatesAreRefused()
+    {
+        doc->AddProxy("192.168.0.11", 27020, hltvLocal(), "", "", "192.168.0.11", 27020, true, false);
+        QVERIFY(!doc->AddServer("192.168.0.11", 27020, "pw", servers()));
+        QVERIFY(!doc->AddObject(2, "", "192.168.0.11", 27020, servers()));
+        QCOMPARE(env.op.messages.size(), std::size_t{2});
+        QCOMPARE(env.op.messages[0], std::string("This Object already exists\nGroup : HLTV Local\nZone : LAN Local"));
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        QVERIFY(doc->AddServer("192.168.0.11", 27021, "pw", servers()));
+    }
+
+    void addServerThroughTheDialog()
+    {
+        doc->SetSelection(servers(), nullptr);
+        doc->m_strLastAddress = "10.1.1.1";
+        ObjectDialogValues answer;
+        answer.address = "10.1.1.2";
+        answer.port = 27016;
+        answer.groupIndex = 0;
+        answer.rconPassword = "secret";
+        env.op.objectAnswers.push_back(answer);
+        QVERIFY(doc->OnCommand(ID_OBJECTS_ADDSERVER));
+        const ObjectDialogRequest& request = env.op.objectRequests.back();
+        QVERIFY(request.serverMode);
+        QCOMPARE(request.values.address, std::string("10.1.1.1"));
+        QCOMPARE(request.values.port, 27015u);
+        QCOMPARE(request.preselectLabel, std::string("LAN Local/Servers"));
+        QCOMPARE(request.groupLabels,
+                 (std::vector<std::string>{"LAN Local/Servers", "LAN Local/HLTV Local", "Internet/HLTV Internet"}));
+
+        auto* server = dynamic_cast<CHLServer*>(doc->m_objects.back().get());
+        QVERIFY(server && server->IsGameServer());
+        QCOMPARE(server->GetName(), std::string("10.1.1.2:27016"));
+        QCOMPARE(server->m_strRconPassword, std::string("secret"));
+        QCOMPARE(server->m_pGroup, servers());
+        QVERIFY(server->channel());
+        QCOMPARE(doc->m_strLastAddress, std::string("10.1.1.2"));
+
+        // Cancel changes nothing, not even the last address.
+        doc->OnAddServer();
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        QCOMPARE(doc->m_strLastAddress, std::string("10.1.1.2"));
+    }
+
+    void addProxyWithoutExternalAddress()
+    {
+        doc->SetSelection(doc->m_zones[0].get(), nullptr); // a zone preselects nothing
+        ObjectDialogValues answer;
+        answer.address = "10.2.2.2";
+        answer.port = 27020;
+        answer.groupIndex = 1;
+        answer.useExternalAddress = false;
+        answer.externalAddress = "ignored";
+        answer.exportWeb = true;
+        answer.proxyPassword = "pp";
+        env.op.objectAnswers.push_back(answer);
+        doc->OnAddProxy();
+        const ObjectDialogRequest& request = env.op.objectRequests.back();
+        QVERIFY(!request.serverMode);
+        QCOMPARE(request.values.externalPort, 27020u);
+        QVERIFY(request.values.exportWeb);
+        QCOMPARE(request.preselectLabel, std::string());
+
+        auto* proxy = dynamic_cast<CHLTV*>(doc->m_objects.back().get());
+        QVERIFY(proxy);
+        QCOMPARE(proxy->GetExternalName(), std::string("10.2.2.2:27020"));
+        QCOMPARE(proxy->m_strProxyPassword, std::string("pp"));
+        QVERIFY(proxy->m_bExportWeb);
+        QVERIFY(!proxy->m_bAutoRecord);
+    }
+
+    void rangeExpansionOrder()
+    {
+        env.op.rangeAnswers.push_back(range("192.168.0.", 10, 12, 27015, 27016, 1));
+        doc->OnCommand(ID_OBJECTS_ADDSERVERRANGE);
+        QCOMPARE(env.op.rangeRequests.back().typeIndex, 1);
+        QCOMPARE(env.op.rangeRequests.back().firstPort, 27015u);
+        QCOMPARE(objectNames(*doc),
+                 (std::vector<std::string>{"192.168.0.10:27015", "192.168.0.10:27016", "192.168.0.11:27015",
+                                           "192.168.0.11:27016", "192.168.0.12:27015", "192.168.0.12:27016"}));
+        for (const auto& object : doc->m_objects) {
+            QVERIFY(object->IsGameServer());
+            QCOMPARE(object->m_strRconPassword, std::string());
+        }
+        QCOMPARE(doc->m_strLastAddress, std::string("192.168.0.10"));
+
+        // The next range dialog starts from that address; "HLTV" makes proxies.
+        env.op.rangeAnswers.push_back(range("192.168.0.", 11, 13, 27015, 27015, 0));
+        doc->OnAddServerRange();
+        QCOMPARE(env.op.rangeRequests.back().presetAddress, std::string("192.168.0.10"));
+        QCOMPARE(env.op.messages.size(), std::size_t{2}); // .11 and .12 exist, each reported
+        QCOMPARE(doc->m_objects.size(), std::size_t{7});
+        QVERIFY(dynamic_cast<CHLTV*>(doc->m_objects.back().get()));
+    }
+
+    void proxyRangeAppliesThePassword()
+    {
+        env.op.rangeAnswers.push_back(range("10.0.0.", 1, 1, 27020, 27021, 0));
+        doc->OnCommand(ID_OBJECTS_ADDHLTVRANGE);
+        QCOMPARE(env.op.rangeRequests.back().typeIndex, 0);
+        QCOMPARE(env.op.rangeRequests.back().presetAddress, std::string()); // no last address yet
+        QCOMPARE(doc->m_objects.size(), std::size_t{2});
+        auto* proxy = dynamic_cast<CHLTV*>(doc->m_objects[1].get());
+        QVERIFY(proxy);
+        QCOMPARE(proxy->m_strRconPassword, std::string("typed"));
+        QCOMPARE(proxy->GetExternalName(), std::string("10.0.0.1:27021"));
+        QVERIFY(!proxy->m_bExportWeb);
+    }
+
+    void rangeEndsAtTheLargestPort()
+    {
+        env.op.rangeAnswers.push_back(range("10.0.0.", 7, 7, 4294967294u, 4294967295u, 1));
+        doc->OnAddServerRange();
+        QCOMPARE(doc->m_objects.size(), std::size_t{2});
+        env.op.rangeAnswers.push_back(range("10.0.0.", 8, 8, 4294967295u, 4294967295u, 1));
+        doc->OnAddServerRange();
+        QCOMPARE(doc->m_objects.size(), std::size_t{3});
+    }
+
+    void rangeValidation()
+    {
+        QCOMPARE(validateRange({10, 0, 0, 5}, {10, 0, 1, 5}, 27015, 27015),
+                 std::vector<std::string>{"Invalid address range. Only the last byte may differ"});
+        QCOMPARE(validateRange({10, 0, 0, 5}, {10, 0, 1, 5}, 27016, 27015),
+                 (std::vector<std::string>{"Invalid address range. Only the last byte may differ",
+                                           "Invalid port specification. PortFROM must be lower than PortTO"}));
+        QCOMPARE(validateRange({10, 0, 0, 6}, {10, 0, 0, 5}, 1, 1).size(), std::size_t{1});
+        QVERIFY(validateRange({10, 0, 0, 5}, {10, 0, 0, 5}, 27015, 27015).empty());
+    }
+
+    void properties()
+    {
+        CCommonObject* server = doc->AddServer("10.0.0.1", 27015, "old", servers());
+        doc->SetSelection(nullptr, server);
+        ObjectDialogValues answer;
+        answer.rconPassword = "new";
+        answer.groupIndex = 2;
+        answer.address = "changed";
+        env.op.objectAnswers.push_back(answer);
+        doc->OnCommand(ID_OBJECT_PROPERTIES);
+        QVERIFY(env.op.objectRequests.back().propertiesMode);
+        QCOMPARE(env.op.objectRequests.back().preselectLabel, std::string("LAN Local/Servers"));
+        QCOMPARE(server->m_strRconPassword, std::string("new"));
+        QCOMPARE(server->m_pGroup, doc->m_groups[2].get());
+        QCOMPARE(server->GetName(), std::string("10.0.0.1:27015")); // address and port never change
+
+        auto* proxy = static_cast<CHLTV*>(
+            doc->AddProxy("10.0.0.2", 27020, hltvLocal(), "", "", "198.51.100.2", 27020, true, false));
+        doc->SetSelection(nullptr, proxy);
+        doc->OnServerProperties(); // a proxy is also a game server: the dialog opens
+        QCOMPARE(env.op.objectRequests.size(), std::size_t{2});
+        answer = ObjectDialogValues{};
+        answer.groupIndex = 1;
+        answer.useExternalAddress = false;
+        answer.autoRecord = true;
+        env.op.objectAnswers.push_back(answer);
+        doc->OnCommand(ID_HLTV_PROPERTIES);
+        QVERIFY(env.op.objectRequests.back().values.useExternalAddress);
+        QCOMPARE(proxy->GetExternalName(), std::string("10.0.0.2:27020"));
+        QVERIFY(proxy->m_bAutoRecord);
+
+        doc->SetSelection(nullptr, server);
+        doc->OnProxyProperties(); // not a proxy
+        QCOMPARE(env.op.objectRequests.size(), std::size_t{3});
+    }
+
+    void relinkAndDisconnect()
+    {
+        // The ticks send queries: both objects talk to peers of this test.
+        LoopbackPeer proxyPeer;
+        LoopbackPeer serverPeer;
+        const std::string serverName = "127.0.0.1:" + std::to_string(serverPeer.port());
+        auto* proxy = static_cast<CHLTV*>(doc->AddProxy("127.0.0.1", proxyPeer.port(), hltvLocal(), "", "",
+                                                        "127.0.0.1", proxyPeer.port(), true, false));
+        proxy->m_strLinkedAddress = serverName;
+        for (int i = 0; i < 6; ++i)
+            doc->TickSecond();
+        QCOMPARE(proxy->m_pLinked, nullptr);
+
+        // The server comes later: linked within six ticks.
+        CCommonObject* server = doc->AddServer("127.0.0.1", serverPeer.port(), "", servers());
+        for (int i = 0; i < 6; ++i)
+            doc->TickSecond();
+        QCOMPARE(proxy->m_pLinked, server);
+
+        doc->SetSelection(nullptr, proxy);
+        doc->OnCommand(ID_HLTV_DISCONNECT);
+        QCOMPARE(proxy->m_pLinked, nullptr);
+        QCOMPARE(proxy->m_strLinkedAddress, serverName);
+        QCOMPARE(proxy->m_timeRelink, std::int64_t{2'000'010});
+        env.clock.advance(10);
+        for (int i = 0; i < 6; ++i)
+            doc->TickSecond();
+        QCOMPARE(proxy->m_pLinked, nullptr); // not strictly later yet
+        env.clock.advance(1);
+        for (int i = 0; i < 6; ++i)
+            doc->TickSecond();
+        QCOMPARE(proxy->m_pLinked, server);
+    }
+
+    void deletingTheLinkedObjectClearsLinks()
+    {
+        CCommonObject* server = doc->AddServer("10.0.0.1", 27015, "", servers());
+        auto* viaStatus = static_cast<CHLTV*>(
+            doc->AddProxy("10.0.0.2", 27020, hltvLocal(), "", "", "10.0.0.2", 27020, true, false));
+        auto* viaDrop = static_cast<CHLTV*>(
+            doc->AddProxy("10.0.0.3", 27020, hltvLocal(), "", "", "10.0.0.3", 27020, true, false));
+        viaStatus->m_strLinkedAddress = "10.0.0.1:27015";
+        viaStatus->m_pLinked = server;
+        viaDrop->m_pLinked = viaStatus; // dropped on: no address
+        doc->SetSelection(nullptr, server);
+        doc->OnDeleteObject();
+        QCOMPARE(viaStatus->m_pLinked, nullptr);
+        QCOMPARE(viaStatus->m_strLinkedAddress, std::string());
+
+        doc->SetSelection(nullptr, viaStatus);
+        doc->OnDeleteObject();
+        QCOMPARE(viaDrop->m_pLinked, nullptr);
+    }
+
+    void proxyPasswordCommands()
+    {
+        LoopbackPeer peer;
+        auto* proxy = static_cast<CHLTV*>(
+            doc->AddProxy("127.0.0.1", peer.port(), hltvLocal(), "pw", "", "127.0.0.1", peer.port(), true, false));
+        QVERIFY(QTest::qWaitFor([proxy] { return proxy->channel()->isConnected(); }, 5000));
+        doc->SetSelection(nullptr, proxy);
+        doc->SetModifiedFlag(false);
+        env.op.lineAnswers = {std::string("s p"), std::string("spec"), std::string("relay\"x"), std::nullopt};
+        doc->OnCommand(ID_HLTV_SERVERPASSWORD);
+        doc->OnCommand(ID_HLTV_SPECPASSWORD);
+        QVERIFY(!doc->IsModified());
+        doc->OnCommand(ID_HLTV_PROXYPASSWORD);
+        doc->OnCommand(ID_HLTV_PROXYPASSWORD); // cancelled
+        QCOMPARE(peer.drain(*proxy),
+                 (std::vector<std::string>{oob::rconCommand(0, "pw", "serverpassword \"s p\""),
+                                           oob::rconCommand(0, "pw", "spectatorpassword \"spec\""),
+                                           oob::rconCommand(0, "pw", "proxypassword \"relay\"x\"")}));
+        QCOMPARE(proxy->m_strProxyPassword, std::string("relay\"x"));
+        QVERIFY(doc->IsModified());
+        QCOMPARE(env.op.prompts[0].first, std::string("Enter remote server password"));
+
+        proxy->m_nChallenge = 77;
+        env.op.lineAnswers = {std::string("")};
+        doc->OnCommand(ID_HLTV_RCONPASSWORD);
+        QCOMPARE(env.op.prompts.back(), (std::pair<std::string, std::string>{"Try another rcon password:", "pw"}));
+        QCOMPARE(proxy->m_nChallenge, 0u);
+        env.op.lineAnswers = {std::string("x"), std::string("new")};
+        doc->OnCommand(ID_HLTV_SERVERPASSWORD); // no password: nothing sent
+        doc->OnCommand(ID_HLTV_RCONPASSWORD);
+        QCOMPARE(proxy->m_strRconPassword, std::string("new"));
+        QCOMPARE(peer.drain(*proxy), std::vector<std::string>{});
+
+        // Not for game servers.
+        CCommonObject* server = doc->AddServer("10.0.0.1", 27015, "pw", servers());
+        doc->SetSelection(nullptr, server);
+        const auto prompts = env.op.prompts.size();
+        for (int id : {ID_HLTV_SERVERPASSWORD, ID_HLTV_SPECPASSWORD, ID_HLTV_PROXYPASSWORD, ID_HLTV_RCONPASSWORD,
+                       ID_HLTV_DISCONNECT})
+            doc->OnCommand(id);
+        QCOMPARE(env.op.prompts.size(), prompts);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDocumentObjects)
+#include "tst_documentobjects.moc"

@@ -1,0 +1,283 @@
+#include "layout/CGroup.h"
+#include "objects/CHLTV.h"
+#include "objects/OobDatagrams.h"
+#include "support/LoopbackPeer.h"
+#include "support/TestContext.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+namespace {
+
+using Sent = std::vector<std::string>;
+
+std::string rcon(const std::string& command, std::uint32_t challenge = 0)
+{
+    return oob::rconCommand(challenge, "pw", command);
+}
+
+} // namespace
+
+class TestHLTV : public QObject
+{
+    Q_OBJECT
+
+    TestContext env;
+    std::unique_ptr<LoopbackPeer> peer;
+    std::unique_ptr<CHLTV> proxy;
+    CZone lan, internet;
+    CGroup lanGroup, otherLanGroup, internetGroup;
+
+    std::unique_ptr<CHLTV> makeProxy(const std::string& address, int port, CGroup* group)
+    {
+        auto made = std::make_unique<CHLTV>(env.context());
+        made->m_strAddress = address;
+        made->m_nPort = port;
+        made->m_pGroup = group;
+        return made;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        tzset();
+        lanGroup.m_pZone = &lan;
+        otherLanGroup.m_pZone = &lan;
+        internetGroup.m_pZone = &internet;
+    }
+
+    void init()
+    {
+        env.op = ScriptedOperator{};
+        env.clock.set(1055624700); // 2003-06-14 21:05 UTC
+        peer = std::make_unique<LoopbackPeer>();
+        proxy = std::make_unique<CHLTV>(env.context());
+        proxy->m_strRconPassword = "pw";
+        proxy->m_pGroup = &lanGroup;
+        QVERIFY(peer->attach(*proxy));
+    }
+
+    void cleanup()
+    {
+        proxy.reset();
+        peer.reset();
+    }
+
+    void pollCycleAndStatusText()
+    {
+        QCOMPARE(proxy->m_nBitmapId, 153);
+        QCOMPARE(proxy->m_nPhase, 0);
+        proxy->Tick();
+        proxy->Tick();
+        proxy->Tick();
+        peer->drain(*proxy);
+        proxy->Tick(); // phase 3: the challenge, whose answer asks for "status"
+        QCOMPARE(peer->drain(*proxy), Sent{oob::challengeQuery()});
+
+        proxy->OnReply(oobReply("cchallenge rcon 42\n"));
+        QCOMPARE(proxy->m_nStatus, CSStatus_TIMEOUT); // no control from the challenge itself
+        QCOMPARE(peer->drain(*proxy), Sent{rcon("status", 42)});
+
+        proxy->OnReply(oobReply("l----- Status -----\nName HLTV, Clients 3/16\n"
+                                "HLTV proxy connected to 10.0.0.1:27015, delay\nRecording to cup.dem (5 sec)\n"));
+        QCOMPARE(proxy->m_nStatus, CSStatus_CONTROL);
+        QCOMPARE(proxy->m_nClients, 3);
+        QCOMPARE(proxy->m_nMaxClients, 16);
+        QCOMPARE(proxy->m_strLinkedAddress, std::string("10.0.0.1:27015"));
+        QCOMPARE(proxy->m_strRecordFile, std::string("cup.dem"));
+        QCOMPARE(proxy->m_log.count(), 4);
+
+        // Another command's echo leaves the recording; a status text without
+        // a recording line ends it.
+        proxy->OnReply(oobReply("lrecording started\n"));
+        QCOMPARE(proxy->m_strRecordFile, std::string("cup.dem"));
+        proxy->OnReply(oobReply("l--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\nNot connected.\n"));
+        QCOMPARE(proxy->m_strRecordFile, std::string());
+        QCOMPARE(proxy->m_nClients, 6);
+        QCOMPARE(proxy->m_strLinkedAddress, std::string());
+
+        // Players 'D' over the limit change nothing but still count as a reply.
+        env.clock.advance(3);
+        proxy->OnReply(oobReply("D\x21"));
+        QCOMPARE(proxy->m_timeLastReply, std::int64_t{1055624703});
+        // A proxy that only answers pings times out.
+        env.clock.advance(11);
+        proxy->OnReply(oobReply("j"));
+        proxy->Tick();
+        QCOMPARE(proxy->m_nStatus, CSStatus_TIMEOUT);
+    }
+
+    void detailsKeepThePicture()
+    {
+        proxy->OnReply(oobReply(std::string("m127.0.0.1:9\0HLTV\0de_nuke\0cstrike\0HLTV\0", 40)));
+        QCOMPARE(proxy->m_nBitmapId, 153);
+        QCOMPARE(proxy->m_strMap, std::string("de_nuke"));
+        QCOMPARE(proxy->m_nStatus, CSStatus_MONITORING);
+    }
+
+    void namedByEitherAddress()
+    {
+        proxy->m_strExternalAddress = "203.0.113.9";
+        proxy->m_nExternalPort = 27021;
+        QVERIFY(proxy->IsNamed(proxy->GetName()));
+        QVERIFY(proxy->IsNamed("203.0.113.9:27021"));
+        QVERIFY(!proxy->IsNamed("203.0.113.9:27020"));
+    }
+
+    void dropOnProxyPicksTheAddressByZone()
+    {
+        auto sameZone = makeProxy("10.0.0.5", 27020, &otherLanGroup);
+        sameZone->m_strExternalAddress = "198.51.100.5";
+        sameZone->m_nExternalPort = 27030;
+        sameZone->m_strProxyPassword = "relay";
+        proxy->m_strLinkedAddress = "stale:1";
+        proxy->DropOn(sameZone.get());
+        QCOMPARE(peer->drain(*proxy), (Sent{rcon("serverpassword relay"), rcon("connect 10.0.0.5:27020")}));
+        QCOMPARE(proxy->m_pLinked, sameZone.get());
+        QCOMPARE(proxy->m_strLinkedAddress, std::string());
+
+        sameZone->m_pGroup = &internetGroup;
+        sameZone->m_strProxyPassword.clear();
+        proxy->DropOn(sameZone.get());
+        QCOMPARE(peer->drain(*proxy), Sent{rcon("connect 198.51.100.5:27030")});
+        proxy->DropOn(nullptr);
+        QCOMPARE(peer->drain(*proxy), Sent{});
+    }
+
+    void dropOnServerWaitsForTheStatus()
+    {
+        CHLServer server(env.context());
+        server.m_strAddress = "10.0.0.1";
+        server.m_nPort = 27015;
+        proxy->DropOn(&server);
+        QCOMPARE(peer->drain(*proxy), Sent{rcon("connect 10.0.0.1:27015")});
+        QCOMPARE(proxy->m_pLinked, nullptr);
+        server.m_strServerPassword = "join";
+        proxy->DropOn(&server);
+        QCOMPARE(peer->drain(*proxy), (Sent{rcon("serverpassword join"), rcon("connect 10.0.0.1:27015")}));
+
+        CCommonObject other(env.context());
+        other.m_strAddress = "10.0.0.9";
+        other.m_nPort = 1;
+        proxy->DropOn(&other);
+        QCOMPARE(peer->drain(*proxy), Sent{rcon("connect 10.0.0.9:1")});
+        QCOMPARE(proxy->m_pLinked, &other);
+    }
+
+    void relayedServerThroughChains()
+    {
+        CHLServer server(env.context());
+        auto middle = makeProxy("10.0.0.2", 27020, &lanGroup);
+        middle->m_pLinked = &server;
+        proxy->m_pLinked = middle.get();
+        QCOMPARE(proxy->GetRelayedServer(), &server);
+
+        // A ring of proxies has no server at its end.
+        middle->m_pLinked = proxy.get();
+        QCOMPARE(proxy->GetRelayedServer(), nullptr);
+        middle->m_pLinked = middle.get();
+        QCOMPARE(proxy->GetRelayedServer(), nullptr);
+
+        // Another kind at the end: reported once, not on every run.
+        CCommonObject hub(env.context());
+        middle->m_pLinked = &hub;
+        QCOMPARE(proxy->GetRelayedServer(), nullptr);
+        QCOMPARE(proxy->GetRelayedServer(), nullptr);
+        QCOMPARE(env.op.messages,
+                 std::vector<std::string>{"CHLTV::CheckAutoRecord() : Internal error, report this bug to the author"});
+        proxy->m_pLinked = nullptr;
+        QCOMPARE(proxy->GetRelayedServer(), nullptr);
+    }
+
+    void automaticRecording()
+    {
+        CHLServer server(env.context());
+        proxy->m_pLinked = &server;
+        proxy->m_strMap = "de_dust2";
+        server.m_bMatchRunning = true;
+        server.m_strTeamA = "TeamA";
+        server.m_strTeamB = "TeamB";
+
+        proxy->CheckAutoRecord();
+        QCOMPARE(peer->drain(*proxy), Sent{}); // option off
+
+        proxy->m_bAutoRecord = true;
+        proxy->CheckAutoRecord();
+        QCOMPARE(peer->drain(*proxy), Sent{rcon("record 2003-06-14_21h05_de_dust2_TeamA_TeamB")});
+
+        proxy->m_strRecordFile = "x.dem";
+        proxy->CheckAutoRecord();
+        QCOMPARE(peer->drain(*proxy), Sent{});
+        server.m_bMatchRunning = false;
+        proxy->CheckAutoRecord();
+        proxy->CheckAutoRecord();
+        QCOMPARE(peer->drain(*proxy), (Sent{rcon("stoprecord"), rcon("stoprecord")}));
+    }
+
+    void demoNames()
+    {
+        CHLServer server(env.context());
+        proxy->m_pLinked = &server;
+        proxy->m_strMap = "de_in ferno";
+        server.m_bMatchRunning = true;
+        server.m_strTeamA = "Team. One";
+        server.m_strTeamB = "...";
+        QCOMPARE(proxy->MakeAutoDemoName(), std::string("2003-06-14_21h05_de_inferno_TeamOne_"));
+        server.m_bMatchRunning = false;
+        for (const char* name : {"[ABC]a", "[ABC]b", "[ABC]c", "d", "e"})
+            proxy->m_strPlayers[static_cast<std::size_t>(proxy->m_nPlayers++)] = name;
+        proxy->DetectClans();
+        QCOMPARE(proxy->MakeAutoDemoName(), std::string("2003-06-14_21h05_de_inferno_[ABC]"));
+    }
+
+    void linkLines()
+    {
+        const auto render = [this](CCommonObject* target) {
+            target->m_rcIcon = {200, 0, 248, 48};
+            proxy->m_rcIcon = {0, 0, 48, 48};
+            QImage image(260, 60, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            proxy->DrawLinks(painter);
+            painter.end();
+            int dark = 0;
+            for (int y = 0; y < 60; ++y)
+                dark += qGray(image.pixel(120, y)) < 80 ? 1 : 0;
+            return dark;
+        };
+        CHLServer server(env.context());
+        server.m_strAddress = "10.0.0.1";
+        server.m_nPort = 27015;
+        proxy->m_pLinked = &server;
+        QCOMPARE(render(&server), 0); // timed out: no line
+        proxy->SetStatus(CSStatus_CONTROL);
+        QCOMPARE(render(&server), 1); // no upstream reported yet: dashed
+        proxy->m_strLinkedAddress = "10.0.0.1:27015";
+        QCOMPARE(render(&server), 4); // the reported upstream: solid
+        proxy->m_strLinkedAddress = "10.0.0.1:27016";
+        QCOMPARE(render(&server), 1);
+
+        auto upstream = makeProxy("10.0.0.2", 27020, &lanGroup);
+        upstream->m_strExternalAddress = "198.51.100.2";
+        upstream->m_nExternalPort = 27020;
+        proxy->m_pLinked = upstream.get();
+        proxy->m_strLinkedAddress = "198.51.100.2:27020";
+        QCOMPARE(render(upstream.get()), 4);
+        proxy->m_strLinkedAddress = "10.9.9.9:1";
+        QCOMPARE(render(upstream.get()), 0);
+    }
+
+    void dragOnlyUnderControl()
+    {
+        QVERIFY(!proxy->CanDrag());
+        proxy->SetStatus(CSStatus_CONTROL);
+        QVERIFY(proxy->CanDrag());
+        QVERIFY(proxy->CanRecord());
+        QVERIFY(!proxy->IsGameServer());
+    }
+};
+
+QTEST_MAIN(TestHLTV)
+#include "tst_hltv.moc"
