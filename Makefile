@@ -39,7 +39,7 @@ run: build
 	    echo "No display found: run 'make run' from a desktop session, or under 'xvfb-run make run'."; \
 	    exit 1; \
 	fi
-	$(BUILD_DIR)/src/app/quorvane
+	$(BUILD_DIR)/bin/quorvane
 
 test: build
 	cd $(BUILD_DIR) && ctest -j $(JOBS) $(CTEST_FLAGS)

@@ -1,3 +1,7 @@
+#include "app/CommandLine.h"
+#include "app/ConsoleOperator.h"
+#include "app/HeadlessRunner.h"
+#include "app/SignalBridge.h"
 #include "core/Clock.h"
 #include "core/RandomSource.h"
 #include "layout/CQuorvaneDoc.h"
@@ -5,13 +9,31 @@
 #include "ui/WidgetOperator.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <iostream>
 
-int main(int argc, char* argv[])
+namespace {
+
+int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
+{
+    QCoreApplication app(argc, argv);
+    SystemClock clock;
+    RandomSource random;
+    ConsoleOperator op;
+    CQuorvaneDoc document(CoreContext{&clock, &random, &op});
+    document.OnNewDocument();
+
+    SignalBridge signalBridge;
+    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app, [] { QCoreApplication::exit(0); });
+    HeadlessRunner runner(commandLine, document);
+    QObject::connect(&runner, &HeadlessRunner::finished, &app, [](int code) { QCoreApplication::exit(code); });
+    runner.start();
+    return QCoreApplication::exec();
+}
+
+int runWindowed(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
-
     SystemClock clock;
     RandomSource random;
     WidgetOperator op;
@@ -22,4 +44,24 @@ int main(int argc, char* argv[])
     op.setParentWidget(&window);
     window.show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QString error;
+    const auto commandLine = parseCommandLine(arguments, error);
+    if (!commandLine) {
+        std::cerr << "quorvane: " << error.toStdString() << std::endl;
+        return 2;
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+    if (commandLine->headless)
+        return runHeadless(argc, argv, *commandLine);
+    return runWindowed(argc, argv);
 }

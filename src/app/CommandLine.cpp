@@ -1,0 +1,70 @@
+#include "app/CommandLine.h"
+
+std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QString& error)
+{
+    CommandLine line;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        const auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= arguments.size()) {
+                error = QStringLiteral("%1 needs a value").arg(argument);
+                return std::nullopt;
+            }
+            return arguments[++i];
+        };
+        if (argument == QLatin1String("--headless")) {
+            line.headless = true;
+        } else if (argument == QLatin1String("--json")) {
+            line.json = true;
+        } else if (argument == QLatin1String("--once")) {
+            line.once = true;
+        } else if (argument == QLatin1String("--server") || argument == QLatin1String("--proxy")) {
+            const auto text = value();
+            if (!text)
+                return std::nullopt;
+            CommandLine::ObjectArgument object;
+            object.kind = argument == QLatin1String("--server") ? CommandLine::Kind::Server : CommandLine::Kind::Proxy;
+            if (!splitAddress(*text, object.address, object.port)) {
+                error = QStringLiteral("%1 expects ADDRESS:PORT, not \"%2\"").arg(argument, *text);
+                return std::nullopt;
+            }
+            line.objects.push_back(object);
+        } else if (argument == QLatin1String("--rcon")) {
+            const auto text = value();
+            if (!text)
+                return std::nullopt;
+            if (line.objects.empty()) {
+                error = QStringLiteral("--rcon must follow the --server or --proxy it belongs to");
+                return std::nullopt;
+            }
+            line.objects.back().rconPassword = text->toStdString();
+        } else if (argument.startsWith(QLatin1String("--"))) {
+            error = QStringLiteral("unknown option %1").arg(argument);
+            return std::nullopt;
+        } else if (line.layoutPath.isEmpty()) {
+            line.layoutPath = argument;
+        } else {
+            error = QStringLiteral("only one layout file can be given");
+            return std::nullopt;
+        }
+    }
+    if (!line.headless && (line.json || line.once || !line.objects.empty())) {
+        error = QStringLiteral("--server, --proxy, --json and --once need --headless");
+        return std::nullopt;
+    }
+    return line;
+}
+
+bool splitAddress(const QString& text, std::string& address, int& port)
+{
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    bool ok = false;
+    const int number = text.mid(colon + 1).toInt(&ok);
+    if (!ok || number < 1 || number > 65535)
+        return false;
+    address = text.left(colon).toStdString();
+    port = number;
+    return true;
+}

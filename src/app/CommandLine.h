@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QStringList>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the program was asked to do on its command line.
+struct CommandLine
+{
+    enum class Kind
+    {
+        Server,
+        Proxy,
+    };
+    struct ObjectArgument
+    {
+        Kind kind = Kind::Server;
+        std::string address;
+        int port = 0;
+        std::string rconPassword;
+    };
+
+    bool headless = false;
+    bool json = false;
+    bool once = false;
+    std::vector<ObjectArgument> objects;
+    QString layoutPath;
+};
+
+// Parses the arguments after the program name. On a mistake returns nullopt
+// and sets error to a one-line explanation.
+std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QString& error);
+
+// "host:port" split at its last colon; false when the port is not a number
+// in 1..65535.
+bool splitAddress(const QString& text, std::string& address, int& port);

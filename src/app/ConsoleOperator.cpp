@@ -1,0 +1,39 @@
+#include "app/ConsoleOperator.h"
+
+#include <iostream>
+
+void ConsoleOperator::showMessage(const std::string& text)
+{
+    std::cerr << "Quorvane: " << text << std::endl;
+}
+
+bool ConsoleOperator::askYesNo(const std::string& text)
+{
+    std::cerr << "Quorvane: " << text << " (answered No)" << std::endl;
+    return false;
+}
+
+std::optional<std::string> ConsoleOperator::promptLine(const std::string&, const std::string&)
+{
+    return std::nullopt;
+}
+
+std::optional<AddZoneAnswer> ConsoleOperator::askAddZone(const AddZoneRequest&)
+{
+    return std::nullopt;
+}
+
+std::optional<AddGroupAnswer> ConsoleOperator::askAddGroup(const AddGroupRequest&)
+{
+    return std::nullopt;
+}
+
+std::optional<ObjectDialogValues> ConsoleOperator::askObject(const ObjectDialogRequest&)
+{
+    return std::nullopt;
+}
+
+std::optional<RangeDialogAnswer> ConsoleOperator::askRange(const RangeDialogRequest&)
+{
+    return std::nullopt;
+}

@@ -1,0 +1,97 @@
+#include "app/HeadlessRunner.h"
+
+#include "layout/CQuorvaneDoc.h"
+#include "objects/ObjectReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <iostream>
+
+namespace {
+
+constexpr int kTickMs = 1000;
+// One full poll cycle, plus the sixth-tick link step, plus one more tick
+// for the answers to the last queries.
+constexpr int kTicksForOnce = 7;
+constexpr int kSettleMs = 500;
+
+std::string fingerprint(const QJsonObject& report)
+{
+    QJsonObject key;
+    for (const char* field : {"status", "hostname", "map", "players"})
+        key.insert(QLatin1String(field), report.value(QLatin1String(field)));
+    return QJsonDocument(key).toJson(QJsonDocument::Compact).toStdString();
+}
+
+} // namespace
+
+HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& document, QObject* parent)
+    : QObject(parent), m_commandLine(commandLine), m_document(document)
+{
+    m_timer.setInterval(kTickMs);
+    connect(&m_timer, &QTimer::timeout, this, &HeadlessRunner::tick);
+}
+
+void HeadlessRunner::start()
+{
+    CGroup* servers = m_document.m_groups.empty() ? nullptr : m_document.m_groups.front().get();
+    CGroup* proxies = m_document.m_groups.size() > 1 ? m_document.m_groups[1].get() : servers;
+    for (const CommandLine::ObjectArgument& object : m_commandLine.objects) {
+        if (object.kind == CommandLine::Kind::Server)
+            m_document.AddServer(object.address, object.port, object.rconPassword, servers);
+        else
+            m_document.AddProxy(object.address, object.port, proxies, object.rconPassword, "", object.address,
+                                object.port, true, false);
+    }
+    tick();
+    m_timer.start();
+}
+
+void HeadlessRunner::tick()
+{
+    m_document.TickSecond();
+    ++m_ticks;
+    if (!m_commandLine.once) {
+        printChanges();
+    } else if (m_ticks == kTicksForOnce) {
+        m_timer.stop();
+        QTimer::singleShot(kSettleMs, this, &HeadlessRunner::finishOnce);
+    }
+}
+
+void HeadlessRunner::printObject(const CCommonObject& object)
+{
+    const QJsonObject report = describeObject(object);
+    if (m_commandLine.json) {
+        std::cout << QJsonDocument(report).toJson(QJsonDocument::Compact).toStdString() << std::endl;
+        return;
+    }
+    std::cout << report.value(QLatin1String("object")).toString().toStdString() << ' '
+              << report.value(QLatin1String("kind")).toString().toStdString() << ' '
+              << report.value(QLatin1String("status")).toString().toStdString() << " \""
+              << report.value(QLatin1String("hostname")).toString().toStdString() << "\" "
+              << report.value(QLatin1String("map")).toString().toStdString() << ' '
+              << report.value(QLatin1String("players")).toInt() << " players" << std::endl;
+}
+
+void HeadlessRunner::printChanges()
+{
+    for (const auto& object : m_document.m_objects) {
+        std::string key = fingerprint(describeObject(*object));
+        auto& printed = m_printed[object.get()];
+        if (printed != key) {
+            printed = std::move(key);
+            printObject(*object);
+        }
+    }
+}
+
+void HeadlessRunner::finishOnce()
+{
+    bool allAnswer = true;
+    for (const auto& object : m_document.m_objects) {
+        printObject(*object);
+        allAnswer = allAnswer && object->m_nStatus != CSStatus_TIMEOUT;
+    }
+    emit finished(allAnswer ? 0 : 1);
+}

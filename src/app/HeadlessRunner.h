@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+#include <QObject>
+#include <QTimer>
+#include <map>
+#include <string>
+
+class CCommonObject;
+class CQuorvaneDoc;
+
+// Runs the document without a window: the one-second tick, links and
+// automatic recording, and a line on standard output whenever an object's
+// status, host name, map or player count changes (JSON with --json). With
+// --once it polls one full cycle, prints every object and finishes with 0
+// when none is timed out, 1 otherwise.
+class HeadlessRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& document, QObject* parent = nullptr);
+
+    // Adds the objects of the command line and starts ticking.
+    void start();
+
+signals:
+    void finished(int exitCode);
+
+private:
+    void tick();
+    void printObject(const CCommonObject& object);
+    void printChanges();
+    void finishOnce();
+
+    const CommandLine& m_commandLine;
+    CQuorvaneDoc& m_document;
+    QTimer m_timer;
+    int m_ticks = 0;
+    // What was last printed per object: status, host name, map, players.
+    std::map<const CCommonObject*, std::string> m_printed;
+};
