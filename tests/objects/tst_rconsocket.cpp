@@ -5,6 +5,7 @@
 
 #include <QTest>
 #include <QUdpSocket>
+#include <sys/resource.h>
 
 namespace {
 
@@ -149,6 +150,25 @@ private slots:
         // The channel stays in place and sends nowhere.
         QVERIFY(noName->channel());
         noName->SendDatagram(oob::detailsQuery());
+    }
+
+    void socketCreationFailureIsReported()
+    {
+        // With no descriptor left, the socket cannot be made.
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+        rlimit none = saved;
+        none.rlim_cur = 0;
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &none), 0);
+        auto starved = std::make_unique<ReplyRecorder>(env.context());
+        starved->m_strAddress = "127.0.0.1";
+        starved->m_nPort = peer.localPort();
+        starved->OpenChannel();
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(env.op.messages.size(), std::size_t{1}, 5000);
+        QCOMPARE(env.op.messages[0], std::string("Create failed"));
+        QVERIFY(starved->channel());
+        QVERIFY(!starved->channel()->isConnected());
     }
 
     void reopeningReplacesTheChannel()
