@@ -95,8 +95,7 @@ CZone* CQuorvaneDoc::AddZone(std::string name, std::int32_t level)
     zone->m_crFill = ZoneColorForLevel(level);
     CZone* added = zone.get();
     m_zones.push_back(std::move(zone));
-    SetModifiedFlag();
-    UpdateAllViews(HintAdded);
+    MarkChanged(HintAdded);
     return added;
 }
 
@@ -108,8 +107,7 @@ CGroup* CQuorvaneDoc::AddGroup(std::string name, CZone* zone, std::int32_t level
     group->m_pZone = zone;
     CGroup* added = group.get();
     m_groups.push_back(std::move(group));
-    SetModifiedFlag();
-    UpdateAllViews(HintAdded);
+    MarkChanged(HintAdded);
     return added;
 }
 
@@ -140,8 +138,7 @@ CCommonObject* CQuorvaneDoc::AddCreatedObject(std::unique_ptr<CCommonObject> obj
     CCommonObject* added = object.get();
     m_objects.push_back(std::move(object));
     added->OpenChannel();
-    SetModifiedFlag();
-    UpdateAllViews(hint);
+    MarkChanged(hint);
     return added;
 }
 
@@ -289,8 +286,7 @@ void CQuorvaneDoc::OnDeleteZone()
             m_pSelectedZone = nullptr;
         }
     }
-    SetModifiedFlag();
-    UpdateAllViews(HintLayout);
+    MarkChanged(HintLayout);
 }
 
 void CQuorvaneDoc::OnIncreaseLayer()
@@ -317,8 +313,7 @@ void CQuorvaneDoc::ChangeLayer(int step)
         else if (const auto zoneIndex = indexOf(m_zones, target))
             moveToTail(m_zones, *zoneIndex);
     }
-    SetModifiedFlag();
-    UpdateAllViews(HintLayout);
+    MarkChanged(HintLayout);
 }
 
 void CQuorvaneDoc::OnMoveZoneUp()
@@ -349,8 +344,7 @@ void CQuorvaneDoc::MoveZone(int direction)
         if (sibling)
             moveNextTo(m_groups, *groupIndex, *sibling);
     }
-    SetModifiedFlag();
-    UpdateAllViews(HintLayout);
+    MarkChanged(HintLayout);
 }
 
 void CQuorvaneDoc::OnRenameZone()
@@ -362,8 +356,7 @@ void CQuorvaneDoc::OnRenameZone()
     if (!name)
         return;
     target->m_strName = *name;
-    SetModifiedFlag();
-    UpdateAllViews(HintLayout);
+    MarkChanged(HintLayout);
 }
 
 void CQuorvaneDoc::OnDeleteObject()
@@ -377,8 +370,7 @@ void CQuorvaneDoc::OnDeleteObject()
     ClearLinksTo(*target);
     m_objects.erase(m_objects.begin() + static_cast<std::ptrdiff_t>(*index));
     m_pSelectedObject = nullptr;
-    SetModifiedFlag();
-    UpdateAllViews(HintLayout);
+    MarkChanged(HintLayout);
 }
 
 void CQuorvaneDoc::OnMoveObjectUp()
@@ -404,8 +396,7 @@ void CQuorvaneDoc::MoveObject(int direction)
     });
     if (sibling)
         moveNextTo(m_objects, *index, *sibling);
-    SetModifiedFlag();
-    UpdateAllViews(HintAdded);
+    MarkChanged(HintAdded);
 }
 
 void CQuorvaneDoc::SetSelection(CZone* zone, CCommonObject* object)
@@ -420,6 +411,12 @@ void CQuorvaneDoc::SetModifiedFlag(bool modified)
         return;
     m_bModified = modified;
     emit modifiedChanged(modified);
+}
+
+void CQuorvaneDoc::MarkChanged(int hint)
+{
+    SetModifiedFlag();
+    UpdateAllViews(hint);
 }
 
 void CQuorvaneDoc::UpdateAllViews(int hint)

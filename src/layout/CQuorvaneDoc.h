@@ -104,6 +104,8 @@ public:
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool modified = true);
     void UpdateAllViews(int hint);
+    // A change of the layout: modified, and the views told with hint.
+    void MarkChanged(int hint);
 
     const CoreContext& context() const { return m_context; }
 

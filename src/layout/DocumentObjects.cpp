@@ -93,8 +93,7 @@ CCommonObject* CQuorvaneDoc::AddObject(int type, const std::string&, const std::
     else if (type == 1)
         object = std::make_unique<CHLTV>(m_context);
     if (!object) {
-        SetModifiedFlag();
-        UpdateAllViews(HintAdded);
+        MarkChanged(HintAdded);
         return nullptr;
     }
     object->m_strAddress = address;
@@ -203,8 +202,7 @@ void CQuorvaneDoc::OnServerProperties()
         return;
     server->m_strRconPassword = answer->rconPassword;
     server->m_pGroup = GroupAt(answer->groupIndex);
-    SetModifiedFlag();
-    UpdateAllViews(HintLayout);
+    MarkChanged(HintLayout);
 }
 
 void CQuorvaneDoc::OnProxyProperties()
@@ -242,6 +240,5 @@ void CQuorvaneDoc::OnProxyProperties()
     proxy->m_nExternalPort = static_cast<std::int32_t>(answer->externalPort);
     proxy->m_strProxyPassword = answer->proxyPassword;
     proxy->m_bAutoRecord = answer->autoRecord;
-    SetModifiedFlag();
-    UpdateAllViews(HintLayout);
+    MarkChanged(HintLayout);
 }

@@ -206,42 +206,42 @@ void CHLServer::OnQueryChallenge(std::string_view datagram)
         SendDatagram(oob::infoQuery(*challenge));
 }
 
-void CHLServer::OnReply(std::string_view datagram)
+bool CHLServer::OnQueryReply(std::string_view datagram, bool choosePicture)
 {
-    if (datagram.size() < 5)
-        return;
     switch (datagram[4]) {
     case 'C':
     case 'm':
-        ApplyDetails(replies::parseDetails(datagram), true);
-        LeaveTimeout();
-        MarkReply();
+        ApplyDetails(replies::parseDetails(datagram), choosePicture);
         break;
     case 'I':
-        ApplyDetails(replies::parseInfo(datagram), true);
-        LeaveTimeout();
-        MarkReply();
+        ApplyDetails(replies::parseInfo(datagram), choosePicture);
         break;
     case 'D':
         ApplyPlayers(replies::parsePlayers(datagram));
-        LeaveTimeout();
-        MarkReply();
         break;
     case 'A':
         OnQueryChallenge(datagram);
-        break;
-    case 'c':
+        return true; // not a reply of the machine's state: no time stamp
+    default:
+        return false;
+    }
+    LeaveTimeout();
+    MarkReply();
+    return true;
+}
+
+void CHLServer::OnReply(std::string_view datagram)
+{
+    if (datagram.size() < 5 || OnQueryReply(datagram, true))
+        return;
+    if (datagram[4] == 'c') {
         if (const auto challenge = oob::parseChallengeReply(datagram))
             m_nChallenge = *challenge;
         SetStatus(CSStatus_CONTROL);
         RequestStatus();
         MarkReply();
-        break;
-    case 'l':
+    } else if (datagram[4] == 'l') {
         OnPrint(datagram);
-        break;
-    default:
-        break;
     }
 }
 

@@ -58,7 +58,15 @@ public:
     std::int32_t m_nMatchState = 0;
 
 protected:
-    // Reply handling shared with proxies.
+    // The replies to the queries, handled alike by servers and proxies:
+    // details ('C', 'm'), info ('I'), players ('D') and the current servers'
+    // challenge ('A'). False for any other type.
+    bool OnQueryReply(std::string_view datagram, bool choosePicture);
+    void CheckTimeout();
+    void DrawHostname(QPainter& painter);
+    void DrawStatusMark(QPainter& painter);
+
+private:
     void ApplyDetails(const replies::Details& details, bool choosePicture);
     void ApplyPlayers(const replies::Players& players);
     // A current server's challenge ('A'): stored, and the query it answers
@@ -66,11 +74,6 @@ protected:
     void OnQueryChallenge(std::string_view datagram);
     // A reply from a machine that had timed out brings it back to monitoring.
     void LeaveTimeout();
-    void CheckTimeout();
-    void DrawHostname(QPainter& painter);
-    void DrawStatusMark(QPainter& painter);
-
-private:
     void OnPrint(std::string_view datagram);
     void ApplyPrintLine(const std::string& line);
 

@@ -100,39 +100,17 @@ void CHLTV::Tick()
 
 void CHLTV::OnReply(std::string_view datagram)
 {
-    if (datagram.size() < 5)
+    // A proxy keeps its picture whatever game it relays.
+    if (datagram.size() < 5 || OnQueryReply(datagram, false))
         return;
-    switch (datagram[4]) {
-    case 'C':
-    case 'm':
-        ApplyDetails(replies::parseDetails(datagram), false);
-        LeaveTimeout();
-        MarkReply();
-        break;
-    case 'I':
-        ApplyDetails(replies::parseInfo(datagram), false);
-        LeaveTimeout();
-        MarkReply();
-        break;
-    case 'D':
-        ApplyPlayers(replies::parsePlayers(datagram));
-        LeaveTimeout();
-        MarkReply();
-        break;
-    case 'A':
-        OnQueryChallenge(datagram);
-        break;
-    case 'c':
+    if (datagram[4] == 'c') {
+        // Unlike a game server, the challenge alone does not mean control.
         if (const auto challenge = oob::parseChallengeReply(datagram))
             m_nChallenge = *challenge;
         RequestStatus();
         MarkReply();
-        break;
-    case 'l':
+    } else if (datagram[4] == 'l') {
         OnStatusText(datagram);
-        break;
-    default:
-        break;
     }
 }
 
