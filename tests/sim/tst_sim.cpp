@@ -85,7 +85,8 @@ QList<QByteArray> lines(const QByteArray& text)
 // The rows of a game server's status table: #, slot, quoted name, ...
 qsizetype playerRows(const QByteArray& status)
 {
-    static const QRegularExpression kRow(QStringLiteral("^# ?\\d+ \".*\" \\d+ "), QRegularExpression::MultilineOption);
+    static const QRegularExpression kRow(QStringLiteral("^# ?\\d+ \".*\" \\d+ "),
+                                         QRegularExpression::MultilineOption);
     qsizetype rows = 0;
     for (auto it = kRow.globalMatch(QString::fromUtf8(status)); it.hasNext(); it.next())
         ++rows;
@@ -95,7 +96,8 @@ qsizetype playerRows(const QByteArray& status)
 bool hasLineStartingWith(const QByteArray& text, const QByteArray& start)
 {
     const QList<QByteArray> all = lines(text);
-    return std::any_of(all.begin(), all.end(), [&](const QByteArray& line) { return line.startsWith(start); });
+    return std::any_of(all.begin(), all.end(),
+                       [&](const QByteArray& line) { return line.startsWith(start); });
 }
 
 } // namespace
@@ -316,7 +318,8 @@ private slots:
         QVERIFY(probe.control("sim_players 5"));
         probe.send(withNul("players"));
         const auto before = playerNames(probe.receive().value_or(QByteArray())).value_or(QList<QByteArray>());
-        const auto quoted = std::find_if(before.begin(), before.end(), [](const auto& n) { return n.contains('"'); });
+        const auto quoted =
+            std::find_if(before.begin(), before.end(), [](const auto& n) { return n.contains('"'); });
         QVERIFY(quoted != before.end());
         QVERIFY(!probe.rcon("pw", "kick \"" + *quoted + '"').value_or("").isEmpty());
         probe.send(withNul("players"));
@@ -352,9 +355,10 @@ private slots:
         QCOMPARE(lines(status).value(0), QByteArray("----- Status -----"));
         QVERIFY(hasLineStartingWith(status, "Name Quorvane Sim HLTV 1, "));
         QVERIFY(status.contains(", Clients 4/64\n"));
-        const QRegularExpression rateLine(QStringLiteral("^Local IP %1, Network In \\d+\\.\\d Out \\d+\\.\\d$")
-                                              .arg(QString::fromLatin1(address(oldProxy))),
-                                          QRegularExpression::MultilineOption);
+        const QRegularExpression rateLine(
+            QStringLiteral("^Local IP %1, Network In \\d+\\.\\d Out \\d+\\.\\d$")
+                .arg(QString::fromLatin1(address(oldProxy))),
+            QRegularExpression::MultilineOption);
         QVERIFY(rateLine.match(QString::fromLatin1(status)).hasMatch());
         QVERIFY(status.contains("\nHLTV proxy disconnected.\n"));
 
@@ -363,7 +367,8 @@ private slots:
         QVERIFY(proxyStatus(oldProxy).contains("\nHLTV proxy disconnected.\n"));
         QVERIFY(probe.rcon("pw", "serverpassword join"));
         QVERIFY(probe.rcon("pw", "connect " + address(oldServer)));
-        QVERIFY(hasLineStartingWith(proxyStatus(oldProxy), "HLTV proxy connected to " + address(oldServer) + ','));
+        QVERIFY(hasLineStartingWith(proxyStatus(oldProxy),
+                                    "HLTV proxy connected to " + address(oldServer) + ','));
         probe.send(withNul("details"));
         Cursor details{probe.receive().value_or(QByteArray())};
         QCOMPARE(details.text(), address(oldProxy));
@@ -380,9 +385,10 @@ private slots:
 
         // every command as sent, the status asked after each step included
         const QByteArray connect = "connect " + address(oldServer);
-        QCOMPARE(probe.control("sim_history").value_or(""),
-                 "status\n" + connect + "\nstatus\nserverpassword join\n" + connect +
-                     "\nstatus\nrecord demo1\nstatus\nstoprecord\nstatus\n(refused) status\n-- 11 commands\n");
+        QCOMPARE(
+            probe.control("sim_history").value_or(""),
+            "status\n" + connect + "\nstatus\nserverpassword join\n" + connect +
+                "\nstatus\nrecord demo1\nstatus\nstoprecord\nstatus\n(refused) status\n-- 11 commands\n");
     }
 
     void currentProxyStatusAndSilentRefusal()
@@ -400,8 +406,8 @@ private slots:
         QVERIFY(proxyStatus(oldProxy).contains(", Clients 5/64\n")); // four spectators and one relay
 
         QVERIFY(probe.rcon("pw", "connect " + address(currentServer)));
-        QVERIFY(proxyStatus(currentProxy).contains("\nConnected to Game Server " + address(currentServer) +
-                                                   ", Delay 30\n"));
+        QVERIFY(proxyStatus(currentProxy)
+                    .contains("\nConnected to Game Server " + address(currentServer) + ", Delay 30\n"));
         QVERIFY(proxyStatus(oldProxy).contains(", Clients 4/64\n"));
         QVERIFY(probe.rcon("pw", "record \"final match\""));
         QVERIFY(hasLineStartingWith(proxyStatus(currentProxy), "Recording to final match.dem, Length "));
@@ -455,6 +461,37 @@ private slots:
         QCOMPARE(probe.control("sim_silence 0"), QByteArray("sim_silence 0\n"));
         probe.send(withNul("details"));
         QVERIFY(probe.receive().value_or(QByteArray()).startsWith(kPrefix + 'm'));
+    }
+
+    void exampleConfigurationConnectsItsProxies()
+    {
+        const QString example = QFINDTESTDATA("../../tools/sim/example-park.json");
+        QVERIFY(!example.isEmpty());
+        SimulatedPark examplePark;
+        QVERIFY2(examplePark.start({QStringLiteral("--config"), example, QStringLiteral("--port"),
+                                    QStringLiteral("0"), QStringLiteral("--rcon"), QStringLiteral("pw")}),
+                 qPrintable(examplePark.errorString()));
+        QCOMPARE(examplePark.serverPorts().size(), 3);
+        QCOMPARE(examplePark.proxyPorts().size(), 3);
+        const quint16 cupServer = examplePark.serverPorts()[0];
+        const quint16 cupTv = examplePark.proxyPorts()[0];
+        QVERIFY(
+            hasLineStartingWith(proxyStatus(cupTv), "HLTV proxy connected to " + address(cupServer) + ','));
+        QVERIFY(proxyStatus(examplePark.proxyPorts()[1])
+                    .contains("\nConnected to HLTV Proxy " + address(cupTv) + '\n'));
+    }
+
+    void configurationMistakeIsReported()
+    {
+        QFile config(dir.filePath(QStringLiteral("typo.json")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(R"({"servers": [{"max_player": 10}]})");
+        config.close();
+        SimulatedPark broken;
+        QVERIFY(!broken.start(
+            {QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"), QStringLiteral("0")}));
+        QVERIFY2(broken.errorString().contains(QStringLiteral("max_player")),
+                 qPrintable(broken.errorString()));
     }
 
     void restartKeepsPortsAndChallenges()

@@ -62,7 +62,8 @@ bool SimulatedPark::restart()
         ports << QString::number(machine.port);
     const QList<Machine> before = m_machines;
     kill();
-    if (!launch(without(m_arguments, QStringLiteral("--ports")) << QStringLiteral("--ports") << ports.join(u',')))
+    if (!launch(without(m_arguments, QStringLiteral("--ports"))
+                << QStringLiteral("--ports") << ports.join(u',')))
         return false;
     if (m_machines.size() != before.size()) {
         m_error = QStringLiteral("the restarted park lists another number of machines");
@@ -177,8 +178,8 @@ std::optional<QByteArray> ParkProbe::rconChallenge()
     if (!reply || !reply->startsWith(kReply))
         return std::nullopt;
     QByteArray digits;
-    for (qsizetype i = kReply.size(); i < reply->size() && std::isdigit(static_cast<unsigned char>(reply->at(i)));
-         ++i)
+    for (qsizetype i = kReply.size();
+         i < reply->size() && std::isdigit(static_cast<unsigned char>(reply->at(i))); ++i)
         digits.append(reply->at(i));
     if (digits.isEmpty())
         return std::nullopt;
@@ -187,7 +188,7 @@ std::optional<QByteArray> ParkProbe::rconChallenge()
 }
 
 std::optional<QList<QByteArray>> ParkProbe::rconReplies(const QByteArray& password, const QByteArray& command,
-                                                       const QByteArray& controlPassword)
+                                                        const QByteArray& controlPassword)
 {
     const std::optional<QByteArray> challenge = rconChallenge();
     if (!challenge)

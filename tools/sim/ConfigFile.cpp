@@ -167,8 +167,7 @@ bool readMachine(const QJsonValue& value, MachineSettings* machine, const QStrin
     } else {
         fields.number("spectators", &machine->players, 0, 4096);
         fields.number("slots", &machine->maxPlayers, 1, 4096);
-        fields.choice("style", &machine->style,
-                      {{"old", ProxyStyle::Old}, {"current", ProxyStyle::Current}});
+        fields.choice("style", &machine->style, {{"old", ProxyStyle::Old}, {"current", ProxyStyle::Current}});
         machine->rateLineSet = fields.choice("rate_line", &machine->rateLine,
                                              {{"comma", RateLine::Comma}, {"plain", RateLine::Plain}});
         fields.number("delay", &machine->delay, 0, 3600);
@@ -198,7 +197,8 @@ bool readList(Fields& top, const char* key, const MachineSettings& defaults,
     const QJsonArray entries = value.toArray();
     for (qsizetype i = 0; i < entries.size(); ++i) {
         MachineSettings machine = defaults;
-        if (!readMachine(entries[i], &machine, QStringLiteral("%1[%2]").arg(QLatin1String(key)).arg(i), error))
+        if (!readMachine(entries[i], &machine, QStringLiteral("%1[%2]").arg(QLatin1String(key)).arg(i),
+                         error))
             return false;
         machines->push_back(machine);
     }
@@ -244,7 +244,8 @@ std::optional<ParkConfig> loadConfig(const QString& path, const MachineSettings&
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (document.isNull()) {
-        *error = QStringLiteral("%1: %2 at offset %3").arg(path, parseError.errorString()).arg(parseError.offset);
+        *error =
+            QStringLiteral("%1: %2 at offset %3").arg(path, parseError.errorString()).arg(parseError.offset);
         return std::nullopt;
     }
     if (!document.isObject()) {

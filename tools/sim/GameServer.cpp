@@ -25,7 +25,8 @@ QByteArray connectedTime(int seconds)
     const int minutes = seconds / 60 % 60;
     const QByteArray ss = QByteArray::number(seconds % 60).rightJustified(2, '0');
     if (hours > 0)
-        return QByteArray::number(hours) + ':' + QByteArray::number(minutes).rightJustified(2, '0') + ':' + ss;
+        return QByteArray::number(hours) + ':' + QByteArray::number(minutes).rightJustified(2, '0') + ':' +
+               ss;
     return QByteArray::number(minutes) + ':' + ss;
 }
 
@@ -47,7 +48,8 @@ GameServer::GameServer(const MachineSettings& settings, int index, int ordinal, 
                                              : settings.hostName),
       m_map(settings.map.isEmpty() ? kMaps[(ordinal - 1) % kMaps.size()] : settings.map),
       m_description(settings.description.isEmpty() ? descriptionFor(settings.gameDir) : settings.description),
-      m_serverPassword(settings.serverPassword), m_roster(random(), settings.maxPlayers), m_match(settings.match)
+      m_serverPassword(settings.serverPassword), m_roster(random(), settings.maxPlayers),
+      m_match(settings.match)
 {
     const int capacity = m_roster.capacity();
     m_roster.reset(settings.players >= 0 ? settings.players
@@ -113,7 +115,8 @@ QByteArray GameServer::runCommand(const QByteArray& command)
     return unknownCommand(command);
 }
 
-std::optional<QByteArray> GameServer::runSimCommand(const QByteArray& name, const QList<QByteArray>& arguments)
+std::optional<QByteArray> GameServer::runSimCommand(const QByteArray& name,
+                                                    const QList<QByteArray>& arguments)
 {
     if (name == "sim_players") {
         const auto count = wholeNumber(arguments.value(0), 0, m_roster.capacity());
@@ -129,7 +132,8 @@ std::optional<QByteArray> GameServer::runSimCommand(const QByteArray& name, cons
 
 QByteArray GameServer::simMatch(const QList<QByteArray>& arguments)
 {
-    static const QByteArray kUsage("Usage: sim_match STATE [TEAMA TEAMB [A1 A2 B1 B2]] | sim_match moving 0|1\n");
+    static const QByteArray kUsage(
+        "Usage: sim_match STATE [TEAMA TEAMB [A1 A2 B1 B2]] | sim_match moving 0|1\n");
     if (arguments.value(0) == "moving") {
         const QByteArray flag = arguments.value(1);
         if (flag != "0" && flag != "1")
@@ -138,7 +142,8 @@ QByteArray GameServer::simMatch(const QList<QByteArray>& arguments)
         return "sim_match moving " + flag + '\n';
     }
     const auto state = wholeNumber(arguments.value(0), 0, 5);
-    if (!state || arguments.size() == 2 || (arguments.size() != 1 && arguments.size() != 3 && arguments.size() != 7))
+    if (!state || arguments.size() == 2 ||
+        (arguments.size() != 1 && arguments.size() != 3 && arguments.size() != 7))
         return kUsage;
     std::optional<int> scores[4];
     for (int i = 0; i < 4 && arguments.size() == 7; ++i) {
@@ -200,8 +205,8 @@ QByteArray GameServer::statusText() const
                 QByteArray::number(player.userId) + ' ' + player.uniqueId + ' ' +
                 QByteArray::number(player.frags).rightJustified(3) + ' ' +
                 connectedTime(player.seconds).rightJustified(5) + ' ' +
-                QByteArray::number(player.ping).rightJustified(4) + "    0 127.0.0.1:" +
-                QByteArray::number(player.clientPort) + '\n';
+                QByteArray::number(player.ping).rightJustified(4) +
+                "    0 127.0.0.1:" + QByteArray::number(player.clientPort) + '\n';
     }
     text += QByteArray::number(players.size()) + " users\n";
     return text;

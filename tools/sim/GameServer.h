@@ -12,8 +12,8 @@ class GameServer : public Machine
     Q_OBJECT
 
 public:
-    GameServer(const MachineSettings& settings, int index, int ordinal, quint32 seed, QByteArray controlPassword,
-               const ParkDirectory& park);
+    GameServer(const MachineSettings& settings, int index, int ordinal, quint32 seed,
+               QByteArray controlPassword, const ParkDirectory& park);
 
     void tick() override;
     QByteArray joinPassword() const override { return m_serverPassword; }
@@ -23,7 +23,8 @@ protected:
     InfoFacts info() const override;
     std::vector<Player> listedPlayers() const override;
     QByteArray runCommand(const QByteArray& command) override;
-    std::optional<QByteArray> runSimCommand(const QByteArray& name, const QList<QByteArray>& arguments) override;
+    std::optional<QByteArray> runSimCommand(const QByteArray& name,
+                                            const QList<QByteArray>& arguments) override;
 
 private:
     QByteArray statusText() const;

@@ -44,8 +44,9 @@ HltvProxy::HltvProxy(const MachineSettings& settings, int index, int ordinal, qu
       m_serverPassword(settings.serverPassword), m_proxyPassword(settings.proxyPassword),
       m_spectatorPassword(settings.spectatorPassword), m_delay(settings.delay)
 {
-    m_spectators = std::clamp(settings.players >= 0 ? settings.players : static_cast<int>(random().bounded(0, 12)),
-                              0, settings.maxPlayers);
+    m_spectators =
+        std::clamp(settings.players >= 0 ? settings.players : static_cast<int>(random().bounded(0, 12)), 0,
+                   settings.maxPlayers);
     m_peakSpectators = m_spectators;
 }
 
@@ -274,7 +275,8 @@ QByteArray HltvProxy::oldStatus() const
         text += "HLTV proxy disconnected.\n";
     else
         text += "HLTV proxy connected to " + m_upstream +
-                (m_upstreamIsProxy ? QByteArray(", relay.\n") : ", delay " + QByteArray::number(m_delay) + "s.\n");
+                (m_upstreamIsProxy ? QByteArray(", relay.\n")
+                                   : ", delay " + QByteArray::number(m_delay) + "s.\n");
     if (!m_recordFile.isEmpty())
         text += "Recording to " + m_recordFile + " (" + QByteArray::number(m_recordSeconds) + " sec)\n";
     return text;
@@ -287,8 +289,8 @@ QByteArray HltvProxy::currentStatus() const
     const QByteArray spectators = QByteArray::number(m_spectators);
     QByteArray text = "--- HLTV Status ---\n";
     text += "Online " + clock(m_onlineSeconds) + ", FPS 100.0, Version 1.1.2.0/Stdio (Linux)\n";
-    text += "Local IP " + address() + ", Network In " + oneDecimal(m_inRate) + ", Out " + oneDecimal(m_outRate) +
-            ", Loss 0.00\n";
+    text += "Local IP " + address() + ", Network In " + oneDecimal(m_inRate) + ", Out " +
+            oneDecimal(m_outRate) + ", Loss 0.00\n";
     text += "Local Slots " + slotCount + ", Spectators " + spectators + " (max " +
             QByteArray::number(m_peakSpectators) + "), Proxies " + relays + '\n';
     text += "Total Slots " + slotCount + ", Spectators " + spectators + ", Proxies " + relays + '\n';

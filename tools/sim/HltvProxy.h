@@ -10,8 +10,8 @@ class HltvProxy : public Machine
     Q_OBJECT
 
 public:
-    HltvProxy(const MachineSettings& settings, int index, int ordinal, quint32 seed, QByteArray controlPassword,
-              const ParkDirectory& park);
+    HltvProxy(const MachineSettings& settings, int index, int ordinal, quint32 seed,
+              QByteArray controlPassword, const ParkDirectory& park);
 
     void tick() override;
     QByteArray joinPassword() const override { return m_proxyPassword; }
@@ -26,7 +26,8 @@ protected:
     InfoFacts info() const override;
     std::vector<Player> listedPlayers() const override;
     QByteArray runCommand(const QByteArray& command) override;
-    std::optional<QByteArray> runSimCommand(const QByteArray& name, const QList<QByteArray>& arguments) override;
+    std::optional<QByteArray> runSimCommand(const QByteArray& name,
+                                            const QList<QByteArray>& arguments) override;
     QByteArray refusal() const override;
 
 private:

@@ -178,8 +178,10 @@ void Machine::answerRcon(const QByteArray& text, const Peer& peer)
         return;
     }
     const bool isSim = commandName(request->command).startsWith("sim_");
-    const bool rconAccepted = !m_settings.rconPassword.isEmpty() && request->password == m_settings.rconPassword;
-    const bool controlAccepted = isSim && !m_controlPassword.isEmpty() && request->password == m_controlPassword;
+    const bool rconAccepted =
+        !m_settings.rconPassword.isEmpty() && request->password == m_settings.rconPassword;
+    const bool controlAccepted =
+        isSim && !m_controlPassword.isEmpty() && request->password == m_controlPassword;
     const bool accepted = request->challenge == m_rconChallenge && (rconAccepted || controlAccepted);
 
     // The sim_ commands steer the machine from outside, so they work while it
@@ -300,7 +302,8 @@ QByteArray Machine::playersReply() const
 QByteArray Machine::challengeReply() const
 {
     // The type byte is the 'c' of "challenge".
-    return wire::kPrefix + "challenge rcon " + QByteArray::number(m_rconChallenge) + "\n" + QByteArray(1, '\0');
+    return wire::kPrefix + "challenge rcon " + QByteArray::number(m_rconChallenge) + "\n" +
+           QByteArray(1, '\0');
 }
 
 QByteArray Machine::queryChallengeReply() const

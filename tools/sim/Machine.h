@@ -64,7 +64,8 @@ protected:
     // The output of an accepted rcon command.
     virtual QByteArray runCommand(const QByteArray& command) = 0;
     // The machine's own sim_ commands; nothing when the name is not one.
-    virtual std::optional<QByteArray> runSimCommand(const QByteArray& name, const QList<QByteArray>& arguments);
+    virtual std::optional<QByteArray> runSimCommand(const QByteArray& name,
+                                                    const QList<QByteArray>& arguments);
     // The answer to an rcon command with a wrong password or challenge;
     // empty for silence.
     virtual QByteArray refusal() const;

@@ -56,6 +56,7 @@ QByteArray Match::report() const
         return "[AMX] No match running.\n";
     // Fields 3 to 5: rounds per half, the state's elapsed seconds, overtime.
     return "nxn_match_report = \"" + m_teamA + ';' + m_teamB + ";15;" + QByteArray::number(m_secondsInState) +
-           ";0;" + QByteArray::number(m_state) + ';' + QByteArray::number(m_a1) + ';' + QByteArray::number(m_a2) +
-           ';' + QByteArray::number(m_b1) + ';' + QByteArray::number(m_b2) + "\"\n";
+           ";0;" + QByteArray::number(m_state) + ';' + QByteArray::number(m_a1) + ';' +
+           QByteArray::number(m_a2) + ';' + QByteArray::number(m_b1) + ';' + QByteArray::number(m_b2) +
+           "\"\n";
 }

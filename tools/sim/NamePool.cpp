@@ -9,11 +9,11 @@ const QList<QByteArray>& pool()
     static const QList<QByteArray> names{
         "[ABC]bob",
         "[ABC]alice",
-        "Zo\xC3\xAB",                     // Zoë
+        "Zo\xC3\xAB", // Zoë
         "[ABC]carl",
-        "Big \"Q\"",                      // a double quote inside the name
+        "Big \"Q\"", // a double quote inside the name
         "-=XYZ=-eve",
-        "J\xC3\xBCrgen",                  // Jürgen
+        "J\xC3\xBCrgen", // Jürgen
         "[ABC]dora",
         "-=XYZ=-frank",
         "\xD0\x94\xD0\xBC\xD0\xB8\xD1\x82\xD1\x80\xD0\xB8\xD0\xB9", // Дмитрий
@@ -21,7 +21,7 @@ const QList<QByteArray>& pool()
         "Player",
         "\xE7\x8E\xA9\xE5\xAE\xB6\xE4\xB8\x80", // 玩家一
         "hank",
-        "Ir\xC3\xA8ne",                   // Irène
+        "Ir\xC3\xA8ne", // Irène
         "jo.jo",
         "K@rl",
         "lambda",
@@ -30,7 +30,7 @@ const QList<QByteArray>& pool()
         "[ABC]otto",
         "p a u l",
         "Quinn",
-        "Ren\xC3\xA9\xE2\x84\xA2",        // René™
+        "Ren\xC3\xA9\xE2\x84\xA2", // René™
         "sam",
         "-=XYZ=-tom",
         "Ulla",

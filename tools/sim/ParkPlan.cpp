@@ -77,31 +77,36 @@ bool countPorts(std::vector<MachineSettings>& machines, int first, QString* erro
 std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QString* error, QString* helpText)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A simulated park of Half-Life game servers and HLTV proxies answering on 127.0.0.1.\n"
-        "Prints one line per machine (\"server 127.0.0.1:PORT\", \"proxy 127.0.0.1:PORT\"),\n"
-        "then \"ready\", once every machine listens."));
+    parser.setApplicationDescription(
+        QStringLiteral("A simulated park of Half-Life game servers and HLTV proxies answering on 127.0.0.1.\n"
+                       "Prints one line per machine (\"server 127.0.0.1:PORT\", \"proxy 127.0.0.1:PORT\"),\n"
+                       "then \"ready\", once every machine listens."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     parser.addOption(help);
     parser.addOptions({
         {QStringLiteral("servers"), QStringLiteral("Number of game servers."), QStringLiteral("N")},
         {QStringLiteral("proxies"), QStringLiteral("Number of HLTV proxies."), QStringLiteral("N")},
-        {QStringLiteral("port"), QStringLiteral("First port, counted up (servers first); 0 picks free ports."),
+        {QStringLiteral("port"),
+         QStringLiteral("First port, counted up (servers first); 0 picks free ports."),
          QStringLiteral("FIRST"), QStringLiteral("27015")},
         {QStringLiteral("ports"), QStringLiteral("Exact ports, one per machine in listing order."),
          QStringLiteral("P1,P2,...")},
-        {QStringLiteral("rcon"), QStringLiteral("Rcon password of every machine."), QStringLiteral("PASSWORD")},
+        {QStringLiteral("rcon"), QStringLiteral("Rcon password of every machine."),
+         QStringLiteral("PASSWORD")},
         {QStringLiteral("control"), QStringLiteral("Password for the sim_ commands (default \"sim\")."),
          QStringLiteral("PASSWORD")},
         {QStringLiteral("proxy-style"), QStringLiteral("Status text of the proxies: old or current."),
          QStringLiteral("STYLE"), QStringLiteral("old")},
-        {QStringLiteral("modern-only"), QStringLiteral("Game servers ignore the old details and players queries.")},
+        {QStringLiteral("modern-only"),
+         QStringLiteral("Game servers ignore the old details and players queries.")},
         {QStringLiteral("challenge"), QStringLiteral("Game servers demand a challenge on the info query.")},
-        {QStringLiteral("config"), QStringLiteral("JSON file describing further machines."), QStringLiteral("FILE")},
+        {QStringLiteral("config"), QStringLiteral("JSON file describing further machines."),
+         QStringLiteral("FILE")},
         {QStringLiteral("seed"), QStringLiteral("Seed of everything random."), QStringLiteral("N")},
         {QStringLiteral("still"), QStringLiteral("Nothing moves by itself (players, spectators, rates).")},
-        {QStringLiteral("matches"), QStringLiteral("Matches on the command line's servers run by themselves.")},
+        {QStringLiteral("matches"),
+         QStringLiteral("Matches on the command line's servers run by themselves.")},
     });
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -157,7 +162,8 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
         // Matches of the configured servers run only where the file says so.
         MachineSettings configuredServer = serverDefaults;
         configuredServer.match.moves = false;
-        auto loaded = loadConfig(parser.value(QStringLiteral("config")), configuredServer, proxyDefaults, error);
+        auto loaded =
+            loadConfig(parser.value(QStringLiteral("config")), configuredServer, proxyDefaults, error);
         if (!loaded)
             return std::nullopt;
         config = std::move(*loaded);
