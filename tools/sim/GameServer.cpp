@@ -1,0 +1,213 @@
+#include "GameServer.h"
+
+#include "ConfigFile.h"
+#include "RconRequest.h"
+
+#include <QList>
+
+namespace {
+
+const QList<QByteArray> kMaps{"de_dust2", "de_inferno", "de_nuke", "de_train", "de_aztec", "cs_office"};
+
+QByteArray descriptionFor(const QByteArray& gameDir)
+{
+    if (gameDir == "cstrike")
+        return "Counter-Strike";
+    if (gameDir == "valve")
+        return "Half-Life";
+    return gameDir;
+}
+
+// Connected time as the status table shows it: m:ss, or h:mm:ss past an hour.
+QByteArray connectedTime(int seconds)
+{
+    const int hours = seconds / 3600;
+    const int minutes = seconds / 60 % 60;
+    const QByteArray ss = QByteArray::number(seconds % 60).rightJustified(2, '0');
+    if (hours > 0)
+        return QByteArray::number(hours) + ':' + QByteArray::number(minutes).rightJustified(2, '0') + ':' +
+               ss;
+    return QByteArray::number(minutes) + ':' + ss;
+}
+
+std::optional<int> wholeNumber(const QByteArray& text, int lowest, int highest)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+GameServer::GameServer(const MachineSettings& settings, int index, int ordinal, quint32 seed,
+                       QByteArray controlPassword, const ParkDirectory& park)
+    : Machine(settings, index, ordinal, seed, std::move(controlPassword), park),
+      m_hostName(settings.hostName.isEmpty() ? "Quorvane Sim Server " + QByteArray::number(ordinal)
+                                             : settings.hostName),
+      m_map(settings.map.isEmpty() ? kMaps[(ordinal - 1) % kMaps.size()] : settings.map),
+      m_description(settings.description.isEmpty() ? descriptionFor(settings.gameDir) : settings.description),
+      m_serverPassword(settings.serverPassword), m_roster(random(), settings.maxPlayers),
+      m_match(settings.match)
+{
+    const int capacity = m_roster.capacity();
+    m_roster.reset(settings.players >= 0 ? settings.players
+                                         : static_cast<int>(random().bounded(2, capacity * 2 / 3 + 3)));
+}
+
+void GameServer::tick()
+{
+    m_roster.tick(moves());
+    if (moves()) {
+        // slowly: one player in or out every twenty seconds or so
+        const int roll = static_cast<int>(random().bounded(40));
+        if (roll == 0 && !m_roster.join())
+            m_roster.leave();
+        else if (roll == 1)
+            m_roster.leave();
+    }
+    m_match.tick(random());
+}
+
+InfoFacts GameServer::info() const
+{
+    InfoFacts facts;
+    facts.hostName = m_hostName;
+    facts.map = m_map;
+    facts.gameDir = settings().gameDir;
+    facts.description = m_description;
+    facts.players = static_cast<int>(m_roster.players().size());
+    facts.maxPlayers = m_roster.capacity();
+    facts.serverType = 'd';
+    facts.passworded = !m_serverPassword.isEmpty();
+    return facts;
+}
+
+std::vector<Player> GameServer::listedPlayers() const
+{
+    return m_roster.players();
+}
+
+QByteArray GameServer::runCommand(const QByteArray& command)
+{
+    const QByteArray name = commandName(command);
+    const QByteArray argument = commandArgument(command);
+    if (name == "status")
+        return statusText();
+    if (name == "sv_password")
+        return cvar("sv_password", &m_serverPassword, argument);
+    if (name == "hostname")
+        return cvar("hostname", &m_hostName, argument);
+    if (name == "nxn_match_report")
+        return m_match.report();
+    if (name == "say")
+        return "Console: " + wireText(unquoted(argument), 190) + '\n';
+    if (name == "kick")
+        return kick(argument);
+    if (name == "changelevel") {
+        const QByteArray map = wireText(unquoted(argument), 31);
+        if (map.isEmpty())
+            return "changelevel <levelname> : continue game on a new level\n";
+        m_map = map;
+        return {};
+    }
+    return unknownCommand(command);
+}
+
+std::optional<QByteArray> GameServer::runSimCommand(const QByteArray& name,
+                                                    const QList<QByteArray>& arguments)
+{
+    if (name == "sim_players") {
+        const auto count = wholeNumber(arguments.value(0), 0, m_roster.capacity());
+        if (!count)
+            return "Usage: sim_players 0.." + QByteArray::number(m_roster.capacity()) + '\n';
+        m_roster.reset(*count);
+        return "sim_players " + QByteArray::number(*count) + '\n';
+    }
+    if (name == "sim_match")
+        return simMatch(arguments);
+    return std::nullopt;
+}
+
+QByteArray GameServer::simMatch(const QList<QByteArray>& arguments)
+{
+    static const QByteArray kUsage(
+        "Usage: sim_match STATE [TEAMA TEAMB [A1 A2 B1 B2]] | sim_match moving 0|1\n");
+    if (arguments.value(0) == "moving") {
+        const QByteArray flag = arguments.value(1);
+        if (flag != "0" && flag != "1")
+            return kUsage;
+        m_match.setMoving(flag == "1");
+        return "sim_match moving " + flag + '\n';
+    }
+    const auto state = wholeNumber(arguments.value(0), 0, 5);
+    if (!state || arguments.size() == 2 ||
+        (arguments.size() != 1 && arguments.size() != 3 && arguments.size() != 7))
+        return kUsage;
+    std::optional<int> scores[4];
+    for (int i = 0; i < 4 && arguments.size() == 7; ++i) {
+        scores[i] = wholeNumber(arguments[3 + i], 0, 999);
+        if (!scores[i])
+            return kUsage;
+    }
+    const auto team = [&](int i) {
+        QByteArray name = wireText(arguments.value(i), 31);
+        return name.replace(';', QByteArray()).replace('"', QByteArray());
+    };
+    m_match.set(*state, team(1), team(2));
+    if (arguments.size() == 7)
+        m_match.setScores(*scores[0], *scores[1], *scores[2], *scores[3]);
+    return m_match.report();
+}
+
+QByteArray GameServer::cvar(const char* name, QByteArray* value, const QByteArray& argument)
+{
+    if (argument.isEmpty())
+        return '"' + QByteArray(name) + "\" is \"" + *value + "\"\n";
+    *value = wireText(unquoted(argument), 127);
+    return {};
+}
+
+QByteArray GameServer::kick(const QByteArray& argument)
+{
+    const QByteArray wanted = unquoted(argument);
+    if (wanted.isEmpty())
+        return "Usage: kick < name > | < # userid >\n";
+    QByteArray name = wanted;
+    if (wanted.startsWith('#')) {
+        bool ok = false;
+        const int userId = wanted.mid(1).toInt(&ok);
+        for (const Player& player : m_roster.players()) {
+            if (ok && player.userId == userId)
+                name = player.name;
+        }
+    }
+    if (!m_roster.kick(name))
+        return "Couldn't find player \"" + wireText(wanted, 63) + "\"\n";
+    return "Kicked \"" + name + "\"\n";
+}
+
+QByteArray GameServer::statusText() const
+{
+    const auto& players = m_roster.players();
+    QByteArray text;
+    text += "hostname:  " + m_hostName + '\n';
+    text += "version :  48/1.1.2.7/Stdio 8684 secure  (10)\n";
+    text += "tcp/ip  :  " + address() + '\n';
+    text += "map     :  " + m_map + " at: 0 x, 0 y, 0 z\n";
+    text += "players :  " + QByteArray::number(players.size()) + " active (" +
+            QByteArray::number(m_roster.capacity()) + " max)\n";
+    text += "\n#      name userid uniqueid frag time ping loss adr\n";
+    int slot = 1;
+    for (const Player& player : players) {
+        text += '#' + QByteArray::number(slot++).rightJustified(2) + " \"" + player.name + "\" " +
+                QByteArray::number(player.userId) + ' ' + player.uniqueId + ' ' +
+                QByteArray::number(player.frags).rightJustified(3) + ' ' +
+                connectedTime(player.seconds).rightJustified(5) + ' ' +
+                QByteArray::number(player.ping).rightJustified(4) +
+                "    0 127.0.0.1:" + QByteArray::number(player.clientPort) + '\n';
+    }
+    text += QByteArray::number(players.size()) + " users\n";
+    return text;
+}

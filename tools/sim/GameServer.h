@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Machine.h"
+#include "Match.h"
+#include "Roster.h"
+
+// A Half-Life (Counter-Strike) dedicated server: its players come and go,
+// an AdminBot-amx style match may run, and rcon answers the commands a
+// console sends to such a server.
+class GameServer : public Machine
+{
+    Q_OBJECT
+
+public:
+    GameServer(const MachineSettings& settings, int index, int ordinal, quint32 seed,
+               QByteArray controlPassword, const ParkDirectory& park);
+
+    void tick() override;
+    QByteArray joinPassword() const override { return m_serverPassword; }
+    QByteArray currentMap() const override { return m_map; }
+
+protected:
+    InfoFacts info() const override;
+    std::vector<Player> listedPlayers() const override;
+    QByteArray runCommand(const QByteArray& command) override;
+    std::optional<QByteArray> runSimCommand(const QByteArray& name,
+                                            const QList<QByteArray>& arguments) override;
+
+private:
+    QByteArray statusText() const;
+    QByteArray kick(const QByteArray& argument);
+    QByteArray simMatch(const QList<QByteArray>& arguments);
+    // A cvar command: without a value it prints the value, with one it sets it.
+    static QByteArray cvar(const char* name, QByteArray* value, const QByteArray& argument);
+
+    QByteArray m_hostName;
+    QByteArray m_map;
+    QByteArray m_description;
+    QByteArray m_serverPassword;
+    Roster m_roster;
+    Match m_match;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+
+// What one simulated machine is at start. Texts are the bytes it puts on the
+// wire (UTF-8 where they come from the configuration file).
+
+enum class MachineKind
+{
+    Server,
+    Proxy
+};
+
+// How a proxy prints its "status": the lines of the first HLTV releases, or
+// those of today's proxies.
+enum class ProxyStyle
+{
+    Old,
+    Current
+};
+
+// How an old-style proxy writes its rate line: "Network In X, Out Y" or
+// "Network In X Out Y".
+enum class RateLine
+{
+    Comma,
+    Plain
+};
+
+struct MatchSettings
+{
+    int state = 0; // 0 none, 1 warm-up, 2 first half, 3 half-time, 4 second half, 5 over
+    QByteArray teamA = "TeamA";
+    QByteArray teamB = "TeamB";
+    int scoreA1 = 0;
+    int scoreA2 = 0;
+    int scoreB1 = 0;
+    int scoreB2 = 0;
+    bool moves = false;   // the state advances by itself
+    int stepSeconds = 60; // seconds spent in each state when it moves
+};
+
+struct MachineSettings
+{
+    MachineKind kind = MachineKind::Server;
+    int port = -1; // -1: the next counted port; 0: a free port
+    QByteArray rconPassword;
+    QByteArray hostName; // empty: a name made from the kind and ordinal
+    QByteArray map;      // empty: a server picks one; a proxy shows its upstream's
+    QByteArray gameDir = "cstrike";
+    QByteArray description; // empty: from the game directory
+    int players = -1;       // -1: a count drawn from the seed
+    int maxPlayers = 20;    // proxies: spectator slots
+    bool modernOnly = false;
+    bool demandChallenge = false;
+    bool moves = true;        // players join and leave, rates drift
+    int overstatePlayers = 0; // the players reply announces this many more than it holds
+
+    // game servers
+    QByteArray serverPassword; // sv_password
+    MatchSettings match;
+
+    // proxies
+    ProxyStyle style = ProxyStyle::Old;
+    RateLine rateLine = RateLine::Comma;
+    bool rateLineSet = false;
+    int delay = 30;
+    QByteArray proxyPassword;     // what relaying proxies must give
+    QByteArray spectatorPassword; // what spectators must give
+    QByteArray connectTo;         // "server:N", "proxy:N" or "ADDRESS:PORT"; empty: not connected
+};
