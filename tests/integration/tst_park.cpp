@@ -1,0 +1,277 @@
+// End to end on loopback: the document and its objects, with their real
+// sockets, against the simulated park.
+#include "layout/CQuorvaneDoc.h"
+#include "objects/CHLTV.h"
+#include "support/SimulatedPark.h"
+#include "support/TestContext.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Servers: 0 the cup server (password, six players, a running match),
+// 1 a current-only server, 2 a current-only server that demands the
+// challenge. Proxies: 0 classic status text, 1 current status text.
+const char* const kParkConfig = R"({
+  "seed": 7,
+  "servers": [
+    {"hostname": "Cup #1", "map": "de_dust2", "rcon": "secret", "players": 6, "max_players": 12,
+     "moves": false,
+     "match": {"state": 2, "team_a": "Red", "team_b": "Blue", "score_a1": 3, "score_b1": 1, "moves": false}},
+    {"hostname": "Modern", "map": "cs_office", "modern_only": true, "players": 4, "moves": false},
+    {"hostname": "Challenged", "map": "cs_italy", "modern_only": true, "challenge": true, "players": 3,
+     "moves": false}
+  ],
+  "proxies": [
+    {"hostname": "TV classic", "style": "old", "rcon": "tv", "moves": false},
+    {"hostname": "TV current", "style": "current", "rcon": "tv", "moves": false}
+  ]
+})";
+
+} // namespace
+
+class TestPark : public QObject
+{
+    Q_OBJECT
+
+    TestContext env;
+    QTemporaryDir dir;
+    SimulatedPark park;
+    std::unique_ptr<CQuorvaneDoc> doc;
+
+    std::string serverName(int index) const
+    {
+        return "127.0.0.1:" + std::to_string(park.serverPorts()[index]);
+    }
+
+    // Ticks the document once a (manual) second, letting the replies of each
+    // tick arrive, until done holds; false when it still does not after
+    // maxTicks ticks.
+    template <class Done> bool tickUntil(Done done, int maxTicks)
+    {
+        for (int tick = 0; tick < maxTicks; ++tick) {
+            env.clock.advance(1);
+            doc->TickSecond();
+            if (QTest::qWaitFor(done, 300))
+                return true;
+        }
+        return false;
+    }
+
+    CHLServer* addServer(int index, const std::string& password)
+    {
+        return static_cast<CHLServer*>(
+            doc->AddServer("127.0.0.1", park.serverPorts()[index], password, doc->m_groups[0].get()));
+    }
+
+    CHLTV* addProxy(int index)
+    {
+        const int port = park.proxyPorts()[index];
+        return static_cast<CHLTV*>(
+            doc->AddProxy("127.0.0.1", port, doc->m_groups[1].get(), "tv", "", "127.0.0.1", port, true, false));
+    }
+
+    QByteArray history(quint16 port)
+    {
+        ParkProbe probe(port);
+        return probe.control("sim_history").value_or(QByteArray());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        QFile config(dir.filePath(QStringLiteral("park.json")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(kParkConfig);
+        config.close();
+        QVERIFY2(park.start({QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"),
+                             QStringLiteral("0")}),
+                 qPrintable(park.errorString()));
+        QCOMPARE(park.serverPorts().size(), 3);
+        QCOMPARE(park.proxyPorts().size(), 2);
+    }
+
+    void init()
+    {
+        env.op = ScriptedOperator{};
+        doc = std::make_unique<CQuorvaneDoc>(env.context());
+        doc->OnNewDocument();
+    }
+
+    void cleanup() { doc.reset(); }
+
+    void serverReachesControlWithItsState()
+    {
+        CHLServer* server = addServer(0, "secret");
+        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL; }, 6));
+        QVERIFY(tickUntil([&] { return server->m_bMatchRunning && server->m_nPlayers == 6; }, 6));
+        QCOMPARE(server->m_strHostname, std::string("Cup #1"));
+        QCOMPARE(server->m_strMap, std::string("de_dust2"));
+        QCOMPARE(server->m_strTeamA, std::string("Red"));
+        QCOMPARE(server->m_strTeamB, std::string("Blue"));
+        QCOMPARE(server->m_nMatchState, 2);
+        QCOMPARE(server->m_nScoreA1, 3);
+        QCOMPARE(server->m_nScoreB1, 1);
+
+        // The names are those the server's own status text lists.
+        ParkProbe probe(park.serverPorts()[0]);
+        const QByteArray status = probe.rcon("secret", "status").value_or(QByteArray());
+        QVERIFY(status.contains("Cup #1"));
+        for (int i = 0; i < server->m_nPlayers; ++i)
+            QVERIFY2(status.contains(QByteArray::fromStdString(server->m_strPlayers[static_cast<std::size_t>(i)])),
+                     server->m_strPlayers[static_cast<std::size_t>(i)].c_str());
+        QVERIFY(env.op.messages.empty());
+    }
+
+    void wrongPasswordEndsMonitored()
+    {
+        CHLServer* server = addServer(0, "wrong");
+        QVERIFY(tickUntil([&] { return server->m_strRconPassword.empty(); }, 6));
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        std::vector<std::string> lines;
+        for (int i = 0; i < server->m_log.count(); ++i)
+            lines.push_back(server->m_log.line(i));
+        const auto notice = std::find(lines.begin(), lines.end(),
+                                      "Quorvane : Bad rcon_password detected. Internal rcon has been disabled to "
+                                      "prevent being banned.");
+        QVERIFY(notice != lines.end());
+        QVERIFY(notice + 1 != lines.end());
+        QCOMPARE(*(notice + 1), std::string("Quorvane : Please re-enter the good rcon_password"));
+        // And it stays monitored: no more rcon, no control.
+        QVERIFY(!tickUntil([&] { return server->m_nStatus != CSStatus_MONITORING; }, 6));
+    }
+
+    void currentOnlyServers_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("players");
+        QTest::addColumn<QByteArray>("map");
+        QTest::addRow("info and players queries") << 1 << 4 << QByteArray("cs_office");
+        QTest::addRow("with the challenge") << 2 << 3 << QByteArray("cs_italy");
+    }
+
+    void currentOnlyServers()
+    {
+        QFETCH(int, index);
+        QFETCH(int, players);
+        QFETCH(QByteArray, map);
+        CHLServer* server = addServer(index, "");
+        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_MONITORING; }, 6));
+        QVERIFY(tickUntil([&] { return server->m_nPlayers == players; }, 6));
+        QCOMPARE(QByteArray::fromStdString(server->m_strMap), map);
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+    }
+
+    void proxyLinksAndRecords_data()
+    {
+        QTest::addColumn<int>("proxyIndex");
+        QTest::addRow("classic status") << 0;
+        QTest::addRow("current status") << 1;
+    }
+
+    void proxyLinksAndRecords()
+    {
+        QFETCH(int, proxyIndex);
+        const quint16 proxyPort = park.proxyPorts()[proxyIndex];
+        ParkProbe control(proxyPort);
+        control.control("sim_history clear");
+        CHLServer* server = addServer(0, "secret");
+        CHLTV* proxy = addProxy(proxyIndex);
+        QVERIFY(tickUntil([&] { return proxy->m_nStatus == CSStatus_CONTROL && server->m_bMatchRunning; }, 12));
+
+        proxy->DropOn(server);
+        QVERIFY(history(proxyPort).contains(QByteArray("connect ") + QByteArray::fromStdString(serverName(0))));
+        QVERIFY(tickUntil([&] { return proxy->m_strLinkedAddress == serverName(0); }, 7));
+        QVERIFY(tickUntil([&] { return proxy->m_pLinked == server; }, 6));
+
+        // Auto record during the running match, with the generated name.
+        proxy->m_bAutoRecord = true;
+        QVERIFY(tickUntil([&] { return !proxy->m_strRecordFile.empty(); }, 13));
+        const QByteArray commands = history(proxyPort);
+        QVERIFY2(commands.contains("record ") && commands.contains("_de_dust2_Red_Blue"), commands.constData());
+
+        // The match ends: the recording stops.
+        ParkProbe(park.serverPorts()[0]).control("sim_match 0");
+        QVERIFY(tickUntil([&] { return proxy->m_strRecordFile.empty(); }, 19));
+        QVERIFY(history(proxyPort).contains("stoprecord"));
+        QVERIFY(!server->m_bMatchRunning);
+        ParkProbe(park.serverPorts()[0]).control("sim_match 2 Red Blue 3 0 1 0");
+        ParkProbe(proxyPort).control("sim_history clear");
+        proxy->m_bAutoRecord = false;
+        proxy->SendCommand("disconnect");
+        QVERIFY(env.op.messages.empty());
+    }
+
+    void headlessOnce()
+    {
+        const auto runOnce = [this](const QStringList& extra) {
+            QProcess quorvane;
+            QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--json"),
+                                  QStringLiteral("--server"), QString::fromStdString(serverName(0)),
+                                  QStringLiteral("--rcon"),   QStringLiteral("secret"),
+                                  QStringLiteral("--proxy"),  QStringLiteral("127.0.0.1:%1").arg(park.proxyPorts()[0]),
+                                  QStringLiteral("--rcon"),   QStringLiteral("tv")};
+            quorvane.start(QStringLiteral(QUORVANE_BINARY), arguments + extra);
+            if (!quorvane.waitForFinished(30000))
+                quorvane.kill();
+            std::map<QString, QJsonObject> reports;
+            for (const QByteArray& line : quorvane.readAllStandardOutput().split('\n')) {
+                const QJsonObject report = QJsonDocument::fromJson(line).object();
+                if (!report.isEmpty())
+                    reports[report.value(QLatin1String("object")).toString()] = report;
+            }
+            return std::pair{quorvane.exitCode(), reports};
+        };
+
+        const auto [code, reports] = runOnce({});
+        QCOMPARE(code, 0);
+        QCOMPARE(reports.size(), std::size_t{2});
+        const QJsonObject server = reports.at(QString::fromStdString(serverName(0)));
+        QCOMPARE(server.value(QLatin1String("kind")).toString(), QStringLiteral("server"));
+        QCOMPARE(server.value(QLatin1String("status")).toString(), QStringLiteral("Rcon Controled"));
+        QCOMPARE(server.value(QLatin1String("hostname")).toString(), QStringLiteral("Cup #1"));
+        QCOMPARE(server.value(QLatin1String("map")).toString(), QStringLiteral("de_dust2"));
+        QCOMPARE(server.value(QLatin1String("players")).toInt(), 6);
+        QCOMPARE(server.value(QLatin1String("names")).toArray().size(), 6);
+        const QJsonObject match = server.value(QLatin1String("match")).toObject();
+        QCOMPARE(match.value(QLatin1String("teamA")).toString(), QStringLiteral("Red"));
+        QCOMPARE(match.value(QLatin1String("scoreA")).toInt(), 3);
+        QVERIFY(match.value(QLatin1String("running")).toBool());
+        const QJsonObject proxy = reports.at(QStringLiteral("127.0.0.1:%1").arg(park.proxyPorts()[0]));
+        QCOMPARE(proxy.value(QLatin1String("kind")).toString(), QStringLiteral("proxy"));
+        QCOMPARE(proxy.value(QLatin1String("status")).toString(), QStringLiteral("Rcon Controled"));
+        QVERIFY(proxy.value(QLatin1String("slots")).toInt() > 0);
+        QVERIFY(proxy.contains(QLatin1String("linked")));
+
+        // A machine that does not answer makes the run fail.
+        QUdpSocket silent;
+        QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
+        const auto [failedCode, failedReports] =
+            runOnce({QStringLiteral("--server"), QStringLiteral("127.0.0.1:%1").arg(silent.localPort())});
+        QCOMPARE(failedCode, 1);
+        QCOMPARE(failedReports.at(QStringLiteral("127.0.0.1:%1").arg(silent.localPort()))
+                     .value(QLatin1String("status"))
+                     .toString(),
+                 QStringLiteral("Timeout"));
+    }
+
+    // Last: it takes the park down.
+    void killedParkTimesOut()
+    {
+        CHLServer* server = addServer(0, "secret");
+        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL; }, 6));
+        park.kill();
+        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_TIMEOUT; }, 15));
+        QVERIFY(env.clock.now() - server->m_timeLastReply > 10);
+        QVERIFY(env.clock.now() - server->m_timeLastReply <= 11);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPark)
+#include "tst_park.moc"
