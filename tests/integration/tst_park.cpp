@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -259,6 +260,23 @@ private slots:
                      .value(QLatin1String("status"))
                      .toString(),
                  QStringLiteral("Timeout"));
+    }
+
+    void headlessReportsChangesAndStopsOnSignals()
+    {
+        for (const bool interrupt : {false, true}) {
+            QProcess quorvane;
+            quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                           {QStringLiteral("--headless"), QStringLiteral("--server"),
+                            QString::fromStdString(serverName(1))});
+            QVERIFY(quorvane.waitForStarted(5000));
+            // The server's first answers change its state: a line is printed.
+            QVERIFY(QTest::qWaitFor([&] { return quorvane.readAllStandardOutput().contains("Monitor only"); }, 10000));
+            ::kill(static_cast<pid_t>(quorvane.processId()), interrupt ? SIGINT : SIGTERM);
+            QVERIFY(quorvane.waitForFinished(5000));
+            QCOMPARE(quorvane.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(quorvane.exitCode(), 0);
+        }
     }
 
     // Last: it takes the park down.
