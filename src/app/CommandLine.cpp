@@ -18,12 +18,15 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             line.json = true;
         } else if (argument == QLatin1String("--once")) {
             line.once = true;
-        } else if (argument == QLatin1String("--server") || argument == QLatin1String("--proxy")) {
+        } else if (argument == QLatin1String("--server") || argument == QLatin1String("--proxy") ||
+                   argument == QLatin1String("--hub")) {
             const auto text = value();
             if (!text)
                 return std::nullopt;
             CommandLine::ObjectArgument object;
-            object.kind = argument == QLatin1String("--server") ? CommandLine::Kind::Server : CommandLine::Kind::Proxy;
+            object.kind = argument == QLatin1String("--server")  ? CommandLine::Kind::Server
+                          : argument == QLatin1String("--proxy") ? CommandLine::Kind::Proxy
+                                                                 : CommandLine::Kind::Hub;
             if (!splitAddress(*text, object.address, object.port)) {
                 error = QStringLiteral("%1 expects ADDRESS:PORT, not \"%2\"").arg(argument, *text);
                 return std::nullopt;
@@ -34,7 +37,7 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             if (!text)
                 return std::nullopt;
             if (line.objects.empty()) {
-                error = QStringLiteral("--rcon must follow the --server or --proxy it belongs to");
+                error = QStringLiteral("--rcon must follow the --server, --proxy or --hub it belongs to");
                 return std::nullopt;
             }
             line.objects.back().rconPassword = text->toStdString();
@@ -49,7 +52,7 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
         }
     }
     if (!line.headless && (line.json || line.once || !line.objects.empty())) {
-        error = QStringLiteral("--server, --proxy, --json and --once need --headless");
+        error = QStringLiteral("--server, --proxy, --hub, --json and --once need --headless");
         return std::nullopt;
     }
     return line;

@@ -12,6 +12,7 @@ struct CommandLine
     {
         Server,
         Proxy,
+        Hub,
     };
     struct ObjectArgument
     {

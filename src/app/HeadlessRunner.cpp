@@ -36,12 +36,20 @@ void HeadlessRunner::start()
 {
     CGroup* servers = m_document.m_groups.empty() ? nullptr : m_document.m_groups.front().get();
     CGroup* proxies = m_document.m_groups.size() > 1 ? m_document.m_groups[1].get() : servers;
+    CGroup* hubs = m_document.m_groups.empty() ? nullptr : m_document.m_groups.back().get();
     for (const CommandLine::ObjectArgument& object : m_commandLine.objects) {
-        if (object.kind == CommandLine::Kind::Server)
+        switch (object.kind) {
+        case CommandLine::Kind::Server:
             m_document.AddServer(object.address, object.port, object.rconPassword, servers);
-        else
+            break;
+        case CommandLine::Kind::Proxy:
             m_document.AddProxy(object.address, object.port, proxies, object.rconPassword, "", object.address,
                                 object.port, true, false);
+            break;
+        case CommandLine::Kind::Hub:
+            m_document.AddHubManager(object.address, object.port, object.rconPassword, hubs);
+            break;
+        }
     }
     tick();
     m_timer.start();

@@ -60,6 +60,11 @@ public:
     CCommonObject* AddObject(int type, const std::string& rconPassword, const std::string& address,
                              std::int32_t port, CGroup* group);
 
+    // A hub manager; the program adds them from the command line and from
+    // layout files, with the same duplicate rule.
+    CCommonObject* AddHubManager(const std::string& address, std::int32_t port, const std::string& rconPassword,
+                                 CGroup* group);
+
     // Appends a newly created object, opens its channel, marks the document
     // modified and notifies the views with hint.
     CCommonObject* AddCreatedObject(std::unique_ptr<CCommonObject> object, int hint);
@@ -135,6 +140,8 @@ private:
     void AddRange(bool proxyCommand);
     // Prompts for a password and sends literal + "\"text\"" to the picked proxy.
     std::optional<std::string> SendQuotedToProxy(const std::string& prompt, const std::string& literal);
+    // The first object, in list order, named by name (address:port).
+    CCommonObject* FirstNamed(const std::string& name) const;
     // Links proxies and hub entries to the objects they relay.
     void RelinkStep(CCommonObject& object);
     // Makes every link to the object about to be deleted forget it.

@@ -3,18 +3,28 @@
 
 #include "core/Clock.h"
 #include "core/Operator.h"
+#include "objects/CGTV.h"
 #include "objects/CHLTV.h"
+
+CCommonObject* CQuorvaneDoc::FirstNamed(const std::string& name) const
+{
+    for (const auto& candidate : m_objects) {
+        if (candidate->IsNamed(name))
+            return candidate.get();
+    }
+    return nullptr;
+}
 
 void CQuorvaneDoc::RelinkStep(CCommonObject& object)
 {
-    auto* proxy = dynamic_cast<CHLTV*>(&object);
-    if (!proxy || proxy->m_strLinkedAddress.empty() || proxy->m_pLinked ||
-        proxy->m_timeRelink >= m_context.clock->now())
-        return;
-    for (const auto& candidate : m_objects) {
-        if (candidate->IsNamed(proxy->m_strLinkedAddress)) {
-            proxy->m_pLinked = candidate.get();
-            return;
+    if (auto* proxy = dynamic_cast<CHLTV*>(&object)) {
+        if (!proxy->m_strLinkedAddress.empty() && !proxy->m_pLinked && proxy->m_timeRelink < m_context.clock->now())
+            proxy->m_pLinked = FirstNamed(proxy->m_strLinkedAddress);
+    } else if (auto* manager = dynamic_cast<CGTV*>(&object)) {
+        for (int i = 0; i < manager->m_nHubs; ++i) {
+            CHubInfo& hub = manager->m_hubs[static_cast<std::size_t>(i)];
+            if (!hub.m_strParent.empty() && !hub.m_pLinked)
+                hub.m_pLinked = FirstNamed(hub.m_strParent);
         }
     }
 }
@@ -22,6 +32,14 @@ void CQuorvaneDoc::RelinkStep(CCommonObject& object)
 void CQuorvaneDoc::ClearLinksTo(const CCommonObject& object)
 {
     for (const auto& candidate : m_objects) {
+        if (auto* manager = dynamic_cast<CGTV*>(candidate.get())) {
+            // Every entry, also those beyond the hub count: none may keep
+            // a pointer to a deleted object.
+            for (CHubInfo& hub : manager->m_hubs) {
+                if (hub.m_pLinked == &object)
+                    hub.m_pLinked = nullptr;
+            }
+        }
         auto* proxy = dynamic_cast<CHLTV*>(candidate.get());
         if (!proxy)
             continue;

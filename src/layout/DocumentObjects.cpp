@@ -2,6 +2,7 @@
 #include "layout/CQuorvaneDoc.h"
 
 #include "core/Operator.h"
+#include "objects/CGTV.h"
 #include "objects/CHLTV.h"
 
 #include <array>
@@ -80,6 +81,19 @@ CCommonObject* CQuorvaneDoc::AddProxy(const std::string& address, std::int32_t p
     proxy->m_bExportWeb = exportWeb;
     proxy->m_bAutoRecord = autoRecord;
     return AddCreatedObject(std::move(proxy), HintLayout);
+}
+
+CCommonObject* CQuorvaneDoc::AddHubManager(const std::string& address, std::int32_t port,
+                                           const std::string& rconPassword, CGroup* group)
+{
+    if (RefuseDuplicate(address, port))
+        return nullptr;
+    auto manager = std::make_unique<CGTV>(m_context);
+    manager->m_strAddress = address;
+    manager->m_nPort = port;
+    manager->m_pGroup = group;
+    manager->m_strRconPassword = rconPassword;
+    return AddCreatedObject(std::move(manager), HintLayout);
 }
 
 CCommonObject* CQuorvaneDoc::AddObject(int type, const std::string&, const std::string& address,

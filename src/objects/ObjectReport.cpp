@@ -1,6 +1,7 @@
 #include "objects/ObjectReport.h"
 
 #include "core/TextCodec.h"
+#include "objects/CGTV.h"
 #include "objects/CHLTV.h"
 
 #include <QJsonArray>
@@ -61,7 +62,28 @@ QJsonObject describeObject(const CCommonObject& object)
     report.insert(QStringLiteral("players"), count);
     report.insert(QStringLiteral("names"), names);
 
-    if (const auto* proxy = dynamic_cast<const CHLTV*>(&object)) {
+    if (const auto* manager = dynamic_cast<const CGTV*>(&object)) {
+        report.insert(QStringLiteral("map"), QString());
+        report.insert(QStringLiteral("clients"), manager->m_nSvClients);
+        report.insert(QStringLiteral("maxclients"), manager->m_nSvMaxClients);
+        QJsonArray hubList;
+        for (int i = 0; i < manager->m_nHubs; ++i) {
+            const CHubInfo& hub = manager->m_hubs[static_cast<std::size_t>(i)];
+            QJsonObject entry;
+            entry.insert(QStringLiteral("num"), hub.m_nHubNum);
+            entry.insert(QStringLiteral("desc"), text(hub.m_strDesc));
+            entry.insert(QStringLiteral("parent"), text(hub.m_strParent));
+            entry.insert(QStringLiteral("linked"), nameOrNull(hub.m_pLinked));
+            const std::string* followed = hub.FollowedName();
+            entry.insert(QStringLiteral("following"), followed ? QJsonValue(text(*followed)) : QJsonValue());
+            QJsonArray players;
+            for (int k = 0; k < std::clamp(hub.m_nCount, 0, CCommonObject::kMaxPlayers); ++k)
+                players.append(text(hub.m_strNames[static_cast<std::size_t>(k)]));
+            entry.insert(QStringLiteral("players"), players);
+            hubList.append(entry);
+        }
+        report.insert(QStringLiteral("hubs"), hubList);
+    } else if (const auto* proxy = dynamic_cast<const CHLTV*>(&object)) {
         report.insert(QStringLiteral("map"), text(proxy->m_strMap));
         report.insert(QStringLiteral("slots"), proxy->m_nMaxClients);
         report.insert(QStringLiteral("clients"), proxy->m_nClients);

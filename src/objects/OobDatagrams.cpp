@@ -72,6 +72,27 @@ std::string rconCommand(std::uint32_t challenge, std::string_view password, std:
     return datagram;
 }
 
+std::string managerInfoQuery()
+{
+    return query("getManagerInfo");
+}
+
+std::string hubInfoQuery(std::int32_t hubNumber)
+{
+    return query("gethubinfo " + std::to_string(hubNumber));
+}
+
+std::string hubRconCommand(std::string_view password, std::string_view command)
+{
+    std::string datagram(kPrefix);
+    datagram.append("rcon \"");
+    datagram.append(password);
+    datagram.append("\" ");
+    datagram.append(command);
+    datagram.push_back('\0');
+    return datagram;
+}
+
 bool hasOobPrefix(std::string_view datagram)
 {
     return datagram.substr(0, kPrefix.size()) == kPrefix;

@@ -27,6 +27,12 @@ inline constexpr std::uint32_t kNoQueryChallenge = 0xFFFFFFFFu;
 // unsigned decimal. Password and command are copied byte for byte.
 std::string rconCommand(std::uint32_t challenge, std::string_view password, std::string_view command);
 
+// Hub managers: FF FF FF FF "getManagerInfo" 00, FF FF FF FF "gethubinfo N" 00,
+// and rcon without a challenge: FF FF FF FF rcon "password" command 00.
+std::string managerInfoQuery();
+std::string hubInfoQuery(std::int32_t hubNumber);
+std::string hubRconCommand(std::string_view password, std::string_view command);
+
 // True when the datagram starts with the four 0xFF bytes.
 bool hasOobPrefix(std::string_view datagram);
 

@@ -1,6 +1,7 @@
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
 #include "layout/RangeValidation.h"
+#include "objects/CGTV.h"
 #include "objects/CHLTV.h"
 #include "objects/CRconSocket.h"
 #include "objects/OobDatagrams.h"
@@ -273,6 +274,32 @@ private slots:
         doc->SetSelection(nullptr, viaStatus);
         doc->OnDeleteObject();
         QCOMPARE(viaDrop->m_pLinked, nullptr);
+    }
+
+    void hubEntriesLinkAndForget()
+    {
+        LoopbackPeer hubPeer;
+        LoopbackPeer serverPeer;
+        const std::string serverName = "127.0.0.1:" + std::to_string(serverPeer.port());
+        auto* manager = static_cast<CGTV*>(doc->AddHubManager("127.0.0.1", hubPeer.port(), "", servers()));
+        QVERIFY(!doc->AddHubManager("127.0.0.1", hubPeer.port(), "", servers()));
+        manager->m_nHubs = 2;
+        manager->m_hubs[0].m_strParent = serverName;
+        manager->m_hubs[1].m_strParent = "10.9.9.9:1";
+        manager->m_hubs[2].m_strParent = serverName; // beyond the hub count
+        CCommonObject* server = doc->AddServer("127.0.0.1", serverPeer.port(), "", servers());
+        for (int i = 0; i < 6; ++i)
+            doc->TickSecond();
+        QCOMPARE(manager->m_hubs[0].m_pLinked, server);
+        QCOMPARE(manager->m_hubs[1].m_pLinked, nullptr);
+        QCOMPARE(manager->m_hubs[2].m_pLinked, nullptr);
+
+        manager->m_hubs[3].m_pLinked = server; // an entry the manager no longer lists
+        doc->SetSelection(nullptr, server);
+        doc->OnDeleteObject();
+        for (const CHubInfo& hub : manager->m_hubs)
+            QCOMPARE(hub.m_pLinked, nullptr);
+        QCOMPARE(manager->m_hubs[0].m_strParent, serverName);
     }
 
     void proxyPasswordCommands()

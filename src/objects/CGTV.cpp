@@ -1,0 +1,267 @@
+#include "objects/CGTV.h"
+
+#include "core/Clock.h"
+#include "core/Painting.h"
+#include "core/TextCodec.h"
+#include "objects/Gauges.h"
+#include "objects/HubReplies.h"
+#include "objects/IconLibrary.h"
+#include "objects/OobDatagrams.h"
+#include "objects/ServerReplies.h"
+
+#include <QPainter>
+#include <algorithm>
+
+namespace {
+
+constexpr std::int64_t kReplyTimeout = 10;
+constexpr int kIconHeight = 48;
+constexpr int kRowHeight = 40;
+
+void drawRowText(QPainter& painter, const Rect& row, const QString& text, int cellHeight, int weight,
+                 const QColor& color, Qt::Alignment alignment)
+{
+    painter.save();
+    QFont font = canvasFont(cellHeight);
+    font.setWeight(static_cast<QFont::Weight>(weight));
+    painter.setFont(font);
+    painter.setPen(color);
+    drawSingleLine(painter, row, text, alignment);
+    painter.restore();
+}
+
+} // namespace
+
+const std::string* CHubInfo::FollowedName() const
+{
+    for (int i = 0; i < std::clamp(m_nCount, 0, CCommonObject::kMaxPlayers); ++i) {
+        if (m_nSlots[static_cast<std::size_t>(i)] == m_nFollowing)
+            return &m_strNames[static_cast<std::size_t>(i)];
+    }
+    return nullptr;
+}
+
+CGTV::CGTV(const CoreContext& context) : CCommonObject(context)
+{
+    m_nBitmapId = 161;
+}
+
+bool CGTV::IsHubManager() const
+{
+    return true;
+}
+
+bool CGTV::CanDrag() const
+{
+    return m_nStatus == CSStatus_CONTROL || m_nStatus == CSStatus_FULLCONTROL;
+}
+
+bool CGTV::CanRecord() const
+{
+    return true;
+}
+
+bool CGTV::IsGameServer() const
+{
+    return false;
+}
+
+QSize CGTV::GetBoxSize() const
+{
+    return {120, 83 + kRowHeight * m_nHubs};
+}
+
+int CGTV::GetPlayerCount() const
+{
+    return m_pSelectedHub ? std::clamp(m_pSelectedHub->m_nCount, 0, kMaxPlayers) : 0;
+}
+
+const CCommonObject::PlayerNames& CGTV::GetPlayerNames() const
+{
+    static const PlayerNames none;
+    return m_pSelectedHub ? m_pSelectedHub->m_strNames : none;
+}
+
+void CGTV::SendCommand(std::string command)
+{
+    if (m_strRconPassword.empty())
+        return;
+    SendDatagram(oob::hubRconCommand(m_strRconPassword, command));
+}
+
+void CGTV::RequestManagerInfo()
+{
+    SendDatagram(oob::managerInfoQuery());
+}
+
+void CGTV::RequestHubInfo(std::int32_t hubNumber)
+{
+    SendDatagram(oob::hubInfoQuery(hubNumber));
+}
+
+void CGTV::Tick()
+{
+    if (Now() - m_timeLastReply > kReplyTimeout)
+        SetStatus(CSStatus_TIMEOUT);
+    if (m_nPhase == 0) {
+        RequestManagerInfo();
+    } else if (m_nPhase == 1) {
+        for (int i = 0; i < m_nHubs; ++i)
+            RequestHubInfo(m_hubs[static_cast<std::size_t>(i)].m_nHubNum);
+    }
+    m_nPhase = (m_nPhase + 1) % 6;
+}
+
+void CGTV::SetStatus(CSStatus status)
+{
+    // The probe's printed answer proves control.
+    if (status == CSStatus_MONITORING && !m_strRconPassword.empty())
+        SendCommand("gtv_follow");
+    m_nStatus = status;
+}
+
+void CGTV::OnReply(std::string_view datagram)
+{
+    const std::string_view text = hubs::replyText(datagram);
+    if (replies::beginsWith(text, "managerInfoResponse"))
+        OnManagerInfo(text);
+    else if (replies::beginsWith(text, "hubInfoResponse"))
+        OnHubInfo(text);
+    else if (replies::beginsWith(text, "print"))
+        OnPrint(text);
+}
+
+void CGTV::OnManagerInfo(std::string_view text)
+{
+    m_strHostname = hubs::GetKeyValue(text, "hostname");
+    m_nSvClients = hubs::GetKeyInt(text, "clients");
+    m_nSvMaxClients = hubs::GetKeyInt(text, "sv_maxclients");
+    // The table holds 32 hubs: a count outside 0..32 is limited to it.
+    m_nHubs = std::clamp(hubs::GetKeyInt(text, "numHubs"), 0, kMaxHubs);
+    if (m_nHubs != 0) {
+        const auto numbers = hubs::parseHubNumbers(hubs::GetKeyValue(text, "hubs"), m_nHubs);
+        for (std::size_t i = 0; i < numbers.size(); ++i) {
+            if (numbers[i])
+                m_hubs[i].m_nHubNum = *numbers[i];
+        }
+    }
+    if (m_nStatus == CSStatus_TIMEOUT)
+        SetStatus(CSStatus_MONITORING);
+    MarkReply();
+}
+
+void CGTV::OnHubInfo(std::string_view text)
+{
+    const std::int32_t number = hubs::GetKeyInt(text, "hubNum");
+    const auto end = m_hubs.begin() + m_nHubs;
+    const auto hub = std::find_if(m_hubs.begin(), end, [number](const CHubInfo& entry) { return entry.m_nHubNum == number; });
+    if (hub != end) {
+        hub->m_strDesc = hubs::GetKeyValue(text, "desc");
+        hub->m_strParent = hubs::GetKeyValue(text, "parent");
+        hub->m_nFollowing = hubs::GetKeyValue(text, "following").empty() ? -1 : hubs::GetKeyInt(text, "following");
+        hub->m_nCount = 0;
+        for (int slot = 0; slot < kMaxPlayers; ++slot) {
+            const std::string prefix = "p" + std::to_string(slot);
+            if (hubs::GetKeyValue(text, prefix + "t").empty())
+                continue;
+            const auto at = static_cast<std::size_t>(hub->m_nCount++);
+            hub->m_nSlots[at] = slot;
+            hub->m_strNames[at] = hubs::RemoveColourCodes(hubs::GetKeyValue(text, prefix + "n"));
+        }
+    }
+    if (m_nStatus == CSStatus_TIMEOUT)
+        SetStatus(CSStatus_MONITORING);
+    MarkReply();
+}
+
+void CGTV::OnPrint(std::string_view text)
+{
+    std::string_view line = text.substr(std::string_view("print").size());
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!line.empty() && isSpace(line.front()))
+        line.remove_prefix(1);
+    while (!line.empty() && isSpace(line.back()))
+        line.remove_suffix(1);
+    m_log.Add(std::string(line));
+    if (m_nStatus <= CSStatus_CONTROL)
+        SetStatus(CSStatus_CONTROL);
+    MarkReply();
+}
+
+void CGTV::OnClick(QPoint point)
+{
+    m_pSelectedHub = nullptr;
+    for (int i = 0; i < m_nHubs; ++i) {
+        if (m_hubs[static_cast<std::size_t>(i)].m_rcRow.contains(point))
+            m_pSelectedHub = &m_hubs[static_cast<std::size_t>(i)];
+    }
+}
+
+void CGTV::ChangePOV(std::string name)
+{
+    if (!m_pSelectedHub)
+        return;
+    const CHubInfo& hub = *m_pSelectedHub;
+    for (int i = 0; i < std::clamp(hub.m_nCount, 0, kMaxPlayers); ++i) {
+        if (hub.m_strNames[static_cast<std::size_t>(i)] == name) {
+            SendCommand("gtv_follow " + std::to_string(hub.m_nSlots[static_cast<std::size_t>(i)]) + " " +
+                        std::to_string(hub.m_nHubNum));
+            RequestHubInfo(hub.m_nHubNum);
+            return;
+        }
+    }
+}
+
+void CGTV::DropOn(CCommonObject* target)
+{
+    // The hub rows link themselves through their parent address.
+    if (target)
+        SendCommand("gtv_connect " + target->GetName());
+}
+
+void CGTV::DrawLinks(QPainter& painter)
+{
+    if (m_nStatus == CSStatus_TIMEOUT)
+        return;
+    for (int i = 0; i < m_nHubs; ++i) {
+        const CHubInfo& hub = m_hubs[static_cast<std::size_t>(i)];
+        if (!hub.m_pLinked)
+            continue;
+        const bool solid = !hub.m_strParent.empty() && hub.m_pLinked->IsNamed(hub.m_strParent);
+        DrawLink(painter, hub.m_pLinked->m_rcIcon.center(), hub.m_rcRow.center(), !solid);
+    }
+}
+
+void CGTV::Draw(QPainter& painter)
+{
+    CCommonObject::Draw(painter);
+    if (m_nStatus != CSStatus_TIMEOUT) {
+        painter.save();
+        painter.setFont(canvasFont(12));
+        painter.setPen(Qt::black);
+        drawSingleLine(painter, Rect{m_rcBox.left, m_rcBox.bottom - 30, m_rcBox.right, m_rcBox.bottom - 15},
+                       decodeText(m_strHostname), Qt::AlignHCenter | Qt::AlignBottom);
+        painter.restore();
+        if (m_nSvMaxClients != 0)
+            drawGauge(painter, m_rcIcon, m_rcIcon.right + 11,
+                      ratioGaugeFill(m_rcIcon.height(), m_nSvClients, m_nSvMaxClients), QColor(0, 255, 0));
+    }
+    drawIcon(painter, statusMarkBitmap(m_nStatus), m_rcBox.left, m_rcBox.top);
+    for (int i = 0; i < m_nHubs; ++i)
+        DrawHubRow(painter, m_hubs[static_cast<std::size_t>(i)], i);
+}
+
+void CGTV::DrawHubRow(QPainter& painter, CHubInfo& hub, int index)
+{
+    const int top = m_rcBox.top + kIconHeight + 5 + kRowHeight * index;
+    hub.m_rcRow = {m_rcBox.left + 3, top, m_rcBox.right - 3, top + kRowHeight};
+    drawFramedBox(painter, hub.m_rcRow, Qt::black, 1, &hub == m_pSelectedHub ? QColor(160, 243, 230) : Qt::white);
+
+    drawRowText(painter, hub.m_rcRow, QStringLiteral("#%1").arg(hub.m_nHubNum), 40, 800, QColor(200, 200, 200),
+                Qt::AlignCenter);
+    drawRowText(painter, hub.m_rcRow, decodeText(hub.m_strDesc), 16, 400, QColor(59, 28, 221),
+                Qt::AlignLeft | Qt::AlignTop);
+    const std::string* followed = hub.FollowedName();
+    drawRowText(painter, hub.m_rcRow, followed ? decodeText(*followed) : QStringLiteral("?"), 20, 700,
+                QColor(223, 51, 99), Qt::AlignHCenter | Qt::AlignBottom);
+}
