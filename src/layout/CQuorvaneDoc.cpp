@@ -75,6 +75,9 @@ bool CQuorvaneDoc::OnNewDocument()
     m_pSelectedZone = nullptr;
     m_pSelectedObject = nullptr;
     m_nTick = 0;
+    // A new layout publishes nothing until asked; the other module
+    // settings stay as they were.
+    m_moduleAutoWeb.m_bEnabled = 0;
     return true;
 }
 

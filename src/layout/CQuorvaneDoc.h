@@ -3,6 +3,8 @@
 #include "core/CoreContext.h"
 #include "layout/CGroup.h"
 #include "layout/CZone.h"
+#include "modules/CModule.h"
+#include "modules/CModuleAutoWeb.h"
 #include "objects/CCommonObject.h"
 
 #include <QObject>
@@ -114,12 +116,12 @@ public:
 
     const CoreContext& context() const { return m_context; }
 
+    CModuleAdminBot m_moduleAdminBot;
+    CModuleAutoWeb m_moduleAutoWeb;
     CCommonObject* m_pSelectedObject = nullptr;
     CZone* m_pSelectedZone = nullptr;
     std::int32_t m_nTick = 0;
     std::string m_strLastAddress;
-    // The AdminBot module's switch: auto recording needs its match reports.
-    bool m_bAdminBotEnabled = false;
     OwningList<CCommonObject> m_objects;
     OwningList<CGroup> m_groups;
     OwningList<CZone> m_zones;

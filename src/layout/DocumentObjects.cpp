@@ -140,7 +140,7 @@ void CQuorvaneDoc::OnAddProxy()
     request.values.exportWeb = true;
     request.groupLabels = GroupLabels();
     request.preselectLabel = PreselectedGroupLabel();
-    request.autoRecordEnabled = m_bAdminBotEnabled;
+    request.autoRecordEnabled = m_moduleAdminBot.m_bEnabled != 0;
     auto answer = m_context.op->askObject(request);
     if (!answer || !GroupAt(answer->groupIndex))
         return;
@@ -239,7 +239,7 @@ void CQuorvaneDoc::OnProxyProperties()
     values.autoRecord = proxy->m_bAutoRecord;
     request.groupLabels = GroupLabels();
     request.preselectLabel = proxy->m_pGroup ? GroupLabel(*proxy->m_pGroup) : std::string();
-    request.autoRecordEnabled = m_bAdminBotEnabled;
+    request.autoRecordEnabled = m_moduleAdminBot.m_bEnabled != 0;
     auto answer = m_context.op->askObject(request);
     if (!answer || !GroupAt(answer->groupIndex))
         return;

@@ -1,0 +1,183 @@
+#include "modules/CModuleAutoWeb.h"
+
+#include "core/Clock.h"
+#include "core/Operator.h"
+#include "layout/CQuorvaneDoc.h"
+#include "objects/CHLTV.h"
+#include "objects/CutToken.h"
+#include "transfer/CFtpJob.h"
+
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+
+namespace {
+
+constexpr const char* kTemplateFile = "web_template.html";
+
+void replaceAll(std::string& text, const std::string& tag, const std::string& value)
+{
+    for (std::size_t at = text.find(tag); at != std::string::npos; at = text.find(tag, at + value.size()))
+        text.replace(at, tag.size(), value);
+}
+
+std::string format(const char* pattern, auto... values)
+{
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, pattern, values...);
+    return buffer;
+}
+
+// The template with its end-of-line characters removed, lines joined.
+std::optional<std::string> readTemplate()
+{
+    std::ifstream file(kTemplateFile, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::string text;
+    std::string line;
+    while (std::getline(file, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+            line.pop_back();
+        text += line;
+    }
+    return text;
+}
+
+std::string localTimeText(std::int64_t seconds)
+{
+    const auto time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    localtime_r(&time, &local);
+    char text[128] = {};
+    std::strftime(text, sizeof text, "%A, %B %d, %Y at %H:%M:%S", &local);
+    return text;
+}
+
+struct Totals
+{
+    long long spectators = 0;
+    long long slots = 0;
+    double bandwidth = 0.0;
+};
+
+} // namespace
+
+std::string CModuleAutoWeb::MatchStateText(std::int32_t state)
+{
+    switch (state) {
+    case 0:
+        return "No match detected";
+    case 1:
+        return "still warming up";
+    case 2:
+        return "fighting 1st step";
+    case 3:
+        return "warming up the 2nd step";
+    case 4:
+        return "fighting ";
+    case 5:
+        return "match is finished";
+    default:
+        return {};
+    }
+}
+
+void CModuleAutoWeb::Tick(CQuorvaneDoc& document)
+{
+    if (!m_bEnabled)
+        return;
+    const CoreContext& context = document.context();
+    const auto templateText = readTemplate();
+    if (!templateText)
+        context.op->showMessage(
+            "Unable to open template file web_template.html. Please put it on same dir that this program");
+    auto job = std::make_unique<CFtpJob>();
+    job->m_strContent = templateText ? GeneratePage(document, *templateText, localTimeText(context.clock->now()))
+                                     : std::string();
+    job->m_strServer = m_strFtpServer;
+    job->m_nPort = 21;
+    job->m_strUser = m_strLogin;
+    job->m_strPassword = m_strPassword;
+    job->m_strRemoteFile = m_strRemoteFile;
+    job->m_nKind = 0;
+    document.m_ftpJobs.AddJob(std::move(job));
+}
+
+std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std::string& templateText,
+                                         const std::string& signatureTime)
+{
+    std::string rest = templateText;
+    std::string page;
+
+    CutToken(rest, "[SECTION_ALWAYS]");
+    page += CutToken(rest, "[/SECTION_ALWAYS]");
+    CutToken(rest, "[SECTION_HLTV]");
+    std::string section = CutToken(rest, "[SECTION_HLTV_LOOP]");
+    const std::string rowTemplate = CutToken(rest, "[/SECTION_HLTV_LOOP]");
+
+    Totals totals;
+    const bool adminBot = document.m_moduleAdminBot.m_bEnabled != 0;
+    for (const auto& object : document.m_objects) {
+        auto* proxy = dynamic_cast<CHLTV*>(object.get());
+        if (!proxy || !proxy->m_bExportWeb || proxy->m_nStatus < CSStatus_CONTROL)
+            continue;
+        totals.spectators += proxy->m_nClients;
+        totals.slots += proxy->m_nMaxClients;
+        totals.bandwidth += static_cast<double>(proxy->m_fOutRate);
+
+        std::string clans = "&nbsp;";
+        std::string info = "&nbsp;";
+        if (!proxy->m_strLinkedAddress.empty()) {
+            const CHLServer* server = proxy->GetRelayedServer();
+            if (adminBot && server) {
+                if (server->m_nMatchState > 0)
+                    clans = "<b>" + server->m_strTeamA + "</b> vs <b>" + server->m_strTeamB + "</b>";
+                else
+                    clans = "&nbsp;";
+                info = "Currently " + std::to_string(proxy->m_nPlayers) + " players on " + proxy->m_strMap + ", " +
+                       MatchStateText(server->m_nMatchState) + ", score is " +
+                       std::to_string(static_cast<long long>(server->m_nScoreA1) + server->m_nScoreA2) + "-" +
+                       std::to_string(static_cast<long long>(server->m_nScoreB1) + server->m_nScoreB2);
+            } else {
+                clans = proxy->Clans();
+                info = std::to_string(proxy->m_nPlayers) + " players on " + proxy->m_strMap;
+            }
+        }
+        std::string row = rowTemplate;
+        replaceAll(row, "[#HOSTNAME]", proxy->m_strHostname);
+        replaceAll(row, "[#IP]", proxy->GetExternalName());
+        replaceAll(row, "[#NBSPEC]", std::to_string(proxy->m_nClients));
+        replaceAll(row, "[#NBSPECMAX]", std::to_string(proxy->m_nMaxClients));
+        replaceAll(row, "[#CLANS]", clans);
+        replaceAll(row, "[#INFO]", info);
+        section += row;
+    }
+    section += CutToken(rest, "[/SECTION_HLTV]");
+    page += section;
+
+    if (totals.spectators > m_nPeakSpectators)
+        m_nPeakSpectators = static_cast<std::int32_t>(std::min<long long>(totals.spectators, INT32_MAX));
+    if (totals.bandwidth > m_fPeakBandwidth)
+        m_fPeakBandwidth = totals.bandwidth;
+
+    CutToken(rest, "[SECTION_STATS]");
+    std::string stats = CutToken(rest, "[/SECTION_STATS]");
+    replaceAll(stats, "[#TOTAL_HL_SLOTS]", std::to_string(totals.spectators));
+    replaceAll(stats, "[#TOTAL_HL_SLOTS_MAX]", std::to_string(totals.slots));
+    replaceAll(stats, "[#TOTAL_HL_SLOTS_PEAK]", std::to_string(m_nPeakSpectators));
+    replaceAll(stats, "[#TOTAL_HL_SLOTS_PEAK_PERCENT]",
+               totals.slots > 0 ? std::to_string(static_cast<long long>(m_nPeakSpectators) * 100 / totals.slots)
+                                : std::string("0"));
+    replaceAll(stats, "[#TOTAL_HL_BANDWIDTH]", format("%0.3f", totals.bandwidth / 1000.0 * 8.0));
+    replaceAll(stats, "[#TOTAL_HL_BANDWIDTH_PEAK]", format("%0.3f", m_fPeakBandwidth / 1000.0 * 8.0));
+    page += stats;
+
+    CutToken(rest, "[SECTION_ALWAYS]");
+    std::string bottom = CutToken(rest, "[/SECTION_ALWAYS]");
+    replaceAll(bottom, "[#SIGN]",
+               "Auto-Generated by <a href='https://quorvane.example.org/'>Quorvane</a> (AutoWeb module) on " +
+                   signatureTime + "<br>Quorvane, the console for Half-Life server parks.");
+    page += bottom;
+    return page;
+}

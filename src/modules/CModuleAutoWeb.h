@@ -1,0 +1,31 @@
+#pragma once
+
+#include "modules/CModule.h"
+
+#include <string>
+
+class CQuorvaneDoc;
+
+// The status page generator: every 30 seconds, while enabled, it fills the
+// page template with the exported proxies' figures and queues the page for
+// upload by FTP.
+class CModuleAutoWeb : public CModule
+{
+public:
+    // Builds the page and queues its upload; nothing while disabled.
+    void Tick(CQuorvaneDoc& document);
+    // The page for the document's present state, from the template text.
+    // Raises the two peaks as a side effect.
+    std::string GeneratePage(const CQuorvaneDoc& document, const std::string& templateText,
+                             const std::string& signatureTime);
+
+    static std::string MatchStateText(std::int32_t state);
+
+    std::int32_t m_nUpdateInterval = 45; // seconds; kept and saved, the schedule is fixed
+    std::string m_strRemoteFile = "/somepath/Quorvane.html";
+    std::string m_strPassword;
+    std::string m_strLogin;
+    std::string m_strFtpServer = "ftp.example.invalid";
+    double m_fPeakBandwidth = 0.0;
+    std::int32_t m_nPeakSpectators = 0;
+};

@@ -1,0 +1,302 @@
+#include "layout/Archive.h"
+#include "layout/CQuorvaneDoc.h"
+#include "layout/LayoutFile.h"
+#include "objects/CGTV.h"
+#include "objects/CHLTV.h"
+#include "support/TestContext.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+QByteArray str(const char* text)
+{
+    return QByteArray(1, static_cast<char>(std::strlen(text))) + text;
+}
+
+// The default layout's zone and group lists, byte for byte.
+QByteArray defaultLists()
+{
+    return hex("0200 FFFF 0100 0500") + "CZone" + hex("FFFFBE00 01000000") + str("LAN Local") + hex("00000000") +
+           hex("0180 BEBEFF00 02000000") + str("Internet") + hex("01000000") + hex("0300 FFFF 0100 0600") + "CGroup" +
+           hex("FFFFFF00 01000000") + str("Servers") + hex("02000000 00000000") + hex("0480 FFFFFF00 02000000") +
+           str("HLTV Local") + hex("03000000 00000000") + hex("0480 FFFFFF00 01000000") + str("HLTV Internet") +
+           hex("04000000 01000000");
+}
+
+// A new document's module blocks.
+QByteArray defaultModules()
+{
+    return hex("00000000") + str("") + str("") + hex("2D000000") + str("/somepath/Quorvane.html") +
+           str("ftp.example.invalid") + hex("0000000000000000 00000000") + hex("00000000");
+}
+
+} // namespace
+
+class TestLayoutFile : public QObject
+{
+    Q_OBJECT
+
+    TestContext env;
+    std::unique_ptr<CQuorvaneDoc> doc;
+
+    QByteArray modulesWithoutObjects() { return hex("0000") + defaultModules(); }
+
+    // Loads bytes into a fresh document; the document's names for checks.
+    bool load(const QByteArray& bytes) { return layoutfile::load(*doc, bytes); }
+
+private slots:
+    void init()
+    {
+        env.op = ScriptedOperator{};
+        doc = std::make_unique<CQuorvaneDoc>(env.context());
+        doc->OnNewDocument();
+    }
+
+    void defaultLayoutBytes()
+    {
+        const QByteArray bytes = layoutfile::save(*doc);
+        QCOMPARE((defaultLists() + hex("0000")).size(), 159); // the lists and the empty object count
+        QCOMPARE(bytes, defaultLists() + modulesWithoutObjects());
+    }
+
+    void objectListBytes()
+    {
+        doc->AddServer("192.168.0.10", 27015, "", doc->m_groups[0].get());
+        doc->AddProxy("192.168.0.11", 27020, doc->m_groups[1].get(), "", "", "192.168.0.11", 27020, true, false);
+        doc->AddServer("192.168.0.12", 27015, "", doc->m_groups[0].get());
+        const QByteArray expected =
+            defaultLists() + hex("0300 FFFF 0A00 0900") + "CHLServer" + str("192.168.0.10") +
+            hex("87690000 02000000 00") + hex("FFFF 6500 0500") + "CHLTV" + str("192.168.0.11") +
+            hex("8C690000 03000000 00") + hex("01000000") + str("192.168.0.11") + hex("8C690000 00 00000000") +
+            hex("0880") + str("192.168.0.12") + hex("87690000 02000000 00") + defaultModules();
+        QCOMPARE(layoutfile::save(*doc), expected);
+    }
+
+    void roundTrip()
+    {
+        doc->m_moduleAdminBot.m_bEnabled = 1;
+        doc->m_moduleAutoWeb.m_fPeakBandwidth = 1234.5;
+        doc->m_moduleAutoWeb.m_nPeakSpectators = 77;
+        doc->m_moduleAutoWeb.m_strLogin = "user";
+        doc->AddServer("10.0.0.1", 27015, "pw", doc->m_groups[0].get());
+        doc->AddHubManager("10.0.0.3", 27500, "hub", doc->m_groups[2].get());
+        auto* proxy = static_cast<CHLTV*>(
+            doc->AddProxy("10.0.0.2", 27020, doc->m_groups[1].get(), "r", "pp", "203.0.113.2", 27021, false, true));
+        doc->AddServer("10.0.0.4", 27016, "", doc->m_groups[0].get());
+        const QByteArray bytes = layoutfile::save(*doc);
+        QCOMPARE(bytes.count("CHLServer"), 1);
+        QCOMPARE(bytes.count("CHLTV"), 1);
+        QCOMPARE(bytes.count("CGTV"), 1);
+
+        CQuorvaneDoc reopened(env.context());
+        reopened.OnNewDocument();
+        QVERIFY(layoutfile::load(reopened, bytes));
+        QVERIFY(!reopened.IsModified());
+        QCOMPARE(reopened.m_zones.size(), std::size_t{2});
+        QCOMPARE(reopened.m_groups[2]->m_pZone, reopened.m_zones[1].get());
+        QCOMPARE(reopened.m_objects.size(), std::size_t{4});
+        QVERIFY(dynamic_cast<CGTV*>(reopened.m_objects[1].get()));
+        auto* copy = dynamic_cast<CHLTV*>(reopened.m_objects[2].get());
+        QVERIFY(copy);
+        QCOMPARE(copy->m_pGroup, reopened.m_groups[1].get());
+        QCOMPARE(copy->m_strRconPassword, proxy->m_strRconPassword);
+        QCOMPARE(copy->GetExternalName(), std::string("203.0.113.2:27021"));
+        QCOMPARE(copy->m_strProxyPassword, std::string("pp"));
+        QVERIFY(!copy->m_bExportWeb);
+        QVERIFY(copy->m_bAutoRecord);
+        QVERIFY(copy->channel());
+        QCOMPARE(reopened.m_moduleAdminBot.m_bEnabled, 1);
+        QCOMPARE(reopened.m_moduleAutoWeb.m_fPeakBandwidth, 1234.5);
+        QCOMPARE(reopened.m_moduleAutoWeb.m_nPeakSpectators, 77);
+        QCOMPARE(reopened.m_moduleAutoWeb.m_strLogin, std::string("user"));
+        QCOMPARE(layoutfile::save(reopened), bytes);
+    }
+
+    void idsArePositions()
+    {
+        std::swap(doc->m_groups[0], doc->m_groups[2]);
+        layoutfile::save(*doc);
+        QCOMPARE(doc->m_groups[0]->m_strName, std::string("HLTV Internet"));
+        QCOMPARE(doc->m_groups[0]->m_nId, 2);
+        QCOMPARE(doc->m_groups[2]->m_nId, 4);
+    }
+
+    void stringLengthForms()
+    {
+        ArchiveWriter out;
+        out.writeString(std::string(300, 'a'));
+        out.writeString(std::string(70000, 'b'));
+        out.writeString("");
+        QCOMPARE(out.bytes().left(3), hex("FF2C01"));
+        QCOMPARE(out.bytes().mid(303, 7), hex("FF FFFF 70110100"));
+
+        // The wide form is read and turned into UTF-8.
+        const QByteArray wide = hex("FF FEFF 03 4100 E900 AC20") + hex("FF FEFF FF 0200 5A00 4F00");
+        ArchiveReader in(wide);
+        QCOMPARE(in.readString(), std::optional<std::string>("A\xC3\xA9\xE2\x82\xAC"));
+        QCOMPARE(in.readString(), std::optional<std::string>("ZO"));
+        QVERIFY(in.atEnd());
+        QVERIFY(!in.failed());
+    }
+
+    void countAndTagForms()
+    {
+        ArchiveWriter out;
+        out.writeCount(0xFFFE);
+        out.writeCount(0x12345);
+        QCOMPARE(out.bytes(), hex("FEFF FFFF 45230100"));
+
+        // A class first named after index 0x7FFE is repeated in the long form.
+        ArchiveWriter many;
+        for (int i = 0; i < 0x4000; ++i)
+            many.writeObjectTag("CZone", 1); // class 1, objects 2..0x4001
+        many.writeObjectTag("CGroup", 1);
+        many.writeObjectTag("CGroup", 1);
+        QCOMPARE(many.bytes().right(2), hex("02C0")); // class 0x4002: still the short form
+        for (int i = 0; i < 0x4000; ++i)
+            many.writeObjectTag("CZone", 1);
+        many.writeObjectTag("CHLTV", 101); // class 0x8005
+        many.writeObjectTag("CHLTV", 101);
+        QCOMPARE(many.bytes().right(6), hex("FF7F 05800080"));
+
+        ArchiveReader in(many.bytes());
+        for (int i = 0; i < 0x4000; ++i)
+            QCOMPARE(in.readObjectTag()->name, std::string("CZone"));
+        QCOMPARE(in.readObjectTag()->name, std::string("CGroup"));
+        QCOMPARE(in.readObjectTag()->name, std::string("CGroup"));
+        for (int i = 0; i < 0x4000; ++i)
+            QCOMPARE(in.readObjectTag()->name, std::string("CZone"));
+        QCOMPARE(in.readObjectTag()->name, std::string("CHLTV"));
+        QCOMPARE(in.readObjectTag()->schema, std::uint16_t{101});
+        QVERIFY(in.atEnd());
+        QVERIFY(!in.failed());
+    }
+
+    void malformedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray good = defaultLists() + modulesWithoutObjects();
+        QTest::addRow("truncated in the modules") << good.left(good.size() - 1);
+        QTest::addRow("unknown class") << hex("0100 FFFF 0100 0500") + "CZona" + hex("00000000 01000000 00 00000000");
+        QTest::addRow("other schema") << hex("0100 FFFF 0200 0500") + "CZone" + hex("00000000 01000000 00 00000000");
+        QTest::addRow("class index never given") << hex("0100 0580 00000000 01000000 00 00000000");
+        QTest::addRow("reference to an object") << hex("0200 FFFF 0100 0500") + "CZone" +
+                                                       hex("00000000 01000000 00 00000000 0200");
+        QTest::addRow("null element") << hex("0100 0000");
+        QTest::addRow("long reference") << hex("0100 FF7F 02000000");
+        QTest::addRow("class name of 64 bytes") << hex("0100 FFFF 0100 4000") + QByteArray(64, 'C');
+        QTest::addRow("count of four billion") << hex("FFFF FFFFFFFF 0000 0000 00000000");
+        QTest::addRow("string longer than the file") << hex("0100 FFFF 0100 0500") + "CZone" +
+                                                            hex("00000000 01000000 FF FFFF FFFFFF7F");
+        QTest::addRow("wide string longer than the file")
+            << hex("0100 FFFF 0100 0500") + "CZone" + hex("00000000 01000000 FF FEFF FF FFFF FFFFFF7F");
+        QTest::addRow("group in the zone list") << hex("0100 FFFF 0100 0600") + "CGroup" +
+                                                       hex("00000000 01000000 00 00000000 00000000");
+        QTest::addRow("zone in the object list") << hex("0000 0000 0100 FFFF 0100 0500") + "CZone" +
+                                                        hex("00000000 01000000 00 00000000");
+    }
+
+    void malformedFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        doc->AddZone("Mine", 3);
+        QVERIFY(!load(bytes));
+        QCOMPARE(env.op.messages, std::vector<std::string>{"Unexpected file format."});
+        // Reset to a new layout.
+        QCOMPARE(doc->m_zones.size(), std::size_t{2});
+        QCOMPARE(doc->m_groups.size(), std::size_t{3});
+        QVERIFY(doc->m_objects.empty());
+    }
+
+    void everyTruncationIsRefused()
+    {
+        doc->AddServer("10.0.0.1", 27015, "pw", doc->m_groups[0].get());
+        doc->AddProxy("10.0.0.2", 27020, doc->m_groups[1].get(), "r", "pp", "x", 1, true, true);
+        const QByteArray bytes = layoutfile::save(*doc);
+        for (qsizetype length = 1; length < bytes.size(); ++length) {
+            env.op.messages.clear();
+            QVERIFY(!load(bytes.left(length)));
+            QCOMPARE(env.op.messages.size(), std::size_t{1});
+        }
+    }
+
+    void emptyFileChangesNothing()
+    {
+        doc->AddZone("Kept", 1);
+        QVERIFY(load(QByteArray()));
+        QCOMPARE(doc->m_zones.back()->m_strName, std::string("Kept"));
+        QVERIFY(env.op.messages.empty());
+    }
+
+    void lostParentsAreKept()
+    {
+        doc->AddServer("10.0.0.1", 27015, "", doc->m_groups[0].get());
+        doc->AddServer("10.0.0.2", 27015, "", doc->m_groups[2].get());
+        QByteArray bytes = layoutfile::save(*doc);
+        // The first group names zone 9 and the first server group 42.
+        bytes.replace(bytes.indexOf(QByteArray("Servers")) + 7 + 4, 4, hex("09000000"));
+        bytes.replace(bytes.indexOf(QByteArray("10.0.0.1")) + 8 + 4, 4, hex("2A000000"));
+        QVERIFY(load(bytes));
+        QCOMPARE(env.op.messages, std::vector<std::string>{"Omg, cannot restore the correct group for 10.0.0.1:27015"});
+        QCOMPARE(doc->m_groups[0]->m_pZone, doc->m_zones[0].get()); // placed in the first zone
+        QCOMPARE(doc->m_objects[0]->m_pGroup->m_strName, std::string("Recovered"));
+        QCOMPARE(doc->m_objects[0]->m_pGroup->m_pZone, doc->m_zones[0].get());
+        QCOMPARE(doc->m_objects[1]->m_pGroup, doc->m_groups[2].get());
+        QVERIFY(doc->IsModified());
+    }
+
+    void savingIsAtomicAndPrivate()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("park.qvl"));
+        QString error;
+        QVERIFY(layoutfile::saveToFile(*doc, path, error));
+        QVERIFY(!doc->IsModified());
+        QCOMPARE(QFileInfo(path).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                                   QFileDevice::WriteGroup | QFileDevice::WriteOther),
+                 QFileDevice::Permissions());
+        const QByteArray first = [&] {
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            return file.readAll();
+        }();
+
+        // A save that cannot complete (here: the file size limit, as a full
+        // disk would) leaves the previous file whole.
+        doc->AddZone(std::string(100000, 'z'), 2);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 8192;
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool completed = layoutfile::saveToFile(*doc, path, error);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY(!completed);
+        QVERIFY(!error.isEmpty());
+        QVERIFY(doc->IsModified());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), first);
+
+        CQuorvaneDoc reopened(env.context());
+        QVERIFY(layoutfile::openFile(reopened, path, error));
+        QCOMPARE(reopened.m_zones.size(), std::size_t{2});
+        QVERIFY(!layoutfile::openFile(reopened, dir.filePath(QStringLiteral("missing")), error));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLayoutFile)
+#include "tst_layoutfile.moc"
