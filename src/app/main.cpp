@@ -5,6 +5,7 @@
 #include "core/Clock.h"
 #include "core/RandomSource.h"
 #include "layout/CQuorvaneDoc.h"
+#include "layout/LayoutFile.h"
 #include "ui/MainWindow.h"
 #include "ui/WidgetOperator.h"
 
@@ -14,6 +15,20 @@
 
 namespace {
 
+// Opens the layout named on the command line; false (with the reason on
+// standard error) when the file cannot be read at all.
+bool openLayout(CQuorvaneDoc& document, const QString& path)
+{
+    if (path.isEmpty())
+        return true;
+    QString error;
+    if (layoutfile::openFile(document, path, error) || error.isEmpty())
+        return true;
+    std::cerr << "quorvane: Failed to open document. " << path.toStdString() << ": " << error.toStdString()
+              << std::endl;
+    return false;
+}
+
 int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
 {
     QCoreApplication app(argc, argv);
@@ -22,6 +37,8 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
     ConsoleOperator op;
     CQuorvaneDoc document(CoreContext{&clock, &random, &op});
     document.OnNewDocument();
+    if (!openLayout(document, commandLine.layoutPath))
+        return 2;
 
     SignalBridge signalBridge;
     QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app, [] { QCoreApplication::exit(0); });
@@ -31,7 +48,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
     return QCoreApplication::exec();
 }
 
-int runWindowed(int argc, char* argv[])
+int runWindowed(int argc, char* argv[], const CommandLine& commandLine)
 {
     QApplication app(argc, argv);
     SystemClock clock;
@@ -43,6 +60,13 @@ int runWindowed(int argc, char* argv[])
     MainWindow window(document);
     op.setParentWidget(&window);
     window.show();
+    if (!commandLine.layoutPath.isEmpty()) {
+        QString error;
+        if (layoutfile::openFile(document, commandLine.layoutPath, error) || error.isEmpty())
+            window.setDocumentPath(commandLine.layoutPath);
+        else
+            op.showMessage("Failed to open document.");
+    }
     return QApplication::exec();
 }
 
@@ -63,5 +87,5 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     if (commandLine->headless)
         return runHeadless(argc, argv, *commandLine);
-    return runWindowed(argc, argv);
+    return runWindowed(argc, argv, *commandLine);
 }

@@ -2,6 +2,7 @@
 
 #include "layout/CQuorvaneDoc.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QTimer>
 
@@ -25,7 +26,14 @@ MainWindow::MainWindow(CQuorvaneDoc& document, QWidget* parent) : QMainWindow(pa
     updateTitle();
 }
 
+void MainWindow::setDocumentPath(const QString& path)
+{
+    m_path = path;
+    updateTitle();
+}
+
 void MainWindow::updateTitle()
 {
-    setWindowTitle(QStringLiteral("Untitled - Quorvane"));
+    const QString name = m_path.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(m_path).fileName();
+    setWindowTitle(name + QStringLiteral(" - Quorvane"));
 }

@@ -13,8 +13,12 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(CQuorvaneDoc& document, QWidget* parent = nullptr);
 
+    // The layout file shown in the title; empty for an untitled layout.
+    void setDocumentPath(const QString& path);
+
 private:
     void updateTitle();
 
     CQuorvaneDoc& m_document;
+    QString m_path;
 };

@@ -1,6 +1,7 @@
 // End to end on loopback: the document and its objects, with their real
 // sockets, against the simulated park.
 #include "layout/CQuorvaneDoc.h"
+#include "layout/LayoutFile.h"
 #include "objects/CHLTV.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
@@ -260,6 +261,41 @@ private slots:
                      .value(QLatin1String("status"))
                      .toString(),
                  QStringLiteral("Timeout"));
+    }
+
+    void headlessOnceFromALayout()
+    {
+        addServer(0, "secret");
+        addProxy(0);
+        const QString path = dir.filePath(QStringLiteral("park.layout"));
+        QString error;
+        QVERIFY(layoutfile::saveToFile(*doc, path, error));
+
+        QProcess quorvane;
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--json"), path});
+        QVERIFY(quorvane.waitForFinished(30000));
+        QCOMPARE(quorvane.exitCode(), 0);
+        const QList<QByteArray> lines = quorvane.readAllStandardOutput().trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(QJsonDocument::fromJson(lines[0]).object().value(QLatin1String("status")).toString(),
+                 QStringLiteral("Rcon Controled"));
+
+        // A file that is not a layout is reported, and nothing is monitored.
+        QFile broken(dir.filePath(QStringLiteral("broken.layout")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("not a layout at all");
+        broken.close();
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("--once"), broken.fileName()});
+        QVERIFY(quorvane.waitForFinished(30000));
+        QVERIFY(quorvane.readAllStandardError().contains("Unexpected file format."));
+        QVERIFY(quorvane.readAllStandardOutput().isEmpty());
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), dir.filePath(QStringLiteral("missing.layout"))});
+        QVERIFY(quorvane.waitForFinished(30000));
+        QCOMPARE(quorvane.exitCode(), 2);
+        QVERIFY(quorvane.readAllStandardError().contains("Failed to open document."));
     }
 
     void headlessReportsChangesAndStopsOnSignals()
