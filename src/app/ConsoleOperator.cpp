@@ -37,3 +37,13 @@ std::optional<RangeDialogAnswer> ConsoleOperator::askRange(const RangeDialogRequ
 {
     return std::nullopt;
 }
+
+std::optional<AutoWebValues> ConsoleOperator::askAutoWeb(const AutoWebValues&)
+{
+    return std::nullopt;
+}
+
+std::optional<bool> ConsoleOperator::askAdminBot(bool)
+{
+    return std::nullopt;
+}

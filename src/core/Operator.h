@@ -85,6 +85,17 @@ struct RangeDialogAnswer
     std::string rconPassword;
 };
 
+// The AutoWeb settings dialog ("AutoWeb Config").
+struct AutoWebValues
+{
+    bool enabled = false;
+    std::string ftpServer;
+    std::string login;
+    std::string password;
+    std::string remoteFile;
+    std::int32_t updateInterval = 45;
+};
+
 class Operator
 {
 public:
@@ -102,4 +113,7 @@ public:
     virtual std::optional<AddGroupAnswer> askAddGroup(const AddGroupRequest& request) = 0;
     virtual std::optional<ObjectDialogValues> askObject(const ObjectDialogRequest& request) = 0;
     virtual std::optional<RangeDialogAnswer> askRange(const RangeDialogRequest& request) = 0;
+    virtual std::optional<AutoWebValues> askAutoWeb(const AutoWebValues& current) = 0;
+    // The AdminBot module's switch; nullopt on Cancel.
+    virtual std::optional<bool> askAdminBot(bool enabled) = 0;
 };

@@ -231,6 +231,12 @@ bool CQuorvaneDoc::OnCommand(int id)
     case ID_HLTV_DISCONNECT:
         OnProxyDisconnect();
         return true;
+    case ID_MODULES_AUTOWEB:
+        OnAutoWebSettings();
+        return true;
+    case ID_MODULES_ADMINBOT:
+        OnAdminBotSettings();
+        return true;
     default:
         return false;
     }
@@ -425,4 +431,30 @@ void CQuorvaneDoc::MarkChanged(int hint)
 void CQuorvaneDoc::UpdateAllViews(int hint)
 {
     emit viewsUpdated(hint);
+}
+
+void CQuorvaneDoc::OnAutoWebSettings()
+{
+    CModuleAutoWeb& module = m_moduleAutoWeb;
+    const auto values = m_context.op->askAutoWeb({module.m_bEnabled != 0, module.m_strFtpServer, module.m_strLogin,
+                                                  module.m_strPassword, module.m_strRemoteFile,
+                                                  module.m_nUpdateInterval});
+    if (!values)
+        return;
+    module.m_bEnabled = values->enabled ? 1 : 0;
+    module.m_strFtpServer = values->ftpServer;
+    module.m_strLogin = values->login;
+    module.m_strPassword = values->password;
+    module.m_strRemoteFile = values->remoteFile;
+    module.m_nUpdateInterval = values->updateInterval;
+    SetModifiedFlag();
+}
+
+void CQuorvaneDoc::OnAdminBotSettings()
+{
+    const auto enabled = m_context.op->askAdminBot(m_moduleAdminBot.m_bEnabled != 0);
+    if (!enabled)
+        return;
+    m_moduleAdminBot.m_bEnabled = *enabled ? 1 : 0;
+    MarkChanged(HintLayout);
 }

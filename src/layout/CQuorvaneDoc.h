@@ -100,6 +100,8 @@ public:
     void OnProxyProxyPassword();
     void OnProxyRconPassword();
     void OnProxyDisconnect();
+    void OnAutoWebSettings();
+    void OnAdminBotSettings();
 
     // "zone/group" of every group, in group order, as the dialogs list them.
     std::vector<std::string> GroupLabels() const;

@@ -11,6 +11,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpressionValidator>
@@ -234,4 +235,49 @@ std::optional<RangeDialogAnswer> WidgetOperator::askRange(const RangeDialogReque
         return out;
     }
     return std::nullopt;
+}
+
+std::optional<AutoWebValues> WidgetOperator::askAutoWeb(const AutoWebValues& current)
+{
+    FormDialog ui(m_parent, QStringLiteral("AutoWeb Config"));
+    auto* enabled = new QCheckBox(QStringLiteral("Enable AutoWeb Module"), &ui.dialog);
+    enabled->setChecked(current.enabled);
+    auto* server = new QLineEdit(decodeText(current.ftpServer), &ui.dialog);
+    auto* login = new QLineEdit(decodeText(current.login), &ui.dialog);
+    auto* password = new QLineEdit(decodeText(current.password), &ui.dialog);
+    password->setEchoMode(QLineEdit::Password);
+    auto* remote = new QLineEdit(decodeText(current.remoteFile), &ui.dialog);
+    auto* interval = new QLineEdit(QString::number(current.updateInterval), &ui.dialog);
+    interval->setEnabled(false);
+    ui.form.addRow(enabled);
+    ui.form.addRow(QStringLiteral("FTP Server"), server);
+    ui.form.addRow(QStringLiteral("Login"), login);
+    ui.form.addRow(QStringLiteral("Password"), password);
+    ui.form.addRow(QStringLiteral("Remote Filename"), remote);
+    ui.form.addRow(QStringLiteral("Update interval in seconds"), interval);
+    if (!ui.run())
+        return std::nullopt;
+    AutoWebValues values = current;
+    values.enabled = enabled->isChecked();
+    values.ftpServer = encodeTyped(server->text());
+    values.login = encodeTyped(login->text());
+    values.password = encodeTyped(password->text());
+    values.remoteFile = encodeTyped(remote->text());
+    return values;
+}
+
+std::optional<bool> WidgetOperator::askAdminBot(bool enabled)
+{
+    FormDialog ui(m_parent, QStringLiteral("Adminbot module"));
+    auto* text = new QLabel(QStringLiteral(
+        "The adminbot-amx module need the HL servers to be controled by AdminBot-amx pluggin.\n\nIf enabled, this "
+        "will unlock the Auto-Record options and make HTML informations provided by the AutoWeb module more accurate."));
+    text->setWordWrap(true);
+    auto* box = new QCheckBox(QStringLiteral("Enable Adminbot module"), &ui.dialog);
+    box->setChecked(enabled);
+    ui.form.addRow(text);
+    ui.form.addRow(box);
+    if (!ui.run())
+        return std::nullopt;
+    return box->isChecked();
 }

@@ -18,6 +18,8 @@ public:
     std::optional<AddGroupAnswer> askAddGroup(const AddGroupRequest& request) override;
     std::optional<ObjectDialogValues> askObject(const ObjectDialogRequest& request) override;
     std::optional<RangeDialogAnswer> askRange(const RangeDialogRequest& request) override;
+    std::optional<AutoWebValues> askAutoWeb(const AutoWebValues& current) override;
+    std::optional<bool> askAdminBot(bool enabled) override;
 
 private:
     QWidget* m_parent;

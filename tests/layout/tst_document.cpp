@@ -365,6 +365,43 @@ private slots:
             QCOMPARE(hint[0].toInt(), 13);
     }
 
+    void moduleSettings()
+    {
+        CQuorvaneDoc fresh(env.context());
+        QCOMPARE(fresh.m_moduleAutoWeb.m_bEnabled, 0);
+        QCOMPARE(fresh.m_moduleAutoWeb.m_nUpdateInterval, 45);
+        QCOMPARE(fresh.m_moduleAutoWeb.m_strRemoteFile, std::string("/somepath/Quorvane.html"));
+        QVERIFY(fresh.m_moduleAutoWeb.m_strLogin.empty() && fresh.m_moduleAutoWeb.m_strPassword.empty());
+        QCOMPARE(fresh.m_moduleAutoWeb.m_fPeakBandwidth, 0.0);
+        QCOMPARE(fresh.m_moduleAdminBot.m_bEnabled, 0);
+
+        QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
+        doc->OnCommand(ID_MODULES_AUTOWEB); // cancelled
+        doc->OnCommand(ID_MODULES_ADMINBOT);
+        QVERIFY(!doc->IsModified());
+        QCOMPARE(env.op.autoWebRequests.back().remoteFile, std::string("/somepath/Quorvane.html"));
+        QCOMPARE(env.op.adminBotRequests.back(), false);
+
+        env.op.autoWebAnswers.push_back(AutoWebValues{true, "ftp.local", "me", "secret", "/www/park.html", 45});
+        doc->OnCommand(ID_MODULES_AUTOWEB);
+        QVERIFY(doc->IsModified());
+        QCOMPARE(hints.size(), 0); // no repaint for the page settings
+        QCOMPARE(doc->m_moduleAutoWeb.m_bEnabled, 1);
+        QCOMPARE(doc->m_moduleAutoWeb.m_strFtpServer, std::string("ftp.local"));
+        QCOMPARE(doc->m_moduleAutoWeb.m_strPassword, std::string("secret"));
+
+        env.op.adminBotAnswers.push_back(true);
+        doc->OnCommand(ID_MODULES_ADMINBOT);
+        QCOMPARE(doc->m_moduleAdminBot.m_bEnabled, 1);
+        QCOMPARE(hints.last()[0].toInt(), 54);
+
+        // A new layout switches the page off and keeps everything else.
+        doc->OnNewDocument();
+        QCOMPARE(doc->m_moduleAutoWeb.m_bEnabled, 0);
+        QCOMPARE(doc->m_moduleAutoWeb.m_strFtpServer, std::string("ftp.local"));
+        QCOMPARE(doc->m_moduleAdminBot.m_bEnabled, 1);
+    }
+
     void commandsWithoutPickDoNothing()
     {
         QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);

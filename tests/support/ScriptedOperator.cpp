@@ -53,3 +53,15 @@ std::optional<RangeDialogAnswer> ScriptedOperator::askRange(const RangeDialogReq
     rangeRequests.push_back(request);
     return next(rangeAnswers, std::optional<RangeDialogAnswer>{});
 }
+
+std::optional<AutoWebValues> ScriptedOperator::askAutoWeb(const AutoWebValues& current)
+{
+    autoWebRequests.push_back(current);
+    return next(autoWebAnswers, std::optional<AutoWebValues>{});
+}
+
+std::optional<bool> ScriptedOperator::askAdminBot(bool enabled)
+{
+    adminBotRequests.push_back(enabled);
+    return next(adminBotAnswers, std::optional<bool>{});
+}

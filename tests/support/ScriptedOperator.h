@@ -19,6 +19,8 @@ public:
     std::optional<AddGroupAnswer> askAddGroup(const AddGroupRequest& request) override;
     std::optional<ObjectDialogValues> askObject(const ObjectDialogRequest& request) override;
     std::optional<RangeDialogAnswer> askRange(const RangeDialogRequest& request) override;
+    std::optional<AutoWebValues> askAutoWeb(const AutoWebValues& current) override;
+    std::optional<bool> askAdminBot(bool enabled) override;
 
     std::vector<std::string> messages;
     std::vector<std::string> questions;
@@ -27,6 +29,8 @@ public:
     std::vector<AddGroupRequest> groupRequests;
     std::vector<ObjectDialogRequest> objectRequests;
     std::vector<RangeDialogRequest> rangeRequests;
+    std::vector<AutoWebValues> autoWebRequests;
+    std::vector<bool> adminBotRequests;
 
     std::deque<bool> yesNoAnswers;
     std::deque<std::optional<std::string>> lineAnswers;
@@ -34,4 +38,6 @@ public:
     std::deque<std::optional<AddGroupAnswer>> groupAnswers;
     std::deque<std::optional<ObjectDialogValues>> objectAnswers;
     std::deque<std::optional<RangeDialogAnswer>> rangeAnswers;
+    std::deque<std::optional<AutoWebValues>> autoWebAnswers;
+    std::deque<std::optional<bool>> adminBotAnswers;
 };
