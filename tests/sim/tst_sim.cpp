@@ -93,6 +93,36 @@ qsizetype playerRows(const QByteArray& status)
     return rows;
 }
 
+// A hub manager's reply as keys and values, and the keys in their order.
+struct KeyValueReply
+{
+    QByteArray head; // the text before the first backslash
+    QList<QByteArray> keys;
+    QHash<QByteArray, QByteArray> values;
+};
+
+std::optional<KeyValueReply> keyValueReply(const std::optional<QByteArray>& text)
+{
+    if (!text)
+        return std::nullopt;
+    KeyValueReply reply;
+    reply.head = text->left(text->indexOf('\\'));
+    for (const auto& [key, value] : ParkProbe::keyValues(*text)) {
+        if (reply.values.contains(key))
+            return std::nullopt; // a key given twice
+        reply.keys.append(key);
+        reply.values.insert(key, value);
+    }
+    return reply;
+}
+
+QByteArray withoutColourCodes(QByteArray name)
+{
+    for (char digit = '0'; digit <= '9'; ++digit)
+        name.replace(QByteArray("^") + digit, QByteArray());
+    return name;
+}
+
 bool hasLineStartingWith(const QByteArray& text, const QByteArray& start)
 {
     const QList<QByteArray> all = lines(text);
@@ -112,6 +142,8 @@ class TestSim : public QObject
     quint16 currentServer = 0;
     quint16 oldProxy = 0;
     quint16 currentProxy = 0;
+    quint16 cupHubs = 0;   // a hub manager with three hubs
+    quint16 emptyHubs = 0; // a hub manager without hubs, silent to a wrong password
 
     QByteArray address(quint16 port) { return "127.0.0.1:" + QByteArray::number(port); }
 
@@ -138,6 +170,15 @@ private slots:
             "proxies": [
                 {"style": "old", "rate_line": "plain", "spectators": 4, "slots": 64, "moves": false},
                 {"style": "current", "spectators": 2, "slots": 32, "moves": false}
+            ],
+            "hubs": [
+                {"hostname": "Cup GTV", "clients": 7, "max_clients": 40, "moves": false,
+                 "hubs": [
+                     {"num": 2, "desc": "Final \\ stage", "parent": "server:1", "players": 4, "following": 3},
+                     {"desc": "Warm-up", "players": 0, "following": -1},
+                     {"num": 7, "parent": "localhost:27999", "players": 2}
+                 ]},
+                {"hostname": "Empty GTV", "hubs": [], "bad_password": "silent", "moves": false}
             ]
         })");
         config.close();
@@ -150,17 +191,28 @@ private slots:
         currentServer = park.serverPorts()[1];
         oldProxy = park.proxyPorts()[0];
         currentProxy = park.proxyPorts()[1];
+        QCOMPARE(park.hubPorts().size(), 2);
+        cupHubs = park.hubPorts()[0];
+        emptyHubs = park.hubPorts()[1];
+    }
+
+    std::optional<KeyValueReply> hubInfo(quint16 port, int hub)
+    {
+        return keyValueReply(ParkProbe(port).ask("gethubinfo " + QByteArray::number(hub)));
     }
 
     void listsServersFirstOnDistinctPorts()
     {
-        const auto& machines = park.machines();
-        QCOMPARE(machines[0].kind, SimulatedPark::Kind::Server);
-        QCOMPARE(machines[3].kind, SimulatedPark::Kind::Proxy);
+        using Kind = SimulatedPark::Kind;
+        QList<Kind> kinds;
         QSet<quint16> ports;
-        for (const auto& machine : machines)
+        for (const auto& machine : park.machines()) {
+            kinds.append(machine.kind);
             ports.insert(machine.port);
-        QCOMPARE(ports.size(), 4);
+        }
+        QCOMPARE(kinds,
+                 (QList<Kind>{Kind::Server, Kind::Server, Kind::Proxy, Kind::Proxy, Kind::Hub, Kind::Hub}));
+        QCOMPARE(ports.size(), 6);
     }
 
     void detailsAndPlayersQueries()
@@ -257,6 +309,8 @@ private slots:
     {
         bool aboveSignedRange = false;
         for (const auto& machine : park.machines()) {
+            if (machine.kind == SimulatedPark::Kind::Hub)
+                continue; // rcon without a challenge
             ParkProbe probe(machine.port);
             probe.send(withNul("challenge rcon"));
             const auto reply = probe.receive();
@@ -436,14 +490,19 @@ private slots:
         for (qsizetype i = 0; i < noise.size(); ++i)
             noise[i] = static_cast<char>((i * 131 + 7) % 256);
         QTest::addRow("binary noise") << kPrefix + noise;
+        QTest::addRow("hub number missing") << kPrefix + withNul("gethubinfo");
+        QTest::addRow("hub number not a number") << kPrefix + withNul("gethubinfo two");
+        QTest::addRow("hub number too large") << kPrefix + withNul("gethubinfo 99999999999999999999");
+        QTest::addRow("manager query with junk") << kPrefix + "getManagerInfo\\\\\\";
+        QTest::addRow("rcon password only") << kPrefix + "rcon \"pw\"";
     }
 
     void malformedDatagramsIgnored()
     {
         QFETCH(QByteArray, datagram);
         for (const auto& machine : park.machines()) {
-            ParkProbe probe(machine.port);
-            QVERIFY(probe.rconChallenge());
+            ParkProbe probe(machine.port, machine.kind);
+            QVERIFY(machine.kind == SimulatedPark::Kind::Hub || probe.rconChallenge());
             QUdpSocket sender;
             QCOMPARE(sender.writeDatagram(datagram, QHostAddress::LocalHost, machine.port), datagram.size());
             QVERIFY(probe.control("sim_echo alive").value_or("").endsWith("alive\n"));
@@ -463,6 +522,198 @@ private slots:
         QVERIFY(probe.receive().value_or(QByteArray()).startsWith(kPrefix + 'm'));
     }
 
+    void managerInfoListsHubsInPairs()
+    {
+        const auto info = keyValueReply(ParkProbe(cupHubs).ask("getManagerInfo"));
+        QVERIFY(info);
+        QCOMPARE(info->head.trimmed(), QByteArray("managerInfoResponse"));
+        QCOMPARE(info->keys, (QList<QByteArray>{"hostname", "clients", "sv_maxclients", "numHubs", "hubs"}));
+        QCOMPARE(info->values["hostname"], QByteArray("Cup GTV"));
+        QCOMPARE(info->values["clients"], QByteArray("7"));
+        QCOMPARE(info->values["sv_maxclients"], QByteArray("40"));
+        QCOMPARE(info->values["numHubs"], QByteArray("3"));
+        // each hub's number, then the players it shows, all one blank apart
+        QCOMPARE(info->values["hubs"], QByteArray("2 4 3 0 7 2"));
+
+        // the query word alone, with its 00 byte or without
+        ParkProbe probe(cupHubs);
+        probe.send("getManagerInfo");
+        QVERIFY(probe.receive().value_or(QByteArray()).startsWith(kPrefix + "managerInfoResponse"));
+    }
+
+    void emptyManagerHasNoHubs()
+    {
+        ParkProbe probe(emptyHubs, SimulatedPark::Kind::Hub);
+        const auto info = keyValueReply(probe.ask("getManagerInfo"));
+        QVERIFY(info);
+        QCOMPARE(info->values["hostname"], QByteArray("Empty GTV"));
+        QCOMPARE(info->values["numHubs"], QByteArray("0"));
+        QVERIFY(info->keys.contains("hubs"));
+        QCOMPARE(info->values["hubs"], QByteArray());
+        QCOMPARE(probe.rcon("pw", "gtv_follow"), QByteArray("No hubs\n"));
+        QVERIFY(!probe.ask("gethubinfo 1", 300)); // no such hub: no answer
+    }
+
+    void hubInfoNamesParentPlayersAndFollowedSlot()
+    {
+        const auto finalHub = hubInfo(cupHubs, 2);
+        QVERIFY(finalHub);
+        QCOMPARE(finalHub->head.trimmed(), QByteArray("hubInfoResponse"));
+        QCOMPARE(finalHub->keys.mid(0, 4), (QList<QByteArray>{"hubNum", "desc", "parent", "following"}));
+        QCOMPARE(finalHub->values["hubNum"], QByteArray("2"));
+        QCOMPARE(finalHub->values["desc"], QByteArray("Final / stage")); // a backslash would start a key
+        QCOMPARE(finalHub->values["parent"], address(currentServer));
+        QCOMPARE(finalHub->values["following"], QByteArray("3"));
+        QCOMPARE(finalHub->keys.mid(4),
+                 (QList<QByteArray>{"p0t", "p0n", "p1t", "p1n", "p2t", "p2n", "p3t", "p3n"}));
+        QSet<QByteArray> plainNames;
+        bool codeInside = false;
+        for (int slot = 0; slot < 4; ++slot) {
+            const QByteArray key = "p" + QByteArray::number(slot);
+            QVERIFY(finalHub->values[key + 't'] == "1" || finalHub->values[key + 't'] == "2");
+            const QByteArray name = finalHub->values[key + 'n'];
+            const QByteArray plain = withoutColourCodes(name);
+            QVERIFY(!plain.isEmpty());
+            QVERIFY2(QString::fromUtf8(plain).toUtf8() == plain, name.constData()); // whole UTF-8 sequences
+            plainNames.insert(plain);
+            codeInside = codeInside || withoutColourCodes(name.mid(1)) != name.mid(1);
+        }
+        QCOMPARE(plainNames.size(), 4);
+        QVERIFY(codeInside); // a colour code after the first letter, as in "^1Zo^2rro"
+
+        // nobody followed: no "following" key; no players: no player keys
+        const auto warmUp = hubInfo(cupHubs, 3);
+        QVERIFY(warmUp);
+        QCOMPARE(warmUp->keys, (QList<QByteArray>{"hubNum", "desc", "parent"}));
+        QCOMPARE(warmUp->values["desc"], QByteArray("Warm-up"));
+        QVERIFY(park.serverPorts().contains(warmUp->values["parent"].mid(10).toUShort()));
+        QVERIFY(warmUp->values["parent"].startsWith("127.0.0.1:"));
+
+        const auto outside = hubInfo(cupHubs, 7);
+        QVERIFY(outside);
+        QCOMPARE(outside->values["parent"], QByteArray("127.0.0.1:27999"));
+        QVERIFY(outside->values["following"] == "0" || outside->values["following"] == "1");
+
+        QVERIFY(!ParkProbe(cupHubs).ask("gethubinfo 1", 300));
+    }
+
+    void everyNameIsWholeUtf8AndDistinct()
+    {
+        ParkProbe probe(cupHubs, SimulatedPark::Kind::Hub);
+        QCOMPARE(probe.control("sim_players 32 2"), QByteArray("sim_players 32 2\n"));
+        const auto full = hubInfo(cupHubs, 2);
+        QCOMPARE(probe.control("sim_players 4 2"), QByteArray("sim_players 4 2\n"));
+        QVERIFY(full);
+        QSet<QByteArray> plainNames;
+        for (int slot = 0; slot < 32; ++slot) {
+            const QByteArray name = full->values.value("p" + QByteArray::number(slot) + 'n');
+            // as sent, colour codes included: no code cuts a character in two
+            QVERIFY2(!name.isEmpty() && QString::fromUtf8(name).toUtf8() == name, name.constData());
+            plainNames.insert(withoutColourCodes(name));
+        }
+        QCOMPARE(plainNames.size(), 32);
+        QCOMPARE(hubInfo(cupHubs, 2).value_or(KeyValueReply{}).keys.size(), 4 + 2 * 4);
+    }
+
+    void followChangesTheFollowedSlot()
+    {
+        ParkProbe probe(cupHubs, SimulatedPark::Kind::Hub);
+        QVERIFY(probe.control("sim_history clear"));
+        const QByteArray state = probe.rcon("pw", "gtv_follow").value_or("");
+        QVERIFY2(
+            state.startsWith("Following player 3 on hub 2\nFollowing nobody on hub 3\nFollowing player "),
+            state.constData());
+
+        const auto replies = probe.rconReplies("pw", "gtv_follow 1 2");
+        QCOMPARE(replies, (QList<QByteArray>{kPrefix + "print\nFollowing player 1 on hub 2\n" + '\0'}));
+        QCOMPARE(hubInfo(cupHubs, 2).value_or(KeyValueReply{}).values["following"], QByteArray("1"));
+
+        QCOMPARE(probe.rcon("pw", "gtv_follow 5 2"), QByteArray("No player in slot 5 on hub 2\n"));
+        QCOMPARE(probe.rcon("pw", "gtv_follow 0 9"), QByteArray("No hub 9\n"));
+        QCOMPARE(probe.rcon("pw", "gtv_follow 1"), QByteArray("Usage: gtv_follow [SLOT HUB]\n"));
+        QCOMPARE(hubInfo(cupHubs, 2).value_or(KeyValueReply{}).values["following"], QByteArray("1"));
+        QCOMPARE(probe.rcon("pw", "gtv_follow 3 2"), QByteArray("Following player 3 on hub 2\n"));
+        QCOMPARE(probe.control("sim_history").value_or(""),
+                 QByteArray("gtv_follow\ngtv_follow 1 2\ngtv_follow 5 2\ngtv_follow 0 9\ngtv_follow 1\n"
+                            "gtv_follow 3 2\n-- 6 commands\n"));
+    }
+
+    void connectOpensAHubRelayingTheAddress()
+    {
+        ParkProbe probe(cupHubs, SimulatedPark::Kind::Hub);
+        const QByteArray target = address(oldServer);
+        QCOMPARE(probe.rcon("pw", "gtv_connect " + target), "Connecting to " + target + " on hub 8\n");
+        const auto info = keyValueReply(probe.ask("getManagerInfo"));
+        QVERIFY(info);
+        QCOMPARE(info->values["numHubs"], QByteArray("4"));
+        QCOMPARE(info->values["hubs"], QByteArray("2 4 3 0 7 2 8 4"));
+        const auto opened = hubInfo(cupHubs, 8);
+        QVERIFY(opened);
+        QCOMPARE(opened->values["parent"], target);
+        QVERIFY(!opened->keys.contains("following"));
+        QVERIFY(opened->keys.contains("p3n") && !opened->keys.contains("p4n"));
+
+        QCOMPARE(probe.rcon("pw", "gtv_connect localhost:" + QByteArray::number(oldServer)),
+                 "Already relaying " + target + " on hub 8\n");
+        QCOMPARE(probe.rcon("pw", "gtv_connect"), QByteArray("Usage: gtv_connect <IP:port>\n"));
+        QCOMPARE(probe.control("sim_hubs 3"), QByteArray("sim_hubs 3\n"));
+        QCOMPARE(keyValueReply(probe.ask("getManagerInfo")).value_or(KeyValueReply{}).values["hubs"],
+                 QByteArray("2 4 3 0 7 2"));
+    }
+
+    void hubRefusalsAndSilence()
+    {
+        ParkProbe probe(cupHubs, SimulatedPark::Kind::Hub);
+        QCOMPARE(probe.rcon("wrong", "gtv_follow"), QByteArray("Bad rcon_password.\n"));
+        // the game servers' form, with a challenge, is not the manager's
+        ParkProbe plain(cupHubs);
+        plain.send(withNul("rcon 1234567890 \"pw\" gtv_follow"));
+        QCOMPARE(plain.receive(), kPrefix + "print\nBad rcon_password.\n" + '\0');
+        QCOMPARE(ParkProbe(emptyHubs, SimulatedPark::Kind::Hub).rcon("wrong", "gtv_follow"), QByteArray());
+        QCOMPARE(probe.rcon("pw", "status"), QByteArray("Unknown command: status\n"));
+
+        QCOMPARE(probe.control("sim_silence 1"), QByteArray("sim_silence 1\n"));
+        QVERIFY(!probe.ask("getManagerInfo", 300));
+        QCOMPARE(probe.rcon("pw", "gtv_follow"), QByteArray());
+        QCOMPARE(probe.control("sim_silence 0"), QByteArray("sim_silence 0\n"));
+        QVERIFY(probe.ask("getManagerInfo").value_or(QByteArray()).startsWith("managerInfoResponse"));
+    }
+
+    void commandLineHubsRelayTheParkServers()
+    {
+        SimulatedPark small;
+        QVERIFY2(small.start({QStringLiteral("--servers"), QStringLiteral("2"), QStringLiteral("--proxies"),
+                              QStringLiteral("1"), QStringLiteral("--hubs"), QStringLiteral("2"),
+                              QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--still")}),
+                 qPrintable(small.errorString()));
+        QCOMPARE(small.machines().size(), 5);
+        QCOMPARE(small.machines()[2].kind, SimulatedPark::Kind::Proxy);
+        QCOMPARE(small.hubPorts().size(), 2);
+        bool coloured = false;
+        for (const quint16 port : small.hubPorts()) {
+            const auto info = keyValueReply(ParkProbe(port).ask("getManagerInfo"));
+            QVERIFY(info);
+            QVERIFY(info->values["hostname"].startsWith("Quorvane Sim GTV "));
+            const int hubs = info->values["numHubs"].toInt();
+            QVERIFY(hubs >= 1 && hubs <= 4);
+            const QList<QByteArray> numbers = info->values["hubs"].split(' ');
+            QCOMPARE(numbers.size(), 2 * hubs);
+            for (int i = 0; i < hubs; ++i) {
+                const auto hub = hubInfo(port, numbers[2 * i].toInt());
+                QVERIFY(hub);
+                const QByteArray parent = hub->values["parent"];
+                QVERIFY2(parent == address(small.serverPorts()[0]) ||
+                             parent == address(small.serverPorts()[1]),
+                         parent.constData());
+                for (const QByteArray& key : hub->keys) {
+                    if (key.endsWith('n') && key.startsWith('p'))
+                        coloured = coloured || withoutColourCodes(hub->values[key]) != hub->values[key];
+                }
+            }
+        }
+        QVERIFY(coloured);
+    }
+
     void exampleConfigurationConnectsItsProxies()
     {
         const QString example = QFINDTESTDATA("../../tools/sim/example-park.json");
@@ -479,19 +730,42 @@ private slots:
             hasLineStartingWith(proxyStatus(cupTv), "HLTV proxy connected to " + address(cupServer) + ','));
         QVERIFY(proxyStatus(examplePark.proxyPorts()[1])
                     .contains("\nConnected to HLTV Proxy " + address(cupTv) + '\n'));
+        QCOMPARE(examplePark.hubPorts().size(), 1);
+        QCOMPARE(hubInfo(examplePark.hubPorts()[0], 1).value_or(KeyValueReply{}).values["parent"],
+                 address(cupServer));
+    }
+
+    void configurationMistakeIsReported_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("reason");
+        QTest::addRow("typo") << QByteArray(R"({"servers": [{"max_player": 10}]})")
+                              << QStringLiteral("max_player");
+        QTest::addRow("typo inside a match")
+            << QByteArray(R"({"servers": [{"match": {"state": 1, "team": "A"}}]})") << QStringLiteral("team");
+        QTest::addRow("server key on a hub manager")
+            << QByteArray(R"({"hubs": [{"map": "de_dust2"}]})") << QStringLiteral("map");
+        QTest::addRow("hub number twice")
+            << QByteArray(R"({"hubs": [{"hubs": [{}, {"num": 1}]}]})") << QStringLiteral("used twice");
+        QTest::addRow("followed slot out of range")
+            << QByteArray(R"({"hubs": [{"hubs": [{"following": 32}]}]})") << QStringLiteral("following");
+        QTest::addRow("parent not in the park")
+            << QByteArray(R"({"servers": [{}], "hubs": [{"hubs": [{"parent": "server:1"}]}]})")
+            << QStringLiteral("server:1");
     }
 
     void configurationMistakeIsReported()
     {
-        QFile config(dir.filePath(QStringLiteral("typo.json")));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write(R"({"servers": [{"max_player": 10}]})");
+        QFETCH(QByteArray, json);
+        QFETCH(QString, reason);
+        QFile config(dir.filePath(QStringLiteral("mistake.json")));
+        QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        config.write(json);
         config.close();
         SimulatedPark broken;
         QVERIFY(!broken.start(
             {QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"), QStringLiteral("0")}));
-        QVERIFY2(broken.errorString().contains(QStringLiteral("max_player")),
-                 qPrintable(broken.errorString()));
+        QVERIFY2(broken.errorString().contains(reason), qPrintable(broken.errorString()));
     }
 
     void restartKeepsPortsAndChallenges()

@@ -22,8 +22,9 @@ QStringList without(QStringList arguments, const QString& option)
 
 QByteArray printText(const QByteArray& datagram)
 {
-    // FF FF FF FF 'l' text 00
-    QByteArray text = datagram.mid(5);
+    // FF FF FF FF 'l' text 00, or from a hub manager FF FF FF FF "print\n" text 00
+    static const QByteArray kHubPrint = kPrefix + "print\n";
+    QByteArray text = datagram.startsWith(kHubPrint) ? datagram.mid(kHubPrint.size()) : datagram.mid(5);
     if (text.endsWith('\0'))
         text.chop(1);
     return text;
@@ -100,13 +101,16 @@ bool SimulatedPark::launch(const QStringList& arguments)
             const qsizetype colon = fields.value(1).lastIndexOf(':');
             bool ok = false;
             const uint port = fields.value(1).mid(colon + 1).toUInt(&ok);
-            if (fields.size() != 2 || (fields[0] != "server" && fields[0] != "proxy") || !ok || port == 0 ||
-                port > 65535) {
+            const std::optional<Kind> kind = fields[0] == "server"  ? std::optional(Kind::Server)
+                                             : fields[0] == "proxy" ? std::optional(Kind::Proxy)
+                                             : fields[0] == "hub"   ? std::optional(Kind::Hub)
+                                                                    : std::nullopt;
+            if (fields.size() != 2 || !kind || !ok || port == 0 || port > 65535) {
                 m_error = QStringLiteral("unexpected listing line: ") + QString::fromUtf8(line);
                 kill();
                 return false;
             }
-            machines.append({fields[0] == "server" ? Kind::Server : Kind::Proxy, static_cast<quint16>(port)});
+            machines.append({*kind, static_cast<quint16>(port)});
         }
         if (m_process->state() != QProcess::Running) {
             m_error = QStringLiteral("quorvane-sim ended: ") +
@@ -146,7 +150,7 @@ QList<quint16> SimulatedPark::ports(Kind kind) const
     return result;
 }
 
-ParkProbe::ParkProbe(quint16 port) : m_port(port)
+ParkProbe::ParkProbe(quint16 port, SimulatedPark::Kind kind) : m_port(port), m_kind(kind)
 {
     m_socket.bind(QHostAddress::LocalHost, 0);
 }
@@ -190,12 +194,14 @@ std::optional<QByteArray> ParkProbe::rconChallenge()
 std::optional<QList<QByteArray>> ParkProbe::rconReplies(const QByteArray& password, const QByteArray& command,
                                                         const QByteArray& controlPassword)
 {
-    const std::optional<QByteArray> challenge = rconChallenge();
+    // Hub managers take rcon commands without a challenge.
+    const bool hub = m_kind == SimulatedPark::Kind::Hub;
+    const std::optional<QByteArray> challenge = hub ? std::optional(QByteArray()) : rconChallenge();
     if (!challenge)
         return std::nullopt;
     const QByteArray marker = "probe-marker-" + QByteArray::number(++m_markers);
     const auto rconDatagram = [&](const QByteArray& secret, const QByteArray& text) {
-        return "rcon " + *challenge + " \"" + secret + "\" " + text + '\0';
+        return "rcon " + (hub ? QByteArray() : *challenge + ' ') + '"' + secret + "\" " + text + '\0';
     };
     send(rconDatagram(password, command));
     send(rconDatagram(controlPassword, "sim_echo " + marker));
@@ -224,4 +230,30 @@ std::optional<QByteArray> ParkProbe::rcon(const QByteArray& password, const QByt
 std::optional<QByteArray> ParkProbe::control(const QByteArray& command, const QByteArray& controlPassword)
 {
     return rcon(controlPassword, command, controlPassword);
+}
+
+std::optional<QByteArray> ParkProbe::ask(const QByteArray& query, int timeoutMs)
+{
+    send(query + '\0');
+    std::optional<QByteArray> reply = receive(timeoutMs);
+    if (!reply || !reply->startsWith(kPrefix))
+        return std::nullopt;
+    QByteArray text = reply->mid(kPrefix.size());
+    if (text.endsWith('\0'))
+        text.chop(1);
+    return text;
+}
+
+QList<std::pair<QByteArray, QByteArray>> ParkProbe::keyValues(const QByteArray& text)
+{
+    QList<std::pair<QByteArray, QByteArray>> pairs;
+    const qsizetype first = text.indexOf('\\');
+    if (first < 0)
+        return pairs;
+    const QList<QByteArray> fields = text.mid(first + 1).split('\\');
+    for (qsizetype i = 0; i + 1 < fields.size(); i += 2)
+        pairs.append({fields[i], fields[i + 1]});
+    if (fields.size() % 2 == 1)
+        pairs.append({fields.last(), QByteArray()}); // a key without its value
+    return pairs;
 }

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 // The simulated park (quorvane-sim) as a child process of a test. start()
 // runs it with the given arguments and waits, at most ten seconds, for the
@@ -22,7 +23,8 @@ public:
     enum class Kind
     {
         Server,
-        Proxy
+        Proxy,
+        Hub // a GTV hub manager
     };
     struct Machine
     {
@@ -40,10 +42,12 @@ public:
     bool isRunning() const;
     QString errorString() const { return m_error; }
 
-    // In listing order: the game servers, then the proxies.
+    // In listing order: the game servers, then the proxies, then the hub
+    // managers.
     const QList<Machine>& machines() const { return m_machines; }
     QList<quint16> serverPorts() const { return ports(Kind::Server); }
     QList<quint16> proxyPorts() const { return ports(Kind::Proxy); }
+    QList<quint16> hubPorts() const { return ports(Kind::Hub); }
 
     // Takes the park down at once (SIGKILL), as a crash would.
     void kill();
@@ -63,10 +67,12 @@ private:
 };
 
 // A plain UDP socket on 127.0.0.1 that talks to one machine of the park.
+// For a hub manager (kind Hub) the rcon commands go without a challenge and
+// the print replies are FF FF FF FF "print\n" text 00.
 class ParkProbe
 {
 public:
-    explicit ParkProbe(quint16 port);
+    explicit ParkProbe(quint16 port, SimulatedPark::Kind kind = SimulatedPark::Kind::Server);
 
     // Sends FF FF FF FF followed by the payload.
     void send(const QByteArray& payload);
@@ -88,9 +94,19 @@ public:
     // A sim_ command with the control password; its answer.
     std::optional<QByteArray> control(const QByteArray& command, const QByteArray& controlPassword = "sim");
 
+    // Sends FF FF FF FF, the query and 00; the text of the next datagram
+    // (after its four 0xFF bytes, without its closing 00). For the hub
+    // managers' "getManagerInfo" and "gethubinfo N".
+    std::optional<QByteArray> ask(const QByteArray& query, int timeoutMs = 3000);
+    // The keys and values of a hub manager's reply text, in order:
+    // "hubInfoResponse\n\\hubNum\\2\\desc\\Main" gives (hubNum, 2), (desc, Main).
+    // The text before the first backslash is not part of it.
+    static QList<std::pair<QByteArray, QByteArray>> keyValues(const QByteArray& text);
+
 private:
     QUdpSocket m_socket;
     quint16 m_port;
+    SimulatedPark::Kind m_kind;
     QByteArray m_challenge;
     int m_markers = 0;
 };

@@ -107,6 +107,8 @@ private:
 
 constexpr qsizetype kMaxName = 63;
 constexpr qsizetype kMaxPassword = 127;
+constexpr int kMaxHubs = 32;       // what a console's hub table holds
+constexpr int kMaxHubPlayers = 32; // player slots 0..31 of a hub
 
 QByteArray teamName(const QByteArray& text)
 {
@@ -141,6 +143,54 @@ bool readMatch(Fields& parent, MatchSettings* match, const QString& where, QStri
     return fields.ok();
 }
 
+bool readHubs(Fields& parent, std::optional<std::vector<HubSettings>>* target, const QString& where,
+              QString* error)
+{
+    const QJsonValue value = parent.take("hubs");
+    if (value.isUndefined())
+        return true;
+    if (!value.isArray() || value.toArray().size() > kMaxHubs) {
+        parent.fail("hubs", QStringLiteral("an array of at most %1 hubs").arg(kMaxHubs));
+        return false;
+    }
+    const QJsonArray entries = value.toArray();
+    std::vector<HubSettings> hubs;
+    QSet<int> numbers;
+    int next = 1;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString at = QStringLiteral("%1.hubs[%2]").arg(where).arg(i);
+        if (!entries[i].isObject()) {
+            *error = at + ": must be an object";
+            return false;
+        }
+        HubSettings hub;
+        Fields fields(entries[i].toObject(), at, error);
+        fields.number("num", &hub.number, 0, 65535);
+        fields.text("desc", &hub.description, kMaxName);
+        const QJsonValue parentValue = fields.take("parent");
+        if (parentValue.isString())
+            hub.parent = wireText(parentValue.toString().toUtf8(), kMaxName);
+        else if (!parentValue.isUndefined())
+            fields.fail("parent", "a string");
+        fields.number("players", &hub.players, 0, kMaxHubPlayers);
+        fields.number("following", &hub.following, -1, kMaxHubPlayers - 1);
+        fields.finish();
+        if (!fields.ok())
+            return false;
+        if (hub.number < 0)
+            hub.number = next;
+        if (numbers.contains(hub.number)) {
+            *error = QStringLiteral("%1: hub number %2 is used twice").arg(at).arg(hub.number);
+            return false;
+        }
+        numbers.insert(hub.number);
+        next = hub.number + 1;
+        hubs.push_back(hub);
+    }
+    *target = std::move(hubs);
+    return true;
+}
+
 bool readMachine(const QJsonValue& value, MachineSettings* machine, const QString& where, QString* error)
 {
     if (!value.isObject()) {
@@ -151,20 +201,31 @@ bool readMachine(const QJsonValue& value, MachineSettings* machine, const QStrin
     fields.number("port", &machine->port, 0, 65535);
     fields.text("rcon", &machine->rconPassword, kMaxPassword);
     fields.text("hostname", &machine->hostName, kMaxName);
-    fields.text("map", &machine->map, 31);
-    fields.text("gamedir", &machine->gameDir, 31);
-    fields.text("description", &machine->description, kMaxName);
-    fields.flag("modern_only", &machine->modernOnly);
-    fields.flag("challenge", &machine->demandChallenge);
     fields.flag("moves", &machine->moves);
-    fields.number("overstate_players", &machine->overstatePlayers, 0, 255);
+
+    if (machine->kind == MachineKind::Hub) {
+        fields.number("clients", &machine->players, 0, 4096);
+        fields.number("max_clients", &machine->maxPlayers, 1, 4096);
+        fields.choice("bad_password", &machine->refusal,
+                      {{"print", Refusal::Print}, {"silent", Refusal::Silent}});
+        if (!readHubs(fields, &machine->hubs, where, error))
+            return false;
+    } else {
+        fields.text("map", &machine->map, 31);
+        fields.text("gamedir", &machine->gameDir, 31);
+        fields.text("description", &machine->description, kMaxName);
+        fields.flag("modern_only", &machine->modernOnly);
+        fields.flag("challenge", &machine->demandChallenge);
+        fields.number("overstate_players", &machine->overstatePlayers, 0, 255);
+    }
 
     if (machine->kind == MachineKind::Server) {
         fields.number("players", &machine->players, 0, 32);
         fields.number("max_players", &machine->maxPlayers, 1, 32);
         fields.text("sv_password", &machine->serverPassword, kMaxPassword);
-        readMatch(fields, &machine->match, where, error);
-    } else {
+        if (!readMatch(fields, &machine->match, where, error))
+            return false;
+    } else if (machine->kind == MachineKind::Proxy) {
         fields.number("spectators", &machine->players, 0, 4096);
         fields.number("slots", &machine->maxPlayers, 1, 4096);
         fields.choice("style", &machine->style, {{"old", ProxyStyle::Old}, {"current", ProxyStyle::Current}});
@@ -229,7 +290,8 @@ QByteArray wireText(const QByteArray& text, qsizetype maxBytes)
 }
 
 std::optional<ParkConfig> loadConfig(const QString& path, const MachineSettings& serverDefaults,
-                                     const MachineSettings& proxyDefaults, QString* error)
+                                     const MachineSettings& proxyDefaults, const MachineSettings& hubDefaults,
+                                     QString* error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -266,7 +328,8 @@ std::optional<ParkConfig> loadConfig(const QString& path, const MachineSettings&
         config.seed = static_cast<quint32>(number);
     }
     if (!readList(top, "servers", serverDefaults, &config.servers, error) ||
-        !readList(top, "proxies", proxyDefaults, &config.proxies, error))
+        !readList(top, "proxies", proxyDefaults, &config.proxies, error) ||
+        !readList(top, "hubs", hubDefaults, &config.hubs, error))
         return std::nullopt;
     top.finish();
     if (!top.ok())

@@ -43,7 +43,7 @@ std::optional<int> wholeNumber(const QByteArray& text, int lowest, int highest)
 
 GameServer::GameServer(const MachineSettings& settings, int index, int ordinal, quint32 seed,
                        QByteArray controlPassword, const ParkDirectory& park)
-    : Machine(settings, index, ordinal, seed, std::move(controlPassword), park),
+    : HalfLifeMachine(settings, index, ordinal, seed, std::move(controlPassword), park),
       m_hostName(settings.hostName.isEmpty() ? "Quorvane Sim Server " + QByteArray::number(ordinal)
                                              : settings.hostName),
       m_map(settings.map.isEmpty() ? kMaps[(ordinal - 1) % kMaps.size()] : settings.map),

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "Machine.h"
+#include "HalfLifeMachine.h"
 #include "Match.h"
 #include "Roster.h"
 
 // A Half-Life (Counter-Strike) dedicated server: its players come and go,
 // an AdminBot-amx style match may run, and rcon answers the commands a
 // console sends to such a server.
-class GameServer : public Machine
+class GameServer : public HalfLifeMachine
 {
     Q_OBJECT
 

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr int kMaxRelayHops = 16;
-constexpr int kDefaultGamePort = 27015;
 
 QByteArray oneDecimal(double value)
 {
@@ -23,22 +22,11 @@ QByteArray clock(int seconds)
     return two(seconds / 3600) + ':' + two(seconds / 60 % 60) + ':' + two(seconds % 60);
 }
 
-// The address as the proxy prints it: a port always, the loopback by number.
-QByteArray normalisedAddress(const QByteArray& text)
-{
-    QByteArray address = text.trimmed();
-    if (!address.contains(':'))
-        address += ':' + QByteArray::number(kDefaultGamePort);
-    if (address.startsWith("localhost:"))
-        address = "127.0.0.1" + address.mid(9);
-    return address;
-}
-
 } // namespace
 
 HltvProxy::HltvProxy(const MachineSettings& settings, int index, int ordinal, quint32 seed,
                      QByteArray controlPassword, const ParkDirectory& park)
-    : Machine(settings, index, ordinal, seed, std::move(controlPassword), park),
+    : HalfLifeMachine(settings, index, ordinal, seed, std::move(controlPassword), park),
       m_hostName(settings.hostName.isEmpty() ? "Quorvane Sim HLTV " + QByteArray::number(ordinal)
                                              : settings.hostName),
       m_serverPassword(settings.serverPassword), m_proxyPassword(settings.proxyPassword),

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Machine.h"
+#include "HalfLifeMachine.h"
 
 // An HLTV proxy: spectators watch through it, it relays a game server or
 // another proxy, records demos, and prints its "status" in the old or the
 // current proxies' wording.
-class HltvProxy : public Machine
+class HltvProxy : public HalfLifeMachine
 {
     Q_OBJECT
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MachineSettings.h"
-#include "Roster.h"
+#include "RconRequest.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -11,27 +11,12 @@
 #include <QUdpSocket>
 
 #include <optional>
-#include <vector>
 
 class ParkDirectory;
 
-// What the info replies ('m' and 'I') tell about a machine.
-struct InfoFacts
-{
-    QByteArray hostName;
-    QByteArray map;
-    QByteArray gameDir;
-    QByteArray description;
-    int players = 0;
-    int maxPlayers = 0;
-    char serverType = 'd'; // 'd' dedicated server, 'p' HLTV proxy
-    bool passworded = false;
-};
-
 // One simulated machine on 127.0.0.1: its UDP socket and what every kind
-// answers alike — the old and the current queries, the rcon challenge, the
-// rcon password and challenge check, the sim_ commands and the command
-// history. The kinds supply the facts and run the commands.
+// does alike — the rcon password check, the sim_ commands, the command
+// history, silence. The kinds read their own queries and run the commands.
 class Machine : public QObject
 {
     Q_OBJECT
@@ -51,16 +36,21 @@ public:
     // Called once a second by the park.
     virtual void tick() = 0;
     // What a proxy must give as its server password to connect here.
-    virtual QByteArray joinPassword() const = 0;
+    virtual QByteArray joinPassword() const { return {}; }
     // The map a proxy relaying this machine shows.
-    virtual QByteArray currentMap() const = 0;
+    virtual QByteArray currentMap() const { return {}; }
     // The address this machine relays (proxies); empty for none.
     virtual QByteArray upstream() const { return {}; }
 
 protected:
-    virtual InfoFacts info() const = 0;
-    // The entries of the players reply, at most 32 of them.
-    virtual std::vector<Player> listedPlayers() const = 0;
+    struct Peer
+    {
+        QHostAddress address;
+        quint16 port;
+    };
+
+    // A datagram that starts with FF FF FF FF and holds at least one byte more.
+    virtual void answer(const QByteArray& datagram, const Peer& peer) = 0;
     // The output of an accepted rcon command.
     virtual QByteArray runCommand(const QByteArray& command) = 0;
     // The machine's own sim_ commands; nothing when the name is not one.
@@ -69,38 +59,31 @@ protected:
     // The answer to an rcon command with a wrong password or challenge;
     // empty for silence.
     virtual QByteArray refusal() const;
+    // What follows FF FF FF FF in a print reply, before the text.
+    virtual QByteArray printHead() const { return "l"; }
+
+    // Checks the password of a parsed rcon command (nothing: it could not be
+    // parsed), runs it and sends its output. `challengeRight` says whether
+    // the kind's own challenge check, if it has one, passed.
+    void answerRcon(const std::optional<RconRequest>& request, bool challengeRight, const Peer& peer);
+    void send(const QByteArray& datagram, const Peer& peer);
 
     const MachineSettings& settings() const { return m_settings; }
     const ParkDirectory& park() const { return m_park; }
     QRandomGenerator& random() { return m_random; }
     bool moves() const { return m_moves; }
+    bool silent() const { return m_silent; }
 
     static QByteArray unknownCommand(const QByteArray& command);
+    // The text of a query: from after the prefix up to its 00 byte (or the end).
+    static QByteArray queryText(const QByteArray& datagram);
 
 private slots:
     void readDatagrams();
 
 private:
-    struct Peer
-    {
-        QHostAddress address;
-        quint16 port;
-    };
-
-    void handle(const QByteArray& datagram, const Peer& peer);
-    bool answerInfoQuery(const QByteArray& datagram, const Peer& peer);
-    void answerPlayersQuery(const QByteArray& datagram, const Peer& peer);
-    void answerRcon(const QByteArray& text, const Peer& peer);
     QByteArray runSim(const QByteArray& command);
     void remember(const QByteArray& command, bool accepted);
-
-    QByteArray detailsReply() const;
-    QByteArray infoReply() const;
-    QByteArray playersReply() const;
-    QByteArray challengeReply() const;
-    QByteArray queryChallengeReply() const;
-
-    void send(const QByteArray& datagram, const Peer& peer);
     void sendPrint(const QByteArray& output, const Peer& peer);
 
     MachineSettings m_settings;
@@ -109,8 +92,6 @@ private:
     const ParkDirectory& m_park;
     QRandomGenerator m_random;
     QUdpSocket m_socket;
-    quint32 m_rconChallenge;
-    quint32 m_queryChallenge;
     bool m_silent = false;
     bool m_moves;
     QList<QByteArray> m_history;

@@ -2,13 +2,17 @@
 
 #include <QByteArray>
 
+#include <optional>
+#include <vector>
+
 // What one simulated machine is at start. Texts are the bytes it puts on the
 // wire (UTF-8 where they come from the configuration file).
 
 enum class MachineKind
 {
     Server,
-    Proxy
+    Proxy,
+    Hub // a GTV hub manager
 };
 
 // How a proxy prints its "status": the lines of the first HLTV releases, or
@@ -25,6 +29,25 @@ enum class RateLine
 {
     Comma,
     Plain
+};
+
+// How a hub manager answers an rcon command with a wrong password.
+enum class Refusal
+{
+    Print, // "Bad rcon_password."
+    Silent
+};
+
+// One hub of a hub manager at start.
+struct HubSettings
+{
+    int number = -1;        // -1: one more than the hub before it (the first is 1)
+    QByteArray description; // empty: one of a few stage names
+    // "server:N", "proxy:N" or "ADDRESS:PORT"; empty: the hub relays nothing;
+    // nothing: a game server of the park picked by the park
+    std::optional<QByteArray> parent;
+    int players = -1;   // -1: a count drawn from the seed
+    int following = -2; // slot followed; -1: nobody; -2: one of the players, drawn
 };
 
 struct MatchSettings
@@ -49,8 +72,8 @@ struct MachineSettings
     QByteArray map;      // empty: a server picks one; a proxy shows its upstream's
     QByteArray gameDir = "cstrike";
     QByteArray description; // empty: from the game directory
-    int players = -1;       // -1: a count drawn from the seed
-    int maxPlayers = 20;    // proxies: spectator slots
+    int players = -1;       // -1: a count drawn from the seed; hub managers: clients
+    int maxPlayers = 20;    // proxies: spectator slots; hub managers: client slots
     bool modernOnly = false;
     bool demandChallenge = false;
     bool moves = true;        // players join and leave, rates drift
@@ -68,4 +91,8 @@ struct MachineSettings
     QByteArray proxyPassword;     // what relaying proxies must give
     QByteArray spectatorPassword; // what spectators must give
     QByteArray connectTo;         // "server:N", "proxy:N" or "ADDRESS:PORT"; empty: not connected
+
+    // hub managers
+    std::optional<std::vector<HubSettings>> hubs; // nothing: 1 to 4 hubs drawn from the seed
+    Refusal refusal = Refusal::Print;
 };

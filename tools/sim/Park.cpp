@@ -2,6 +2,9 @@
 
 #include "GameServer.h"
 #include "HltvProxy.h"
+#include "HubManager.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -19,20 +22,53 @@ std::optional<std::pair<MachineKind, int>> machineReference(const QByteArray& te
     return std::pair{kind == "server" ? MachineKind::Server : MachineKind::Proxy, number};
 }
 
+QByteArray kindWord(MachineKind kind)
+{
+    switch (kind) {
+    case MachineKind::Server:
+        return "server";
+    case MachineKind::Proxy:
+        return "proxy";
+    case MachineKind::Hub:
+        return "hub";
+    }
+    return "machine";
+}
+
 } // namespace
+
+QByteArray normalisedAddress(const QByteArray& text)
+{
+    constexpr int kDefaultGamePort = 27015;
+    QByteArray address = text.trimmed();
+    if (!address.contains(':'))
+        address += ':' + QByteArray::number(kDefaultGamePort);
+    if (address.startsWith("localhost:"))
+        address = "127.0.0.1" + address.mid(9);
+    return address;
+}
 
 Park::Park(const ParkPlan& plan) : m_plan(plan)
 {
     int servers = 0;
     int proxies = 0;
+    int hubs = 0;
     int index = 0;
     for (const MachineSettings& settings : m_plan.machines) {
-        if (settings.kind == MachineKind::Server)
+        switch (settings.kind) {
+        case MachineKind::Server:
             m_machines.push_back(std::make_unique<GameServer>(settings, index, ++servers, m_plan.seed,
                                                               m_plan.controlPassword, *this));
-        else
+            break;
+        case MachineKind::Proxy:
             m_machines.push_back(std::make_unique<HltvProxy>(settings, index, ++proxies, m_plan.seed,
                                                              m_plan.controlPassword, *this));
+            break;
+        case MachineKind::Hub:
+            m_machines.push_back(std::make_unique<HubManager>(settings, index, ++hubs, m_plan.seed,
+                                                              m_plan.controlPassword, *this));
+            break;
+        }
         ++index;
     }
     m_clock.setInterval(1000);
@@ -49,7 +85,7 @@ bool Park::start(QString* error)
             return false;
         m_byPort.insert(machine.port(), &machine);
     }
-    if (!connectProxies(error))
+    if (!connectProxies(error) || !startHubs(error))
         return false;
     m_clock.start();
     return true;
@@ -62,22 +98,24 @@ bool Park::connectProxies(QString* error)
         auto* proxy = dynamic_cast<HltvProxy*>(m_machines[i].get());
         if (!proxy || target.isEmpty())
             continue;
-        QByteArray address = target;
-        if (const auto reference = machineReference(target)) {
-            address.clear();
-            int seen = 0;
-            for (const auto& machine : m_machines) {
-                if (machine->kind() == reference->first && seen++ == reference->second)
-                    address = machine->address();
-            }
-            if (address.isEmpty()) {
-                *error = QStringLiteral("proxy %1 connects to \"%2\", which the park does not have")
-                             .arg(proxy->ordinal())
-                             .arg(QString::fromUtf8(target));
-                return false;
-            }
+        const std::optional<QByteArray> address = addressOf(target);
+        if (!address) {
+            *error = QStringLiteral("proxy %1 connects to \"%2\", which the park does not have")
+                         .arg(proxy->ordinal())
+                         .arg(QString::fromUtf8(target));
+            return false;
         }
-        proxy->connectAtStart(address);
+        proxy->connectAtStart(*address);
+    }
+    return true;
+}
+
+bool Park::startHubs(QString* error)
+{
+    for (const auto& machine : m_machines) {
+        auto* manager = dynamic_cast<HubManager*>(machine.get());
+        if (manager && !manager->relayAtStart(error))
+            return false;
     }
     return true;
 }
@@ -86,7 +124,7 @@ QByteArray Park::listing() const
 {
     QByteArray text;
     for (const auto& machine : m_machines)
-        text += (machine->kind() == MachineKind::Server ? "server " : "proxy ") + machine->address() + '\n';
+        text += kindWord(machine->kind()) + ' ' + machine->address() + '\n';
     return text;
 }
 
@@ -113,6 +151,25 @@ int Park::relaysOf(const QByteArray& address) const
             ++relays;
     }
     return relays;
+}
+
+int Park::countOf(MachineKind kind) const
+{
+    return static_cast<int>(std::count_if(m_machines.begin(), m_machines.end(),
+                                          [&](const auto& machine) { return machine->kind() == kind; }));
+}
+
+std::optional<QByteArray> Park::addressOf(const QByteArray& reference) const
+{
+    const auto machine = machineReference(reference);
+    if (!machine)
+        return reference;
+    int seen = 0;
+    for (const auto& candidate : m_machines) {
+        if (candidate->kind() == machine->first && seen++ == machine->second)
+            return candidate->address();
+    }
+    return std::nullopt;
 }
 
 void Park::tick()

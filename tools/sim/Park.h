@@ -13,8 +13,8 @@
 class Machine;
 
 // All machines of the simulated park: makes them listen, makes the proxies'
-// first connections, lets a second pass for everyone, and answers the
-// machines' questions about each other.
+// first connections and the hubs' first relays, lets a second pass for
+// everyone, and answers the machines' questions about each other.
 class Park : public QObject, public ParkDirectory
 {
     Q_OBJECT
@@ -26,14 +26,18 @@ public:
     // Binds every machine; false with a message when one cannot listen or a
     // first connection names no machine of the park.
     bool start(QString* error);
-    // "server 127.0.0.1:PORT" / "proxy 127.0.0.1:PORT", one line a machine.
+    // "server 127.0.0.1:PORT" / "proxy 127.0.0.1:PORT" / "hub 127.0.0.1:PORT",
+    // one line a machine.
     QByteArray listing() const;
 
     const Machine* machineAt(const QByteArray& address) const override;
     int relaysOf(const QByteArray& address) const override;
+    int countOf(MachineKind kind) const override;
+    std::optional<QByteArray> addressOf(const QByteArray& reference) const override;
 
 private:
     bool connectProxies(QString* error);
+    bool startHubs(QString* error);
     void tick();
 
     ParkPlan m_plan;

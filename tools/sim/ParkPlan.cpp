@@ -78,17 +78,19 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("A simulated park of Half-Life game servers and HLTV proxies answering on 127.0.0.1.\n"
-                       "Prints one line per machine (\"server 127.0.0.1:PORT\", \"proxy 127.0.0.1:PORT\"),\n"
-                       "then \"ready\", once every machine listens."));
+        QStringLiteral("A simulated park of Half-Life game servers, HLTV proxies and GTV hub managers\n"
+                       "answering on 127.0.0.1. Prints one line per machine (\"server 127.0.0.1:PORT\",\n"
+                       "\"proxy 127.0.0.1:PORT\", \"hub 127.0.0.1:PORT\"), then \"ready\", once every\n"
+                       "machine listens."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
     parser.addOption(help);
     parser.addOptions({
         {QStringLiteral("servers"), QStringLiteral("Number of game servers."), QStringLiteral("N")},
         {QStringLiteral("proxies"), QStringLiteral("Number of HLTV proxies."), QStringLiteral("N")},
+        {QStringLiteral("hubs"), QStringLiteral("Number of GTV hub managers."), QStringLiteral("N")},
         {QStringLiteral("port"),
-         QStringLiteral("First port, counted up (servers first); 0 picks free ports."),
+         QStringLiteral("First port, counted up (servers, proxies, hubs); 0 picks free ports."),
          QStringLiteral("FIRST"), QStringLiteral("27015")},
         {QStringLiteral("ports"), QStringLiteral("Exact ports, one per machine in listing order."),
          QStringLiteral("P1,P2,...")},
@@ -98,6 +100,9 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
          QStringLiteral("PASSWORD")},
         {QStringLiteral("proxy-style"), QStringLiteral("Status text of the proxies: old or current."),
          QStringLiteral("STYLE"), QStringLiteral("old")},
+        {QStringLiteral("hub-refusal"),
+         QStringLiteral("How hub managers answer a wrong rcon password: print or silent."),
+         QStringLiteral("HOW"), QStringLiteral("print")},
         {QStringLiteral("modern-only"),
          QStringLiteral("Game servers ignore the old details and players queries.")},
         {QStringLiteral("challenge"), QStringLiteral("Game servers demand a challenge on the info query.")},
@@ -123,7 +128,8 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
 
     const auto servers = countOption(parser, QStringLiteral("servers"), error);
     const auto proxies = countOption(parser, QStringLiteral("proxies"), error);
-    if (!servers || !proxies)
+    const auto hubs = countOption(parser, QStringLiteral("hubs"), error);
+    if (!servers || !proxies || !hubs)
         return std::nullopt;
     bool ok = false;
     const uint first = parser.value(QStringLiteral("port")).toUInt(&ok);
@@ -157,13 +163,26 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
         return std::nullopt;
     }
 
+    MachineSettings hubDefaults;
+    hubDefaults.kind = MachineKind::Hub;
+    hubDefaults.rconPassword = serverDefaults.rconPassword;
+    hubDefaults.moves = serverDefaults.moves;
+    hubDefaults.maxPlayers = 64;
+    const QString refusal = parser.value(QStringLiteral("hub-refusal"));
+    if (refusal == QLatin1String("silent")) {
+        hubDefaults.refusal = Refusal::Silent;
+    } else if (refusal != QLatin1String("print")) {
+        *error = QStringLiteral("--hub-refusal takes print or silent");
+        return std::nullopt;
+    }
+
     ParkConfig config;
     if (parser.isSet(QStringLiteral("config"))) {
         // Matches of the configured servers run only where the file says so.
         MachineSettings configuredServer = serverDefaults;
         configuredServer.match.moves = false;
-        auto loaded =
-            loadConfig(parser.value(QStringLiteral("config")), configuredServer, proxyDefaults, error);
+        auto loaded = loadConfig(parser.value(QStringLiteral("config")), configuredServer, proxyDefaults,
+                                 hubDefaults, error);
         if (!loaded)
             return std::nullopt;
         config = std::move(*loaded);
@@ -175,6 +194,9 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
     for (const MachineSettings& machine : config.proxies)
         plan.machines.push_back(machine);
     plan.machines.insert(plan.machines.end(), static_cast<size_t>(*proxies), proxyDefaults);
+    for (const MachineSettings& machine : config.hubs)
+        plan.machines.push_back(machine);
+    plan.machines.insert(plan.machines.end(), static_cast<size_t>(*hubs), hubDefaults);
     if (plan.machines.size() > static_cast<size_t>(kMaxMachines)) {
         *error = QStringLiteral("more than %1 machines").arg(kMaxMachines);
         return std::nullopt;

@@ -8,7 +8,8 @@
 #include <vector>
 
 // Everything the park is started with: its machines in listing order (all
-// game servers, then all proxies), each with its port settled.
+// game servers, then all proxies, then all hub managers), each with its port
+// settled.
 struct ParkPlan
 {
     std::vector<MachineSettings> machines;

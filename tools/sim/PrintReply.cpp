@@ -8,17 +8,19 @@ namespace print {
 
 namespace {
 
-QByteArray printDatagram(const QByteArray& text)
+QByteArray printDatagram(const QByteArray& head, const QByteArray& text)
 {
-    return wire::Writer('l').text(text).bytes();
+    // a text never carries a terminator of its own
+    const qsizetype end = text.indexOf('\0');
+    return wire::kPrefix + head + (end < 0 ? text : text.left(end)) + '\0';
 }
 
 } // namespace
 
-QList<QByteArray> datagrams(const QByteArray& output, qsizetype maxDatagram)
+QList<QByteArray> datagrams(const QByteArray& output, const QByteArray& head, qsizetype maxDatagram)
 {
-    // prefix, type byte and terminating 00
-    const qsizetype room = std::max<qsizetype>(1, maxDatagram - wire::kPrefix.size() - 2);
+    // prefix, head and terminating 00
+    const qsizetype room = std::max<qsizetype>(1, maxDatagram - wire::kPrefix.size() - head.size() - 1);
     const QByteArray text = output.left(kMaxOutput);
 
     QList<QByteArray> result;
@@ -31,17 +33,17 @@ QList<QByteArray> datagrams(const QByteArray& output, qsizetype maxDatagram)
         position = lineEnd;
 
         if (chunk.size() + line.size() > room && !chunk.isEmpty()) {
-            result.append(printDatagram(chunk));
+            result.append(printDatagram(head, chunk));
             chunk.clear();
         }
         while (line.size() > room) {
-            result.append(printDatagram(line.left(room)));
+            result.append(printDatagram(head, line.left(room)));
             line.remove(0, room);
         }
         chunk.append(line);
     }
     if (!chunk.isEmpty())
-        result.append(printDatagram(chunk));
+        result.append(printDatagram(head, chunk));
     return result;
 }
 

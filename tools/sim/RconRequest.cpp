@@ -7,28 +7,13 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-} // namespace
+const QByteArray kVerb("rcon ");
 
-std::optional<RconRequest> parseRcon(const QByteArray& text)
+// Reads the password (quoted or up to the next blank) and the command that
+// follows it from `position` on.
+std::optional<RconRequest> passwordAndCommand(const QByteArray& text, qsizetype position)
 {
-    static const QByteArray kVerb("rcon ");
-    if (!text.startsWith(kVerb))
-        return std::nullopt;
-    qsizetype position = kVerb.size();
-    const qsizetype digitsStart = position;
-    quint64 challenge = 0;
-    while (position < text.size() && text[position] >= '0' && text[position] <= '9') {
-        challenge = challenge * 10 + static_cast<quint64>(text[position] - '0');
-        if (challenge > 0xFFFFFFFFull)
-            return std::nullopt;
-        ++position;
-    }
-    if (position == digitsStart || position >= text.size() || text[position] != ' ')
-        return std::nullopt;
-    ++position;
-
     RconRequest request;
-    request.challenge = static_cast<quint32>(challenge);
     if (position < text.size() && text[position] == '"') {
         const qsizetype close = text.indexOf('"', position + 1);
         if (close < 0)
@@ -47,6 +32,36 @@ std::optional<RconRequest> parseRcon(const QByteArray& text)
         ++position;
     request.command = text.mid(position);
     return request;
+}
+
+} // namespace
+
+std::optional<RconRequest> parseRcon(const QByteArray& text)
+{
+    if (!text.startsWith(kVerb))
+        return std::nullopt;
+    qsizetype position = kVerb.size();
+    const qsizetype digitsStart = position;
+    quint64 challenge = 0;
+    while (position < text.size() && text[position] >= '0' && text[position] <= '9') {
+        challenge = challenge * 10 + static_cast<quint64>(text[position] - '0');
+        if (challenge > 0xFFFFFFFFull)
+            return std::nullopt;
+        ++position;
+    }
+    if (position == digitsStart || position >= text.size() || text[position] != ' ')
+        return std::nullopt;
+    std::optional<RconRequest> request = passwordAndCommand(text, position + 1);
+    if (request)
+        request->challenge = static_cast<quint32>(challenge);
+    return request;
+}
+
+std::optional<RconRequest> parseChallengelessRcon(const QByteArray& text)
+{
+    if (!text.startsWith(kVerb))
+        return std::nullopt;
+    return passwordAndCommand(text, kVerb.size());
 }
 
 QByteArray commandName(const QByteArray& command)

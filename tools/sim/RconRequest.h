@@ -20,6 +20,11 @@ struct RconRequest
 // Nothing when the text is not an rcon command or its challenge is no
 // unsigned 32-bit decimal number.
 std::optional<RconRequest> parseRcon(const QByteArray& text);
+// The form hub managers take, without a challenge:
+//   rcon "PASSWORD" COMMAND
+// (challenge stays 0). Nothing when the text is not an rcon command or its
+// quoted password is not closed.
+std::optional<RconRequest> parseChallengelessRcon(const QByteArray& text);
 
 // The command's first word.
 QByteArray commandName(const QByteArray& command);
