@@ -96,6 +96,9 @@ void HeadlessRunner::printChanges()
 
 void HeadlessRunner::finishOnce()
 {
+    // Replies of the last tick may name upstreams and parents: link them
+    // before the report rather than a tick later.
+    m_document.RelinkAll();
     bool allAnswer = true;
     for (const auto& object : m_document.m_objects) {
         printObject(*object);

@@ -75,6 +75,10 @@ public:
     // every sixth tick, then one hint 13.
     void TickSecond();
 
+    // The re-link step for every object at once, outside the tick: a report
+    // taken now shows the links that the last replies name.
+    void RelinkAll();
+
     // Runs a menu command; false when the id is not one of the document's.
     bool OnCommand(int id);
 

@@ -29,6 +29,12 @@ void CQuorvaneDoc::RelinkStep(CCommonObject& object)
     }
 }
 
+void CQuorvaneDoc::RelinkAll()
+{
+    for (const auto& object : m_objects)
+        RelinkStep(*object);
+}
+
 void CQuorvaneDoc::ClearLinksTo(const CCommonObject& object)
 {
     for (const auto& candidate : m_objects) {
