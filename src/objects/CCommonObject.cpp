@@ -61,10 +61,21 @@ QSize CCommonObject::GetBoxSize() const
     return {120, 78};
 }
 
+void CCommonObject::Place(const Rect& box)
+{
+    m_rcBox = box;
+    m_rcIcon = IconRectFor(box);
+}
+
+Rect CCommonObject::IconRectFor(const Rect& box)
+{
+    const int centerX = (box.left + box.right) / 2;
+    return {centerX - 24, box.top, centerX + 24, box.top + 48};
+}
+
 void CCommonObject::Draw(QPainter& painter)
 {
-    const int centerX = (m_rcBox.left + m_rcBox.right) / 2;
-    m_rcIcon = {centerX - 24, m_rcBox.top, centerX + 24, m_rcBox.top + 48};
+    m_rcIcon = IconRectFor(m_rcBox);
     drawIcon(painter, m_nBitmapId, m_rcIcon.left, m_rcIcon.top);
 
     painter.save();

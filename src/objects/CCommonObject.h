@@ -61,6 +61,13 @@ public:
     virtual void Kick(std::string name);
     virtual void ChangePOV(std::string name);
 
+    // Puts the object's box on the canvas, with what lies inside it (the icon
+    // square, a hub manager's rows), so that links and clicks find them even
+    // before the box is first painted.
+    virtual void Place(const Rect& box);
+    // The 48x48 icon square at the top centre of a box.
+    static Rect IconRectFor(const Rect& box);
+
     // "address:port": the object's key and its label on the canvas.
     std::string GetName() const;
 

@@ -247,14 +247,27 @@ void CGTV::Draw(QPainter& painter)
                       ratioGaugeFill(m_rcIcon.height(), m_nSvClients, m_nSvMaxClients), QColor(0, 255, 0));
     }
     drawIcon(painter, statusMarkBitmap(m_nStatus), m_rcBox.left, m_rcBox.top);
+    PlaceRows();
     for (int i = 0; i < m_nHubs; ++i)
-        DrawHubRow(painter, m_hubs[static_cast<std::size_t>(i)], i);
+        DrawHubRow(painter, m_hubs[static_cast<std::size_t>(i)]);
 }
 
-void CGTV::DrawHubRow(QPainter& painter, CHubInfo& hub, int index)
+void CGTV::Place(const Rect& box)
 {
-    const int top = m_rcBox.top + kIconHeight + 5 + kRowHeight * index;
-    hub.m_rcRow = {m_rcBox.left + 3, top, m_rcBox.right - 3, top + kRowHeight};
+    CCommonObject::Place(box);
+    PlaceRows();
+}
+
+void CGTV::PlaceRows()
+{
+    for (int i = 0; i < m_nHubs; ++i) {
+        const int top = m_rcBox.top + kIconHeight + 5 + kRowHeight * i;
+        m_hubs[static_cast<std::size_t>(i)].m_rcRow = {m_rcBox.left + 3, top, m_rcBox.right - 3, top + kRowHeight};
+    }
+}
+
+void CGTV::DrawHubRow(QPainter& painter, CHubInfo& hub)
+{
     drawFramedBox(painter, hub.m_rcRow, Qt::black, 1, &hub == m_pSelectedHub ? QColor(160, 243, 230) : Qt::white);
 
     drawRowText(painter, hub.m_rcRow, QStringLiteral("#%1").arg(hub.m_nHubNum), 40, 800, QColor(200, 200, 200),

@@ -49,6 +49,7 @@ public:
     // rcon without a challenge: FF FF FF FF rcon "password" command 00.
     void SendCommand(std::string command) override;
     void OnClick(QPoint point) override;
+    void Place(const Rect& box) override;
     void ChangePOV(std::string name) override;
 
     void RequestManagerInfo();
@@ -64,5 +65,6 @@ private:
     void OnManagerInfo(std::string_view text);
     void OnHubInfo(std::string_view text);
     void OnPrint(std::string_view text);
-    void DrawHubRow(QPainter& painter, CHubInfo& hub, int index);
+    void DrawHubRow(QPainter& painter, CHubInfo& hub);
+    void PlaceRows();
 };

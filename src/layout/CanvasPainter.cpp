@@ -1,0 +1,37 @@
+#include "layout/CanvasPainter.h"
+
+#include "layout/CQuorvaneDoc.h"
+
+#include <QPainter>
+
+namespace {
+
+bool meets(const Rect& area, const QRect& exposed)
+{
+    return area.toQRect().intersects(exposed);
+}
+
+} // namespace
+
+void PaintCanvas(QPainter& painter, CQuorvaneDoc& document, const QRect& exposed)
+{
+    painter.fillRect(exposed, Qt::white);
+    for (const auto& zone : document.m_zones) {
+        if (!meets(zone->m_rcArea, exposed))
+            continue;
+        zone.get() == document.m_pSelectedZone ? zone->DrawHighlighted(painter) : zone->Draw(painter);
+    }
+    for (const auto& group : document.m_groups) {
+        if (!meets(group->m_rcArea, exposed))
+            continue;
+        group.get() == document.m_pSelectedZone ? group->DrawHighlighted(painter) : group->Draw(painter);
+    }
+    // A line may cross the exposed part between two boxes outside it.
+    for (const auto& object : document.m_objects)
+        object->DrawLinks(painter);
+    for (const auto& object : document.m_objects) {
+        if (!meets(object->m_rcBox, exposed))
+            continue;
+        object.get() == document.m_pSelectedObject ? object->DrawHighlighted(painter) : object->Draw(painter);
+    }
+}

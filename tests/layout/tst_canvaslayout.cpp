@@ -1,0 +1,143 @@
+#include "layout/CQuorvaneDoc.h"
+#include "layout/CanvasLayout.h"
+#include "layout/CanvasPainter.h"
+#include "objects/CGTV.h"
+#include "objects/CHLTV.h"
+#include "support/TestContext.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+class TestCanvasLayout : public QObject
+{
+    Q_OBJECT
+
+    TestContext env;
+    std::unique_ptr<CQuorvaneDoc> doc;
+
+    template <class T> T* place(std::unique_ptr<T> object, CGroup* group)
+    {
+        object->m_pGroup = group;
+        T* placed = object.get();
+        doc->m_objects.push_back(std::move(object));
+        return placed;
+    }
+
+private slots:
+    void init()
+    {
+        doc = std::make_unique<CQuorvaneDoc>(env.context());
+        doc->OnNewDocument();
+    }
+
+    void defaultLayout()
+    {
+        QCOMPARE(RecalcLayout(*doc), QSize(865, 280)); // levels 3 and 4 are empty: 200 each
+        QCOMPARE(doc->m_zones[0]->m_rcArea, (Rect{15, 15, 305, 265}));
+        QCOMPARE(doc->m_groups[0]->m_rcArea, (Rect{30, 50, 130, 250}));
+        QCOMPARE(doc->m_groups[1]->m_rcArea, (Rect{190, 50, 290, 250}));
+        QCOMPARE(doc->m_zones[1]->m_rcArea, (Rect{320, 15, 450, 265}));
+        QCOMPARE(doc->m_groups[2]->m_rcArea, (Rect{335, 50, 435, 250}));
+    }
+
+    void objectsInAColumn()
+    {
+        auto* server = place(std::make_unique<CHLServer>(env.context()), doc->m_groups[0].get());
+        auto* second = place(std::make_unique<CHLServer>(env.context()), doc->m_groups[0].get());
+        RecalcLayout(*doc);
+        QCOMPARE(server->m_rcBox, (Rect{40, 70, 160, 148}));
+        QCOMPARE(server->m_rcIcon, (Rect{76, 70, 124, 118}));
+        QCOMPARE(second->m_rcBox, (Rect{40, 158, 160, 236}));
+        QCOMPARE(doc->m_groups[0]->m_rcArea, (Rect{30, 50, 170, 246}));
+        // The next column of the zone moves right with the wider group.
+        QCOMPARE(doc->m_groups[1]->m_rcArea.left, 230);
+    }
+
+    void oneServerInItsGroup()
+    {
+        auto* server = place(std::make_unique<CHLServer>(env.context()), doc->m_groups[0].get());
+        RecalcLayout(*doc);
+        QCOMPARE(server->m_rcBox, (Rect{40, 70, 160, 148}));
+        QCOMPARE(doc->m_groups[0]->m_rcArea, (Rect{30, 50, 170, 158}));
+    }
+
+    void groupsOfOneLevelStack()
+    {
+        CGroup* extra = doc->AddGroup("Extra", doc->m_zones[0].get(), 1);
+        RecalcLayout(*doc);
+        QCOMPARE(extra->m_rcArea, (Rect{30, 260, 130, 460}));
+        QCOMPARE(doc->m_zones[0]->m_rcArea.bottom, 475);
+    }
+
+    void emptyZonesAndOtherLevels()
+    {
+        doc->DeleteContents();
+        CZone* third = doc->AddZone("Third", 3);
+        CZone* fifth = doc->AddZone("Fifth", 5);
+        CZone* none = doc->AddZone("None", 0);
+        const QSize size = RecalcLayout(*doc);
+        // Levels 1 and 2 are empty: 200 each; then the level-3 zone.
+        QCOMPARE(third->m_rcArea, (Rect{415, 15, 715, 215}));
+        // Level 4 empty; then level 5, then level 0 after it.
+        QCOMPARE(fifth->m_rcArea, (Rect{930, 15, 1230, 215}));
+        QCOMPARE(none->m_rcArea, (Rect{1245, 15, 1545, 215}));
+        QCOMPARE(size, QSize(1560, 230));
+
+        CGroup* high = doc->AddGroup("High", third, 5);
+        CGroup* low = doc->AddGroup("Low", third, 1);
+        RecalcLayout(*doc);
+        QCOMPARE(low->m_rcArea, (Rect{430, 50, 530, 250}));
+        QCOMPARE(high->m_rcArea, (Rect{590, 50, 690, 250}));
+    }
+
+    void hubManagerBoxGrowsWithItsHubs()
+    {
+        auto* manager = place(std::make_unique<CGTV>(env.context()), doc->m_groups[2].get());
+        manager->m_nHubs = 2;
+        RecalcLayout(*doc);
+        QCOMPARE(manager->m_rcBox, (Rect{345, 70, 465, 233}));
+        // Rows are placed with the box, before any painting.
+        QCOMPARE(manager->m_hubs[1].m_rcRow, (Rect{348, 163, 462, 203}));
+    }
+
+    void paintingOrderAndPicks()
+    {
+        auto* server = place(std::make_unique<CHLServer>(env.context()), doc->m_groups[0].get());
+        auto* proxy = place(std::make_unique<CHLTV>(env.context()), doc->m_groups[1].get());
+        proxy->m_nStatus = CSStatus_CONTROL;
+        proxy->m_pLinked = server;
+        const QSize size = RecalcLayout(*doc);
+        doc->SetSelection(doc->m_groups[1].get(), server);
+
+        QImage image(size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        PaintCanvas(painter, *doc, image.rect());
+        painter.end();
+        QCOMPARE(image.pixel(20, 150), qRgb(255, 255, 190));   // the zone's pale yellow
+        QCOMPARE(image.pixel(42, 200), qRgb(255, 255, 255));   // a group is white
+        QCOMPARE(image.pixel(42, 140), qRgb(220, 220, 220));   // the picked server's box
+        QCOMPARE(image.pixel(229, 150), qRgb(0, 0, 0)); // the picked group's thick frame...
+        QCOMPARE(image.pixel(231, 150), qRgb(0, 0, 0));
+        QCOMPARE(image.pixel(30 + 2, 150), qRgb(255, 255, 255)); // ...and a thin one elsewhere
+        // The link line is dashed (no upstream reported) and lies under the boxes.
+        const int lineY = (70 + 118) / 2;
+        QCOMPARE(image.pixel(300 - 40, lineY), qRgb(255, 255, 255));
+        bool lineSeen = false;
+        for (int x = 172; x < 228; ++x)
+            lineSeen = lineSeen || image.pixel(x, lineY) == qRgb(0, 0, 0);
+        QVERIFY(lineSeen);
+
+        // Painting only a part leaves the rest alone.
+        QImage part(size, QImage::Format_RGB32);
+        part.fill(Qt::red);
+        painter.begin(&part);
+        PaintCanvas(painter, *doc, QRect(0, 0, 100, 100));
+        painter.end();
+        QCOMPARE(part.pixel(200, 200), qRgb(255, 0, 0));
+        QCOMPARE(part.pixel(20, 50), qRgb(255, 255, 190));
+    }
+};
+
+QTEST_MAIN(TestCanvasLayout)
+#include "tst_canvaslayout.moc"
