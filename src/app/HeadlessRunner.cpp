@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int kTickMs = 1000;
+constexpr int kAutoWebMs = 30000;
 // One full poll cycle, plus the sixth-tick link step, plus one more tick
 // for the answers to the last queries.
 constexpr int kTicksForOnce = 7;
@@ -30,6 +31,9 @@ HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& doc
 {
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, &HeadlessRunner::tick);
+    // The status page, when the layout enables it, as the window would.
+    m_autoWebTimer.setInterval(kAutoWebMs);
+    connect(&m_autoWebTimer, &QTimer::timeout, &m_document, &CQuorvaneDoc::TickAutoWeb);
 }
 
 void HeadlessRunner::start()
@@ -53,6 +57,8 @@ void HeadlessRunner::start()
     }
     tick();
     m_timer.start();
+    if (!m_commandLine.once)
+        m_autoWebTimer.start();
 }
 
 void HeadlessRunner::tick()

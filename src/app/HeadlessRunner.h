@@ -37,6 +37,7 @@ private:
     const CommandLine& m_commandLine;
     CQuorvaneDoc& m_document;
     QTimer m_timer;
+    QTimer m_autoWebTimer;
     int m_ticks = 0;
     // What was last printed per object: status, host name, map, players.
     std::map<const CCommonObject*, std::string> m_printed;

@@ -55,11 +55,24 @@ template <class List> void moveToTail(List& list, std::size_t index)
 
 } // namespace
 
-CQuorvaneDoc::CQuorvaneDoc(const CoreContext& context, QObject* parent) : QObject(parent), m_context(context)
+CQuorvaneDoc::CQuorvaneDoc(const CoreContext& context, QObject* parent)
+    : QObject(parent), m_context(context), m_ftpMessages(*context.op)
 {
+    m_ftpJobs.SetReporter(m_ftpMessages.reporter());
+    m_ftpJobs.Start();
 }
 
-CQuorvaneDoc::~CQuorvaneDoc() = default;
+CQuorvaneDoc::~CQuorvaneDoc()
+{
+    // Queued uploads finish (within the transfer time-outs) before the
+    // document goes.
+    m_ftpJobs.Stop();
+}
+
+void CQuorvaneDoc::TickAutoWeb()
+{
+    m_moduleAutoWeb.Tick(*this);
+}
 
 bool CQuorvaneDoc::OnNewDocument()
 {

@@ -5,6 +5,8 @@
 #include "layout/CZone.h"
 #include "modules/CModule.h"
 #include "modules/CModuleAutoWeb.h"
+#include "transfer/CFtpJobManager.h"
+#include "transfer/UiThreadReporter.h"
 #include "objects/CCommonObject.h"
 
 #include <QObject>
@@ -79,6 +81,9 @@ public:
     // taken now shows the links that the last replies name.
     void RelinkAll();
 
+    // Every 30 seconds: the AutoWeb module builds and queues its page.
+    void TickAutoWeb();
+
     // Runs a menu command; false when the id is not one of the document's.
     bool OnCommand(int id);
 
@@ -123,6 +128,7 @@ public:
     const CoreContext& context() const { return m_context; }
 
     CModuleAdminBot m_moduleAdminBot;
+    CFtpJobManager m_ftpJobs;
     CModuleAutoWeb m_moduleAutoWeb;
     CCommonObject* m_pSelectedObject = nullptr;
     CZone* m_pSelectedZone = nullptr;
@@ -157,4 +163,6 @@ private:
 
     CoreContext m_context;
     bool m_bModified = false;
+    // Hands the FTP worker's messages to the operator on this thread.
+    UiThreadReporter m_ftpMessages;
 };

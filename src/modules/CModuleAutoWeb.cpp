@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <tuple>
 
 namespace {
 
@@ -57,7 +58,7 @@ std::string localTimeText(std::int64_t seconds)
 struct Totals
 {
     long long spectators = 0;
-    long long slots = 0;
+    long long slotCount = 0;
     double bandwidth = 0.0;
 };
 
@@ -83,20 +84,45 @@ std::string CModuleAutoWeb::MatchStateText(std::int32_t state)
     }
 }
 
+std::pair<std::string, int> CModuleAutoWeb::FtpServerAndPort(const std::string& setting)
+{
+    const std::size_t colon = setting.rfind(':');
+    // A bare IPv6 address holds colons of its own: only "[v6]:port" or
+    // "host:port" with one colon carries a port.
+    const bool bracketed = !setting.empty() && setting.front() == '[';
+    if (colon == std::string::npos || (!bracketed && setting.find(':') != colon) ||
+        (bracketed && (colon == 0 || setting[colon - 1] != ']')))
+        return {setting, 21};
+    const std::string digits = setting.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return {setting, 21};
+    const int port = std::stoi(digits);
+    if (port < 1 || port > 65535)
+        return {setting, 21};
+    std::string host = setting.substr(0, colon);
+    if (bracketed)
+        host = host.substr(1, host.size() - 2);
+    return {host, port};
+}
+
 void CModuleAutoWeb::Tick(CQuorvaneDoc& document)
 {
     if (!m_bEnabled)
         return;
     const CoreContext& context = document.context();
     const auto templateText = readTemplate();
-    if (!templateText)
-        context.op->showMessage(
-            "Unable to open template file web_template.html. Please put it on same dir that this program");
+    if (!templateText) {
+        // Without a template there is no page: the one published stays.
+        if (!m_bTemplateMissingShown)
+            context.op->showMessage(
+                "Unable to open template file web_template.html. Please put it on same dir that this program");
+        m_bTemplateMissingShown = true;
+        return;
+    }
+    m_bTemplateMissingShown = false;
     auto job = std::make_unique<CFtpJob>();
-    job->m_strContent = templateText ? GeneratePage(document, *templateText, localTimeText(context.clock->now()))
-                                     : std::string();
-    job->m_strServer = m_strFtpServer;
-    job->m_nPort = 21;
+    job->m_strContent = GeneratePage(document, *templateText, localTimeText(context.clock->now()));
+    std::tie(job->m_strServer, job->m_nPort) = FtpServerAndPort(m_strFtpServer);
     job->m_strUser = m_strLogin;
     job->m_strPassword = m_strPassword;
     job->m_strRemoteFile = m_strRemoteFile;
@@ -123,7 +149,7 @@ std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std
         if (!proxy || !proxy->m_bExportWeb || proxy->m_nStatus < CSStatus_CONTROL)
             continue;
         totals.spectators += proxy->m_nClients;
-        totals.slots += proxy->m_nMaxClients;
+        totals.slotCount += proxy->m_nMaxClients;
         totals.bandwidth += static_cast<double>(proxy->m_fOutRate);
 
         std::string clans = "&nbsp;";
@@ -164,10 +190,10 @@ std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std
     CutToken(rest, "[SECTION_STATS]");
     std::string stats = CutToken(rest, "[/SECTION_STATS]");
     replaceAll(stats, "[#TOTAL_HL_SLOTS]", std::to_string(totals.spectators));
-    replaceAll(stats, "[#TOTAL_HL_SLOTS_MAX]", std::to_string(totals.slots));
+    replaceAll(stats, "[#TOTAL_HL_SLOTS_MAX]", std::to_string(totals.slotCount));
     replaceAll(stats, "[#TOTAL_HL_SLOTS_PEAK]", std::to_string(m_nPeakSpectators));
     replaceAll(stats, "[#TOTAL_HL_SLOTS_PEAK_PERCENT]",
-               totals.slots > 0 ? std::to_string(static_cast<long long>(m_nPeakSpectators) * 100 / totals.slots)
+               totals.slotCount > 0 ? std::to_string(static_cast<long long>(m_nPeakSpectators) * 100 / totals.slotCount)
                                 : std::string("0"));
     replaceAll(stats, "[#TOTAL_HL_BANDWIDTH]", format("%0.3f", totals.bandwidth / 1000.0 * 8.0));
     replaceAll(stats, "[#TOTAL_HL_BANDWIDTH_PEAK]", format("%0.3f", m_fPeakBandwidth / 1000.0 * 8.0));

@@ -3,6 +3,7 @@
 #include "modules/CModule.h"
 
 #include <string>
+#include <utility>
 
 class CQuorvaneDoc;
 
@@ -21,6 +22,10 @@ public:
 
     static std::string MatchStateText(std::int32_t state);
 
+    // "host" or "host:port" of the FTP server setting; port 21 when none
+    // is given. nullopt port when the part after the colon is not a port.
+    static std::pair<std::string, int> FtpServerAndPort(const std::string& setting);
+
     std::int32_t m_nUpdateInterval = 45; // seconds; kept and saved, the schedule is fixed
     std::string m_strRemoteFile = "/somepath/Quorvane.html";
     std::string m_strPassword;
@@ -28,4 +33,8 @@ public:
     std::string m_strFtpServer = "ftp.example.invalid";
     double m_fPeakBandwidth = 0.0;
     std::int32_t m_nPeakSpectators = 0;
+
+private:
+    // The missing template is reported once, not on every tick.
+    bool m_bTemplateMissingShown = false;
 };
