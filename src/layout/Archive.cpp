@@ -202,7 +202,7 @@ std::optional<std::uint32_t> ArchiveReader::readCount()
     return readDword();
 }
 
-std::optional<ArchiveReader::ClassRecord> ArchiveReader::readObjectTag()
+std::optional<ArchiveReader::ObjectTag> ArchiveReader::readObjectTag()
 {
     const auto tag = readWord();
     if (!tag)
@@ -212,28 +212,38 @@ std::optional<ArchiveReader::ClassRecord> ArchiveReader::readObjectTag()
         const auto schema = readWord();
         const auto nameLength = readWord();
         if (!schema || !nameLength || *nameLength > kMaxClassName)
-            return fail<ClassRecord>();
+            return fail<ObjectTag>();
         const char* data = nullptr;
         if (!take(*nameLength, data))
             return std::nullopt;
         ClassRecord record{std::string(data, *nameLength), *schema};
         m_classes.emplace(m_nextIndex++, record);
-        ++m_nextIndex; // the object that follows
-        return record;
+        return ObjectTag{ObjectTag::Kind::NewObject, std::move(record), m_nextIndex++};
     }
     if (*tag & kClassTag) {
         classIndex = *tag & ~kClassTag;
     } else if (*tag == kBigObjectTag) {
         const auto bigTag = readDword();
-        if (!bigTag || !(*bigTag & kBigClassTag))
-            return fail<ClassRecord>(); // a reference
+        if (!bigTag)
+            return std::nullopt;
+        if (!(*bigTag & kBigClassTag))
+            return reference(*bigTag);
         classIndex = *bigTag & ~kBigClassTag;
     } else {
-        return fail<ClassRecord>(); // a reference or a null element
+        return reference(*tag);
     }
     const auto known = m_classes.find(classIndex);
     if (known == m_classes.end())
-        return fail<ClassRecord>();
-    ++m_nextIndex;
-    return known->second;
+        return fail<ObjectTag>();
+    return ObjectTag{ObjectTag::Kind::NewObject, known->second, m_nextIndex++};
+}
+
+std::optional<ArchiveReader::ObjectTag> ArchiveReader::reference(std::uint32_t index)
+{
+    if (index == 0)
+        return ObjectTag{ObjectTag::Kind::Null, {}, 0};
+    // Only an index given to an object earlier can be referred to.
+    if (index >= m_nextIndex || m_classes.count(index) != 0)
+        return fail<ObjectTag>();
+    return ObjectTag{ObjectTag::Kind::Reference, {}, index};
 }

@@ -47,15 +47,27 @@ public:
     std::optional<std::string> readString();
     std::optional<std::uint32_t> readCount();
 
-    // The class of the next object record. References to objects read
-    // earlier (and null references) are refused: every list element is
-    // stored once, in place.
     struct ClassRecord
     {
         std::string name;
         std::uint16_t schema = 0;
     };
-    std::optional<ClassRecord> readObjectTag();
+    // The tag of the next object record: a new object of a class (its fields
+    // follow; index is the object's own index), a reference to the object
+    // that received index earlier, or a null reference.
+    struct ObjectTag
+    {
+        enum class Kind
+        {
+            NewObject,
+            Reference,
+            Null,
+        };
+        Kind kind = Kind::Null;
+        ClassRecord record;
+        std::uint32_t index = 0;
+    };
+    std::optional<ObjectTag> readObjectTag();
 
     bool failed() const { return m_failed; }
     bool atEnd() const { return m_position >= m_bytes.size(); }
@@ -64,6 +76,7 @@ public:
 private:
     bool take(qsizetype count, const char*& data);
     std::optional<std::uint32_t> readLength();
+    std::optional<ObjectTag> reference(std::uint32_t index);
     template <class T> std::optional<T> fail();
 
     const QByteArray& m_bytes;

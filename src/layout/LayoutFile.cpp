@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <functional>
+#include <map>
 
 namespace layoutfile {
 
@@ -85,19 +86,37 @@ bool readZoneFields(ArchiveReader& in, CZone& zone)
 
 template <class T> using Reader = std::function<std::unique_ptr<T>(ArchiveReader&, const ArchiveReader::ClassRecord&)>;
 
-template <class T> bool readList(ArchiveReader& in, CQuorvaneDoc::OwningList<T>& list, const Reader<T>& readOne)
+// The index every object read so far received, and the list it went to, so
+// that a reference can be resolved.
+using ObjectIndex = std::map<std::uint32_t, int>;
+
+template <class T>
+bool readList(ArchiveReader& in, int listId, ObjectIndex& seen, CQuorvaneDoc::OwningList<T>& list,
+              const Reader<T>& readOne)
 {
+    using Kind = ArchiveReader::ObjectTag::Kind;
     const auto count = in.readCount();
     if (!count)
         return false;
     // No reserve by the count: the elements must come from the bytes.
     for (std::uint32_t i = 0; i < *count; ++i) {
-        const auto record = in.readObjectTag();
-        if (!record)
+        const auto tag = in.readObjectTag();
+        if (!tag)
             return false;
-        auto element = readOne(in, *record);
+        if (tag->kind == Kind::Null)
+            continue; // nothing to hold
+        if (tag->kind == Kind::Reference) {
+            // The same element again: the list holds it once already. An
+            // object of another list does not belong here.
+            const auto found = seen.find(tag->index);
+            if (found == seen.end() || found->second != listId)
+                return false;
+            continue;
+        }
+        auto element = readOne(in, tag->record);
         if (!element)
             return false;
+        seen.emplace(tag->index, listId);
         list.push_back(std::move(element));
     }
     return true;
@@ -197,8 +216,10 @@ bool readModules(ArchiveReader& in, CModuleAutoWeb& autoWeb, CModuleAdminBot& ad
 bool parse(const CoreContext& context, const QByteArray& bytes, LoadedLayout& layout)
 {
     ArchiveReader in(bytes);
-    return readList<CZone>(in, layout.zones, readZone) && readList<CGroup>(in, layout.groups, readGroup) &&
-           readList<CCommonObject>(in, layout.objects,
+    ObjectIndex seen;
+    return readList<CZone>(in, 0, seen, layout.zones, readZone) &&
+           readList<CGroup>(in, 1, seen, layout.groups, readGroup) &&
+           readList<CCommonObject>(in, 2, seen, layout.objects,
                                    [&context](ArchiveReader& reader, const ArchiveReader::ClassRecord& record) {
                                        return readObject(context, reader, record);
                                    }) &&

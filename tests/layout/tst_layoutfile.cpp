@@ -89,6 +89,8 @@ private slots:
         doc->m_moduleAutoWeb.m_fPeakBandwidth = 1234.5;
         doc->m_moduleAutoWeb.m_nPeakSpectators = 77;
         doc->m_moduleAutoWeb.m_strLogin = "user";
+        doc->m_moduleAutoWeb.m_strPassword = std::string(70000, 'p');
+        doc->m_zones[0]->m_strName = std::string(300, 'n');
         doc->AddServer("10.0.0.1", 27015, "pw", doc->m_groups[0].get());
         doc->AddHubManager("10.0.0.3", 27500, "hub", doc->m_groups[2].get());
         auto* proxy = static_cast<CHLTV*>(
@@ -120,6 +122,8 @@ private slots:
         QCOMPARE(reopened.m_moduleAutoWeb.m_fPeakBandwidth, 1234.5);
         QCOMPARE(reopened.m_moduleAutoWeb.m_nPeakSpectators, 77);
         QCOMPARE(reopened.m_moduleAutoWeb.m_strLogin, std::string("user"));
+        QCOMPARE(reopened.m_moduleAutoWeb.m_strPassword, std::string(70000, 'p'));
+        QCOMPARE(reopened.m_zones[0]->m_strName, std::string(300, 'n'));
         QCOMPARE(layoutfile::save(reopened), bytes);
     }
 
@@ -172,15 +176,33 @@ private slots:
 
         ArchiveReader in(many.bytes());
         for (int i = 0; i < 0x4000; ++i)
-            QCOMPARE(in.readObjectTag()->name, std::string("CZone"));
-        QCOMPARE(in.readObjectTag()->name, std::string("CGroup"));
-        QCOMPARE(in.readObjectTag()->name, std::string("CGroup"));
+            QCOMPARE(in.readObjectTag()->record.name, std::string("CZone"));
+        QCOMPARE(in.readObjectTag()->record.name, std::string("CGroup"));
+        QCOMPARE(in.readObjectTag()->record.name, std::string("CGroup"));
         for (int i = 0; i < 0x4000; ++i)
-            QCOMPARE(in.readObjectTag()->name, std::string("CZone"));
-        QCOMPARE(in.readObjectTag()->name, std::string("CHLTV"));
-        QCOMPARE(in.readObjectTag()->schema, std::uint16_t{101});
+            QCOMPARE(in.readObjectTag()->record.name, std::string("CZone"));
+        QCOMPARE(in.readObjectTag()->record.name, std::string("CHLTV"));
+        QCOMPARE(in.readObjectTag()->record.schema, std::uint16_t{101});
         QVERIFY(in.atEnd());
         QVERIFY(!in.failed());
+    }
+
+    void referencesAndHandWrittenForms()
+    {
+        const QByteArray bytes =
+            hex("0400") +                                                              // four zone records:
+            hex("FFFF 0100 0500") + "CZone" + hex("FFFFBE00 01000000 FF FEFF 02 5A00 E900 00000000") + // wide name
+            hex("0200") +                                                              // the same zone again
+            hex("FF7F 01000080") + hex("BEBEFF00 02000000") + str("Long tag") + hex("01000000") + // long class tag
+            hex("0000") +                                                              // a null element
+            hex("0100 FFFF 0100 0600") + "CGroup" + hex("FFFFFF00 01000000") + str("G") + hex("02000000 01000000") +
+            hex("0000") + defaultModules();
+        QVERIFY(load(bytes));
+        QVERIFY(env.op.messages.empty());
+        QCOMPARE(doc->m_zones.size(), std::size_t{2});
+        QCOMPARE(doc->m_zones[0]->m_strName, std::string("Z\xC3\xA9"));
+        QCOMPARE(doc->m_zones[1]->m_strName, std::string("Long tag"));
+        QCOMPARE(doc->m_groups[0]->m_pZone, doc->m_zones[1].get());
     }
 
     void malformedFiles_data()
@@ -191,10 +213,12 @@ private slots:
         QTest::addRow("unknown class") << hex("0100 FFFF 0100 0500") + "CZona" + hex("00000000 01000000 00 00000000");
         QTest::addRow("other schema") << hex("0100 FFFF 0200 0500") + "CZone" + hex("00000000 01000000 00 00000000");
         QTest::addRow("class index never given") << hex("0100 0580 00000000 01000000 00 00000000");
-        QTest::addRow("reference to an object") << hex("0200 FFFF 0100 0500") + "CZone" +
-                                                       hex("00000000 01000000 00 00000000 0200");
-        QTest::addRow("null element") << hex("0100 0000");
-        QTest::addRow("long reference") << hex("0100 FF7F 02000000");
+        QTest::addRow("reference to an object of another list")
+            << hex("0100 FFFF 0100 0500") + "CZone" + hex("00000000 01000000 00 00000000") + hex("0100 0200");
+        QTest::addRow("reference to a class") << hex("0200 FFFF 0100 0500") + "CZone" +
+                                                     hex("00000000 01000000 00 00000000 0100");
+        QTest::addRow("reference never given") << hex("0100 0500");
+        QTest::addRow("long reference never given") << hex("0100 FF7F 02000000");
         QTest::addRow("class name of 64 bytes") << hex("0100 FFFF 0100 4000") + QByteArray(64, 'C');
         QTest::addRow("count of four billion") << hex("FFFF FFFFFFFF 0000 0000 00000000");
         QTest::addRow("string longer than the file") << hex("0100 FFFF 0100 0500") + "CZone" +
