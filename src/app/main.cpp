@@ -6,7 +6,7 @@
 #include "core/RandomSource.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/LayoutFile.h"
-#include "ui/MainWindow.h"
+#include "ui/CMainFrame.h"
 #include "ui/WidgetOperator.h"
 
 #include <QApplication>
@@ -57,16 +57,11 @@ int runWindowed(int argc, char* argv[], const CommandLine& commandLine)
     CQuorvaneDoc document(CoreContext{&clock, &random, &op});
     document.OnNewDocument();
 
-    MainWindow window(document);
+    CMainFrame window(document, new QWidget);
     op.setParentWidget(&window);
     window.show();
-    if (!commandLine.layoutPath.isEmpty()) {
-        QString error;
-        if (layoutfile::openFile(document, commandLine.layoutPath, error) || error.isEmpty())
-            window.setDocumentPath(commandLine.layoutPath);
-        else
-            op.showMessage("Failed to open document.");
-    }
+    if (!commandLine.layoutPath.isEmpty())
+        window.OpenLayout(commandLine.layoutPath);
     return QApplication::exec();
 }
 

@@ -1,0 +1,392 @@
+#include "ui/CMainFrame.h"
+
+#include "core/Operator.h"
+#include "layout/CQuorvaneDoc.h"
+#include "layout/CommandIds.h"
+#include "layout/LayoutFile.h"
+#include "ui/CQuorvaneView.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+namespace {
+
+// Commands of the file, view and help menus.
+enum FrameCommand : int
+{
+    ID_FILE_NEW = 57600,
+    ID_FILE_OPEN = 57601,
+    ID_FILE_SAVE = 57603,
+    ID_FILE_SAVE_AS = 57604,
+    ID_FILE_PRINT_SETUP = 57606,
+    ID_FILE_PRINT = 57607,
+    ID_FILE_PRINT_PREVIEW = 57609,
+    ID_FILE_MRU_FILE1 = 57616,
+    ID_EDIT_COPY = 57634,
+    ID_EDIT_CUT = 57635,
+    ID_EDIT_PASTE = 57637,
+    ID_EDIT_UNDO = 57643,
+    ID_APP_ABOUT = 57664,
+    ID_APP_EXIT = 57665,
+    ID_VIEW_TOOLBAR = 59392,
+    ID_VIEW_STATUS_BAR = 59393,
+};
+
+const QString kRecentGroup = QStringLiteral("Recent File List");
+
+QSettings settings()
+{
+    return QSettings(QStringLiteral("Quorvane"), QStringLiteral("Quorvane"));
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* parent)
+    : QMainWindow(parent), m_document(document)
+{
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_view = new CQuorvaneView(document, m_splitter);
+    m_splitter->addWidget(m_view);
+    m_splitter->addWidget(lowerPane);
+    m_splitter->setChildrenCollapsible(false);
+    setCentralWidget(m_splitter);
+
+    CreateMenus();
+
+    m_capsPane = new QLabel(QStringLiteral("CAP"), this);
+    m_numPane = new QLabel(QStringLiteral("NUM"), this);
+    m_scrollPane = new QLabel(QStringLiteral("SCRL"), this);
+    for (QLabel* pane : {m_capsPane, m_numPane, m_scrollPane}) {
+        pane->setEnabled(false);
+        statusBar()->addPermanentWidget(pane);
+    }
+    statusBar()->showMessage(tr("Ready"));
+    qApp->installEventFilter(this);
+
+    resize(1000, 760);
+    const int height = 760;
+    m_splitter->setSizes({height >= 401 ? height - 400 : 100, 400});
+    SetPath(QString());
+}
+
+QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QKeySequence& shortcut)
+{
+    QAction* action = menu->addAction(text);
+    action->setData(id);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    m_actions[id] = action;
+    return action;
+}
+
+QAction* CMainFrame::action(int id) const
+{
+    const auto found = m_actions.find(id);
+    return found == m_actions.end() ? nullptr : found->second;
+}
+
+void CMainFrame::CreateMenus()
+{
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    AddCommand(file, ID_FILE_NEW, tr("&New"), QKeySequence::New);
+    AddCommand(file, ID_FILE_OPEN, tr("&Open..."), QKeySequence::Open);
+    AddCommand(file, ID_FILE_SAVE, tr("&Save"), QKeySequence::Save);
+    AddCommand(file, ID_FILE_SAVE_AS, tr("Save &As..."));
+    file->addSeparator();
+    AddCommand(file, ID_FILE_PRINT, tr("&Print..."), QKeySequence::Print);
+    AddCommand(file, ID_FILE_PRINT_PREVIEW, tr("Print Pre&view"));
+    AddCommand(file, ID_FILE_PRINT_SETUP, tr("P&rint Setup..."));
+    file->addSeparator();
+    m_recentMenu = file->addMenu(tr("Recent File"));
+    file->addSeparator();
+    AddCommand(file, ID_APP_EXIT, tr("E&xit"));
+    UpdateRecentMenu();
+
+    // Nothing in a layout is edited with the clipboard: shown, greyed.
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    AddCommand(edit, ID_EDIT_UNDO, tr("&Undo"), QKeySequence::Undo)->setEnabled(false);
+    edit->addSeparator();
+    AddCommand(edit, ID_EDIT_CUT, tr("Cu&t"), QKeySequence::Cut)->setEnabled(false);
+    AddCommand(edit, ID_EDIT_COPY, tr("&Copy"), QKeySequence::Copy)->setEnabled(false);
+    AddCommand(edit, ID_EDIT_PASTE, tr("&Paste"), QKeySequence::Paste)->setEnabled(false);
+
+    QToolBar* tools = addToolBar(tr("Toolbar"));
+    tools->setObjectName(QStringLiteral("toolbar"));
+    QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
+    QAction* showTools = tools->toggleViewAction();
+    showTools->setText(tr("&Toolbar"));
+    viewMenu->addAction(showTools);
+    m_actions[ID_VIEW_TOOLBAR] = showTools;
+    QAction* showStatus = viewMenu->addAction(tr("&Status Bar"));
+    showStatus->setCheckable(true);
+    showStatus->setChecked(true);
+    connect(showStatus, &QAction::toggled, statusBar(), &QStatusBar::setVisible);
+    m_actions[ID_VIEW_STATUS_BAR] = showStatus;
+
+    QMenu* layout = menuBar()->addMenu(tr("&Layout"));
+    AddCommand(layout, ID_LAYOUT_ADDZONE, tr("Add &Zone..."))->setStatusTip(tr("Add a new Zone"));
+    AddCommand(layout, ID_LAYOUT_ADDGROUP, tr("Add &Group..."))->setStatusTip(tr("Add a new Group"));
+    layout->addSeparator();
+    AddCommand(layout, ID_LAYOUT_LOCK, tr("&Lock Layout"))->setEnabled(false);
+
+    QMenu* objects = menuBar()->addMenu(tr("&Objects"));
+    AddCommand(objects, ID_OBJECTS_ADDSERVER, tr("Add Server..."))->setStatusTip(tr("Add a new server"));
+    AddCommand(objects, ID_OBJECTS_ADDSERVERRANGE, tr("Add Server Range..."));
+    AddCommand(objects, ID_OBJECTS_ADDHLTV, tr("Add HLTV..."))->setStatusTip(tr("Add a new HLTV"));
+    AddCommand(objects, ID_OBJECTS_ADDHLTVRANGE, tr("Add HLTV Range..."));
+
+    QMenu* modules = menuBar()->addMenu(tr("Modules"));
+    AddCommand(modules, ID_MODULES_AUTOWEB, tr("AutoWeb..."));
+    AddCommand(modules, ID_MODULES_ADMINBOT, tr("AdminBot..."));
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    AddCommand(help, ID_APP_ABOUT, tr("&About Quorvane..."));
+
+    QStyle* look = style();
+    const std::pair<int, QStyle::StandardPixmap> icons[] = {
+        {ID_FILE_NEW, QStyle::SP_FileIcon}, {ID_FILE_OPEN, QStyle::SP_DialogOpenButton},
+        {ID_FILE_SAVE, QStyle::SP_DialogSaveButton}, {ID_APP_ABOUT, QStyle::SP_MessageBoxInformation}};
+    for (const auto& [id, pixmap] : icons)
+        m_actions[id]->setIcon(look->standardIcon(pixmap));
+    const int toolButtons[] = {ID_FILE_NEW,       ID_FILE_OPEN,       ID_FILE_SAVE, 0, ID_EDIT_CUT,
+                               ID_EDIT_COPY,      ID_EDIT_PASTE,      0,            ID_FILE_PRINT,
+                               0,                 ID_LAYOUT_ADDZONE,  ID_LAYOUT_ADDGROUP,
+                               0,                 ID_OBJECTS_ADDSERVER, ID_OBJECTS_ADDHLTV,
+                               0,                 ID_APP_ABOUT};
+    for (int id : toolButtons) {
+        if (id == 0)
+            tools->addSeparator();
+        else
+            tools->addAction(m_actions[id]);
+    }
+}
+
+void CMainFrame::OnCommand(int id)
+{
+    switch (id) {
+    case ID_FILE_NEW:
+        OnFileNew();
+        break;
+    case ID_FILE_OPEN:
+        OnFileOpen();
+        break;
+    case ID_FILE_SAVE:
+        OnFileSave();
+        break;
+    case ID_FILE_SAVE_AS:
+        OnFileSaveAs();
+        break;
+    case ID_FILE_PRINT:
+        OnPrint(false);
+        break;
+    case ID_FILE_PRINT_PREVIEW:
+        OnPrint(true);
+        break;
+    case ID_FILE_PRINT_SETUP: {
+        QPrinter printer;
+        QPrintDialog(&printer, this).exec();
+        break;
+    }
+    case ID_APP_ABOUT:
+        OnAbout();
+        break;
+    case ID_APP_EXIT:
+        close();
+        break;
+    default:
+        m_document.OnCommand(id);
+        break;
+    }
+}
+
+bool CMainFrame::SaveModified()
+{
+    if (!m_document.IsModified())
+        return true;
+    const QString name = m_path.isEmpty() ? tr("Untitled") : QFileInfo(m_path).fileName();
+    const auto answer = QMessageBox::question(this, tr("Quorvane"), tr("Save changes to %1?").arg(name),
+                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel)
+        return false;
+    return answer == QMessageBox::No || OnFileSave();
+}
+
+void CMainFrame::OnFileNew()
+{
+    if (!SaveModified())
+        return;
+    m_document.OnNewDocument();
+    SetPath(QString());
+}
+
+void CMainFrame::OnFileOpen()
+{
+    if (!SaveModified())
+        return;
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open"));
+    if (!path.isEmpty())
+        OpenLayout(path);
+}
+
+bool CMainFrame::OpenLayout(const QString& path)
+{
+    QString error;
+    if (!layoutfile::openFile(m_document, path, error)) {
+        if (!error.isEmpty()) {
+            m_document.context().op->showMessage("Failed to open document.");
+            return false;
+        }
+        SetPath(QString()); // malformed: a new layout stands in its place
+        return false;
+    }
+    SetPath(path);
+    AddRecentFile(path);
+    return true;
+}
+
+bool CMainFrame::OnFileSave()
+{
+    return m_path.isEmpty() ? OnFileSaveAs() : SaveLayout(m_path);
+}
+
+bool CMainFrame::OnFileSaveAs()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save As"), m_path);
+    return !path.isEmpty() && SaveLayout(path);
+}
+
+bool CMainFrame::SaveLayout(const QString& path)
+{
+    QString error;
+    if (!layoutfile::saveToFile(m_document, path, error)) {
+        m_document.context().op->showMessage("Failed to save document. " + error.toStdString());
+        return false;
+    }
+    SetPath(path);
+    AddRecentFile(path);
+    return true;
+}
+
+void CMainFrame::OnPrint(bool preview)
+{
+    QPrinter printer;
+    const auto render = [this](QPrinter* target) {
+        QPainter painter(target);
+        const QSize size = m_view->layoutSize();
+        const QRect page = painter.viewport();
+        const double scale = std::min(1.0, std::min(static_cast<double>(page.width()) / std::max(1, size.width()),
+                                                     static_cast<double>(page.height()) / std::max(1, size.height())));
+        painter.scale(scale, scale);
+        m_view->RenderCanvas(painter, QRect(QPoint(0, 0), size));
+    };
+    if (preview) {
+        QPrintPreviewDialog dialog(&printer, this);
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this, render);
+        dialog.exec();
+    } else if (QPrintDialog(&printer, this).exec() == QDialog::Accepted) {
+        render(&printer);
+    }
+}
+
+void CMainFrame::OnAbout()
+{
+    QMessageBox::about(this, tr("About Quorvane"),
+                       tr("Quorvane Version %1\nThe console for Half-Life server parks.")
+                           .arg(QStringLiteral(QUORVANE_VERSION).section(QLatin1Char('.'), 0, 1)));
+}
+
+void CMainFrame::SetPath(const QString& path)
+{
+    m_path = path;
+    const QString name = path.isEmpty() ? tr("Untitled") : QFileInfo(path).fileName();
+    setWindowTitle(name + QStringLiteral(" - Quorvane"));
+}
+
+QStringList CMainFrame::RecentFiles() const
+{
+    QSettings store = settings();
+    QStringList files;
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const QString file = store.value(kRecentGroup + QStringLiteral("/File%1").arg(i)).toString();
+        if (!file.isEmpty())
+            files.append(file);
+    }
+    return files;
+}
+
+void CMainFrame::AddRecentFile(const QString& path)
+{
+    QStringList files = RecentFiles();
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    files.removeAll(absolute);
+    files.prepend(absolute);
+    QSettings store = settings();
+    for (int i = 1; i <= kRecentFiles; ++i)
+        store.setValue(kRecentGroup + QStringLiteral("/File%1").arg(i), i <= files.size() ? files[i - 1] : QString());
+    UpdateRecentMenu();
+}
+
+void CMainFrame::UpdateRecentMenu()
+{
+    m_recentMenu->clear();
+    const QStringList files = RecentFiles();
+    m_recentMenu->setEnabled(!files.isEmpty());
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        QAction* entry = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(path));
+        entry->setData(ID_FILE_MRU_FILE1 + i);
+        connect(entry, &QAction::triggered, this, [this, path] {
+            if (SaveModified())
+                OpenLayout(path);
+        });
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (SaveModified())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // The control panel keeps its height; the canvas takes the rest.
+    const int total = m_splitter->height();
+    if (total > kLowerPaneHeight)
+        m_splitter->setSizes({total - kLowerPaneHeight, kLowerPaneHeight});
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // The lock keys' states are not readable here: the panes follow the
+    // presses seen while the program runs.
+    if (event->type() == QEvent::KeyPress && watched->isWindowType()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_CapsLock)
+            m_capsPane->setEnabled(!m_capsPane->isEnabled());
+        else if (key == Qt::Key_NumLock)
+            m_numPane->setEnabled(!m_numPane->isEnabled());
+        else if (key == Qt::Key_ScrollLock)
+            m_scrollPane->setEnabled(!m_scrollPane->isEnabled());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

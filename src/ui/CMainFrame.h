@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <map>
+
+class CQuorvaneDoc;
+class CQuorvaneView;
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+
+// The main window: menus, tool bar, status bar, and the canvas above the
+// control panel. It owns the file commands (New, Open, Save, Save As,
+// recent files), asks to save a modified layout before it is replaced, and
+// routes the layout commands to the document.
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kRecentFiles = 4;
+    static constexpr int kLowerPaneHeight = 300;
+
+    CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* parent = nullptr);
+
+    CQuorvaneView* view() const { return m_view; }
+    QString documentPath() const { return m_path; }
+
+    // Opens a layout file as File, Open does; false when it could not be read.
+    bool OpenLayout(const QString& path);
+    bool SaveLayout(const QString& path);
+
+    // The recent-file list, newest first.
+    QStringList RecentFiles() const;
+    // The action of a menu command, found by its id; null when none.
+    QAction* action(int id) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateMenus();
+    QAction* AddCommand(QMenu* menu, int id, const QString& text, const QKeySequence& shortcut = {});
+    void OnCommand(int id);
+    void OnFileNew();
+    void OnFileOpen();
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    void OnPrint(bool preview);
+    void OnAbout();
+    // Asks to save a modified layout; false when the operator cancels.
+    bool SaveModified();
+    void SetPath(const QString& path);
+    void AddRecentFile(const QString& path);
+    void UpdateRecentMenu();
+
+    CQuorvaneDoc& m_document;
+    CQuorvaneView* m_view = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    QLabel* m_capsPane = nullptr;
+    QLabel* m_numPane = nullptr;
+    QLabel* m_scrollPane = nullptr;
+    QString m_path;
+    std::map<int, QAction*> m_actions;
+};
