@@ -12,7 +12,19 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             }
             return arguments[++i];
         };
-        if (argument == QLatin1String("--headless")) {
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            line.help = true;
+        } else if (argument == QLatin1String("--version")) {
+            line.version = true;
+        } else if (argument == QLatin1String("--render")) {
+            const auto layout = value();
+            const auto picture = layout ? value() : std::nullopt;
+            if (!picture)
+                return std::nullopt;
+            line.layoutPath = *layout;
+            line.renderPath = *picture;
+            line.once = true;
+        } else if (argument == QLatin1String("--headless")) {
             line.headless = true;
         } else if (argument == QLatin1String("--json")) {
             line.json = true;
@@ -51,7 +63,7 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             return std::nullopt;
         }
     }
-    if (!line.headless && (line.json || line.once || !line.objects.empty())) {
+    if (!line.headless && line.renderPath.isEmpty() && (line.json || line.once || !line.objects.empty())) {
         error = QStringLiteral("--server, --proxy, --hub, --json and --once need --headless");
         return std::nullopt;
     }
@@ -70,4 +82,24 @@ bool splitAddress(const QString& text, std::string& address, int& port)
     address = text.left(colon).toStdString();
     port = number;
     return true;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: quorvane [LAYOUT]\n"
+        "       quorvane --headless [LAYOUT] [--server|--proxy|--hub ADDRESS:PORT [--rcon PASSWORD]]...\n"
+        "                [--json] [--once]\n"
+        "       quorvane --render LAYOUT OUT.png [--server|--proxy|--hub ADDRESS:PORT [--rcon PASSWORD]]...\n"
+        "\n"
+        "A console for a park of Half-Life game servers, HLTV proxies and GTV hub managers.\n"
+        "\n"
+        "  LAYOUT             a layout file to open\n"
+        "  --headless         run without a window: poll, link, record, publish the AutoWeb page\n"
+        "  --server A:P       watch a game server (also --proxy, --hub); --rcon sets its password\n"
+        "  --json             print one JSON object a line instead of text\n"
+        "  --once             poll one full cycle, print every object, exit 1 if one is timed out\n"
+        "  --render L OUT     poll one full cycle of layout L and write its canvas to OUT (PNG)\n"
+        "  --version          print the version\n"
+        "  --help             print this text\n");
 }

@@ -25,6 +25,10 @@ struct CommandLine
     bool headless = false;
     bool json = false;
     bool once = false;
+    bool help = false;
+    bool version = false;
+    // --render LAYOUT OUT.png: one poll cycle, then the canvas to a picture.
+    QString renderPath;
     std::vector<ObjectArgument> objects;
     QString layoutPath;
 };
@@ -32,6 +36,9 @@ struct CommandLine
 // Parses the arguments after the program name. On a mistake returns nullopt
 // and sets error to a one-line explanation.
 std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QString& error);
+
+// The text --help prints.
+QString usageText();
 
 // "host:port" split at its last colon; false when the port is not a number
 // in 1..65535.

@@ -1,9 +1,13 @@
 #include "app/HeadlessRunner.h"
 
 #include "layout/CQuorvaneDoc.h"
+#include "layout/CanvasLayout.h"
+#include "layout/CanvasPainter.h"
 #include "objects/ObjectReport.h"
 
+#include <QImage>
 #include <QJsonArray>
+#include <QPainter>
 #include <QJsonDocument>
 #include <iostream>
 
@@ -105,10 +109,27 @@ void HeadlessRunner::finishOnce()
     // Replies of the last tick may name upstreams and parents: link them
     // before the report rather than a tick later.
     m_document.RelinkAll();
+    if (!m_commandLine.renderPath.isEmpty()) {
+        emit finished(renderCanvas() ? 0 : 2);
+        return;
+    }
     bool allAnswer = true;
     for (const auto& object : m_document.m_objects) {
         printObject(*object);
         allAnswer = allAnswer && object->m_nStatus != CSStatus_TIMEOUT;
     }
     emit finished(allAnswer ? 0 : 1);
+}
+
+bool HeadlessRunner::renderCanvas()
+{
+    const QSize size = RecalcLayout(m_document);
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    PaintCanvas(painter, m_document, image.rect());
+    painter.end();
+    if (image.save(m_commandLine.renderPath, "PNG"))
+        return true;
+    std::cerr << "quorvane: cannot write " << m_commandLine.renderPath.toStdString() << std::endl;
+    return false;
 }

@@ -33,6 +33,8 @@ private:
     void printObject(const CCommonObject& object);
     void printChanges();
     void finishOnce();
+    // Writes the canvas, as painted, to the --render picture.
+    bool renderCanvas();
 
     const CommandLine& m_commandLine;
     CQuorvaneDoc& m_document;

@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <memory>
 #include <iostream>
 
 namespace {
@@ -31,7 +33,16 @@ bool openLayout(CQuorvaneDoc& document, const QString& path)
 
 int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
 {
-    QCoreApplication app(argc, argv);
+    // Rendering needs fonts and painting, never a screen.
+    std::unique_ptr<QCoreApplication> application;
+    if (commandLine.renderPath.isEmpty()) {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    QCoreApplication& app = *application;
     SystemClock clock;
     RandomSource random;
     ConsoleOperator op;
@@ -78,9 +89,17 @@ int main(int argc, char* argv[])
         std::cerr << "quorvane: " << error.toStdString() << std::endl;
         return 2;
     }
+    if (commandLine->help) {
+        std::cout << usageText().toStdString();
+        return 0;
+    }
+    if (commandLine->version) {
+        std::cout << "Quorvane " QUORVANE_VERSION << std::endl;
+        return 0;
+    }
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
-    if (commandLine->headless)
+    if (commandLine->headless || !commandLine->renderPath.isEmpty())
         return runHeadless(argc, argv, *commandLine);
     return runWindowed(argc, argv, *commandLine);
 }

@@ -1,11 +1,13 @@
 // End to end on loopback: the document and its objects, with their real
 // sockets, against the simulated park.
 #include "layout/CQuorvaneDoc.h"
+#include "layout/CanvasLayout.h"
 #include "layout/LayoutFile.h"
 #include "objects/CHLTV.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
 
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -296,6 +298,29 @@ private slots:
         QVERIFY(quorvane.waitForFinished(30000));
         QCOMPARE(quorvane.exitCode(), 2);
         QVERIFY(quorvane.readAllStandardError().contains("Failed to open document."));
+    }
+
+    void renderWritesTheCanvas()
+    {
+        addServer(0, "secret");
+        addProxy(0);
+        const QString layout = dir.filePath(QStringLiteral("render.layout"));
+        const QString picture = dir.filePath(QStringLiteral("render.png"));
+        QString error;
+        QVERIFY(layoutfile::saveToFile(*doc, layout, error));
+        QProcess quorvane;
+        quorvane.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("--render"), layout, picture});
+        QVERIFY(quorvane.waitForFinished(30000));
+        QCOMPARE(quorvane.exitCode(), 0);
+
+        const QImage image(picture);
+        QCOMPARE(image.size(), RecalcLayout(*doc));
+        // Live boxes: the players' blue bar of the controlled server is there.
+        bool playerBar = false;
+        for (int y = 0; y < image.height() && !playerBar; ++y)
+            for (int x = 0; x < image.width() && !playerBar; ++x)
+                playerBar = image.pixel(x, y) == qRgb(0, 0, 255);
+        QVERIFY(playerBar);
     }
 
     void headlessReportsChangesAndStopsOnSignals()
