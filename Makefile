@@ -1,5 +1,5 @@
 # Quorvane: set-up, build and test in one place.
-#   make run   install what is missing, build, start the program
+#   make run   install what is missing, build, start the live demo
 #   make test  install what is missing, build, run the whole test suite
 #   make test-sanitize   the same suite built with ASan and UBSan
 
@@ -35,11 +35,13 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
-	    echo "No display found: run 'make run' from a desktop session, or under 'xvfb-run make run'."; \
-	    exit 1; \
+	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then \
+	    exec $(BUILD_DIR)/bin/quorvane --demo; \
+	else \
+	    echo "No display here: running the demo headless (Ctrl+C ends it)."; \
+	    echo "For the window, run 'make run' in a desktop session, or 'xvfb-run -a make run'."; \
+	    exec $(BUILD_DIR)/bin/quorvane --demo --headless; \
 	fi
-	$(BUILD_DIR)/bin/quorvane
 
 test: build
 	cd $(BUILD_DIR) && ctest -j $(JOBS) $(CTEST_FLAGS)

@@ -14,6 +14,8 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
         };
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             line.help = true;
+        } else if (argument == QLatin1String("--demo")) {
+            line.demo = true;
         } else if (argument == QLatin1String("--version")) {
             line.version = true;
         } else if (argument == QLatin1String("--render")) {
@@ -100,6 +102,7 @@ QString usageText()
         "  --json             print one JSON object a line instead of text\n"
         "  --once             poll one full cycle, print every object, exit 1 if one is timed out\n"
         "  --render L OUT     poll one full cycle of layout L and write its canvas to OUT (PNG)\n"
+        "  --demo             start a simulated park on 127.0.0.1 and show it (with --headless: print it)\n"
         "  --version          print the version\n"
         "  --help             print this text\n");
 }

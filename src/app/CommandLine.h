@@ -26,6 +26,7 @@ struct CommandLine
     bool json = false;
     bool once = false;
     bool help = false;
+    bool demo = false; // a simulated park and a layout of it
     bool version = false;
     // --render LAYOUT OUT.png: one poll cycle, then the canvas to a picture.
     QString renderPath;

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/ConsoleOperator.h"
+#include "app/DemoPark.h"
 #include "app/HeadlessRunner.h"
 #include "app/SignalBridge.h"
 #include "core/Clock.h"
@@ -50,6 +51,15 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
     document.OnNewDocument();
     if (!openLayout(document, commandLine.layoutPath))
         return 2;
+    DemoPark demo;
+    if (commandLine.demo) {
+        QString error;
+        if (!demo.start(error)) {
+            std::cerr << "quorvane: " << error.toStdString() << std::endl;
+            return 1;
+        }
+        demo.buildLayout(document);
+    }
 
     SignalBridge signalBridge;
     QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app, [] { QCoreApplication::exit(0); });
@@ -67,6 +77,18 @@ int runWindowed(int argc, char* argv[], const CommandLine& commandLine)
     WidgetOperator op;
     CQuorvaneDoc document(CoreContext{&clock, &random, &op});
     document.OnNewDocument();
+
+    DemoPark demo;
+    if (commandLine.demo) {
+        QString error;
+        if (!demo.start(error)) {
+            op.showMessage("Cannot start the demo: " + error.toStdString());
+            return 1;
+        }
+        demo.buildLayout(document);
+    }
+    SignalBridge signalBridge;
+    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app, [] { QCoreApplication::exit(0); });
 
     CMainFrame window(document, new QWidget);
     op.setParentWidget(&window);
