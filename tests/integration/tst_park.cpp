@@ -7,6 +7,7 @@
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
 
+#include <QDir>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -338,6 +339,44 @@ private slots:
             QCOMPARE(quorvane.exitStatus(), QProcess::NormalExit);
             QCOMPARE(quorvane.exitCode(), 0);
         }
+    }
+
+    void demoIsLiveAndStopsItsPark()
+    {
+        const auto demoParks = [] {
+            int running = 0;
+            for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+                QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+                if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("demo-park.json"))
+                    ++running;
+            }
+            return running;
+        };
+        const int before = demoParks();
+        QProcess quorvane;
+        quorvane.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("--demo"), QStringLiteral("--headless")});
+        QByteArray output;
+        // Within six seconds every box is live: nothing is left in Timeout.
+        const bool live = QTest::qWaitFor(
+            [&] {
+                output += quorvane.readAllStandardOutput();
+                std::map<QByteArray, QByteArray> last;
+                for (const QByteArray& line : output.split('\n'))
+                    if (line.contains(' '))
+                        last[line.left(line.indexOf(' '))] = line;
+                if (last.size() < 6)
+                    return false;
+                return std::none_of(last.begin(), last.end(), [](const auto& entry) {
+                    return entry.second.contains(" Timeout ");
+                });
+            },
+            8000);
+        QVERIFY2(live, output.constData());
+        QCOMPARE(demoParks(), before + 1);
+        quorvane.terminate();
+        QVERIFY(quorvane.waitForFinished(10000));
+        QCOMPARE(quorvane.exitCode(), 0);
+        QVERIFY(QTest::qWaitFor([&] { return demoParks() == before; }, 5000));
     }
 
     // Last: it takes the park down.
