@@ -7,6 +7,7 @@
 #include "core/RandomSource.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/LayoutFile.h"
+#include "ui/CControlView.h"
 #include "ui/CMainFrame.h"
 #include "ui/WidgetOperator.h"
 
@@ -90,7 +91,7 @@ int runWindowed(int argc, char* argv[], const CommandLine& commandLine)
     SignalBridge signalBridge;
     QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app, [] { QCoreApplication::exit(0); });
 
-    CMainFrame window(document, new QWidget);
+    CMainFrame window(document, new CControlView(document));
     op.setParentWidget(&window);
     window.show();
     if (!commandLine.layoutPath.isEmpty())

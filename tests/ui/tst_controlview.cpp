@@ -1,0 +1,297 @@
+#include "layout/CQuorvaneDoc.h"
+#include "objects/CGTV.h"
+#include "objects/CHLTV.h"
+#include "objects/OobDatagrams.h"
+#include "support/LoopbackPeer.h"
+#include "support/TestContext.h"
+#include "ui/CControlView.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+using Sent = std::vector<std::string>;
+
+QStringList rows(const QListWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+} // namespace
+
+class TestControlView : public QObject
+{
+    Q_OBJECT
+
+    TestContext env;
+    std::unique_ptr<CQuorvaneDoc> doc;
+    std::unique_ptr<CControlView> view;
+    std::unique_ptr<LoopbackPeer> peer; // every object talks to it
+    QLineEdit *name, *status, *command;
+    QListWidget *console, *players;
+    QPushButton *startRecord, *stopRecording, *send, *kick;
+
+    template <class T> T* add(CSStatus state)
+    {
+        auto object = std::make_unique<T>(env.context());
+        object->m_strRconPassword = "pw";
+        if (!peer->attach(*object))
+            qFatal("the object's channel did not connect");
+        object->m_nStatus = state;
+        doc->m_objects.push_back(std::move(object));
+        return static_cast<T*>(doc->m_objects.back().get());
+    }
+    void pick(CCommonObject* object)
+    {
+        doc->SetSelection(nullptr, object);
+        doc->UpdateAllViews(CQuorvaneDoc::HintTick);
+    }
+    // Console, StartRecord, StopRecording, command, Send, status, players, Kick.
+    QList<bool> enabled()
+    {
+        QList<bool> states;
+        for (QWidget* w : std::initializer_list<QWidget*>{console, startRecord, stopRecording, command, send,
+                                                          status, players, kick})
+            states << w->isEnabled();
+        return states;
+    }
+    CHLServer* controlledServer()
+    {
+        CHLServer* server = add<CHLServer>(CSStatus_CONTROL);
+        server->m_nChallenge = 777;
+        server->m_nPlayers = 3;
+        server->m_strPlayers = {"Ann", "Bob", "Cy"};
+        pick(server);
+        return server;
+    }
+    template <class W> void find(W*& field, const char* objectName)
+    {
+        field = view->findChild<W*>(QLatin1String(objectName));
+        if (!field)
+            qFatal("the panel has no %s", objectName);
+    }
+    void enter(const QString& text)
+    {
+        QTest::keyClicks(command, text);
+        QTest::keyClick(command, Qt::Key_Return);
+    }
+
+private slots:
+    void init()
+    {
+        env.op = ScriptedOperator{};
+        env.clock.set(1'700'000'000);
+        doc = std::make_unique<CQuorvaneDoc>(env.context());
+        view = std::make_unique<CControlView>(*doc);
+        peer = std::make_unique<LoopbackPeer>();
+        find(name, "nameEdit");
+        find(status, "statusEdit");
+        find(command, "commandEdit");
+        find(console, "consoleList");
+        find(players, "playerList");
+        find(startRecord, "startRecordButton");
+        find(stopRecording, "stopRecordingButton");
+        find(send, "sendButton");
+        find(kick, "kickButton");
+    }
+    void cleanup()
+    {
+        view.reset();
+        doc.reset();
+        peer.reset();
+    }
+
+    void noSelection()
+    {
+        QCOMPARE(name->text(), QStringLiteral("---"));
+        QCOMPARE(status->text(), QString());
+        QCOMPARE(enabled(), QList<bool>(8, false));
+        QCOMPARE(players->count() + console->count(), 0);
+        QCOMPARE(view->findChild<QLabel*>(QStringLiteral("ftpLabel"))->text(),
+                 QStringLiteral("FTP Queue : 0 jobs left"));
+    }
+
+    void monitoringServerIsGreyedButListed()
+    {
+        CHLServer* server = add<CHLServer>(CSStatus_MONITORING);
+        server->m_strHostname = "Caf\xE9 LAN"; // Windows-1252 from the wire
+        server->m_nPlayers = 2;
+        server->m_strPlayers[0] = "J\xC3\xA9r\xC3\xB4me"; // UTF-8
+        server->m_strPlayers[1] = "Max";
+        server->m_log.Add("Bad rcon_password.");
+        pick(server);
+        QCOMPARE(status->text(), QStringLiteral("Monitor only"));
+        QCOMPARE(name->text(), QStringLiteral("Café LAN"));
+        QCOMPARE(enabled(), QList<bool>(8, false));
+        QCOMPARE(rows(players), (QStringList{QStringLiteral("Jérôme"), "Max"}));
+        QCOMPARE(rows(console), QStringList{"Bad rcon_password."});
+
+        server->m_nStatus = CSStatus_TIMEOUT;
+        pick(server);
+        QCOMPARE(status->text(), QStringLiteral("Timeout"));
+        QCOMPARE(enabled(), QList<bool>(8, false));
+        server->m_nStatus = static_cast<CSStatus>(9);
+        pick(server);
+        QCOMPARE(status->text(), QStringLiteral("???"));
+    }
+
+    void serverAndProxyInControl()
+    {
+        controlledServer();
+        QCOMPARE(status->text(), QStringLiteral("Rcon Controled"));
+        QCOMPARE(enabled(), (QList<bool>{true, false, false, true, true, true, true, true}));
+
+        CHLTV* proxy = add<CHLTV>(CSStatus_CONTROL);
+        pick(proxy);
+        QCOMPARE(enabled(), (QList<bool>{true, true, true, true, true, true, true, false}));
+        proxy->m_nStatus = CSStatus_FULLCONTROL;
+        pick(proxy);
+        QCOMPARE(status->text(), QStringLiteral("Rcon Controled + Logs"));
+        QCOMPARE(enabled(), QList<bool>(8, true));
+    }
+
+    void hubManagerChangesPointOfView()
+    {
+        CGTV* hub = add<CGTV>(CSStatus_TIMEOUT);
+        hub->OnReply(oobReply("managerInfoResponse\\hostname\\GTV\\numHubs\\1\\hubs\\9 0"));
+        hub->OnReply(oobReply("hubInfoResponse\\hubNum\\9\\p1t\\a\\p1n\\Twin\\p6t\\b\\p6n\\Ace"));
+        hub->OnReply(oobReply("print\nfollowing\n"));
+        QCOMPARE(hub->m_nStatus, CSStatus_CONTROL);
+        hub->m_pSelectedHub = &hub->m_hubs[0];
+        peer->drain(*hub);
+        pick(hub);
+        QCOMPARE(kick->text(), QStringLiteral("Change POV"));
+        QCOMPARE(rows(players), (QStringList{"Twin", "Ace"}));
+        players->item(1)->setSelected(true);
+        QTest::mouseClick(kick, Qt::LeftButton);
+        QCOMPARE(peer->drain(*hub),
+                 (Sent{oob::hubRconCommand("pw", "gtv_follow 6 9"), oob::hubInfoQuery(9)}));
+        QVERIFY(env.op.questions.empty());
+
+        pick(add<CHLTV>(CSStatus_CONTROL));
+        QCOMPARE(kick->text(), QStringLiteral("Change POV"));
+        QVERIFY(!kick->isEnabled());
+    }
+
+    void sendByButtonAndReturn()
+    {
+        CHLServer* server = controlledServer();
+        enter(QString());
+        QCOMPARE(peer->drain(*server), Sent{});
+
+        QTest::keyClicks(command, QStringLiteral("say caf"));
+        QTest::sendKeyEvent(QTest::Click, command, Qt::Key_Eacute, QStringLiteral("é"), {});
+        QTest::mouseClick(send, Qt::LeftButton);
+        QCOMPARE(command->text(), QString());
+        QTest::keyClicks(command, QStringLiteral("status"));
+        QTest::keyClick(players, Qt::Key_Return); // anywhere in the panel
+        QCOMPARE(peer->drain(*server), (Sent{oob::rconCommand(777, "pw", "say caf\xC3\xA9"),
+                                             oob::rconCommand(777, "pw", "status")}));
+    }
+
+    void historyUpAndDown()
+    {
+        controlledServer();
+        for (const char* line : {"a", "b", "b", "c"})
+            enter(QLatin1String(line));
+        QStringList walked;
+        for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down,
+                            Qt::Key_Down, Qt::Key_Down}) {
+            QTest::keyClick(command, key);
+            walked << command->text();
+        }
+        QCOMPARE(walked, (QStringList{"c", "b", "a", "a", "b", "c", "", ""}));
+    }
+
+    void kickAsksFirst()
+    {
+        CHLServer* server = controlledServer();
+        QTest::mouseClick(kick, Qt::LeftButton); // no row selected
+        QVERIFY(env.op.questions.empty());
+
+        players->item(2)->setSelected(true);
+        players->item(1)->setSelected(true);
+        env.op.yesNoAnswers = {false, true};
+        QTest::mouseClick(kick, Qt::LeftButton);
+        QCOMPARE(peer->drain(*server), Sent{});
+        QTest::mouseClick(kick, Qt::LeftButton);
+        QCOMPARE(env.op.questions, (std::vector<std::string>(2, "Are you sure you want to kick Bob ?")));
+        QCOMPARE(peer->drain(*server), (Sent{oob::rconCommand(777, "pw", "say Kicking Bob"),
+                                             oob::rconCommand(777, "pw", "kick \"Bob\"")}));
+    }
+
+    void recording()
+    {
+        CHLTV* proxy = add<CHLTV>(CSStatus_MONITORING);
+        proxy->m_nChallenge = 5;
+        proxy->m_strMap = "de_nuke";
+        pick(proxy);
+        view->OnStartRecord();
+        view->OnStopRecording();
+        QVERIFY(env.op.prompts.empty());
+
+        proxy->m_nStatus = CSStatus_CONTROL;
+        pick(proxy);
+        env.op.lineAnswers = {std::nullopt, std::string("final/../map 1*")};
+        QTest::mouseClick(startRecord, Qt::LeftButton);
+        QTest::mouseClick(startRecord, Qt::LeftButton);
+        QTest::mouseClick(stopRecording, Qt::LeftButton);
+        QCOMPARE(env.op.prompts.at(0),
+                 std::make_pair(std::string("Enter file for recording"), proxy->MakeAutoDemoName()));
+        QCOMPARE(peer->drain(*proxy), (Sent{oob::rconCommand(5, "pw", "record finalmap1"),
+                                            oob::rconCommand(5, "pw", "stoprecord")}));
+    }
+
+    void consoleRowsKeptAndScrolled()
+    {
+        CHLServer* server = controlledServer();
+        for (int i = 0; i < 60; ++i)
+            server->m_log.Add("line " + std::to_string(i));
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        pick(server);
+        QCOMPARE(console->count(), 50);
+        QCOMPARE(console->item(0)->text(), QStringLiteral("line 10"));
+        QListWidgetItem* const last = console->item(49);
+        QSignalSpy changed(console->model(), &QAbstractItemModel::dataChanged);
+        QSignalSpy removed(console->model(), &QAbstractItemModel::rowsRemoved);
+        pick(server);
+        QCOMPARE(changed.count() + removed.count(), 0);
+        QCOMPARE(console->item(49), last);
+
+        server->m_log.Add("line 60");
+        pick(server);
+        QCOMPARE(console->item(49)->text(), QStringLiteral("line 60"));
+        QCoreApplication::processEvents(); // the list lays out its rows
+        QVERIFY(console->verticalScrollBar()->maximum() > 0);
+        QCOMPARE(console->verticalScrollBar()->value(), console->verticalScrollBar()->maximum());
+    }
+
+    void layoutOnResize()
+    {
+        view->resize(900, 300);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QCOMPARE(players->geometry(), QRect(710, 10, 180, 257));
+        QCOMPARE(kick->geometry(), QRect(710, 270, 180, 20));
+        QCOMPARE(view->findChild<QGroupBox*>(QStringLiteral("rconBox"))->geometry(), QRect(10, 35, 690, 255));
+        QCOMPARE(send->geometry(), QRect(15, 267, 70, 18));
+        QCOMPARE(command->geometry(), QRect(90, 267, 605, 18));
+        QCOMPARE(console->geometry(), QRect(15, 50, 680, 212));
+        QCOMPARE(view->findChild<QLabel*>(QStringLiteral("ftpLabel"))->geometry(), QRect(500, 10, 200, 20));
+        QCOMPARE(name->geometry(), QRect(9, 11, 125, 23));
+    }
+};
+
+QTEST_MAIN(TestControlView)
+#include "tst_controlview.moc"
