@@ -4,6 +4,7 @@
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
 #include "layout/LayoutFile.h"
+#include "ui/CAboutDlg.h"
 #include "ui/CQuorvaneView.h"
 
 #include <QApplication>
@@ -306,9 +307,7 @@ void CMainFrame::OnPrint(bool preview)
 
 void CMainFrame::OnAbout()
 {
-    QMessageBox::about(this, tr("About Quorvane"),
-                       tr("Quorvane Version %1\nThe console for Half-Life server parks.")
-                           .arg(QStringLiteral(QUORVANE_VERSION).section(QLatin1Char('.'), 0, 1)));
+    CAboutDlg(this).exec();
 }
 
 void CMainFrame::SetPath(const QString& path)

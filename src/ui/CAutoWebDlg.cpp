@@ -1,0 +1,56 @@
+#include "ui/CAutoWebDlg.h"
+
+#include "core/TextCodec.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+
+CAutoWebDlg::CAutoWebDlg(const AutoWebValues& current, QWidget* parent)
+    : ModalDialog(QStringLiteral("AutoWeb Config"), parent), m_values(current)
+{
+    setDialogSize(194, 183);
+    m_enabled = new QCheckBox(QStringLiteral("Enable AutoWeb Module"), this);
+    m_enabled->setObjectName(QStringLiteral("enableCheck"));
+    m_enabled->setChecked(current.enabled);
+    place(m_enabled, 7, 7, 164, 10);
+
+    addStatic(QStringLiteral("FTP Server"), 7, 22, 162, 11);
+    m_server = addEdit(QStringLiteral("ftpServerEdit"), 7, 33, 180, 13);
+    m_server->setText(decodeText(current.ftpServer));
+    addStatic(QStringLiteral("Login"), 7, 50, 166, 10);
+    m_login = addEdit(QStringLiteral("loginEdit"), 7, 65, 180, 13);
+    m_login->setText(decodeText(current.login));
+    addStatic(QStringLiteral("Password"), 7, 82, 166, 10);
+    m_password = addEdit(QStringLiteral("passwordEdit"), 7, 95, 180, 13);
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setText(decodeText(current.password));
+    addStatic(QStringLiteral("Remote Filename"), 7, 111, 166, 10);
+    m_remoteFile = addEdit(QStringLiteral("remoteFileEdit"), 7, 121, 180, 13);
+    m_remoteFile->setText(decodeText(current.remoteFile));
+
+    QLabel* intervalLabel = addStatic(QStringLiteral("Update interval in seconds"), 7, 137, 90, 10);
+    intervalLabel->setObjectName(QStringLiteral("intervalLabel"));
+    intervalLabel->setEnabled(false);
+    m_interval = addDigitsEdit(QStringLiteral("intervalEdit"), 111, 135, 29, 13);
+    m_interval->setText(QString::number(current.updateInterval));
+    m_interval->setEnabled(false);
+
+    addOkButton(77, 162, 50, 14);
+    addCancelButton(137, 162, 50, 14);
+    m_enabled->setFocus();
+}
+
+bool CAutoWebDlg::validateAndStore()
+{
+    AutoWebValues out = m_values;
+    if (!readInteger(m_interval, kMinimumInterval, kMaximumInterval, out.updateInterval))
+        return false;
+    out.enabled = m_enabled->isChecked();
+    out.ftpServer = typedText(m_server->text(), m_values.ftpServer);
+    out.login = typedText(m_login->text(), m_values.login);
+    out.password = typedText(m_password->text(), m_values.password);
+    out.remoteFile = typedText(m_remoteFile->text(), m_values.remoteFile);
+    m_values = out;
+    return true;
+}

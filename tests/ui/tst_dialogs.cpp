@@ -1,0 +1,411 @@
+#include "ui/CAboutDlg.h"
+#include "ui/CAddGroupDlg.h"
+#include "ui/CAddRangeDlg.h"
+#include "ui/CAddZoneDlg.h"
+#include "ui/CAutoWebDlg.h"
+#include "ui/CObjectDlg.h"
+#include "ui/CPromptDlg.h"
+#include "ui/WidgetOperator.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const std::vector<std::string> kGroups = {"LAN Local/Servers", "LAN Local/HLTV Local",
+                                          "Internet/HLTV Internet"};
+
+template <typename T> T* child(QWidget& dialog, const char* name)
+{
+    T* widget = dialog.findChild<T*>(QString::fromLatin1(name));
+    if (!widget)
+        qFatal("no control named %s", name);
+    return widget;
+}
+
+void clickOk(QWidget& dialog)
+{
+    QTest::mouseClick(child<QPushButton>(dialog, "okButton"), Qt::LeftButton);
+}
+
+// Types text key by key; unlike QTest::keyClicks, also letters beyond ASCII.
+void type(QWidget* widget, const QString& text)
+{
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+void retype(QLineEdit* edit, const QString& text)
+{
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    type(edit, text);
+}
+
+QStringList entries(QComboBox* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->itemText(i);
+    return texts;
+}
+
+ObjectDialogRequest proxyRequest()
+{
+    ObjectDialogRequest request;
+    request.values.address = request.values.externalAddress = "192.168.0.10";
+    request.values.port = request.values.externalPort = 27020;
+    request.groupLabels = kGroups;
+    request.preselectLabel = kGroups[1];
+    request.autoRecordEnabled = true;
+    return request;
+}
+
+// Drives the modal dialog the code under test opens with exec(); whatever
+// happens, the dialog is closed afterwards so exec() returns.
+void whenDialogOpens(std::function<void(QDialog&)> drive, int attempts = 100)
+{
+    QTimer::singleShot(0, [drive, attempts] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (attempts > 1)
+                whenDialogOpens(drive, attempts - 1);
+            return;
+        }
+        drive(*dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+}
+
+} // namespace
+
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+
+    QStringList messages;
+    void collect(ModalDialog& dialog)
+    {
+        messages.clear();
+        dialog.setMessageHandler([this](const QString& text) { messages << text; });
+    }
+
+private slots:
+    void groupDialogSelectsByPrefixSearch_data()
+    {
+        QTest::addColumn<QStringList>("zones");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<int>("zoneIndex");
+        QTest::addRow("A then AB") << QStringList{"A", "AB"} << "AB" << 1;
+        QTest::addRow("AB then A") << QStringList{"AB", "A"} << "AB" << 0;
+        QTest::addRow("search ignores case") << QStringList{"lan party", "LAN"} << "lan party" << 0;
+        QTest::addRow("last zone otherwise") << QStringList{"Internet", "LAN Local"} << "LAN Local" << 1;
+    }
+
+    void groupDialogSelectsByPrefixSearch()
+    {
+        QFETCH(QStringList, zones);
+        QFETCH(QString, selected);
+        QFETCH(int, zoneIndex);
+        AddGroupRequest request;
+        for (const QString& zone : zones)
+            request.zoneNames.push_back(zone.toStdString());
+        CAddGroupDlg dialog(request);
+        dialog.show();
+        auto* list = child<QComboBox>(dialog, "zoneList");
+        QCOMPARE(list->currentText(), selected);
+        QStringList sorted = zones;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        QCOMPARE(entries(list), sorted);
+
+        QTest::keyClicks(child<QLineEdit>(dialog, "nameEdit"), QStringLiteral("Casters"));
+        clickOk(dialog);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.answer().zoneIndex, zoneIndex);
+        QCOMPARE(dialog.answer().name, std::string("Casters"));
+        QCOMPARE(dialog.answer().levelIndex, -1);
+    }
+
+    void zoneDialogPresetsTheLevel()
+    {
+        CAddZoneDlg fifth({4});
+        QCOMPARE(child<QComboBox>(fifth, "levelList")->currentText(), QStringLiteral("5"));
+        CAddZoneDlg beyond({5});
+        QCOMPARE(child<QComboBox>(beyond, "levelList")->currentIndex(), -1);
+    }
+
+    void objectDialogListsGroupsSortedAndAnswersTheirIndex()
+    {
+        CObjectDlg dialog(proxyRequest());
+        dialog.show();
+        auto* list = child<QComboBox>(dialog, "groupList");
+        QCOMPARE(entries(list),
+                 (QStringList{"Internet/HLTV Internet", "LAN Local/HLTV Local", "LAN Local/Servers"}));
+        QCOMPARE(list->currentText(), QStringLiteral("LAN Local/HLTV Local"));
+        list->setCurrentIndex(2);
+        clickOk(dialog);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.values().groupIndex, 0);
+    }
+
+    void objectDialogRefusesOkWithoutGroup()
+    {
+        ObjectDialogRequest request = proxyRequest();
+        request.preselectLabel.clear();
+        CObjectDlg dialog(request);
+        collect(dialog);
+        dialog.show();
+        QCOMPARE(child<QComboBox>(dialog, "groupList")->currentIndex(), -1);
+        clickOk(dialog);
+        QCOMPARE(messages, QStringList{"Please choose the group the object belongs to."});
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    }
+
+    void serverModeHidesProxyControlsAndIsShorter()
+    {
+        CObjectDlg proxy(proxyRequest());
+        ObjectDialogRequest request = proxyRequest();
+        request.serverMode = true;
+        CObjectDlg server(request);
+        proxy.show();
+        server.show();
+
+        QCOMPARE(server.height(), proxy.height() - 100);
+        QCOMPARE(server.width(), proxy.width());
+        for (const char* name :
+             {"proxyPasswordLabel", "proxyPasswordEdit", "externalCheck", "externalAddressEdit",
+              "externalPortEdit", "exportWebCheck", "autoRecordCheck"}) {
+            QVERIFY2(!child<QWidget>(server, name)->isVisible(), name);
+            QVERIFY2(child<QWidget>(proxy, name)->isVisible(), name);
+        }
+        const QRect rcon = child<QLineEdit>(server, "rconEdit")->geometry();
+        for (const char* name : {"okButton", "cancelButton"}) {
+            const QRect button = child<QPushButton>(server, name)->geometry();
+            QVERIFY2(button.top() > rcon.bottom(), name);
+            QVERIFY2(button.top() < child<QPushButton>(proxy, name)->y(), name);
+            QVERIFY2(server.rect().contains(button), name);
+        }
+    }
+
+    void propertiesModeDisablesAddressAndPort()
+    {
+        ObjectDialogRequest request = proxyRequest();
+        CObjectDlg adding(request);
+        QVERIFY(child<QLineEdit>(adding, "addressEdit")->isEnabled());
+        request.propertiesMode = true;
+        for (bool serverMode : {false, true}) {
+            request.serverMode = serverMode;
+            CObjectDlg editing(request);
+            QVERIFY(!child<QLineEdit>(editing, "addressEdit")->isEnabled());
+            QVERIFY(!child<QLineEdit>(editing, "portEdit")->isEnabled());
+            QVERIFY(child<QLineEdit>(editing, "rconEdit")->isEnabled());
+        }
+    }
+
+    void externalAddressCheckToggles()
+    {
+        ObjectDialogRequest request = proxyRequest();
+        request.propertiesMode = true;
+        CObjectDlg own(request);
+        QVERIFY(!child<QCheckBox>(own, "externalCheck")->isChecked());
+
+        request.values.externalPort = 27021;
+        CObjectDlg relayed(request);
+        QVERIFY(child<QCheckBox>(relayed, "externalCheck")->isChecked());
+        QVERIFY(child<QLineEdit>(relayed, "externalPortEdit")->isEnabled());
+
+        CObjectDlg dialog(proxyRequest());
+        dialog.show();
+        auto* check = child<QCheckBox>(dialog, "externalCheck");
+        auto* externalAddress = child<QLineEdit>(dialog, "externalAddressEdit");
+        auto* externalPort = child<QLineEdit>(dialog, "externalPortEdit");
+        QVERIFY(!externalAddress->isEnabled() && !externalPort->isEnabled());
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(externalAddress->isEnabled() && externalPort->isEnabled());
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(!externalAddress->isEnabled() && !externalPort->isEnabled());
+
+        // Left off, the external values follow what was typed above.
+        retype(child<QLineEdit>(dialog, "addressEdit"), QStringLiteral("10.0.0.7"));
+        retype(child<QLineEdit>(dialog, "portEdit"), QStringLiteral("27030"));
+        clickOk(dialog);
+        QCOMPARE(dialog.values().externalAddress, std::string("10.0.0.7"));
+        QCOMPARE(dialog.values().externalPort, 27030u);
+        QCOMPARE(externalAddress->text(), QStringLiteral("10.0.0.7"));
+    }
+
+    void autoRecordIsDisabledWithoutAdminBot()
+    {
+        ObjectDialogRequest request = proxyRequest();
+        request.values.autoRecord = true;
+        request.autoRecordEnabled = false;
+        CObjectDlg dialog(request);
+        dialog.show();
+        auto* autoRecord = child<QCheckBox>(dialog, "autoRecordCheck");
+        QVERIFY(!autoRecord->isEnabled());
+        QVERIFY(autoRecord->isChecked());
+        clickOk(dialog);
+        QVERIFY(dialog.values().autoRecord);
+    }
+
+    void portEditsTakeUnsignedNumbersOnly()
+    {
+        CObjectDlg dialog(proxyRequest());
+        collect(dialog);
+        dialog.show();
+        auto* port = child<QLineEdit>(dialog, "portEdit");
+        retype(port, QStringLiteral("27a01-"));
+        QCOMPARE(port->text(), QStringLiteral("2701"));
+
+        // Text set from outside bypasses the keyboard filter.
+        for (const QString& bad : {QStringLiteral("12x"), QString(), QStringLiteral("4294967296")}) {
+            port->setText(bad);
+            clickOk(dialog);
+            QCOMPARE(messages.size(), 1);
+            QCOMPARE(messages.takeFirst(), QStringLiteral("Please enter a positive integer."));
+            QVERIFY(dialog.isVisible());
+        }
+        port->setText(QStringLiteral("4294967295"));
+        clickOk(dialog);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(dialog.values().port, 4294967295u);
+    }
+
+    void rangeDialogShowsBothMessagesAndStaysOpen()
+    {
+        RangeDialogRequest request;
+        request.presetAddress = "10.0.0.5";
+        request.groupLabels = kGroups;
+        request.preselectLabel = kGroups[0];
+        request.firstPort = request.lastPort = 27015;
+        request.typeIndex = 1;
+        CAddRangeDlg dialog(request);
+        collect(dialog);
+        dialog.show();
+        QCOMPARE(entries(child<QComboBox>(dialog, "typeList")), (QStringList{"HLTV", "Server"}));
+        QCOMPARE(child<QLineEdit>(dialog, "addressToEdit")->text(), QStringLiteral("10.0.0.5"));
+
+        auto* to = child<QLineEdit>(dialog, "addressToEdit");
+        auto* portFrom = child<QLineEdit>(dialog, "portFromEdit");
+        retype(to, QStringLiteral("10.0.1.5"));
+        retype(portFrom, QStringLiteral("27016"));
+        clickOk(dialog);
+        QCOMPARE(messages, (QStringList{"Invalid address range. Only the last byte may differ",
+                                        "Invalid port specification. PortFROM must be lower than PortTO"}));
+        QVERIFY(dialog.isVisible());
+
+        messages.clear();
+        retype(to, QStringLiteral("10.0.0"));
+        clickOk(dialog);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(dialog.isVisible());
+
+        messages.clear();
+        retype(to, QStringLiteral("10.0.0.9"));
+        retype(portFrom, QStringLiteral("27014"));
+        QTest::keyClicks(child<QLineEdit>(dialog, "rconEdit"), QStringLiteral("pw"));
+        clickOk(dialog);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const RangeDialogAnswer& answer = dialog.answer();
+        QCOMPARE(answer.prefix, std::string("10.0.0."));
+        QCOMPARE(answer.firstByte, 5);
+        QCOMPARE(answer.lastByte, 9);
+        QCOMPARE(answer.firstPort, 27014u);
+        QCOMPARE(answer.lastPort, 27015u);
+        QCOMPARE(answer.groupIndex, 0);
+        QCOMPARE(answer.typeIndex, 1);
+        QCOMPARE(answer.rconPassword, std::string("pw"));
+    }
+
+    void autoWebIntervalIsChecked()
+    {
+        AutoWebValues values;
+        values.updateInterval = 5;
+        values.login = "caf\xE9"; // an old file's Windows-1252
+        CAutoWebDlg refused(values);
+        collect(refused);
+        refused.show();
+        QVERIFY(!child<QLineEdit>(refused, "intervalEdit")->isEnabled());
+        clickOk(refused);
+        QCOMPARE(messages, QStringList{"Please enter an integer between 10 and 99999999."});
+        QVERIFY(refused.isVisible());
+
+        values.updateInterval = 45;
+        CAutoWebDlg dialog(values);
+        dialog.show();
+        type(child<QLineEdit>(dialog, "remoteFileEdit"), QString::fromUtf8("/été.html"));
+        clickOk(dialog);
+        QCOMPARE(dialog.values().login, std::string("caf\xE9"));
+        QCOMPARE(dialog.values().remoteFile, std::string("/\xC3\xA9t\xC3\xA9.html"));
+    }
+
+    void promptAcceptsReturn()
+    {
+        CPromptDlg dialog("Enter new name", "old");
+        dialog.show();
+        QCOMPARE(child<QLabel>(dialog, "promptLabel")->text(), QStringLiteral("Enter new name"));
+        auto* edit = child<QLineEdit>(dialog, "valueEdit");
+        retype(edit, QStringLiteral("new"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.value(), std::string("new"));
+    }
+
+    void aboutVersionText_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("text");
+        QTest::addRow("beta") << "1.0.0.1"
+                              << "Quorvane Version 1.0 Beta 1";
+        QTest::addRow("release") << "2.3.0.0"
+                                 << "Quorvane Version 2.3";
+        QTest::addRow("third part in the high half") << "1.0.2.1"
+                                                     << "Quorvane Version 1.0 Beta 131073";
+        QTest::addRow("three parts") << "0.1.0"
+                                     << "Quorvane Version 0.1";
+    }
+
+    void aboutVersionText()
+    {
+        QFETCH(QString, version);
+        QFETCH(QString, text);
+        QCOMPARE(CAboutDlg::versionText(version.toStdString()), text);
+    }
+
+    void aboutShowsVersionAndIcon()
+    {
+        CAboutDlg dialog;
+        QCOMPARE(child<QLabel>(dialog, "versionLabel")->text(), CAboutDlg::versionText(QUORVANE_VERSION));
+        QVERIFY(!child<QLabel>(dialog, "iconLabel")->pixmap().isNull());
+        QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")));
+    }
+
+    void operatorReturnsTheDialogsAnswer()
+    {
+        WidgetOperator op;
+        whenDialogOpens([](QDialog& dialog) {
+            QTest::keyClicks(child<QLineEdit>(dialog, "nameEdit"), QStringLiteral("Casters"));
+            clickOk(dialog);
+        });
+        const auto group = op.askAddGroup({{"Internet", "LAN Local"}});
+        QVERIFY(group.has_value());
+        QCOMPARE(group->zoneIndex, 1);
+        QCOMPARE(group->name, std::string("Casters"));
+
+        whenDialogOpens([](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
+        QVERIFY(!op.askObject(proxyRequest()).has_value());
+    }
+};
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
