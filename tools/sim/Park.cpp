@@ -77,7 +77,7 @@ Park::Park(const ParkPlan& plan) : m_plan(plan)
 
 Park::~Park() = default;
 
-bool Park::start(QString* error)
+bool Park::start(QString* error, bool* planError)
 {
     for (size_t i = 0; i < m_machines.size(); ++i) {
         Machine& machine = *m_machines[i];
@@ -85,8 +85,13 @@ bool Park::start(QString* error)
             return false;
         m_byPort.insert(machine.port(), &machine);
     }
-    if (!connectProxies(error) || !startHubs(error))
+    if (!connectProxies(error) || !startHubs(error)) {
+        // A machine names another that the park does not have: a mistake
+        // of the configuration, found once the ports are known.
+        if (planError)
+            *planError = true;
         return false;
+    }
     m_clock.start();
     return true;
 }

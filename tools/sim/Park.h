@@ -25,7 +25,7 @@ public:
 
     // Binds every machine; false with a message when one cannot listen or a
     // first connection names no machine of the park.
-    bool start(QString* error);
+    bool start(QString* error, bool* planError = nullptr);
     // "server 127.0.0.1:PORT" / "proxy 127.0.0.1:PORT" / "hub 127.0.0.1:PORT",
     // one line a machine.
     QByteArray listing() const;

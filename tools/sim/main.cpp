@@ -31,9 +31,10 @@ int main(int argc, char* argv[])
     QObject::connect(&signalWatch, &SignalWatch::stopRequested, &app, &QCoreApplication::quit);
 
     Park park(*plan);
-    if (!park.start(&error)) {
+    bool planError = false;
+    if (!park.start(&error, &planError)) {
         std::fprintf(stderr, "quorvane-sim: %s\n", error.toLocal8Bit().constData());
-        return 1;
+        return planError ? 2 : 1;
     }
     // Whoever started the park reads these lines to learn the ports; "ready"
     // says that the listing is complete.
