@@ -4,7 +4,8 @@
 #   make test-sanitize   the same suite built with ASan and UBSan
 
 DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libcurl4-openssl-dev \
-                fonts-dejavu-core tzdata python3-pyftpdlib
+                fonts-dejavu-core tzdata python3-pyftpdlib \
+                xvfb xauth
 BUILD_DIR    ?= build
 SAN_DIR      ?= build-sanitize
 BUILD_TYPE   ?= RelWithDebInfo

@@ -26,6 +26,11 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             line.layoutPath = *layout;
             line.renderPath = *picture;
             line.once = true;
+        } else if (argument == QLatin1String("--screenshot")) {
+            const auto picture = value();
+            if (!picture)
+                return std::nullopt;
+            line.screenshotPath = *picture;
         } else if (argument == QLatin1String("--headless")) {
             line.headless = true;
         } else if (argument == QLatin1String("--json")) {
@@ -103,6 +108,7 @@ QString usageText()
         "  --once             poll one full cycle, print every object, exit 1 if one is timed out\n"
         "  --render L OUT     poll one full cycle of layout L and write its canvas to OUT (PNG)\n"
         "  --demo             start a simulated park on 127.0.0.1 and show it (with --headless: print it)\n"
+        "  --screenshot OUT   after one poll cycle, save the window as shown to OUT (PNG) and exit\n"
         "  --version          print the version\n"
         "  --help             print this text\n");
 }

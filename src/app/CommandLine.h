@@ -30,6 +30,8 @@ struct CommandLine
     bool version = false;
     // --render LAYOUT OUT.png: one poll cycle, then the canvas to a picture.
     QString renderPath;
+    // --screenshot OUT.png: the window as shown, after one poll cycle, then exit.
+    QString screenshotPath;
     std::vector<ObjectArgument> objects;
     QString layoutPath;
 };

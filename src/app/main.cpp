@@ -14,10 +14,13 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QTimer>
 #include <memory>
 #include <iostream>
 
 namespace {
+
+constexpr int kScreenshotDelayMs = 8000;
 
 // Opens the layout named on the command line; false (with the reason on
 // standard error) when the file cannot be read at all.
@@ -96,6 +99,13 @@ int runWindowed(int argc, char* argv[], const CommandLine& commandLine)
     window.show();
     if (!commandLine.layoutPath.isEmpty())
         window.OpenLayout(commandLine.layoutPath);
+    if (!commandLine.screenshotPath.isEmpty()) {
+        // One full poll cycle and a link step, then the window as it is shown.
+        QTimer::singleShot(kScreenshotDelayMs, &window, [&window, &commandLine] {
+            const bool saved = window.grab().save(commandLine.screenshotPath, "PNG");
+            QCoreApplication::exit(saved ? 0 : 2);
+        });
+    }
     return QApplication::exec();
 }
 
