@@ -4,6 +4,7 @@
 #include "layout/CanvasLayout.h"
 #include "layout/LayoutFile.h"
 #include "objects/CHLTV.h"
+#include "support/FtpServer.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
 
@@ -322,6 +323,42 @@ private slots:
             for (int x = 0; x < image.width() && !playerBar; ++x)
                 playerBar = image.pixel(x, y) == qRgb(0, 0, 255);
         QVERIFY(playerBar);
+    }
+
+    void headlessPublishesThePage()
+    {
+        FtpServer ftp;
+        QVERIFY2(ftp.start(), qPrintable(ftp.errorString()));
+        addServer(0, "secret");
+        addProxy(0);
+        CModuleAutoWeb& module = doc->m_moduleAutoWeb;
+        module.m_bEnabled = 1;
+        module.m_strFtpServer = "127.0.0.1:" + std::to_string(ftp.port());
+        module.m_strLogin = FtpServer::kUser;
+        module.m_strPassword = FtpServer::kPassword;
+        module.m_strRemoteFile = "/live.html";
+        QTemporaryDir workDir;
+        QString error;
+        QVERIFY(layoutfile::saveToFile(*doc, workDir.filePath(QStringLiteral("park.layout")), error));
+        QFile page(workDir.filePath(QStringLiteral("web_template.html")));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.write("[SECTION_ALWAYS]<h1>Live</h1>[/SECTION_ALWAYS][SECTION_HLTV][SECTION_HLTV_LOOP]"
+                   "<p>[#HOSTNAME]: [#NBSPEC]/[#NBSPECMAX]</p>[/SECTION_HLTV_LOOP][/SECTION_HLTV]");
+        page.close();
+
+        QProcess quorvane;
+        quorvane.setWorkingDirectory(workDir.path());
+        quorvane.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("--headless"), QStringLiteral("park.layout")});
+        // The page goes out on the 30-second tick.
+        QVERIFY(ftp.waitForLine("received /live.html", 45000));
+        quorvane.terminate();
+        QVERIFY(quorvane.waitForFinished(10000));
+        QCOMPARE(quorvane.exitCode(), 0);
+        const QByteArray published = ftp.file(QStringLiteral("/live.html")).value_or(QByteArray());
+        // One row: the exported proxy, controlled by then, with its slots.
+        QVERIFY2(published.startsWith("<h1>Live</h1><p>"), published.constData());
+        QCOMPARE(published.count("<p>"), 1);
+        QVERIFY(!published.contains("/0</p>"));
     }
 
     void headlessReportsChangesAndStopsOnSignals()
