@@ -8,6 +8,23 @@
 #include <array>
 #include <cstdio>
 
+namespace {
+
+// A new object of kind T with the four values every object is made with.
+template <class T>
+std::unique_ptr<T> makeObject(const CoreContext& context, const std::string& address, std::int32_t port,
+                              CGroup* group, const std::string& rconPassword)
+{
+    auto object = std::make_unique<T>(context);
+    object->m_strAddress = address;
+    object->m_nPort = port;
+    object->m_pGroup = group;
+    object->m_strRconPassword = rconPassword;
+    return object;
+}
+
+} // namespace
+
 std::string CQuorvaneDoc::GroupLabel(const CGroup& group)
 {
     return (group.m_pZone ? group.m_pZone->m_strName : std::string()) + "/" + group.m_strName;
@@ -55,12 +72,7 @@ CCommonObject* CQuorvaneDoc::AddServer(const std::string& address, std::int32_t 
 {
     if (RefuseDuplicate(address, port))
         return nullptr;
-    auto server = std::make_unique<CHLServer>(m_context);
-    server->m_strAddress = address;
-    server->m_nPort = port;
-    server->m_pGroup = group;
-    server->m_strRconPassword = rconPassword;
-    return AddCreatedObject(std::move(server), HintLayout);
+    return AddCreatedObject(makeObject<CHLServer>(m_context, address, port, group, rconPassword), HintLayout);
 }
 
 CCommonObject* CQuorvaneDoc::AddProxy(const std::string& address, std::int32_t port, CGroup* group,
@@ -70,11 +82,7 @@ CCommonObject* CQuorvaneDoc::AddProxy(const std::string& address, std::int32_t p
 {
     if (RefuseDuplicate(address, port))
         return nullptr;
-    auto proxy = std::make_unique<CHLTV>(m_context);
-    proxy->m_strAddress = address;
-    proxy->m_nPort = port;
-    proxy->m_pGroup = group;
-    proxy->m_strRconPassword = rconPassword;
+    auto proxy = makeObject<CHLTV>(m_context, address, port, group, rconPassword);
     proxy->m_strProxyPassword = proxyPassword;
     proxy->m_strExternalAddress = externalAddress;
     proxy->m_nExternalPort = externalPort;
@@ -88,12 +96,7 @@ CCommonObject* CQuorvaneDoc::AddHubManager(const std::string& address, std::int3
 {
     if (RefuseDuplicate(address, port))
         return nullptr;
-    auto manager = std::make_unique<CGTV>(m_context);
-    manager->m_strAddress = address;
-    manager->m_nPort = port;
-    manager->m_pGroup = group;
-    manager->m_strRconPassword = rconPassword;
-    return AddCreatedObject(std::move(manager), HintLayout);
+    return AddCreatedObject(makeObject<CGTV>(m_context, address, port, group, rconPassword), HintLayout);
 }
 
 CCommonObject* CQuorvaneDoc::AddObject(int type, const std::string&, const std::string& address,

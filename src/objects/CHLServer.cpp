@@ -55,7 +55,13 @@ void CHLServer::Tick()
 {
     m_nChallengeResends = 0;
     CheckTimeout();
-    switch (m_nPhase) {
+    RunPollPhase(m_nPhase);
+    m_nPhase = (m_nPhase + 1) % 6;
+}
+
+void CHLServer::RunPollPhase(int phase)
+{
+    switch (phase) {
     case 0:
         RequestDetails();
         break;
@@ -77,7 +83,6 @@ void CHLServer::Tick()
     default:
         break;
     }
-    m_nPhase = (m_nPhase + 1) % 6;
 }
 
 void CHLServer::SetStatus(CSStatus status)

@@ -63,6 +63,8 @@ protected:
     // challenge ('A'). False for any other type.
     bool OnQueryReply(std::string_view datagram, bool choosePicture);
     void CheckTimeout();
+    // One step of the six-second poll cycle; proxies differ in steps 3 and 5.
+    virtual void RunPollPhase(int phase);
     void DrawHostname(QPainter& painter);
     void DrawStatusMark(QPainter& painter);
 

@@ -69,33 +69,16 @@ void CHLTV::DropOn(CCommonObject* target)
     }
 }
 
-void CHLTV::Tick()
+void CHLTV::RunPollPhase(int phase)
 {
-    CheckTimeout();
-    switch (m_nPhase) {
-    case 0:
-        RequestDetails();
-        break;
-    case 1:
-        if (m_nStatus == CSStatus_MONITORING && !m_strRconPassword.empty())
-            SetStatus(CSStatus_MONITORING);
-        break;
-    case 2:
-        RequestPlayers();
-        break;
-    case 3:
+    // A proxy asks for the challenge (whose answer asks for "status") where a
+    // game server sends its three rcon queries, and records in step 5.
+    if (phase == 3)
         RequestChallenge();
-        break;
-    case 4:
-        DetectClans();
-        break;
-    case 5:
+    else if (phase == 5)
         CheckAutoRecord();
-        break;
-    default:
-        break;
-    }
-    m_nPhase = (m_nPhase + 1) % 6;
+    else
+        CHLServer::RunPollPhase(phase);
 }
 
 void CHLTV::OnReply(std::string_view datagram)

@@ -16,7 +16,7 @@ public:
     bool CanDrag() const override;
     void Draw(QPainter& painter) override;
     void OnReply(std::string_view datagram) override;
-    void Tick() override;
+    void RunPollPhase(int phase) override;
     bool CanRecord() const override;
     bool IsGameServer() const override;
 

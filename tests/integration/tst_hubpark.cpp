@@ -3,6 +3,7 @@
 #include "objects/CGTV.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
+#include "support/TickUntil.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -37,13 +38,7 @@ class TestHubPark : public QObject
 
     template <class Done> bool tickUntil(Done done, int maxTicks)
     {
-        for (int tick = 0; tick < maxTicks; ++tick) {
-            env.clock.advance(1);
-            doc->TickSecond();
-            if (QTest::qWaitFor(done, 300))
-                return true;
-        }
-        return false;
+        return ::tickUntil(env.clock, *doc, done, maxTicks);
     }
 
     // The park's own view of one hub, colour codes removed.

@@ -7,6 +7,7 @@
 #include "support/FtpServer.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
+#include "support/TickUntil.h"
 
 #include <QDir>
 #include <QImage>
@@ -55,18 +56,9 @@ class TestPark : public QObject
         return "127.0.0.1:" + std::to_string(park.serverPorts()[index]);
     }
 
-    // Ticks the document once a (manual) second, letting the replies of each
-    // tick arrive, until done holds; false when it still does not after
-    // maxTicks ticks.
     template <class Done> bool tickUntil(Done done, int maxTicks)
     {
-        for (int tick = 0; tick < maxTicks; ++tick) {
-            env.clock.advance(1);
-            doc->TickSecond();
-            if (QTest::qWaitFor(done, 300))
-                return true;
-        }
-        return false;
+        return ::tickUntil(env.clock, *doc, done, maxTicks);
     }
 
     CHLServer* addServer(int index, const std::string& password)
