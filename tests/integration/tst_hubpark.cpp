@@ -10,7 +10,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -30,7 +29,6 @@ class TestHubPark : public QObject
     Q_OBJECT
 
     TestContext env;
-    QTemporaryDir dir;
     SimulatedPark park;
     std::unique_ptr<CQuorvaneDoc> doc;
 
@@ -55,14 +53,7 @@ class TestHubPark : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(dir.isValid());
-        QFile config(dir.filePath(QStringLiteral("hubs.json")));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write(kParkConfig);
-        config.close();
-        QVERIFY2(park.start({QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"),
-                             QStringLiteral("0")}),
-                 qPrintable(park.errorString()));
+        QVERIFY2(park.startWithConfig(kParkConfig), qPrintable(park.errorString()));
         QCOMPARE(park.hubPorts().size(), 1);
     }
 

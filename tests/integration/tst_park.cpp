@@ -84,13 +84,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir.isValid());
-        QFile config(dir.filePath(QStringLiteral("park.json")));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write(kParkConfig);
-        config.close();
-        QVERIFY2(park.start({QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"),
-                             QStringLiteral("0")}),
-                 qPrintable(park.errorString()));
+        QVERIFY2(park.startWithConfig(kParkConfig), qPrintable(park.errorString()));
         QCOMPARE(park.serverPorts().size(), 3);
         QCOMPARE(park.proxyPorts().size(), 2);
     }

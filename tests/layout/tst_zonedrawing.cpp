@@ -31,18 +31,6 @@ class TestZoneDrawing : public QObject
     }
 
 private slots:
-    void defaults()
-    {
-        const CZone zone;
-        QCOMPARE(zone.m_crFill, 0xBEFFFFu);
-        QCOMPARE(zone.m_nLevel, 1);
-        QVERIFY(zone.m_strName.empty());
-        const CGroup group;
-        QCOMPARE(group.m_crFill, 0xFFFFFFu);
-        QCOMPARE(group.m_nLevel, 1);
-        QCOMPARE(group.m_pZone, nullptr);
-    }
-
     void thinAndThickFrames()
     {
         CGroup group; // a picked group gets the thick frame too

@@ -20,17 +20,6 @@ class TestClanDetector : public QObject
     }
 
 private slots:
-    void constructionDefaults()
-    {
-        const CClanDetector detector;
-        QCOMPARE(detector.m_nMinShare, 40);
-        QCOMPARE(detector.m_nMaxShare, 100);
-        QCOMPARE(detector.m_nMinMembers, 2);
-        QCOMPARE(detector.m_nMinPlayers, 5);
-        QCOMPARE(detector.m_nMaxTagLength, 12);
-        QCOMPARE(detector.m_nMinTagLength, 2);
-    }
-
     void detect_data()
     {
         QTest::addColumn<std::vector<std::string>>("names");

@@ -88,14 +88,6 @@ private slots:
         QCOMPARE(phases.size(), std::size_t{5});
     }
 
-    void markReplyUsesTheClock()
-    {
-        auto object = makeObject("127.0.0.1", 1);
-        env.clock.set(1'700'000'000);
-        object->MarkReply();
-        QCOMPARE(object->m_timeLastReply, std::int64_t{1'700'000'000});
-    }
-
     void baseDropOnNamesTheTarget()
     {
         const auto dragged = makeObject("10.0.0.1", 27020);

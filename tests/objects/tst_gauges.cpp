@@ -37,16 +37,6 @@ private slots:
         QCOMPARE(rateGaugeFill(48, std::numeric_limits<float>::quiet_NaN()), 0);
     }
 
-    void statusMarks()
-    {
-        QCOMPARE(statusMarkBitmap(CSStatus_BAD), 142);
-        QCOMPARE(statusMarkBitmap(CSStatus_TIMEOUT), 142);
-        QCOMPARE(statusMarkBitmap(CSStatus_MONITORING), 144);
-        QCOMPARE(statusMarkBitmap(CSStatus_CONTROL), 143);
-        QCOMPARE(statusMarkBitmap(CSStatus_FULLCONTROL), 145);
-        QCOMPARE(statusMarkBitmap(static_cast<CSStatus>(9)), 142);
-    }
-
     void demoNameCleaning()
     {
         std::string name = "2003-06-14_21h05_de_dust2_Team A.x_B/C:D{}@[]!+=()é";

@@ -268,15 +268,6 @@ private slots:
         proxy->m_strLinkedAddress = "10.9.9.9:1";
         QCOMPARE(render(upstream.get()), 0);
     }
-
-    void dragOnlyUnderControl()
-    {
-        QVERIFY(!proxy->CanDrag());
-        proxy->SetStatus(CSStatus_CONTROL);
-        QVERIFY(proxy->CanDrag());
-        QVERIFY(proxy->CanRecord());
-        QVERIFY(!proxy->IsGameServer());
-    }
 };
 
 QTEST_MAIN(TestHLTV)

@@ -1,5 +1,7 @@
 #include "support/SimulatedPark.h"
 
+#include <QFile>
+
 #include <QDeadlineTimer>
 #include <QNetworkDatagram>
 
@@ -50,6 +52,17 @@ bool SimulatedPark::start(const QStringList& arguments)
         m_arguments << QStringLiteral("--seed") << QStringLiteral("20030614");
     m_machines.clear();
     return launch(m_arguments);
+}
+
+bool SimulatedPark::startWithConfig(const QByteArray& json)
+{
+    QFile config(m_configDir.filePath(QStringLiteral("park.json")));
+    if (!m_configDir.isValid() || !config.open(QIODevice::WriteOnly) || config.write(json) != json.size()) {
+        m_error = QStringLiteral("cannot write the park's configuration");
+        return false;
+    }
+    config.close();
+    return start({QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"), QStringLiteral("0")});
 }
 
 bool SimulatedPark::restart()

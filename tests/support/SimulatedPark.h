@@ -4,6 +4,7 @@
 #include <QList>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QUdpSocket>
 
 #include <memory>
@@ -39,6 +40,8 @@ public:
 
     // False when the park does not come up; errorString() then says why.
     bool start(const QStringList& arguments);
+    // Starts a park described by a JSON configuration, on free ports.
+    bool startWithConfig(const QByteArray& json);
     bool isRunning() const;
     QString errorString() const { return m_error; }
 
@@ -62,6 +65,7 @@ private:
 
     std::unique_ptr<QProcess> m_process;
     QStringList m_arguments;
+    QTemporaryDir m_configDir;
     QList<Machine> m_machines;
     QString m_error;
 };
