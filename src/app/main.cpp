@@ -5,6 +5,7 @@
 #include "app/SignalBridge.h"
 #include "core/Clock.h"
 #include "core/RandomSource.h"
+#include "core/ResourceLimits.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/LayoutFile.h"
 #include "ui/CControlView.h"
@@ -130,6 +131,8 @@ int main(int argc, char* argv[])
         std::cout << "Quorvane " QUORVANE_VERSION << std::endl;
         return 0;
     }
+    // One socket per monitored object: make room for large parks.
+    raiseOpenFileLimit();
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     if (commandLine->headless || !commandLine->renderPath.isEmpty())

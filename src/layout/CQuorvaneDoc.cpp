@@ -162,11 +162,12 @@ void CQuorvaneDoc::TickSecond()
 {
     // Index-based: a tick may not add or remove objects, but keep the walk
     // safe should one ever do so.
+    NameLookup names(*this);
     for (std::size_t i = 0; i < m_objects.size(); ++i) {
         CCommonObject& object = *m_objects[i];
         object.Tick();
         if (m_nTick == 5)
-            RelinkStep(object);
+            RelinkStep(object, names);
     }
     m_nTick = (m_nTick + 1) % 6;
     UpdateAllViews(HintTick);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The one document: zones, groups inside zones and monitored objects inside
@@ -154,10 +155,22 @@ private:
     void AddRange(bool proxyCommand);
     // Prompts for a password and sends literal + "\"text\"" to the picked proxy.
     std::optional<std::string> SendQuotedToProxy(const std::string& prompt, const std::string& literal);
-    // The first object, in list order, named by name (address:port).
-    CCommonObject* FirstNamed(const std::string& name) const;
+    // Finds the first object, in list order, named by a name (address:port,
+    // or a proxy's external address:port). The index of names is built on
+    // the first look-up, once per re-link pass, so that a park of thousands
+    // is not scanned once for every proxy and hub.
+    class NameLookup
+    {
+    public:
+        explicit NameLookup(const CQuorvaneDoc& document) : m_document(document) {}
+        CCommonObject* FirstNamed(const std::string& name);
+
+    private:
+        const CQuorvaneDoc& m_document;
+        std::optional<std::unordered_map<std::string, CCommonObject*>> m_index;
+    };
     // Links proxies and hub entries to the objects they relay.
-    void RelinkStep(CCommonObject& object);
+    void RelinkStep(CCommonObject& object, NameLookup& names);
     // Makes every link to the object about to be deleted forget it.
     void ClearLinksTo(const CCommonObject& object);
 

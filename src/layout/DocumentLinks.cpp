@@ -6,33 +6,40 @@
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
 
-CCommonObject* CQuorvaneDoc::FirstNamed(const std::string& name) const
+CCommonObject* CQuorvaneDoc::NameLookup::FirstNamed(const std::string& name)
 {
-    for (const auto& candidate : m_objects) {
-        if (candidate->IsNamed(name))
-            return candidate.get();
+    if (!m_index) {
+        // Inserted in list order: the first object with a name keeps it.
+        m_index.emplace();
+        for (const auto& object : m_document.m_objects) {
+            m_index->emplace(object->GetName(), object.get());
+            if (const auto* proxy = dynamic_cast<const CHLTV*>(object.get()))
+                m_index->emplace(proxy->GetExternalName(), object.get());
+        }
     }
-    return nullptr;
+    const auto found = m_index->find(name);
+    return found == m_index->end() ? nullptr : found->second;
 }
 
-void CQuorvaneDoc::RelinkStep(CCommonObject& object)
+void CQuorvaneDoc::RelinkStep(CCommonObject& object, NameLookup& names)
 {
     if (auto* proxy = dynamic_cast<CHLTV*>(&object)) {
         if (!proxy->m_strLinkedAddress.empty() && !proxy->m_pLinked && proxy->m_timeRelink < m_context.clock->now())
-            proxy->m_pLinked = FirstNamed(proxy->m_strLinkedAddress);
+            proxy->m_pLinked = names.FirstNamed(proxy->m_strLinkedAddress);
     } else if (auto* manager = dynamic_cast<CGTV*>(&object)) {
         for (int i = 0; i < manager->m_nHubs; ++i) {
             CHubInfo& hub = manager->m_hubs[static_cast<std::size_t>(i)];
             if (!hub.m_strParent.empty() && !hub.m_pLinked)
-                hub.m_pLinked = FirstNamed(hub.m_strParent);
+                hub.m_pLinked = names.FirstNamed(hub.m_strParent);
         }
     }
 }
 
 void CQuorvaneDoc::RelinkAll()
 {
+    NameLookup names(*this);
     for (const auto& object : m_objects)
-        RelinkStep(*object);
+        RelinkStep(*object, names);
 }
 
 void CQuorvaneDoc::ClearLinksTo(const CCommonObject& object)

@@ -17,8 +17,15 @@ QByteArray save(CQuorvaneDoc& document);
 // shows "Unexpected file format." and leaves a new default layout. Objects
 // whose group is lost are reported and kept in a recovery group; groups
 // whose zone is lost are kept in the first zone (or a recovery zone).
-// Returns false when the stream was malformed.
-bool load(CQuorvaneDoc& document, const QByteArray& bytes);
+// Returns false when the stream was malformed. With Channels::Closed the
+// objects are restored without their rcon channels (tools that only read
+// or convert layouts).
+enum class Channels
+{
+    Open,
+    Closed
+};
+bool load(CQuorvaneDoc& document, const QByteArray& bytes, Channels channels = Channels::Open);
 
 // Writes the layout beside path and moves it into place in one step, so
 // that a crash or a full disk leaves the previous file whole; the file is

@@ -6,6 +6,15 @@
 
 #include <QPointer>
 
+namespace {
+
+// True from a socket that could not be made (the process is out of
+// descriptors) until one is made again: the operator hears of a shortage
+// once, not once for each of thousands of objects.
+bool g_creationFailing = false;
+
+} // namespace
+
 CRconSocket::CRconSocket(CCommonObject& owner, Operator& op) : m_owner(owner), m_operator(op)
 {
     connect(&m_socket, &QUdpSocket::readyRead, this, &CRconSocket::onReadyRead);
@@ -26,15 +35,26 @@ void CRconSocket::Open(const std::string& address, int port)
         m_operator.showMessage("Connect failed for " + m_target);
         return;
     }
+    m_address = address;
+    m_port = static_cast<quint16>(port);
+    connectSocket();
+}
+
+void CRconSocket::connectSocket()
+{
     m_connecting = true;
-    m_socket.connectToHost(QString::fromStdString(address), static_cast<quint16>(port),
-                           QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
+    m_createFailed = false;
+    m_socket.connectToHost(QString::fromStdString(m_address), m_port, QIODevice::ReadWrite,
+                           QAbstractSocket::IPv4Protocol);
 }
 
 void CRconSocket::Send(std::string_view datagram)
 {
-    if (!isConnected())
+    if (!isConnected()) {
+        if (m_createFailed && !m_connecting)
+            connectSocket();
         return;
+    }
     m_socket.write(datagram.data(), static_cast<qint64>(datagram.size()));
 }
 
@@ -51,6 +71,7 @@ quint16 CRconSocket::localPort() const
 void CRconSocket::onConnected()
 {
     m_connecting = false;
+    g_creationFailing = false;
 }
 
 void CRconSocket::onError(QAbstractSocket::SocketError error)
@@ -61,15 +82,31 @@ void CRconSocket::onError(QAbstractSocket::SocketError error)
         return;
     m_connecting = false;
     if (error == QAbstractSocket::SocketResourceError ||
-        error == QAbstractSocket::UnsupportedSocketOperationError)
-        m_operator.showMessage("Create failed");
-    else
+        error == QAbstractSocket::UnsupportedSocketOperationError) {
+        m_createFailed = true;
+        m_owner.m_log.Add("Quorvane : Create failed, no socket could be made (too many open files?)");
+        if (!g_creationFailing)
+            m_operator.showMessage("Create failed");
+        g_creationFailing = true;
+    } else
         m_operator.showMessage("Connect failed for " + m_target);
 }
 
 void CRconSocket::onReadyRead()
 {
-    while (m_socket.hasPendingDatagrams()) {
+    if (!m_socket.hasPendingDatagrams()) {
+        // Readable without a datagram: an error is pending, the "port
+        // unreachable" of a machine that is down. Reading takes it off the
+        // socket; left there, the socket would never report a reply again,
+        // and the machine would stay timed out after it came back.
+        char discard = 0;
+        m_socket.readDatagram(&discard, 1);
+        return;
+    }
+    // A bounded batch per wake-up: under a flood of datagrams the event
+    // loop (the one-second tick, painting) still gets its turn; the rest
+    // waits for the next wake-up.
+    for (int batch = 0; batch < kMaxDatagramsPerWakeUp && m_socket.hasPendingDatagrams(); ++batch) {
         const qint64 pending = m_socket.pendingDatagramSize();
         if (pending > kMaxDatagram) {
             // Too long for the buffer: drop it whole rather than pass on a

@@ -18,6 +18,7 @@ class CRconSocket : public QObject
 
 public:
     static constexpr qint64 kMaxDatagram = 2048;
+    static constexpr int kMaxDatagramsPerWakeUp = 64;
 
     CRconSocket(CCommonObject& owner, Operator& op);
     ~CRconSocket() override;
@@ -38,11 +39,15 @@ private:
     void onReadyRead();
     void onConnected();
     void onError(QAbstractSocket::SocketError error);
+    void connectSocket();
 
     CCommonObject& m_owner;
     Operator& m_operator;
     QUdpSocket m_socket;
+    std::string m_address;
+    quint16 m_port = 0;
     std::string m_target;
     bool m_connecting = false;
+    bool m_createFailed = false;
     std::array<char, kMaxDatagram + 1> m_buffer{};
 };

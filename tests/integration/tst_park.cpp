@@ -402,15 +402,24 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return demoParks() == before; }, 5000));
     }
 
-    // Last: it takes the park down.
-    void killedParkTimesOut()
+    // Last: it takes the park down and brings it back.
+    void killedParkTimesOutAndComesBack()
     {
         CHLServer* server = addServer(0, "secret");
-        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL; }, 6));
+        CHLTV* proxy = addProxy(0);
+        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL && proxy->m_nStatus == CSStatus_CONTROL; }, 12));
         park.kill();
-        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_TIMEOUT; }, 15));
+        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_TIMEOUT && proxy->m_nStatus == CSStatus_TIMEOUT; }, 15));
         QVERIFY(env.clock.now() - server->m_timeLastReply > 10);
         QVERIFY(env.clock.now() - server->m_timeLastReply <= 11);
+
+        // The same machines on the same ports: the channels, which saw
+        // "port unreachable" meanwhile, take the replies again, and the
+        // objects climb back to control with the park's state.
+        QVERIFY2(park.restart(), qPrintable(park.errorString()));
+        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL && proxy->m_nStatus == CSStatus_CONTROL && server->m_nPlayers == 6; }, 15));
+        QCOMPARE(QByteArray::fromStdString(server->m_strHostname), QByteArray("Cup #1"));
+        QCOMPARE(QByteArray::fromStdString(proxy->m_strHostname), QByteArray("TV classic"));
     }
 };
 

@@ -4,7 +4,9 @@
 #include "support/TestContext.h"
 
 #include <QTest>
+#include <QNetworkDatagram>
 #include <QUdpSocket>
+#include <algorithm>
 #include <sys/resource.h>
 
 namespace {
@@ -59,6 +61,16 @@ class TestRconSocket : public QObject
         sendToObject(marker);
         QTRY_VERIFY_WITH_TIMEOUT(!object->replies.empty() && object->replies.back() == marker.toStdString(),
                                  5000);
+    }
+
+    int drainPeer()
+    {
+        int count = 0;
+        while (peer.hasPendingDatagrams()) {
+            peer.receiveDatagram();
+            ++count;
+        }
+        return count;
     }
 
 private slots:
@@ -152,23 +164,58 @@ private slots:
         noName->SendDatagram(oob::detailsQuery());
     }
 
-    void socketCreationFailureIsReported()
+    void descriptorShortageIsReportedOnceAndChannelsRecover()
     {
-        // With no descriptor left, the socket cannot be made.
+        // With no descriptor left, no socket can be made: the operator hears
+        // of it once, not once per object, and each object's log says it.
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
         rlimit none = saved;
         none.rlim_cur = 0;
         QCOMPARE(setrlimit(RLIMIT_NOFILE, &none), 0);
-        auto starved = std::make_unique<ReplyRecorder>(env.context());
-        starved->m_strAddress = "127.0.0.1";
-        starved->m_nPort = peer.localPort();
-        starved->OpenChannel();
+        std::vector<std::unique_ptr<ReplyRecorder>> starved;
+        for (int i = 0; i < 20; ++i) {
+            starved.push_back(std::make_unique<ReplyRecorder>(env.context()));
+            starved.back()->m_strAddress = "127.0.0.1";
+            starved.back()->m_nPort = peer.localPort();
+            starved.back()->OpenChannel();
+        }
         QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(env.op.messages.size(), std::size_t{1}, 5000);
-        QCOMPARE(env.op.messages[0], std::string("Create failed"));
-        QVERIFY(starved->channel());
-        QVERIFY(!starved->channel()->isConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(starved.begin(), starved.end(),
+                                             [](const auto& o) { return o->m_log.count() == 1; }),
+                                 5000);
+        QCOMPARE(env.op.messages, std::vector<std::string>{"Create failed"});
+        for (const auto& o : starved) {
+            QVERIFY(o->channel());
+            QVERIFY(!o->channel()->isConnected());
+        }
+
+        // Descriptors are free again: the next datagram each object sends
+        // makes its socket, and the one after it goes out.
+        for (const auto& o : starved)
+            o->SendDatagram(oob::detailsQuery());
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(starved.begin(), starved.end(),
+                                             [](const auto& o) { return o->channel()->isConnected(); }),
+                                 5000);
+        for (const auto& o : starved)
+            o->SendDatagram(oob::detailsQuery());
+        int received = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((received += drainPeer()) == 20, 5000);
+        QCOMPARE(env.op.messages.size(), std::size_t{1});
+    }
+
+    void channelHearsAgainOnceTheMachineIsBack()
+    {
+        // The machine goes down: what the object sends meets "port
+        // unreachable", and the error waits on the object's socket.
+        const quint16 port = peer.localPort();
+        peer.close();
+        for (int i = 0; i < 3; ++i) {
+            object->SendDatagram(oob::detailsQuery());
+            QTest::qWait(20);
+        }
+        QVERIFY(peer.bind(QHostAddress::LocalHost, port));
+        flushWithMarker();
     }
 
     void reopeningReplacesTheChannel()
