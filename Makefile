@@ -2,10 +2,11 @@
 #   make run   install what is missing, build, start the live demo
 #   make test  install what is missing, build, run the whole test suite
 #   make test-sanitize   the same suite built with ASan and UBSan
+#   make bench  the benchmarks, as one table (BENCH_SERVERS, BENCH_SECONDS)
 
 DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libcurl4-openssl-dev \
                 fonts-dejavu-core tzdata python3-pyftpdlib \
-                xvfb xauth
+                xvfb xauth libbenchmark-dev qstat
 BUILD_DIR    ?= build
 SAN_DIR      ?= build-sanitize
 BUILD_TYPE   ?= RelWithDebInfo
@@ -14,7 +15,10 @@ CTEST_FLAGS  ?= --output-on-failure --timeout 300
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: deps configure build run test test-sanitize clean
+BENCH_SERVERS ?= 2000
+BENCH_SECONDS ?= 60
+
+.PHONY: deps configure build run test test-sanitize bench clean
 
 deps:
 	@missing=""; \
@@ -51,6 +55,9 @@ test-sanitize: deps
 	cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=ON
 	cmake --build $(SAN_DIR) -j $(JOBS)
 	cd $(SAN_DIR) && ctest -j $(JOBS) $(CTEST_FLAGS)
+
+bench: build
+	python3 bench/run_bench.py --build-dir $(BUILD_DIR) --servers $(BENCH_SERVERS) --seconds $(BENCH_SECONDS)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SAN_DIR)

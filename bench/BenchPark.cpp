@@ -208,6 +208,9 @@ int runBenchmarks(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // As the program runs: Qt's own event dispatcher, the descriptor limit raised.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     raiseOpenFileLimit();
     QGuiApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "objects/ObjectStatus.h"
 
 #include <QObject>
 #include <QTimer>
-#include <map>
+#include <unordered_map>
 #include <string>
 
 class CCommonObject;
@@ -25,6 +26,15 @@ public:
     // Adds the objects of the command line and starts ticking.
     void start();
 
+    // What a change report is printed for.
+    struct ChangeKey
+    {
+        CSStatus status = CSStatus_TIMEOUT;
+        std::string hostname;
+        std::string map;
+        int players = 0;
+    };
+
 signals:
     void finished(int exitCode);
 
@@ -41,6 +51,6 @@ private:
     QTimer m_timer;
     QTimer m_autoWebTimer;
     int m_ticks = 0;
-    // What was last printed per object: status, host name, map, players.
-    std::map<const CCommonObject*, std::string> m_printed;
+    // What was last printed per object.
+    std::unordered_map<const CCommonObject*, ChangeKey> m_printed;
 };

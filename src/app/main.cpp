@@ -133,6 +133,13 @@ int main(int argc, char* argv[])
     }
     // One socket per monitored object: make room for large parks.
     raiseOpenFileLimit();
+    // Qt's own event dispatcher keeps socket notifiers in a hash; the GLib
+    // one keeps them in lists whose cost grows with their number, which made
+    // opening or closing a layout of 10,000 objects take seconds. Without
+    // GLib's loop, GTK's native dialogs are not offered: Qt's are used.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     if (commandLine->headless || !commandLine->renderPath.isEmpty())

@@ -107,17 +107,13 @@ void CRconSocket::onReadyRead()
     // loop (the one-second tick, painting) still gets its turn; the rest
     // waits for the next wake-up.
     for (int batch = 0; batch < kMaxDatagramsPerWakeUp && m_socket.hasPendingDatagrams(); ++batch) {
-        const qint64 pending = m_socket.pendingDatagramSize();
-        if (pending > kMaxDatagram) {
-            // Too long for the buffer: drop it whole rather than pass on a
-            // truncated reply.
-            char discard = 0;
-            m_socket.readDatagram(&discard, 1);
-            continue;
-        }
-        const qint64 received = m_socket.readDatagram(m_buffer.data(), kMaxDatagram);
+        // One byte more than the largest reply: a datagram that fills it is
+        // too long and is dropped whole rather than passed on truncated.
+        const qint64 received = m_socket.readDatagram(m_buffer.data(), kMaxDatagram + 1);
         if (received < 0)
             break;
+        if (received > kMaxDatagram)
+            continue;
         m_buffer[static_cast<std::size_t>(received)] = '\0';
         const std::string_view datagram(m_buffer.data(), static_cast<std::size_t>(received));
         if (!oob::hasOobPrefix(datagram))

@@ -1,0 +1,149 @@
+#!/usr/bin/env python3
+"""Runs every benchmark of the project and prints one table of the figures.
+
+The micro-benchmarks (Google Benchmark) report their results as JSON; the
+park benchmark (bench/park_vs_qstat.py) measures the program against QStat on
+a simulated park. The table is Markdown, so it can go into the README as is.
+"""
+import argparse
+import json
+import os
+import platform
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+
+def run_google_benchmark(binary, repetitions):
+    if not os.path.exists(binary):
+        sys.exit(f"run_bench: {binary} is missing; build first (make build)")
+    command = [binary, "--benchmark_format=json"]
+    if repetitions > 1:
+        command += [f"--benchmark_repetitions={repetitions}", "--benchmark_report_aggregates_only=true"]
+    output = subprocess.run(command, check=True, capture_output=True, text=True).stdout
+    results = {}
+    for entry in json.loads(output)["benchmarks"]:
+        name = entry.get("run_name", entry["name"]).split("/")[0]
+        if entry.get("aggregate_name", "median") != "median":
+            continue
+        results[name] = entry
+    return results
+
+
+def milliseconds(entry, key):
+    unit = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[entry.get("time_unit", "ns")]
+    return entry[key] * unit
+
+
+def machine_line():
+    model = "unknown CPU"
+    try:
+        with open("/proc/cpuinfo") as cpuinfo:
+            for line in cpuinfo:
+                if line.startswith("model name"):
+                    model = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    memory = ""
+    try:
+        with open("/proc/meminfo") as meminfo:
+            kilobytes = int(meminfo.readline().split()[1])
+            memory = f", {kilobytes / 1048576:.0f} GiB"
+    except (OSError, ValueError, IndexError):
+        pass
+    return f"{model}, {os.cpu_count()} cores{memory}, Linux {platform.release()}"
+
+
+def verdict(value, target, lower_is_better=True):
+    met = value <= target if lower_is_better else value >= target
+    return "met" if met else "NOT met"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build-dir", default=os.path.join(ROOT, "build"))
+    parser.add_argument("--servers", type=int, default=2000, help="game servers in the park benchmark")
+    parser.add_argument("--seconds", type=int, default=60, help="length of the park benchmark")
+    parser.add_argument("--repetitions", type=int, default=3, help="runs of each micro-benchmark (median kept)")
+    parser.add_argument("--skip-park", action="store_true", help="leave out the park benchmark")
+    arguments = parser.parse_args()
+    binaries = os.path.join(arguments.build_dir, "bin")
+
+    replies = run_google_benchmark(os.path.join(binaries, "bench_replies"), arguments.repetitions)
+    document = run_google_benchmark(os.path.join(binaries, "bench_document"), arguments.repetitions)
+    layout = run_google_benchmark(os.path.join(binaries, "bench_layoutfile"), arguments.repetitions)
+    park = None
+    if not arguments.skip_park:
+        command = [sys.executable, os.path.join(HERE, "park_vs_qstat.py"), "--json",
+                   "--servers", str(arguments.servers), "--seconds", str(arguments.seconds),
+                   "--quorvane", os.path.join(binaries, "quorvane"), "--sim", os.path.join(binaries, "quorvane-sim")]
+        park = json.loads(subprocess.run(command, check=True, capture_output=True, text=True).stdout)
+
+    rows = []
+
+    def row(measure, result, target="", status=""):
+        rows.append((measure, result, target, status))
+
+    for name, label in [("ServerDetails", "details reply ('m')"), ("ServerInfo", "info reply ('I')"),
+                        ("ServerPlayers32", "players reply, 32 names"),
+                        ("ServerStatusText32", "server status text, 32 players"),
+                        ("ProxyStatusText", "proxy status text"), ("HubManagerInfo", "hub manager info reply"),
+                        ("HubInfo10Players", "hub info reply, 10 players")]:
+        entry = replies[name]
+        row(f"Reply handling: {label}", f"{entry['items_per_second'] / 1e6:.2f} M datagrams/s")
+
+    def timing(entry):
+        return f"{milliseconds(entry, 'real_time'):.2f} ms (CPU {milliseconds(entry, 'cpu_time'):.2f} ms)"
+
+    row("Tick of 2,000 objects, datagrams sent", timing(document["Tick2000"]))
+    row("Tick of 2,000 objects, no sockets", timing(document["Tick2000WithoutSockets"]))
+    row("Layout pass + repaint of 1920x1080, 2,000 objects", timing(document["LayoutAndRepaint2000"]))
+    tick_and_repaint = milliseconds(document["TickAndRepaint2000"], "real_time")
+    row("Tick + repaint, 2,000 objects", timing(document["TickAndRepaint2000"]), "< 8 ms",
+        verdict(tick_and_repaint, 8))
+    no_socket_frame = milliseconds(document["Tick2000WithoutSockets"], "real_time") + \
+        milliseconds(document["LayoutAndRepaint2000"], "real_time")
+    row("Tick (no sockets) + repaint, 2,000 objects", f"{no_socket_frame:.2f} ms", "< 8 ms",
+        verdict(no_socket_frame, 8))
+    for name, label, target in [("Save10000", "Save 10,000 objects to a file", 100),
+                                ("Open10000WithoutSockets", "Open 10,000 objects, no sockets", 100),
+                                ("Open10000WithSockets", "Open 10,000 objects, every socket connected", None)]:
+        entry = layout[name]
+        if target is None:
+            row(label, timing(entry))
+        else:
+            row(label, timing(entry), f"< {target} ms", verdict(milliseconds(entry, "real_time"), target))
+    memory = document["MemoryPerGameServer"]["bytes_per_server"]
+    row("Heap per game server: channel, 32 players, full console log", f"{memory / 1024:.1f} KB", "< 16 KB",
+        verdict(memory, 16 * 1024))
+
+    if park:
+        ours, theirs = park["quorvane"], park["qstat"]
+        n, seconds = park["servers"], park["seconds"]
+        row(f"Park of {n} servers, {seconds} s: quorvane --headless CPU",
+            f"{ours['cpu_seconds']:.2f} s for {ours['polls']} polls = {ours['cpu_us_per_poll']:.1f} us/poll"
+            f" ({ours['answered']} answering)")
+        row(f"Park of {n} servers, {seconds} s: qstat CPU",
+            f"{theirs['cpu_seconds']:.2f} s for {theirs['polls']} polls = {theirs['cpu_us_per_poll']:.1f} us/poll"
+            f" ({theirs['answered']} answering)")
+        row("CPU per server poll, quorvane vs qstat",
+            f"{ours['cpu_us_per_poll']:.1f} vs {theirs['cpu_us_per_poll']:.1f} us", "<= qstat",
+            verdict(ours["cpu_us_per_poll"], theirs["cpu_us_per_poll"]))
+        row(f"Peak memory, quorvane --headless with {n} servers", f"{ours['peak_rss_kb'] / 1024:.1f} MB")
+        row("Memory per monitored server (peak RSS over baseline)",
+            f"{park['memory_per_server_bytes'] / 1024:.1f} KB", "< 16 KB",
+            verdict(park["memory_per_server_bytes"], 16 * 1024))
+
+    print(f"Machine: {machine_line()}")
+    print()
+    print("| Measure | Result | Target | |")
+    print("|---|---|---|---|")
+    for measure, result, target, status in rows:
+        print(f"| {measure} | {result} | {target} | {status} |")
+
+
+if __name__ == "__main__":
+    main()
