@@ -5,7 +5,7 @@
 
 DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libcurl4-openssl-dev \
                 fonts-dejavu-core tzdata python3-pyftpdlib \
-                xvfb xauth
+                xvfb xauth qstat
 BUILD_DIR    ?= build
 SAN_DIR      ?= build-sanitize
 BUILD_TYPE   ?= RelWithDebInfo
