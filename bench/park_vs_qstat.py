@@ -17,7 +17,7 @@ The park runs with --count-queries, so that the queries each tool really sent
 are counted on the servers' side: a quorvane poll of a server is one `details`
 query (sent with a 'T' info query; the `players` and 'U' queries follow two
 seconds later), a QStat poll one info query. The park's own CPU is reported
-apart; it is not part of either tool's figure.
+apart; it is counted in neither tool's figure.
 
 Python 3 standard library only. Exits 1 with a message when a program is
 missing or the park does not come up.
