@@ -248,6 +248,34 @@ private slots:
         QCOMPARE(sim.exitCode(), 2);
     }
 
+    // --count-queries: the totals of one server's traffic on SIGTERM.
+    void countQueriesOnExit()
+    {
+        QProcess sim;
+        sim.start(SimulatedPark::binaryPath(), {QStringLiteral("--servers"), QStringLiteral("1"),
+                                                QStringLiteral("--port"), QStringLiteral("0"),
+                                                QStringLiteral("--count-queries")});
+        QVERIFY(sim.waitForStarted(10000));
+        QByteArray listing;
+        while (!listing.endsWith("ready\n") && sim.waitForReadyRead(10000))
+            listing += sim.readAllStandardOutput();
+        const QList<QByteArray> words = listing.split('\n').value(0).split(':');
+        QCOMPARE(words.size(), 2);
+        ParkProbe probe(static_cast<quint16>(words[1].toUInt()));
+        probe.send(withNul("details"));
+        QVERIFY(probe.receive());
+        probe.send("U" + QByteArray(4, '\xFF'));
+        const auto challenge = probe.receive(); // 'A' and the challenge
+        QVERIFY(challenge && challenge->size() == 9 && challenge->at(4) == 'A');
+        probe.send("U" + challenge->mid(5));
+        QVERIFY(probe.receive()); // 'D'
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.readAllStandardError(), QByteArray("queries U=2 details=1\n"
+                                                        "replies A=1 D=1 m=1\n"
+                                                        "machines 1 asked 1 answered 1\n"));
+    }
+
     void restartKeepsPortsAndChallenges()
     {
         SimulatedPark small;

@@ -21,6 +21,23 @@ QByteArray historyLine(const QByteArray& command)
     return line;
 }
 
+// The kind of a query, as --count-queries reports it.
+QByteArray queryKind(const QByteArray& datagram, const QByteArray& text)
+{
+    if (datagram[4] == 'T' || datagram[4] == 'U')
+        return QByteArray(1, datagram[4]);
+    const QByteArray query = text.trimmed();
+    if (query == "details" || query == "players" || query == "ping" || query == "getManagerInfo")
+        return query;
+    if (query.startsWith("gethubinfo"))
+        return "gethubinfo";
+    if (text.startsWith("challenge rcon"))
+        return "challenge";
+    if (text.startsWith("rcon "))
+        return "rcon";
+    return "other";
+}
+
 } // namespace
 
 Machine::Machine(const MachineSettings& settings, int index, int ordinal, quint32 seed,
@@ -76,6 +93,7 @@ void Machine::readDatagrams()
         const QByteArray data = datagram.data();
         if (data.size() < 5 || !wire::hasOobPrefix(data))
             continue;
+        ++m_traffic.received[queryKind(data, queryText(data))];
         answer(data, Peer{datagram.senderAddress(), static_cast<quint16>(datagram.senderPort())});
     }
 }
@@ -151,6 +169,7 @@ void Machine::remember(const QByteArray& command, bool accepted)
 
 void Machine::send(const QByteArray& datagram, const Peer& peer)
 {
+    ++m_traffic.sent[datagram.size() > 4 ? datagram.mid(4, 1) : QByteArray("?")];
     m_socket.writeDatagram(datagram, peer.address, peer.port);
 }
 

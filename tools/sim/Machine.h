@@ -10,9 +10,19 @@
 #include <QRandomGenerator>
 #include <QUdpSocket>
 
+#include <map>
 #include <optional>
 
 class ParkDirectory;
+
+// What one machine received and sent: queries by kind ("details", "players",
+// "T", "U", "challenge", "rcon", ...), replies by their type byte ('m', 'I',
+// 'D', 'A', ...). The park sums them for --count-queries.
+struct Traffic
+{
+    std::map<QByteArray, qint64> received;
+    std::map<QByteArray, qint64> sent;
+};
 
 // One simulated machine on 127.0.0.1: its UDP socket and what every kind
 // does alike — the rcon password check, the sim_ commands, the command
@@ -32,6 +42,7 @@ public:
     QByteArray address() const; // "127.0.0.1:PORT"
     MachineKind kind() const { return m_settings.kind; }
     int ordinal() const { return m_ordinal; }
+    const Traffic& traffic() const { return m_traffic; }
 
     // Called once a second by the park.
     virtual void tick() = 0;
@@ -95,4 +106,5 @@ private:
     bool m_silent = false;
     bool m_moves;
     QList<QByteArray> m_history;
+    Traffic m_traffic;
 };

@@ -5,6 +5,7 @@
 #include "HubManager.h"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -131,6 +132,32 @@ QByteArray Park::listing() const
     for (const auto& machine : m_machines)
         text += kindWord(machine->kind()) + ' ' + machine->address() + '\n';
     return text;
+}
+
+QByteArray Park::trafficReport() const
+{
+    std::map<QByteArray, qint64> received;
+    std::map<QByteArray, qint64> sent;
+    int asked = 0;
+    int answered = 0;
+    for (const auto& machine : m_machines) {
+        const Traffic& traffic = machine->traffic();
+        for (const auto& [kind, count] : traffic.received)
+            received[kind] += count;
+        for (const auto& [type, count] : traffic.sent)
+            sent[type] += count;
+        asked += traffic.received.empty() ? 0 : 1;
+        answered += traffic.sent.empty() ? 0 : 1;
+    }
+    const auto line = [](const char* head, const std::map<QByteArray, qint64>& counts) {
+        QByteArray text = head;
+        for (const auto& [key, count] : counts)
+            text += ' ' + key + '=' + QByteArray::number(count);
+        return text + '\n';
+    };
+    return line("queries", received) + line("replies", sent) + "machines " +
+           QByteArray::number(m_machines.size()) + " asked " + QByteArray::number(asked) + " answered " +
+           QByteArray::number(answered) + '\n';
 }
 
 const Machine* Park::machineAt(const QByteArray& address) const

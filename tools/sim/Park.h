@@ -29,6 +29,11 @@ public:
     // "server 127.0.0.1:PORT" / "proxy 127.0.0.1:PORT" / "hub 127.0.0.1:PORT",
     // one line a machine.
     QByteArray listing() const;
+    // The traffic of all machines, three lines:
+    //   queries KIND=N ...      (received, by kind)
+    //   replies TYPE=N ...      (sent, by type byte)
+    //   machines N asked N answered N
+    QByteArray trafficReport() const;
 
     const Machine* machineAt(const QByteArray& address) const override;
     int relaysOf(const QByteArray& address) const override;

@@ -112,6 +112,8 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
         {QStringLiteral("still"), QStringLiteral("Nothing moves by itself (players, spectators, rates).")},
         {QStringLiteral("matches"),
          QStringLiteral("Matches on the command line's servers run by themselves.")},
+        {QStringLiteral("count-queries"),
+         QStringLiteral("On exit, print the queries received and replies sent to standard error.")},
     });
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -139,6 +141,7 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
     }
 
     ParkPlan plan;
+    plan.countQueries = parser.isSet(QStringLiteral("count-queries"));
     if (parser.isSet(QStringLiteral("control")))
         plan.controlPassword = parser.value(QStringLiteral("control")).toUtf8();
 

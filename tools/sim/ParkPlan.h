@@ -17,6 +17,8 @@ struct ParkPlan
     // Accepted by every machine for the sim_ commands only, so that a test can
     // steer a machine whose rcon password it means to get wrong.
     QByteArray controlPassword = "sim";
+    // Print the totals of queries received and replies sent on exit.
+    bool countQueries = false;
 };
 
 // Reads the command line (arguments()[0] is the program) and the

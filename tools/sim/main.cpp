@@ -42,5 +42,10 @@ int main(int argc, char* argv[])
     std::fwrite(listing.constData(), 1, static_cast<size_t>(listing.size()), stdout);
     std::fflush(stdout);
 
-    return QCoreApplication::exec();
+    const int code = QCoreApplication::exec();
+    if (plan->countQueries) {
+        const QByteArray report = park.trafficReport();
+        std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), stderr);
+    }
+    return code;
 }
