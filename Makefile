@@ -52,7 +52,7 @@ test: build
 	cd $(BUILD_DIR) && ctest -j $(JOBS) $(CTEST_FLAGS)
 
 test-sanitize: deps
-	cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=ON
+	cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=ON -DQUORVANE_BUILD_BENCH=OFF
 	cmake --build $(SAN_DIR) -j $(JOBS)
 	cd $(SAN_DIR) && ctest -j $(JOBS) $(CTEST_FLAGS)
 

@@ -94,19 +94,16 @@ void CRconSocket::onError(QAbstractSocket::SocketError error)
 
 void CRconSocket::onReadyRead()
 {
-    if (!m_socket.hasPendingDatagrams()) {
-        // Readable without a datagram: an error is pending, the "port
-        // unreachable" of a machine that is down. Reading takes it off the
-        // socket; left there, the socket would never report a reply again,
-        // and the machine would stay timed out after it came back.
-        char discard = 0;
-        m_socket.readDatagram(&discard, 1);
-        return;
-    }
-    // A bounded batch per wake-up: under a flood of datagrams the event
-    // loop (the one-second tick, painting) still gets its turn; the rest
-    // waits for the next wake-up.
-    for (int batch = 0; batch < kMaxDatagramsPerWakeUp && m_socket.hasPendingDatagrams(); ++batch) {
+    // The socket is readable: the first read needs no look ahead. A read
+    // that finds no datagram has taken off a pending error (the "port
+    // unreachable" of a machine that is down); left there, it would keep
+    // the socket from ever reporting a reply again.
+    // Further datagrams are read in a bounded batch per wake-up: under a
+    // flood the event loop (the one-second tick, painting) still gets its
+    // turn, and the rest waits for the next wake-up.
+    for (int batch = 0; batch < kMaxDatagramsPerWakeUp; ++batch) {
+        if (batch > 0 && !m_socket.hasPendingDatagrams())
+            break;
         // One byte more than the largest reply: a datagram that fills it is
         // too long and is dropped whole rather than passed on truncated.
         const qint64 received = m_socket.readDatagram(m_buffer.data(), kMaxDatagram + 1);

@@ -70,7 +70,9 @@ private slots:
         auto* manager = static_cast<CGTV*>(
             doc->AddHubManager("127.0.0.1", park.hubPorts()[0], "gtv", doc->m_groups[2].get()));
         QVERIFY(tickUntil([&] { return manager->m_nStatus == CSStatus_CONTROL; }, 6));
-        QVERIFY(tickUntil([&] { return manager->m_nHubs == 2 && manager->m_hubs[0].m_nCount == 4; }, 12));
+        // Both hubs' replies, which arrive one after the other.
+        QVERIFY(tickUntil([&] { return manager->m_nHubs == 2 && manager->m_hubs[0].m_nCount == 4 &&
+                                       !manager->m_hubs[1].m_strDesc.empty(); }, 12));
         QCOMPARE(manager->m_strHostname, std::string("Cup GTV"));
         QCOMPARE(manager->m_nSvClients, 7);
         QCOMPARE(manager->m_nSvMaxClients, 40);
