@@ -141,9 +141,11 @@ ColorRef CQuorvaneDoc::ZoneColorForLevel(std::int32_t level)
 
 CCommonObject* CQuorvaneDoc::FindObject(const std::string& address, std::int32_t port) const
 {
-    const std::string key = address + ":" + std::to_string(port);
+    // "address:port" strings are equal exactly when both parts are (the
+    // port's digits hold no colon): compare the parts, without building a
+    // string per object.
     for (const auto& object : m_objects) {
-        if (object->GetName() == key)
+        if (object->m_nPort == port && object->m_strAddress == address)
             return object.get();
     }
     return nullptr;
@@ -160,15 +162,24 @@ CCommonObject* CQuorvaneDoc::AddCreatedObject(std::unique_ptr<CCommonObject> obj
 
 void CQuorvaneDoc::TickSecond()
 {
+    TickSlice(0, 1);
+}
+
+void CQuorvaneDoc::TickSlice(int slice, int slices)
+{
     // Index-based: a tick may not add or remove objects, but keep the walk
     // safe should one ever do so.
+    const std::size_t count = m_objects.size();
+    const auto bound = [&](int part) { return count * static_cast<std::size_t>(part) / static_cast<std::size_t>(slices); };
     NameLookup names(*this);
-    for (std::size_t i = 0; i < m_objects.size(); ++i) {
+    for (std::size_t i = bound(slice); i < bound(slice + 1) && i < m_objects.size(); ++i) {
         CCommonObject& object = *m_objects[i];
         object.Tick();
         if (m_nTick == 5)
             RelinkStep(object, names);
     }
+    if (slice + 1 < slices)
+        return;
     m_nTick = (m_nTick + 1) % 6;
     UpdateAllViews(HintTick);
 }

@@ -77,6 +77,12 @@ public:
     // Once a second: every object's Tick in list order, the re-link step on
     // every sixth tick, then one hint 13.
     void TickSecond();
+    // The same second in slices: slice k of n ticks the k-th n-th part of
+    // the list (with its re-link step), and the last slice ends the second
+    // (the tick counter, hint 13). A window spreads a large park's polls
+    // over the second this way, so that no single pause of the event loop
+    // sends thousands of datagrams.
+    void TickSlice(int slice, int slices);
 
     // The re-link step for every object at once, outside the tick: a report
     // taken now shows the links that the last replies name.

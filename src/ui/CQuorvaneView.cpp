@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int kTickMs = 1000;
+// The second's polls go out in this many slices, evenly over the second.
+constexpr int kTickSlices = 10;
 constexpr int kAutoWebMs = 30000;
 constexpr int kAutoScrollStep = 70;
 
@@ -41,9 +43,12 @@ CQuorvaneView::CQuorvaneView(CQuorvaneDoc& document, QWidget* parent)
     viewport()->setMouseTracking(false);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&m_document, &CQuorvaneDoc::viewsUpdated, this, &CQuorvaneView::OnUpdate);
-    connect(&m_tickTimer, &QTimer::timeout, &m_document, &CQuorvaneDoc::TickSecond);
+    connect(&m_tickTimer, &QTimer::timeout, this, [this] {
+        m_document.TickSlice(m_nTickSlice, kTickSlices);
+        m_nTickSlice = (m_nTickSlice + 1) % kTickSlices;
+    });
     connect(&m_autoWebTimer, &QTimer::timeout, &m_document, &CQuorvaneDoc::TickAutoWeb);
-    m_tickTimer.start(kTickMs);
+    m_tickTimer.start(kTickMs / kTickSlices);
     m_autoWebTimer.start(kAutoWebMs);
     OnUpdate(CQuorvaneDoc::HintLayout);
 }

@@ -64,5 +64,6 @@ private:
     CCommonObject* m_pDragObject = nullptr;
     int m_nDragMode = 0;
     QTimer m_tickTimer;
+    int m_nTickSlice = 0;
     QTimer m_autoWebTimer;
 };

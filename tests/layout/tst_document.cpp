@@ -365,6 +365,38 @@ private slots:
             QCOMPARE(hint[0].toInt(), 13);
     }
 
+    void slicedSecondTicksEveryObjectOnceAndEndsOnce_data()
+    {
+        QTest::addColumn<int>("objects");
+        QTest::addColumn<int>("slices");
+        QTest::newRow("more objects than slices") << 23 << 10;
+        QTest::newRow("fewer objects than slices") << 3 << 10;
+        QTest::newRow("one slice") << 5 << 1;
+    }
+
+    void slicedSecondTicksEveryObjectOnceAndEndsOnce()
+    {
+        QFETCH(int, objects);
+        QFETCH(int, slices);
+        std::vector<std::string> ticks;
+        std::vector<std::string> inOrder;
+        for (int i = 0; i < objects; ++i) {
+            inOrder.push_back(std::to_string(i));
+            doc->m_objects.push_back(std::make_unique<TickRecorder>(env.context(), ticks, inOrder.back()));
+        }
+        QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
+        for (int second = 0; second < 2; ++second) {
+            for (int slice = 0; slice < slices; ++slice) {
+                QCOMPARE(hints.size(), second); // the views hear of the second at its end only
+                doc->TickSlice(slice, slices);
+            }
+            QCOMPARE(hints.size(), second + 1);
+            QCOMPARE(doc->m_nTick, second + 1);
+            QCOMPARE(std::vector<std::string>(ticks.end() - objects, ticks.end()), inOrder);
+        }
+        QCOMPARE(ticks.size(), std::size_t(2 * objects));
+    }
+
     void moduleSettings()
     {
         CQuorvaneDoc fresh(env.context());
