@@ -4,7 +4,17 @@
 #include "objects/CCommonObject.h"
 #include "objects/OobDatagrams.h"
 
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QPointer>
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -13,19 +23,55 @@ namespace {
 // once, not once for each of thousands of objects.
 bool g_creationFailing = false;
 
+// Room for one wake-up's datagrams, each one byte longer than the largest
+// reply so that a longer datagram shows as too long. Channels share these
+// (they all run on one thread); a reply handled inside another's handling
+// (a modal message runs the event loop) takes a second one.
+struct ReceiveBatch
+{
+    static constexpr int kSlot = CRconSocket::kMaxDatagram + 1;
+    char bytes[CRconSocket::kMaxDatagramsPerWakeUp][kSlot + 1]; // + the NUL after each
+    iovec parts[CRconSocket::kMaxDatagramsPerWakeUp];
+    mmsghdr headers[CRconSocket::kMaxDatagramsPerWakeUp];
+};
+
+std::vector<std::unique_ptr<ReceiveBatch>>& spareBatches()
+{
+    static std::vector<std::unique_ptr<ReceiveBatch>> spares;
+    return spares;
+}
+
+class BorrowedBatch
+{
+public:
+    BorrowedBatch()
+    {
+        auto& spares = spareBatches();
+        if (spares.empty()) {
+            m_batch = std::make_unique<ReceiveBatch>();
+        } else {
+            m_batch = std::move(spares.back());
+            spares.pop_back();
+        }
+    }
+    ~BorrowedBatch() { spareBatches().push_back(std::move(m_batch)); }
+    BorrowedBatch(const BorrowedBatch&) = delete;
+    BorrowedBatch& operator=(const BorrowedBatch&) = delete;
+    ReceiveBatch& operator*() { return *m_batch; }
+
+private:
+    std::unique_ptr<ReceiveBatch> m_batch;
+};
+
 } // namespace
 
-CRconSocket::CRconSocket(CCommonObject& owner, Operator& op) : m_owner(owner), m_operator(op)
-{
-    connect(&m_socket, &QUdpSocket::readyRead, this, &CRconSocket::onReadyRead);
-    connect(&m_socket, &QUdpSocket::connected, this, &CRconSocket::onConnected);
-    connect(&m_socket, &QUdpSocket::errorOccurred, this, &CRconSocket::onError);
-}
+CRconSocket::CRconSocket(CCommonObject& owner, Operator& op) : m_owner(owner), m_operator(op) {}
 
 CRconSocket::~CRconSocket()
 {
-    // Closing must not report anything back to the owner being destroyed.
-    m_socket.disconnect(this);
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+    closeSocket();
 }
 
 void CRconSocket::Open(const std::string& address, int port)
@@ -35,88 +81,116 @@ void CRconSocket::Open(const std::string& address, int port)
         m_operator.showMessage("Connect failed for " + m_target);
         return;
     }
-    m_address = address;
     m_port = static_cast<quint16>(port);
-    connectSocket();
-}
-
-void CRconSocket::connectSocket()
-{
-    m_connecting = true;
-    m_createFailed = false;
-    m_socket.connectToHost(QString::fromStdString(m_address), m_port, QIODevice::ReadWrite,
-                           QAbstractSocket::IPv4Protocol);
-}
-
-void CRconSocket::Send(std::string_view datagram)
-{
-    if (!isConnected()) {
-        if (m_createFailed && !m_connecting)
-            connectSocket();
+    in_addr literal{};
+    if (inet_pton(AF_INET, address.c_str(), &literal) == 1) {
+        connectTo(literal.s_addr);
         return;
     }
-    m_socket.write(datagram.data(), static_cast<qint64>(datagram.size()));
+    // A host name: looked up without blocking the event loop.
+    m_lookupId = QHostInfo::lookupHost(QString::fromStdString(address), this, &CRconSocket::onLookedUp);
 }
 
-bool CRconSocket::isConnected() const
+void CRconSocket::onLookedUp(const QHostInfo& host)
 {
-    return m_socket.state() == QAbstractSocket::ConnectedState;
+    m_lookupId = -1;
+    for (const QHostAddress& found : host.addresses()) {
+        if (found.protocol() == QAbstractSocket::IPv4Protocol) {
+            connectTo(htonl(found.toIPv4Address()));
+            return;
+        }
+    }
+    m_operator.showMessage("Connect failed for " + m_target);
 }
 
-quint16 CRconSocket::localPort() const
+void CRconSocket::connectTo(quint32 address)
 {
-    return m_socket.localPort();
-}
-
-void CRconSocket::onConnected()
-{
-    m_connecting = false;
-    g_creationFailing = false;
-}
-
-void CRconSocket::onError(QAbstractSocket::SocketError error)
-{
-    // Errors after the connection (an ICMP "port unreachable" from a machine
-    // that is down) are handled in-band by the owner's timeout.
-    if (!m_connecting)
-        return;
-    m_connecting = false;
-    if (error == QAbstractSocket::SocketResourceError ||
-        error == QAbstractSocket::UnsupportedSocketOperationError) {
+    m_address = address;
+    m_createFailed = false;
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_fd < 0) {
         m_createFailed = true;
         m_owner.m_log.Add("Quorvane : Create failed, no socket could be made (too many open files?)");
         if (!g_creationFailing)
             m_operator.showMessage("Create failed");
         g_creationFailing = true;
-    } else
+        return;
+    }
+    g_creationFailing = false;
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(m_port);
+    peer.sin_addr.s_addr = address;
+    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+        closeSocket();
         m_operator.showMessage("Connect failed for " + m_target);
+        return;
+    }
+    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &CRconSocket::onReadable);
 }
 
-void CRconSocket::onReadyRead()
+void CRconSocket::closeSocket()
 {
-    // The socket is readable: the first read needs no look ahead. A read
-    // that finds no datagram has taken off a pending error (the "port
-    // unreachable" of a machine that is down); left there, it would keep
-    // the socket from ever reporting a reply again.
-    // Further datagrams are read in a bounded batch per wake-up: under a
-    // flood the event loop (the one-second tick, painting) still gets its
-    // turn, and the rest waits for the next wake-up.
-    for (int batch = 0; batch < kMaxDatagramsPerWakeUp; ++batch) {
-        if (batch > 0 && !m_socket.hasPendingDatagrams())
-            break;
-        // One byte more than the largest reply: a datagram that fills it is
-        // too long and is dropped whole rather than passed on truncated.
-        const qint64 received = m_socket.readDatagram(m_buffer.data(), kMaxDatagram + 1);
-        if (received < 0)
-            break;
-        if (received > kMaxDatagram)
+    m_notifier.reset();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+void CRconSocket::Send(std::string_view datagram)
+{
+    if (m_fd < 0) {
+        if (m_createFailed)
+            connectTo(m_address);
+        return;
+    }
+    // Best effort, like any datagram: a full buffer or the "port
+    // unreachable" of a machine that is down loses this one, and the
+    // machine's silence is what the owner's timeout sees.
+    (void)::send(m_fd, datagram.data(), datagram.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+}
+
+bool CRconSocket::isConnected() const
+{
+    return m_fd >= 0;
+}
+
+quint16 CRconSocket::localPort() const
+{
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (m_fd < 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return 0;
+    return ntohs(local.sin_port);
+}
+
+void CRconSocket::onReadable()
+{
+    // Every datagram waiting, up to one batch, in one call: under a flood
+    // the event loop (the one-second tick, painting) still gets its turn
+    // between batches. A call that finds an error instead (the "port
+    // unreachable" of a machine that was down) takes it off the socket.
+    BorrowedBatch borrowed;
+    ReceiveBatch& batch = *borrowed;
+    for (int i = 0; i < kMaxDatagramsPerWakeUp; ++i) {
+        batch.parts[i] = iovec{batch.bytes[i], ReceiveBatch::kSlot};
+        batch.headers[i] = mmsghdr{};
+        batch.headers[i].msg_hdr.msg_iov = &batch.parts[i];
+        batch.headers[i].msg_hdr.msg_iovlen = 1;
+    }
+    const int received = ::recvmmsg(m_fd, batch.headers, kMaxDatagramsPerWakeUp, MSG_DONTWAIT, nullptr);
+    const QPointer<CRconSocket> alive(this);
+    for (int i = 0; i < received; ++i) {
+        const auto length = static_cast<std::size_t>(batch.headers[i].msg_len);
+        // Too long for a reply: dropped whole rather than passed on cut.
+        if (length > static_cast<std::size_t>(kMaxDatagram) || (batch.headers[i].msg_hdr.msg_flags & MSG_TRUNC))
             continue;
-        m_buffer[static_cast<std::size_t>(received)] = '\0';
-        const std::string_view datagram(m_buffer.data(), static_cast<std::size_t>(received));
+        batch.bytes[i][length] = '\0';
+        const std::string_view datagram(batch.bytes[i], length);
         if (!oob::hasOobPrefix(datagram))
             continue;
         // The owner may reopen its channel while handling the reply.
-        const QPointer<CRconSocket> alive(this);
         m_owner.OnReply(datagram);
         if (!alive)
             return;

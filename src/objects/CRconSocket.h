@@ -1,23 +1,28 @@
 #pragma once
 
 #include <QObject>
-#include <QUdpSocket>
-#include <array>
+#include <memory>
 #include <string>
 #include <string_view>
 
 class CCommonObject;
 class Operator;
+class QHostInfo;
+class QSocketNotifier;
 
 // The rcon channel: one connected UDP socket per monitored object. Every
 // datagram that arrives (at most 2048 bytes, starting with four 0xFF bytes)
 // is handed to the owner's OnReply on the UI thread, NUL-terminated.
+//
+// A park holds thousands of channels, so the socket is a plain descriptor
+// watched by the event loop: the datagrams waiting on it are taken in one
+// system call per wake-up, and each query goes out in one.
 class CRconSocket : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr qint64 kMaxDatagram = 2048;
+    static constexpr int kMaxDatagram = 2048;
     static constexpr int kMaxDatagramsPerWakeUp = 64;
 
     CRconSocket(CCommonObject& owner, Operator& op);
@@ -26,28 +31,31 @@ public:
     // Creates the socket and connects it to address:port. A host name is
     // looked up in the background. Failures are shown to the operator
     // ("Create failed", "Connect failed for %s:%d"); the channel then stays
-    // and sends nowhere.
+    // and sends nowhere. When sockets cannot be made (no descriptor left),
+    // the operator is told once, not once per channel, until a socket can
+    // be made again.
     void Open(const std::string& address, int port);
-
-    // Sends one datagram; does nothing until the socket is connected.
+    // Sends one datagram; does nothing until the socket is connected. A
+    // channel whose socket could not be made tries again here, so that it
+    // starts working once descriptors are free.
     void Send(std::string_view datagram);
-
     bool isConnected() const;
     quint16 localPort() const;
 
 private:
-    void onReadyRead();
-    void onConnected();
-    void onError(QAbstractSocket::SocketError error);
-    void connectSocket();
+    void onLookedUp(const QHostInfo& host);
+    // Makes the socket and connects it to the IPv4 address (network order).
+    void connectTo(quint32 address);
+    void closeSocket();
+    void onReadable();
 
     CCommonObject& m_owner;
     Operator& m_operator;
-    QUdpSocket m_socket;
-    std::string m_address;
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    int m_lookupId = -1;
+    quint32 m_address = 0; // network order, once known
     quint16 m_port = 0;
     std::string m_target;
-    bool m_connecting = false;
     bool m_createFailed = false;
-    std::array<char, kMaxDatagram + 1> m_buffer{};
 };
