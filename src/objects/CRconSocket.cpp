@@ -2,12 +2,12 @@
 
 #include "core/Operator.h"
 #include "objects/CCommonObject.h"
+#include "objects/ChannelPoller.h"
 #include "objects/OobDatagrams.h"
 
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QPointer>
-#include <QSocketNotifier>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -108,6 +108,11 @@ void CRconSocket::connectTo(quint32 address)
     m_address = address;
     m_createFailed = false;
     m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    m_poller = ChannelPoller::instance();
+    if (m_fd >= 0 && (!m_poller || !m_poller->watch(m_fd, this))) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
     if (m_fd < 0) {
         m_createFailed = true;
         m_owner.m_log.Add("Quorvane : Create failed, no socket could be made (too many open files?)");
@@ -126,15 +131,15 @@ void CRconSocket::connectTo(quint32 address)
         m_operator.showMessage("Connect failed for " + m_target);
         return;
     }
-    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &CRconSocket::onReadable);
 }
 
 void CRconSocket::closeSocket()
 {
-    m_notifier.reset();
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_fd < 0)
+        return;
+    if (m_poller)
+        m_poller->forget(m_fd);
+    ::close(m_fd);
     m_fd = -1;
 }
 

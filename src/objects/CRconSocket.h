@@ -1,22 +1,22 @@
 #pragma once
 
 #include <QObject>
-#include <memory>
+#include <QPointer>
 #include <string>
 #include <string_view>
 
 class CCommonObject;
 class Operator;
+class ChannelPoller;
 class QHostInfo;
-class QSocketNotifier;
 
 // The rcon channel: one connected UDP socket per monitored object. Every
 // datagram that arrives (at most 2048 bytes, starting with four 0xFF bytes)
 // is handed to the owner's OnReply on the UI thread, NUL-terminated.
 //
 // A park holds thousands of channels, so the socket is a plain descriptor
-// watched by the event loop: the datagrams waiting on it are taken in one
-// system call per wake-up, and each query goes out in one.
+// in the channels' one epoll set: the datagrams waiting on it are taken in
+// one system call per wake-up, and each query goes out in one.
 class CRconSocket : public QObject
 {
     Q_OBJECT
@@ -43,6 +43,7 @@ public:
     quint16 localPort() const;
 
 private:
+    friend class ChannelPoller;
     void onLookedUp(const QHostInfo& host);
     // Makes the socket and connects it to the IPv4 address (network order).
     void connectTo(quint32 address);
@@ -52,7 +53,7 @@ private:
     CCommonObject& m_owner;
     Operator& m_operator;
     int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    QPointer<ChannelPoller> m_poller; // goes with the application
     int m_lookupId = -1;
     quint32 m_address = 0; // network order, once known
     quint16 m_port = 0;
