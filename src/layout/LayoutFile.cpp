@@ -314,7 +314,7 @@ QByteArray save(CQuorvaneDoc& document)
     return out.bytes();
 }
 
-bool load(CQuorvaneDoc& document, const QByteArray& bytes)
+bool load(CQuorvaneDoc& document, const QByteArray& bytes, Channels channels)
 {
     // An empty file holds nothing to read: the layout stays as it is.
     if (bytes.isEmpty())
@@ -332,8 +332,10 @@ bool load(CQuorvaneDoc& document, const QByteArray& bytes)
     document.m_moduleAutoWeb = std::move(layout.autoWeb);
     document.m_moduleAdminBot = std::move(layout.adminBot);
     relink(document);
-    for (const auto& object : document.m_objects)
-        object->OpenChannel();
+    if (channels == Channels::Open) {
+        for (const auto& object : document.m_objects)
+            object->OpenChannel();
+    }
     document.UpdateAllViews(CQuorvaneDoc::HintLayout);
     return true;
 }

@@ -18,7 +18,15 @@ QByteArray save(CQuorvaneDoc& document);
 // whose group is lost are reported and kept in a recovery group; groups
 // whose zone is lost are kept in the first zone (or a recovery zone).
 // Returns false when the stream was malformed.
-bool load(CQuorvaneDoc& document, const QByteArray& bytes);
+// Every object loaded gets its rcon channel opened, unless channels is
+// Closed: a program that only reads and checks layouts makes no socket and
+// looks up no host name.
+enum class Channels
+{
+    Open,
+    Closed,
+};
+bool load(CQuorvaneDoc& document, const QByteArray& bytes, Channels channels = Channels::Open);
 
 // Writes the layout beside path and moves it into place in one step, so
 // that a crash or a full disk leaves the previous file whole; the file is
