@@ -79,7 +79,7 @@ fuzz: deps
 	        -timeout=10 -print_final_stats=1 -artifact_prefix=$$work/artifacts/ $$dict \
 	        2>$$work/log.txt; \
 	    status=$$?; \
-	    if [ $$status -eq 0 ]; then grep -E '^#[0-9]+ +DONE|^Done|^stat::' $$work/log.txt; \
+	    if [ $$status -eq 0 ]; then grep -E '^#[0-9]+[[:space:]]+DONE|^Done|^stat::' $$work/log.txt; \
 	    else tail -n 80 $$work/log.txt; fi; \
 	    if [ $$status -ne 0 ]; then \
 	        echo "== $$target FOUND A FAULT (exit $$status): see $$work/log.txt and $$work/artifacts"; \
