@@ -3,22 +3,28 @@
 #   make test  install what is missing, build, run the whole test suite
 #   make test-sanitize   the same suite built with ASan and UBSan
 #   make bench  the benchmarks, as one table (BENCH_SERVERS, BENCH_SECONDS)
+#   make fuzz  build the fuzz targets with clang and libFuzzer, run each for
+#              FUZZ_SECONDS over a scratch copy of its corpus
 
 DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libcurl4-openssl-dev \
                 fonts-dejavu-core tzdata python3-pyftpdlib \
-                xvfb xauth libbenchmark-dev qstat
+                xvfb xauth libbenchmark-dev qstat clang libclang-rt-14-dev
 BUILD_DIR    ?= build
 SAN_DIR      ?= build-sanitize
 BUILD_TYPE   ?= RelWithDebInfo
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 CTEST_FLAGS  ?= --output-on-failure --timeout 300
+FUZZ_DIR     ?= build-fuzz
+FUZZ_SECONDS ?= 60
+# Datagrams are at most 2048 bytes; layout files get more room.
+FUZZ_TARGETS := fuzz_server_reply:2048 fuzz_proxy_reply:2048 fuzz_hub_reply:2048 fuzz_layout_reader:16384
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 BENCH_SERVERS ?= 2000
 BENCH_SECONDS ?= 60
 
-.PHONY: deps configure build run test test-sanitize bench clean
+.PHONY: deps configure build run test test-sanitize bench fuzz clean
 
 deps:
 	@missing=""; \
@@ -59,5 +65,36 @@ test-sanitize: deps
 bench: build
 	python3 bench/run_bench.py --build-dir $(BUILD_DIR) --servers $(BENCH_SERVERS) --seconds $(BENCH_SECONDS)
 
+# One target after the other, each over a scratch copy of fuzz/corpus/<target>
+# (new inputs stay in $(FUZZ_DIR)/fuzz-work). A crash, leak, sanitizer report
+# or time-out leaves its input in .../artifacts and makes this fail.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DQUORVANE_FUZZ=ON -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(foreach t,$(FUZZ_TARGETS),$(firstword $(subst :, ,$(t))))
+	@failed=""; \
+	for entry in $(FUZZ_TARGETS); do \
+	    target=$${entry%%:*}; maxlen=$${entry##*:}; \
+	    work=$(FUZZ_DIR)/fuzz-work/$$target; \
+	    mkdir -p $$work/corpus $$work/artifacts; \
+	    cp fuzz/corpus/$$target/* $$work/corpus/; \
+	    dict=""; [ -f fuzz/dict/$$target.dict ] && dict="-dict=fuzz/dict/$$target.dict"; \
+	    echo "== $$target: $(FUZZ_SECONDS) s, max_len $$maxlen"; \
+	    lsan="print_suppressions=0"; \
+	    [ -f fuzz/lsan.supp ] && lsan="$$lsan:suppressions=$(CURDIR)/fuzz/lsan.supp"; \
+	    LSAN_OPTIONS=$$lsan $(FUZZ_DIR)/bin/$$target $$work/corpus -max_total_time=$(FUZZ_SECONDS) -max_len=$$maxlen \
+	        -timeout=10 -print_final_stats=1 -artifact_prefix=$$work/artifacts/ $$dict \
+	        2>$$work/log.txt; \
+	    status=$$?; \
+	    if [ $$status -eq 0 ]; then grep -E '^#[0-9]+[[:space:]]+DONE|^Done|^stat::' $$work/log.txt; \
+	    else tail -n 80 $$work/log.txt; fi; \
+	    if [ $$status -ne 0 ]; then \
+	        echo "== $$target FOUND A FAULT (exit $$status): see $$work/log.txt and $$work/artifacts"; \
+	        failed="$$failed $$target"; \
+	    fi; \
+	done; \
+	if [ -n "$$failed" ]; then echo "Fuzzing found faults in:$$failed"; exit 1; fi; \
+	echo "Fuzzing found nothing."
+
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR)

@@ -16,3 +16,14 @@ if(QUORVANE_SANITIZE)
     target_compile_options(quorvane_options INTERFACE ${_sanitize})
     target_link_options(quorvane_options INTERFACE ${_sanitize})
 endif()
+
+# The fuzz build: every target gets the coverage instrumentation libFuzzer
+# steers by, with the same two sanitizers; the fuzz programs link libFuzzer.
+if(QUORVANE_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "QUORVANE_FUZZ needs clang: configure with CC=clang CXX=clang++")
+    endif()
+    set(_fuzz -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_compile_options(quorvane_options INTERFACE ${_fuzz})
+    target_link_options(quorvane_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -13,18 +13,20 @@ namespace layoutfile {
 
 QByteArray save(CQuorvaneDoc& document);
 
+// Whether loading opens an rcon channel for every object it creates. A
+// program that only reads and checks layouts keeps them Closed: it makes no
+// socket and looks up no host name.
+enum class Channels
+{
+    Open,
+    Closed,
+};
+
 // Replaces the document's layout by the one in bytes. A malformed stream
 // shows "Unexpected file format." and leaves a new default layout. Objects
 // whose group is lost are reported and kept in a recovery group; groups
 // whose zone is lost are kept in the first zone (or a recovery zone).
-// Returns false when the stream was malformed. With Channels::Closed the
-// objects are restored without their rcon channels (tools that only read
-// or convert layouts).
-enum class Channels
-{
-    Open,
-    Closed
-};
+// Returns false when the stream was malformed.
 bool load(CQuorvaneDoc& document, const QByteArray& bytes, Channels channels = Channels::Open);
 
 // Writes the layout beside path and moves it into place in one step, so

@@ -127,6 +127,25 @@ private slots:
         QCOMPARE(layoutfile::save(reopened), bytes);
     }
 
+    void channelsOpenUnlessClosed()
+    {
+        doc->AddServer("127.0.0.1", 27015, "", doc->m_groups[0].get());
+        doc->AddHubManager("127.0.0.1", 27500, "", doc->m_groups[2].get());
+        const QByteArray bytes = layoutfile::save(*doc);
+
+        CQuorvaneDoc closed(env.context());
+        QVERIFY(layoutfile::load(closed, bytes, layoutfile::Channels::Closed));
+        QCOMPARE(closed.m_objects.size(), std::size_t{2});
+        for (const auto& object : closed.m_objects)
+            QVERIFY(!object->channel());
+        QCOMPARE(layoutfile::save(closed), bytes);
+
+        CQuorvaneDoc opened(env.context());
+        QVERIFY(layoutfile::load(opened, bytes));
+        for (const auto& object : opened.m_objects)
+            QVERIFY(object->channel());
+    }
+
     void idsArePositions()
     {
         std::swap(doc->m_groups[0], doc->m_groups[2]);
