@@ -138,6 +138,10 @@ void CGTV::OnManagerInfo(std::string_view text)
     m_nSvMaxClients = hubs::GetKeyInt(text, "sv_maxclients");
     // The table holds 32 hubs: a count outside 0..32 is limited to it.
     m_nHubs = std::clamp(hubs::GetKeyInt(text, "numHubs"), 0, kMaxHubs);
+    // A picked row the manager no longer runs is not shown: its players
+    // must not stay in the panel, nor take a change of view.
+    if (m_pSelectedHub && m_pSelectedHub - m_hubs.data() >= m_nHubs)
+        m_pSelectedHub = nullptr;
     if (m_nHubs != 0) {
         const auto numbers = hubs::parseHubNumbers(hubs::GetKeyValue(text, "hubs"), m_nHubs);
         for (std::size_t i = 0; i < numbers.size(); ++i) {

@@ -206,6 +206,15 @@ private slots:
         QCOMPARE(manager->GetPlayerCount(), 0);
         manager->ChangePOV("Twin");
         QCOMPARE(peer->drain(*manager), Sent{});
+
+        // The picked hub closes: the manager now runs one hub only.
+        manager->OnClick({50, 100});
+        QCOMPARE(manager->m_pSelectedHub, &manager->m_hubs[1]);
+        manager->OnReply(managerInfo("\\numHubs\\1\\hubs\\4 0"));
+        QCOMPARE(manager->m_pSelectedHub, nullptr);
+        QCOMPARE(manager->GetPlayerCount(), 0);
+        manager->ChangePOV("Twin");
+        QCOMPARE(peer->drain(*manager), Sent{});
     }
 
     void selectedRowIsHighlighted()
