@@ -30,11 +30,6 @@ constexpr int kGroupsPerZone = 5;
 
 } // namespace
 
-void SilentOperator::showMessage(const std::string& text)
-{
-    messages.push_back(text);
-}
-
 std::string detailsReply(const std::string& address, const std::string& hostname, const std::string& map,
                          int players, int maxPlayers)
 {

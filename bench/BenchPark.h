@@ -1,9 +1,6 @@
 #pragma once
 
-#include "core/Clock.h"
-#include "core/CoreContext.h"
-#include "core/Operator.h"
-#include "core/RandomSource.h"
+#include "core/SilentOperator.h"
 
 #include <cstdint>
 #include <string>
@@ -13,33 +10,11 @@ class CQuorvaneDoc;
 class CCommonObject;
 
 // What the benchmarks share: a context whose clock stands still (nothing
-// times out), an operator that answers nothing, the replies that real
+// times out) and whose operator answers nothing, the replies that real
 // machines send, and documents filled the way a night of matches fills them.
 namespace bench {
 
-class SilentOperator : public Operator
-{
-public:
-    void showMessage(const std::string& text) override;
-    bool askYesNo(const std::string&) override { return false; }
-    std::optional<std::string> promptLine(const std::string&, const std::string&) override { return {}; }
-    std::optional<AddZoneAnswer> askAddZone(const AddZoneRequest&) override { return {}; }
-    std::optional<AddGroupAnswer> askAddGroup(const AddGroupRequest&) override { return {}; }
-    std::optional<ObjectDialogValues> askObject(const ObjectDialogRequest&) override { return {}; }
-    std::optional<RangeDialogAnswer> askRange(const RangeDialogRequest&) override { return {}; }
-    std::optional<AutoWebValues> askAutoWeb(const AutoWebValues&) override { return {}; }
-    std::optional<bool> askAdminBot(bool) override { return {}; }
-
-    std::vector<std::string> messages;
-};
-
-struct BenchContext
-{
-    ManualClock clock{1'055'624'700};
-    RandomSource random{2003};
-    SilentOperator op;
-    CoreContext context() { return CoreContext{&clock, &random, &op}; }
-};
+using BenchContext = SilentContext;
 
 // Replies as the machines send them, FF FF FF FF first.
 std::string detailsReply(const std::string& address, const std::string& hostname, const std::string& map,

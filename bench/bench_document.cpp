@@ -10,7 +10,6 @@
 #include "objects/CHLServer.h"
 #include "objects/CRconSocket.h"
 
-#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QUdpSocket>
@@ -31,25 +30,11 @@ struct Sink
     QUdpSocket socket;
 };
 
-void waitUntilConnected(CQuorvaneDoc& document)
-{
-    const auto allConnected = [&] {
-        for (const auto& object : document.m_objects)
-            if (!object->channel() || !object->channel()->isConnected())
-                return false;
-        return true;
-    };
-    for (int round = 0; round < 1000 && !allConnected(); ++round)
-        QCoreApplication::processEvents();
-}
-
 struct Park
 {
     explicit Park(bool channels) : document(env.context())
     {
         bench::fillPark(document, kParkSize, sink.port(), channels);
-        if (channels)
-            waitUntilConnected(document);
     }
     bench::BenchContext env;
     Sink sink;
@@ -143,7 +128,6 @@ void MemoryPerGameServer(benchmark::State& state)
             bench::feedBusyReplies(*server);
             document.m_objects.push_back(std::move(server));
         }
-        waitUntilConnected(document);
         const std::size_t after = heapInUse();
         int fullLogs = 0;
         for (const auto& object : document.m_objects)

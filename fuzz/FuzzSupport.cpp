@@ -8,51 +8,6 @@
 
 namespace fuzzing {
 
-void SilentOperator::showMessage(const std::string&)
-{
-    ++messages;
-}
-
-bool SilentOperator::askYesNo(const std::string&)
-{
-    return false;
-}
-
-std::optional<std::string> SilentOperator::promptLine(const std::string&, const std::string&)
-{
-    return std::nullopt;
-}
-
-std::optional<AddZoneAnswer> SilentOperator::askAddZone(const AddZoneRequest&)
-{
-    return std::nullopt;
-}
-
-std::optional<AddGroupAnswer> SilentOperator::askAddGroup(const AddGroupRequest&)
-{
-    return std::nullopt;
-}
-
-std::optional<ObjectDialogValues> SilentOperator::askObject(const ObjectDialogRequest&)
-{
-    return std::nullopt;
-}
-
-std::optional<RangeDialogAnswer> SilentOperator::askRange(const RangeDialogRequest&)
-{
-    return std::nullopt;
-}
-
-std::optional<AutoWebValues> SilentOperator::askAutoWeb(const AutoWebValues&)
-{
-    return std::nullopt;
-}
-
-std::optional<bool> SilentOperator::askAdminBot(bool)
-{
-    return std::nullopt;
-}
-
 Datagram::Datagram(std::string_view body)
 {
     constexpr std::string_view kPrefix{"\xFF\xFF\xFF\xFF", 4};
@@ -63,6 +18,13 @@ Datagram::Datagram(std::string_view body)
     if (!body.empty())
         std::memcpy(m_bytes.get() + kPrefix.size(), body.data(), body.size());
     m_bytes[m_size] = '\0';
+}
+
+void setMachine(CCommonObject& object, int port, const char* rconPassword)
+{
+    object.m_strAddress = "127.0.0.1";
+    object.m_nPort = port;
+    object.m_strRconPassword = rconPassword;
 }
 
 std::vector<Record> splitRecords(const std::uint8_t* data, std::size_t size)

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "core/Clock.h"
-#include "core/CoreContext.h"
-#include "core/Operator.h"
-#include "core/RandomSource.h"
+#include "core/SilentOperator.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,36 +10,11 @@
 
 class CCommonObject;
 
-// What the fuzz targets share: an operator that answers nothing, a manual
-// clock, the framing of an input into datagrams, and checks of the state an
+// What the fuzz targets share: a silent operator and a manual clock, the framing of an input into datagrams, and checks of the state an
 // object must keep whatever it was sent.
 namespace fuzzing {
 
-// Counts messages and refuses every question and dialog.
-class SilentOperator : public Operator
-{
-public:
-    void showMessage(const std::string& text) override;
-    bool askYesNo(const std::string& text) override;
-    std::optional<std::string> promptLine(const std::string& prompt, const std::string& initialValue) override;
-    std::optional<AddZoneAnswer> askAddZone(const AddZoneRequest& request) override;
-    std::optional<AddGroupAnswer> askAddGroup(const AddGroupRequest& request) override;
-    std::optional<ObjectDialogValues> askObject(const ObjectDialogRequest& request) override;
-    std::optional<RangeDialogAnswer> askRange(const RangeDialogRequest& request) override;
-    std::optional<AutoWebValues> askAutoWeb(const AutoWebValues& current) override;
-    std::optional<bool> askAdminBot(bool enabled) override;
-
-    std::size_t messages = 0;
-};
-
-struct Environment
-{
-    ManualClock clock;
-    RandomSource random{2003};
-    SilentOperator op;
-
-    CoreContext context() { return CoreContext{&clock, &random, &op}; }
-};
+using Environment = SilentContext;
 
 // An input is a list of records separated by FE FE FE FE. A record's first
 // byte is its control byte, the rest the datagram after the four FF bytes
@@ -83,6 +55,10 @@ inline bool silenceOf(std::uint8_t control)
 {
     return (control & 0x08) != 0;
 }
+
+// Gives an object its machine: 127.0.0.1:port, with an rcon password when
+// one is given. No channel is opened.
+void setMachine(CCommonObject& object, int port, const char* rconPassword = "");
 
 // Advances the clock as the control byte says and ticks the object.
 void runTicks(CCommonObject& object, ManualClock& clock, std::uint8_t control);

@@ -44,9 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzzing::Environment env;
     CGTV manager(env.context());
-    manager.m_strAddress = "127.0.0.1";
-    manager.m_nPort = 27500;
-    manager.m_strRconPassword = "secret";
+    fuzzing::setMachine(manager, 27500, "secret");
 
     for (const fuzzing::Record& record : fuzzing::splitRecords(data, size)) {
         fuzzing::runTicks(manager, env.clock, record.control);

@@ -68,10 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkLinks(f.loaded);
 
     const QByteArray saved = layoutfile::save(f.loaded);
-    const std::size_t messagesBefore = f.env.op.messages;
+    const std::size_t messagesBefore = f.env.op.messages.size();
     if (!layoutfile::load(f.reloaded, saved, layoutfile::Channels::Closed))
         fuzzing::fail("a saved layout does not load");
-    if (f.env.op.messages != messagesBefore || f.reloaded.IsModified())
+    if (f.env.op.messages.size() != messagesBefore || f.reloaded.IsModified())
         fuzzing::fail("a saved layout needed a repair when loaded again");
     checkLinks(f.reloaded);
     if (f.reloaded.m_zones.size() != f.loaded.m_zones.size() ||

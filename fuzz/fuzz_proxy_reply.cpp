@@ -32,22 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzzing::Environment env;
     CHLServer server(env.context());
-    server.m_strAddress = "127.0.0.1";
-    server.m_nPort = 27015;
-    server.m_strRconPassword = "secret";
+    fuzzing::setMachine(server, 27015, "secret");
     CHLTV proxy(env.context());
-    proxy.m_strAddress = "127.0.0.1";
-    proxy.m_nPort = 27020;
+    fuzzing::setMachine(proxy, 27020, "secret");
     proxy.m_strExternalAddress = "203.0.113.7";
     proxy.m_nExternalPort = 27020;
-    proxy.m_strRconPassword = "secret";
     proxy.m_bAutoRecord = true;
     CHLTV upstream(env.context());
-    upstream.m_strAddress = "127.0.0.1";
-    upstream.m_nPort = 27021;
+    fuzzing::setMachine(upstream, 27021);
     CGTV hub(env.context());
-    hub.m_strAddress = "127.0.0.1";
-    hub.m_nPort = 27500;
+    fuzzing::setMachine(hub, 27500);
 
     for (const fuzzing::Record& record : fuzzing::splitRecords(data, size)) {
         proxy.m_pLinked = relayTarget(record.control, server, upstream, hub);

@@ -11,9 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzzing::Environment env;
     CHLServer server(env.context());
-    server.m_strAddress = "127.0.0.1";
-    server.m_nPort = 27015;
-    server.m_strRconPassword = "secret";
+    fuzzing::setMachine(server, 27015, "secret");
 
     for (const fuzzing::Record& record : fuzzing::splitRecords(data, size)) {
         fuzzing::runTicks(server, env.clock, record.control);

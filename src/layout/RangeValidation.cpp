@@ -5,8 +5,8 @@ std::vector<std::string> validateRange(const std::array<int, 4>& from, const std
 {
     std::vector<std::string> messages;
     if (from[0] != to[0] || from[1] != to[1] || from[2] != to[2] || from[3] > to[3])
-        messages.emplace_back("Invalid address range. Only the last byte may differ");
+        messages.emplace_back(kAddressRangeMessage);
     if (firstPort > lastPort)
-        messages.emplace_back("Invalid port specification. PortFROM must be lower than PortTO");
+        messages.emplace_back(kPortRangeMessage);
     return messages;
 }

@@ -68,32 +68,6 @@ private slots:
         doc->SetModifiedFlag(false);
     }
 
-    void defaultLayout()
-    {
-        CQuorvaneDoc fresh(env.context());
-        QVERIFY(!fresh.IsModified());
-        fresh.OnNewDocument();
-        QVERIFY(fresh.IsModified());
-        QCOMPARE(names(fresh.m_zones), (std::vector<std::string>{"LAN Local", "Internet"}));
-        QCOMPARE(fresh.m_zones[0]->m_nLevel, 1);
-        QCOMPARE(fresh.m_zones[0]->m_crFill, 0xBEFFFFu);
-        QCOMPARE(fresh.m_zones[1]->m_nLevel, 2);
-        QCOMPARE(fresh.m_zones[1]->m_crFill, 0xFFBEBEu);
-
-        QCOMPARE(names(fresh.m_groups), (std::vector<std::string>{"Servers", "HLTV Local", "HLTV Internet"}));
-        const std::vector<int> levels{1, 2, 1};
-        const std::vector<CZone*> zones{fresh.m_zones[0].get(), fresh.m_zones[0].get(), fresh.m_zones[1].get()};
-        for (std::size_t i = 0; i < 3; ++i) {
-            QCOMPARE(fresh.m_groups[i]->m_nLevel, levels[i]);
-            QCOMPARE(fresh.m_groups[i]->m_pZone, zones[i]);
-            QCOMPARE(fresh.m_groups[i]->m_crFill, 0xFFFFFFu);
-        }
-        QVERIFY(fresh.m_objects.empty());
-        QCOMPARE(fresh.m_nTick, 0);
-        QCOMPARE(fresh.m_pSelectedZone, nullptr);
-        QCOMPARE(fresh.m_pSelectedObject, nullptr);
-    }
-
     void newDocumentReplacesContentsAndPicks()
     {
         CCommonObject* object = addObject("127.0.0.1", 27015, doc->m_groups[0].get());
@@ -106,16 +80,6 @@ private slots:
         QCOMPARE(doc->m_pSelectedObject, nullptr);
         QCOMPARE(doc->m_pSelectedZone, nullptr);
         QCOMPARE(doc->m_nTick, 0);
-    }
-
-    void zoneColorForLevel()
-    {
-        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(1), 0xBEFFFFu);
-        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(4), 0xBEFFFFu);
-        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(2), 0xFFBEBEu);
-        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(5), 0xFFBEBEu);
-        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(3), 0xBEFFBEu);
-        QCOMPARE(CQuorvaneDoc::ZoneColorForLevel(0), 0xBEFFBEu);
     }
 
     void addZoneDialogPresetAndLevel()
@@ -395,43 +359,6 @@ private slots:
             QCOMPARE(std::vector<std::string>(ticks.end() - objects, ticks.end()), inOrder);
         }
         QCOMPARE(ticks.size(), std::size_t(2 * objects));
-    }
-
-    void moduleSettings()
-    {
-        CQuorvaneDoc fresh(env.context());
-        QCOMPARE(fresh.m_moduleAutoWeb.m_bEnabled, 0);
-        QCOMPARE(fresh.m_moduleAutoWeb.m_nUpdateInterval, 45);
-        QCOMPARE(fresh.m_moduleAutoWeb.m_strRemoteFile, std::string("/somepath/Quorvane.html"));
-        QVERIFY(fresh.m_moduleAutoWeb.m_strLogin.empty() && fresh.m_moduleAutoWeb.m_strPassword.empty());
-        QCOMPARE(fresh.m_moduleAutoWeb.m_fPeakBandwidth, 0.0);
-        QCOMPARE(fresh.m_moduleAdminBot.m_bEnabled, 0);
-
-        QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
-        doc->OnCommand(ID_MODULES_AUTOWEB); // cancelled
-        doc->OnCommand(ID_MODULES_ADMINBOT);
-        QVERIFY(!doc->IsModified());
-        QCOMPARE(env.op.autoWebRequests.back().remoteFile, std::string("/somepath/Quorvane.html"));
-        QCOMPARE(env.op.adminBotRequests.back(), false);
-
-        env.op.autoWebAnswers.push_back(AutoWebValues{true, "ftp.local", "me", "secret", "/www/park.html", 45});
-        doc->OnCommand(ID_MODULES_AUTOWEB);
-        QVERIFY(doc->IsModified());
-        QCOMPARE(hints.size(), 0); // no repaint for the page settings
-        QCOMPARE(doc->m_moduleAutoWeb.m_bEnabled, 1);
-        QCOMPARE(doc->m_moduleAutoWeb.m_strFtpServer, std::string("ftp.local"));
-        QCOMPARE(doc->m_moduleAutoWeb.m_strPassword, std::string("secret"));
-
-        env.op.adminBotAnswers.push_back(true);
-        doc->OnCommand(ID_MODULES_ADMINBOT);
-        QCOMPARE(doc->m_moduleAdminBot.m_bEnabled, 1);
-        QCOMPARE(hints.last()[0].toInt(), 54);
-
-        // A new layout switches the page off and keeps everything else.
-        doc->OnNewDocument();
-        QCOMPARE(doc->m_moduleAutoWeb.m_bEnabled, 0);
-        QCOMPARE(doc->m_moduleAutoWeb.m_strFtpServer, std::string("ftp.local"));
-        QCOMPARE(doc->m_moduleAdminBot.m_bEnabled, 1);
     }
 
     void commandsWithoutPickDoNothing()

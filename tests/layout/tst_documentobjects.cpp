@@ -178,10 +178,9 @@ private slots:
     void rangeValidation()
     {
         QCOMPARE(validateRange({10, 0, 0, 5}, {10, 0, 1, 5}, 27015, 27015),
-                 std::vector<std::string>{"Invalid address range. Only the last byte may differ"});
+                 std::vector<std::string>{kAddressRangeMessage});
         QCOMPARE(validateRange({10, 0, 0, 5}, {10, 0, 1, 5}, 27016, 27015),
-                 (std::vector<std::string>{"Invalid address range. Only the last byte may differ",
-                                           "Invalid port specification. PortFROM must be lower than PortTO"}));
+                 (std::vector<std::string>{kAddressRangeMessage, kPortRangeMessage}));
         QCOMPARE(validateRange({10, 0, 0, 6}, {10, 0, 0, 5}, 1, 1).size(), std::size_t{1});
         QVERIFY(validateRange({10, 0, 0, 5}, {10, 0, 0, 5}, 27015, 27015).empty());
     }

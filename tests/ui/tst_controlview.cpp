@@ -277,20 +277,6 @@ private slots:
         QCOMPARE(console->verticalScrollBar()->value(), console->verticalScrollBar()->maximum());
     }
 
-    void layoutOnResize()
-    {
-        view->resize(900, 300);
-        view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        QCOMPARE(players->geometry(), QRect(710, 10, 180, 257));
-        QCOMPARE(kick->geometry(), QRect(710, 270, 180, 20));
-        QCOMPARE(view->findChild<QGroupBox*>(QStringLiteral("rconBox"))->geometry(), QRect(10, 35, 690, 255));
-        QCOMPARE(send->geometry(), QRect(15, 267, 70, 18));
-        QCOMPARE(command->geometry(), QRect(90, 267, 605, 18));
-        QCOMPARE(console->geometry(), QRect(15, 50, 680, 212));
-        QCOMPARE(view->findChild<QLabel*>(QStringLiteral("ftpLabel"))->geometry(), QRect(500, 10, 200, 20));
-        QCOMPARE(name->geometry(), QRect(9, 11, 125, 23));
-    }
 };
 
 QTEST_MAIN(TestControlView)

@@ -1,4 +1,4 @@
-#include "ui/CAboutDlg.h"
+#include "layout/RangeValidation.h"
 #include "ui/CAddGroupDlg.h"
 #include "ui/CAddRangeDlg.h"
 #include "ui/CAddZoneDlg.h"
@@ -134,14 +134,6 @@ private slots:
         QCOMPARE(dialog.answer().levelIndex, -1);
     }
 
-    void zoneDialogPresetsTheLevel()
-    {
-        CAddZoneDlg fifth({4});
-        QCOMPARE(child<QComboBox>(fifth, "levelList")->currentText(), QStringLiteral("5"));
-        CAddZoneDlg beyond({5});
-        QCOMPARE(child<QComboBox>(beyond, "levelList")->currentIndex(), -1);
-    }
-
     void objectDialogListsGroupsSortedAndAnswersTheirIndex()
     {
         CObjectDlg dialog(proxyRequest());
@@ -168,32 +160,6 @@ private slots:
         QCOMPARE(messages, QStringList{"Please choose the group the object belongs to."});
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    }
-
-    void serverModeHidesProxyControlsAndIsShorter()
-    {
-        CObjectDlg proxy(proxyRequest());
-        ObjectDialogRequest request = proxyRequest();
-        request.serverMode = true;
-        CObjectDlg server(request);
-        proxy.show();
-        server.show();
-
-        QCOMPARE(server.height(), proxy.height() - 100);
-        QCOMPARE(server.width(), proxy.width());
-        for (const char* name :
-             {"proxyPasswordLabel", "proxyPasswordEdit", "externalCheck", "externalAddressEdit",
-              "externalPortEdit", "exportWebCheck", "autoRecordCheck"}) {
-            QVERIFY2(!child<QWidget>(server, name)->isVisible(), name);
-            QVERIFY2(child<QWidget>(proxy, name)->isVisible(), name);
-        }
-        const QRect rcon = child<QLineEdit>(server, "rconEdit")->geometry();
-        for (const char* name : {"okButton", "cancelButton"}) {
-            const QRect button = child<QPushButton>(server, name)->geometry();
-            QVERIFY2(button.top() > rcon.bottom(), name);
-            QVERIFY2(button.top() < child<QPushButton>(proxy, name)->y(), name);
-            QVERIFY2(server.rect().contains(button), name);
-        }
     }
 
     void propertiesModeDisablesAddressAndPort()
@@ -299,8 +265,7 @@ private slots:
         retype(to, QStringLiteral("10.0.1.5"));
         retype(portFrom, QStringLiteral("27016"));
         clickOk(dialog);
-        QCOMPARE(messages, (QStringList{"Invalid address range. Only the last byte may differ",
-                                        "Invalid port specification. PortFROM must be lower than PortTO"}));
+        QCOMPARE(messages, (QStringList{kAddressRangeMessage, kPortRangeMessage}));
         QVERIFY(dialog.isVisible());
 
         messages.clear();
@@ -359,35 +324,6 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.value(), std::string("new"));
-    }
-
-    void aboutVersionText_data()
-    {
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<QString>("text");
-        QTest::addRow("beta") << "1.0.0.1"
-                              << "Quorvane Version 1.0 Beta 1";
-        QTest::addRow("release") << "2.3.0.0"
-                                 << "Quorvane Version 2.3";
-        QTest::addRow("third part in the high half") << "1.0.2.1"
-                                                     << "Quorvane Version 1.0 Beta 131073";
-        QTest::addRow("three parts") << "0.1.0"
-                                     << "Quorvane Version 0.1";
-    }
-
-    void aboutVersionText()
-    {
-        QFETCH(QString, version);
-        QFETCH(QString, text);
-        QCOMPARE(CAboutDlg::versionText(version.toStdString()), text);
-    }
-
-    void aboutShowsVersionAndIcon()
-    {
-        CAboutDlg dialog;
-        QCOMPARE(child<QLabel>(dialog, "versionLabel")->text(), CAboutDlg::versionText(QUORVANE_VERSION));
-        QVERIFY(!child<QLabel>(dialog, "iconLabel")->pixmap().isNull());
-        QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")));
     }
 
     void operatorReturnsTheDialogsAnswer()
