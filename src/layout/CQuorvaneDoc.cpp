@@ -98,6 +98,8 @@ void CQuorvaneDoc::DeleteContents()
 {
     m_pSelectedObject = nullptr;
     m_pSelectedZone = nullptr;
+    // Commands hold deleted objects and point at the ones listed.
+    m_undoStack.clear();
     m_objects.clear();
     m_groups.clear();
     m_zones.clear();
@@ -170,7 +172,9 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     // Index-based: a tick may not add or remove objects, but keep the walk
     // safe should one ever do so.
     const std::size_t count = m_objects.size();
-    const auto bound = [&](int part) { return count * static_cast<std::size_t>(part) / static_cast<std::size_t>(slices); };
+    const auto bound = [&](int part) {
+        return count * static_cast<std::size_t>(part) / static_cast<std::size_t>(slices);
+    };
     NameLookup names(*this);
     for (std::size_t i = bound(slice); i < bound(slice + 1) && i < m_objects.size(); ++i) {
         CCommonObject& object = *m_objects[i];
@@ -181,7 +185,18 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     if (slice + 1 < slices)
         return;
     m_nTick = (m_nTick + 1) % 6;
+    WatchDown();
     UpdateAllViews(HintTick);
+}
+
+void CQuorvaneDoc::WatchDown()
+{
+    const int before = m_downWatch.DownCount();
+    const auto burst = m_downWatch.Update(m_objects, m_context.clock->now());
+    if (m_downWatch.DownCount() != before)
+        emit downCountChanged(m_downWatch.DownCount());
+    if (burst)
+        emit downBurst(*burst);
 }
 
 bool CQuorvaneDoc::OnCommand(int id)
@@ -292,7 +307,8 @@ void CQuorvaneDoc::OnAddGroup()
     const auto answer = m_context.op->askAddGroup(request);
     if (!answer || answer->zoneIndex < 0 || answer->zoneIndex >= static_cast<int>(m_zones.size()))
         return;
-    AddGroup(answer->name, m_zones[static_cast<std::size_t>(answer->zoneIndex)].get(), answer->levelIndex + 1);
+    AddGroup(answer->name, m_zones[static_cast<std::size_t>(answer->zoneIndex)].get(),
+             answer->levelIndex + 1);
 }
 
 void CQuorvaneDoc::OnDeleteZone()
@@ -302,8 +318,9 @@ void CQuorvaneDoc::OnDeleteZone()
         return;
 
     if (const auto index = indexOf(m_groups, target)) {
-        const bool holdsObjects = std::any_of(m_objects.begin(), m_objects.end(),
-                                              [target](const auto& object) { return object->m_pGroup == target; });
+        const bool holdsObjects =
+            std::any_of(m_objects.begin(), m_objects.end(),
+                        [target](const auto& object) { return object->m_pGroup == target; });
         if (holdsObjects) {
             m_context.op->showMessage("Cannot delete a Zone/Group that is not empty");
         } else {
@@ -311,8 +328,9 @@ void CQuorvaneDoc::OnDeleteZone()
             m_pSelectedZone = nullptr;
         }
     } else if (const auto zoneIndex = indexOf(m_zones, target)) {
-        const bool holdsGroups = std::any_of(m_groups.begin(), m_groups.end(),
-                                             [target](const auto& group) { return group->m_pZone == target; });
+        const bool holdsGroups = std::any_of(m_groups.begin(), m_groups.end(), [target](const auto& group) {
+            return group->m_pZone == target;
+        });
         if (holdsGroups) {
             m_context.op->showMessage("Cannot delete a Zone/Group that is not empty");
         } else {
@@ -366,8 +384,9 @@ void CQuorvaneDoc::MoveZone(int direction)
     if (!target)
         return;
     if (const auto index = indexOf(m_zones, target)) {
-        const auto sibling = nearestSibling(m_zones, *index, direction,
-                                            [target](const CZone& zone) { return zone.m_nLevel == target->m_nLevel; });
+        const auto sibling = nearestSibling(m_zones, *index, direction, [target](const CZone& zone) {
+            return zone.m_nLevel == target->m_nLevel;
+        });
         if (sibling)
             moveNextTo(m_zones, *index, *sibling);
     } else if (const auto groupIndex = indexOf(m_groups, target)) {
@@ -461,9 +480,9 @@ void CQuorvaneDoc::UpdateAllViews(int hint)
 void CQuorvaneDoc::OnAutoWebSettings()
 {
     CModuleAutoWeb& module = m_moduleAutoWeb;
-    const auto values = m_context.op->askAutoWeb({module.m_bEnabled != 0, module.m_strFtpServer, module.m_strLogin,
-                                                  module.m_strPassword, module.m_strRemoteFile,
-                                                  module.m_nUpdateInterval});
+    const auto values =
+        m_context.op->askAutoWeb({module.m_bEnabled != 0, module.m_strFtpServer, module.m_strLogin,
+                                  module.m_strPassword, module.m_strRemoteFile, module.m_nUpdateInterval});
     if (!values)
         return;
     module.m_bEnabled = values->enabled ? 1 : 0;

@@ -3,13 +3,15 @@
 #include "core/CoreContext.h"
 #include "layout/CGroup.h"
 #include "layout/CZone.h"
+#include "layout/DownWatch.h"
 #include "modules/CModule.h"
 #include "modules/CModuleAutoWeb.h"
+#include "objects/CCommonObject.h"
 #include "transfer/CFtpJobManager.h"
 #include "transfer/UiThreadReporter.h"
-#include "objects/CCommonObject.h"
 
 #include <QObject>
+#include <QUndoStack>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -67,8 +69,8 @@ public:
 
     // A hub manager; the program adds them from the command line and from
     // layout files, with the same duplicate rule.
-    CCommonObject* AddHubManager(const std::string& address, std::int32_t port, const std::string& rconPassword,
-                                 CGroup* group);
+    CCommonObject* AddHubManager(const std::string& address, std::int32_t port,
+                                 const std::string& rconPassword, CGroup* group);
 
     // Appends a newly created object, opens its channel, marks the document
     // modified and notifies the views with hint.
@@ -93,6 +95,19 @@ public:
 
     // Runs a menu command; false when the id is not one of the document's.
     bool OnCommand(int id);
+
+    // A menu command as the window runs it: a deletion asks first, naming
+    // what goes; deletions, moves, changes of layer and Properties go on the
+    // undo stack. Other commands run as OnCommand runs them.
+    bool RunCommand(int id);
+    // Deletes the picked object, group or zone after asking; undoable.
+    void DeletePicked();
+    // The operator dropped dragged on target; undoable for proxies.
+    void DropOn(CCommonObject& dragged, CCommonObject& target);
+    // The undoable edits; emptied with the document's contents.
+    QUndoStack& undoStack() { return m_undoStack; }
+    // "the game server 10.0.0.5:27015 (name)", "the group "Servers" with 3 objects".
+    std::string DescribePick() const;
 
     void OnAddZone();
     void OnAddGroup();
@@ -123,6 +138,9 @@ public:
     std::vector<std::string> GroupLabels() const;
     static std::string GroupLabel(const CGroup& group);
 
+    // Makes every link to the object about to be deleted forget it.
+    void ClearLinksTo(const CCommonObject& object);
+
     // Picks made in the canvas; both are forgotten when their target goes.
     void SetSelection(CZone* zone, CCommonObject* object);
 
@@ -133,6 +151,10 @@ public:
     void MarkChanged(int hint);
 
     const CoreContext& context() const { return m_context; }
+
+    // How many machines are down (answered once, silent now), as of the
+    // last whole second.
+    int DownCount() const { return m_downWatch.DownCount(); }
 
     CModuleAdminBot m_moduleAdminBot;
     CFtpJobManager m_ftpJobs;
@@ -148,6 +170,10 @@ public:
 signals:
     void viewsUpdated(int hint);
     void modifiedChanged(bool modified);
+    // The number of machines down changed.
+    void downCountChanged(int count);
+    // Machines went down or came back, gathered into one burst.
+    void downBurst(const DownWatch::Burst& burst);
 
 private:
     void ChangeLayer(int step);
@@ -177,11 +203,14 @@ private:
     };
     // Links proxies and hub entries to the objects they relay.
     void RelinkStep(CCommonObject& object, NameLookup& names);
-    // Makes every link to the object about to be deleted forget it.
-    void ClearLinksTo(const CCommonObject& object);
+
+    // Once a second: the down count and the bursts of changes.
+    void WatchDown();
 
     CoreContext m_context;
     bool m_bModified = false;
+    DownWatch m_downWatch;
+    QUndoStack m_undoStack;
     // Hands the FTP worker's messages to the operator on this thread.
     UiThreadReporter m_ftpMessages;
 };

@@ -1,5 +1,6 @@
 #include "layout/CanvasPainter.h"
 
+#include "core/Painting.h"
 #include "layout/CQuorvaneDoc.h"
 
 #include <QPainter>
@@ -13,9 +14,12 @@ bool meets(const Rect& area, const QRect& exposed)
 
 } // namespace
 
-void PaintCanvas(QPainter& painter, CQuorvaneDoc& document, const QRect& exposed)
+void PaintCanvas(QPainter& painter, CQuorvaneDoc& document, const QRect& exposed, const ObjectFilter& filter)
 {
     painter.fillRect(exposed, Qt::white);
+    // Every fill of the canvas is pale: its text is black whatever the
+    // desktop's palette (a painter on a widget starts with its text colour).
+    painter.setPen(Qt::black);
     for (const auto& zone : document.m_zones) {
         if (!meets(zone->m_rcArea, exposed))
             continue;
@@ -33,5 +37,11 @@ void PaintCanvas(QPainter& painter, CQuorvaneDoc& document, const QRect& exposed
         if (!meets(object->m_rcBox, exposed))
             continue;
         object.get() == document.m_pSelectedObject ? object->DrawHighlighted(painter) : object->Draw(painter);
+        if (!filter)
+            continue;
+        if (filter(*object))
+            drawFramedBox(painter, object->m_rcBox, QColor(255, 140, 0), 3, Qt::transparent);
+        else
+            fillBox(painter, object->m_rcBox, QColor(255, 255, 255, 170));
     }
 }

@@ -75,6 +75,10 @@ Rect CCommonObject::IconRectFor(const Rect& box)
 
 void CCommonObject::Draw(QPainter& painter)
 {
+    if (IsDown()) {
+        // A red tint under the icon and a red frame: seen across the canvas.
+        drawFramedBox(painter, m_rcBox, QColor(200, 0, 0), 3, QColor(255, 0, 0, 60));
+    }
     m_rcIcon = IconRectFor(m_rcBox);
     drawIcon(painter, m_nBitmapId, m_rcIcon.left, m_rcIcon.top);
 
@@ -94,6 +98,11 @@ void CCommonObject::OpenChannel()
     m_pChannel.reset();
     m_pChannel = std::make_unique<CRconSocket>(*this, *m_context.op);
     m_pChannel->Open(m_strAddress, m_nPort);
+}
+
+void CCommonObject::CloseChannel()
+{
+    m_pChannel.reset();
 }
 
 void CCommonObject::OnReply(std::string_view) {}
@@ -132,6 +141,16 @@ void CCommonObject::OnClick(QPoint) {}
 void CCommonObject::Kick(std::string) {}
 
 void CCommonObject::ChangePOV(std::string) {}
+
+bool CCommonObject::IsDown() const
+{
+    return m_nStatus == CSStatus_TIMEOUT && m_timeLastReply != 0;
+}
+
+QColor CCommonObject::DownTextColor()
+{
+    return QColor(110, 110, 110);
+}
 
 std::string CCommonObject::GetName() const
 {

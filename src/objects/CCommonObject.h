@@ -5,6 +5,7 @@
 #include "objects/CConsoleLog.h"
 #include "objects/ObjectStatus.h"
 
+#include <QColor>
 #include <QPoint>
 #include <QSize>
 #include <array>
@@ -71,10 +72,17 @@ public:
     // "address:port": the object's key and its label on the canvas.
     std::string GetName() const;
 
+    // Answered once and has fallen silent since: drawn red, counted and
+    // announced. A machine that never answered is not down, only unknown.
+    bool IsDown() const;
+
     // A line between two icons: dash-dot 1 pixel when dashed, else solid 4 pixels.
     static void DrawLink(QPainter& painter, QPoint from, QPoint to, bool dashed);
 
     CRconSocket* channel() const { return m_pChannel.get(); }
+    // Closes the channel: the object sends and hears nothing until
+    // OpenChannel.
+    void CloseChannel();
 
     Rect m_rcIcon;
     std::int32_t m_nGroupId = 0;
@@ -96,6 +104,9 @@ protected:
     // Sends one datagram through the rcon channel; nothing while there is none.
     void SendDatagram(std::string_view datagram);
     std::int64_t Now() const;
+    // The last host name of a machine that went down, greyed, where the
+    // live name stood.
+    static QColor DownTextColor();
 
     CoreContext m_context;
 

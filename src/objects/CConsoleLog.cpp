@@ -4,6 +4,7 @@
 
 void CConsoleLog::Add(std::string text)
 {
+    ++m_nAdded;
     if (m_nLines == kCapacity) {
         std::move(m_strLines.begin() + 1, m_strLines.end(), m_strLines.begin());
         m_strLines.back() = std::move(text);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 // The last 50 console lines of an object, oldest first.
@@ -14,9 +15,13 @@ public:
     void Clear();
 
     int count() const { return m_nLines; }
+    // Lines added since the log was made, dropped ones included: a reader
+    // that remembers it finds the lines added since it last looked.
+    std::uint64_t added() const { return m_nAdded; }
     const std::string& line(int index) const { return m_strLines[static_cast<std::size_t>(index)]; }
 
 private:
     int m_nLines = 0;
+    std::uint64_t m_nAdded = 0;
     std::array<std::string, kCapacity> m_strLines;
 };

@@ -158,11 +158,13 @@ void CGTV::OnHubInfo(std::string_view text)
 {
     const std::int32_t number = hubs::GetKeyInt(text, "hubNum");
     const auto end = m_hubs.begin() + m_nHubs;
-    const auto hub = std::find_if(m_hubs.begin(), end, [number](const CHubInfo& entry) { return entry.m_nHubNum == number; });
+    const auto hub = std::find_if(m_hubs.begin(), end,
+                                  [number](const CHubInfo& entry) { return entry.m_nHubNum == number; });
     if (hub != end) {
         hub->m_strDesc = hubs::GetKeyValue(text, "desc");
         hub->m_strParent = hubs::GetKeyValue(text, "parent");
-        hub->m_nFollowing = hubs::GetKeyValue(text, "following").empty() ? -1 : hubs::GetKeyInt(text, "following");
+        hub->m_nFollowing =
+            hubs::GetKeyValue(text, "following").empty() ? -1 : hubs::GetKeyInt(text, "following");
         hub->m_nCount = 0;
         for (int slot = 0; slot < kMaxPlayers; ++slot) {
             const std::string prefix = "p" + std::to_string(slot);
@@ -239,13 +241,15 @@ void CGTV::DrawLinks(QPainter& painter)
 void CGTV::Draw(QPainter& painter)
 {
     CCommonObject::Draw(painter);
-    if (m_nStatus != CSStatus_TIMEOUT) {
+    if (m_nStatus != CSStatus_TIMEOUT || IsDown()) {
         painter.save();
         painter.setFont(canvasFont(12));
-        painter.setPen(Qt::black);
+        painter.setPen(IsDown() ? DownTextColor() : QColor(Qt::black));
         drawSingleLine(painter, Rect{m_rcBox.left, m_rcBox.bottom - 30, m_rcBox.right, m_rcBox.bottom - 15},
                        decodeText(m_strHostname), Qt::AlignHCenter | Qt::AlignBottom);
         painter.restore();
+    }
+    if (m_nStatus != CSStatus_TIMEOUT) {
         if (m_nSvMaxClients != 0)
             drawGauge(painter, m_rcIcon, m_rcIcon.right + 11,
                       ratioGaugeFill(m_rcIcon.height(), m_nSvClients, m_nSvMaxClients), QColor(0, 255, 0));
@@ -266,16 +270,18 @@ void CGTV::PlaceRows()
 {
     for (int i = 0; i < m_nHubs; ++i) {
         const int top = m_rcBox.top + kIconHeight + 5 + kRowHeight * i;
-        m_hubs[static_cast<std::size_t>(i)].m_rcRow = {m_rcBox.left + 3, top, m_rcBox.right - 3, top + kRowHeight};
+        m_hubs[static_cast<std::size_t>(i)].m_rcRow = {m_rcBox.left + 3, top, m_rcBox.right - 3,
+                                                       top + kRowHeight};
     }
 }
 
 void CGTV::DrawHubRow(QPainter& painter, CHubInfo& hub)
 {
-    drawFramedBox(painter, hub.m_rcRow, Qt::black, 1, &hub == m_pSelectedHub ? QColor(160, 243, 230) : Qt::white);
+    drawFramedBox(painter, hub.m_rcRow, Qt::black, 1,
+                  &hub == m_pSelectedHub ? QColor(160, 243, 230) : Qt::white);
 
-    drawRowText(painter, hub.m_rcRow, QStringLiteral("#%1").arg(hub.m_nHubNum), 40, 800, QColor(200, 200, 200),
-                Qt::AlignCenter);
+    drawRowText(painter, hub.m_rcRow, QStringLiteral("#%1").arg(hub.m_nHubNum), 40, 800,
+                QColor(200, 200, 200), Qt::AlignCenter);
     drawRowText(painter, hub.m_rcRow, decodeText(hub.m_strDesc), 16, 400, QColor(59, 28, 221),
                 Qt::AlignLeft | Qt::AlignTop);
     const std::string* followed = hub.FollowedName();

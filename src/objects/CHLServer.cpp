@@ -146,7 +146,8 @@ void CHLServer::QueryMatchReport()
 
 void CHLServer::DetectClans()
 {
-    std::vector<std::string> names(m_strPlayers.begin(), m_strPlayers.begin() + std::clamp(m_nPlayers, 0, kMaxPlayers));
+    std::vector<std::string> names(m_strPlayers.begin(),
+                                   m_strPlayers.begin() + std::clamp(m_nPlayers, 0, kMaxPlayers));
     m_clanDetector.m_nMinShare = 25;
     m_clanDetector.m_nMaxShare = 100;
     m_clanDetector.m_nMinMembers = 3;
@@ -194,8 +195,11 @@ void CHLServer::ApplyPlayers(const replies::Players& players)
     if (players.overLimit)
         return;
     m_nPlayers = static_cast<std::int32_t>(players.names.size());
-    for (std::size_t i = 0; i < players.names.size(); ++i)
+    for (std::size_t i = 0; i < players.names.size(); ++i) {
         m_strPlayers[i] = players.names[i];
+        m_nPlayerFrags[i] = players.frags[i];
+        m_nPlayerSeconds[i] = players.seconds[i];
+    }
 }
 
 void CHLServer::OnQueryChallenge(std::string_view datagram)
@@ -286,18 +290,19 @@ void CHLServer::ApplyPrintLine(const std::string& line)
         m_strTeamB.clear();
     }
     if (beginsWith(line, replies::kBadPasswordPrefix)) {
-        m_log.Add("Quorvane : Bad rcon_password detected. Internal rcon has been disabled to prevent being banned.");
+        m_log.Add("Quorvane : Bad rcon_password detected. Internal rcon has been disabled to prevent being "
+                  "banned.");
         m_log.Add("Quorvane : Please re-enter the good rcon_password");
         m_strRconPassword.clear();
         SetStatus(CSStatus_MONITORING);
     }
 }
 
-void CHLServer::DrawHostname(QPainter& painter)
+void CHLServer::DrawHostname(QPainter& painter, bool greyed)
 {
     painter.save();
     painter.setFont(canvasFont(12));
-    painter.setPen(Qt::black);
+    painter.setPen(greyed ? DownTextColor() : QColor(Qt::black));
     drawSingleLine(painter, Rect{m_rcBox.left, m_rcIcon.bottom + 3, m_rcBox.right, m_rcIcon.bottom + 18},
                    decodeText(m_strHostname), Qt::AlignHCenter | Qt::AlignBottom);
     painter.restore();
@@ -315,6 +320,8 @@ void CHLServer::Draw(QPainter& painter)
         drawGauge(painter, m_rcIcon, m_rcIcon.right + 2, playerGaugeFill(m_rcIcon.height(), m_nPlayers),
                   QColor(0, 0, 255));
         DrawHostname(painter);
+    } else if (IsDown()) {
+        DrawHostname(painter, true);
     }
     DrawStatusMark(painter);
     if ((m_nStatus == CSStatus_CONTROL || m_nStatus == CSStatus_FULLCONTROL) && m_bMatchRunning)

@@ -40,6 +40,10 @@ public:
     // The clan text, read under its lock.
     std::string Clans() const;
 
+    // Frags and connected seconds of the players of the last players
+    // reply, beside m_strPlayers.
+    std::array<std::int32_t, kMaxPlayers> m_nPlayerFrags{};
+    std::array<std::int32_t, kMaxPlayers> m_nPlayerSeconds{};
     bool m_bMatchRunning = false;
     std::string m_strServerPassword;
     CClanDetector m_clanDetector;
@@ -65,7 +69,8 @@ protected:
     void CheckTimeout();
     // One step of the six-second poll cycle; proxies differ in steps 3 and 5.
     virtual void RunPollPhase(int phase);
-    void DrawHostname(QPainter& painter);
+    // The host name under the icon; greyed for a machine that is down.
+    void DrawHostname(QPainter& painter, bool greyed = false);
     void DrawStatusMark(QPainter& painter);
 
 private:

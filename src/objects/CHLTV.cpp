@@ -189,11 +189,15 @@ void CHLTV::Draw(QPainter& painter)
     CCommonObject::Draw(painter);
     if (m_nStatus != CSStatus_TIMEOUT) {
         const int height = m_rcIcon.height();
-        drawGauge(painter, m_rcIcon, m_rcIcon.right + 2, playerGaugeFill(height, m_nPlayers), QColor(0, 0, 255));
+        drawGauge(painter, m_rcIcon, m_rcIcon.right + 2, playerGaugeFill(height, m_nPlayers),
+                  QColor(0, 0, 255));
         drawGauge(painter, m_rcIcon, m_rcIcon.right + 11, ratioGaugeFill(height, m_nClients, m_nMaxClients),
                   QColor(0, 255, 0));
-        drawGauge(painter, m_rcIcon, m_rcIcon.right + 20, rateGaugeFill(height, m_fOutRate), QColor(255, 0, 0));
+        drawGauge(painter, m_rcIcon, m_rcIcon.right + 20, rateGaugeFill(height, m_fOutRate),
+                  QColor(255, 0, 0));
         DrawHostname(painter);
+    } else if (IsDown()) {
+        DrawHostname(painter, true);
     }
     DrawStatusMark(painter);
     if (m_nStatus >= CSStatus_CONTROL) {

@@ -4,6 +4,8 @@
 #include "objects/DatagramReader.h"
 #include "objects/ScanNumber.h"
 
+#include <cstring>
+
 namespace replies {
 
 namespace {
@@ -71,9 +73,17 @@ Players parsePlayers(std::string_view datagram)
         if (!reader.byte())
             break;
         auto name = reader.string();
-        if (!name || !reader.skip(8)) // frags and connected time
+        const auto frags = reader.int32();
+        const auto time = reader.uint32(); // a little-endian float
+        if (!name || !frags || !time)
             break;
+        float seconds = 0;
+        const std::uint32_t bits = *time;
+        std::memcpy(&seconds, &bits, sizeof seconds);
         players.names.push_back(std::move(*name));
+        players.frags.push_back(*frags);
+        // A machine may send any bits: only a sane duration is kept.
+        players.seconds.push_back(seconds >= 0 && seconds < 1e7f ? static_cast<std::int32_t>(seconds) : 0);
     }
     return players;
 }

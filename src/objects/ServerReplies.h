@@ -32,6 +32,8 @@ struct Players
 {
     bool overLimit = false;
     std::vector<std::string> names;
+    std::vector<std::int32_t> frags;   // one per name
+    std::vector<std::int32_t> seconds; // connected time, whole seconds
 };
 
 Players parsePlayers(std::string_view datagram);

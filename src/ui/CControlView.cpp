@@ -1,5 +1,6 @@
 #include "ui/CControlView.h"
 
+#include "core/Clock.h"
 #include "core/Operator.h"
 #include "core/TextCodec.h"
 #include "layout/CQuorvaneDoc.h"
@@ -7,14 +8,21 @@
 #include "objects/CHLTV.h"
 #include "objects/DemoNames.h"
 #include "objects/ObjectReport.h"
+#include "ui/PlayerTable.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -22,7 +30,7 @@
 namespace {
 
 // The wire bytes a row shows, kept with it: a row is rewritten only when
-// they change, and Kick passes them on unchanged.
+// they change.
 constexpr int kBytesRole = Qt::UserRole;
 
 // Commands kept for Up and Down.
@@ -55,11 +63,6 @@ QLineEdit* makeReadOnlyEdit(QWidget* parent, const QString& objectName)
     return edit;
 }
 
-QByteArray rowBytes(const QListWidgetItem& item)
-{
-    return item.data(kBytesRole).toByteArray();
-}
-
 QByteArray toBytes(const std::string& text)
 {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
@@ -79,10 +82,18 @@ void resizeRows(QListWidget& list, int count)
 void setRow(QListWidgetItem& item, const std::string& line)
 {
     const QByteArray bytes = toBytes(line);
-    if (item.data(kBytesRole).isValid() && rowBytes(item) == bytes)
+    if (item.data(kBytesRole).isValid() && item.data(kBytesRole).toByteArray() == bytes)
         return;
     item.setData(kBytesRole, bytes);
     item.setText(decodeText(line));
+}
+
+// True when the list shows its last row: new rows then keep it at the end;
+// otherwise the operator has scrolled back and the view stays put.
+bool followsEnd(const QListWidget& list)
+{
+    const QScrollBar* bar = list.verticalScrollBar();
+    return bar->value() >= bar->maximum();
 }
 
 // Sets the text only when it changes, so that a refresh keeps what the
@@ -101,15 +112,30 @@ QString statusCaption(CSStatus status)
     return QString::fromLatin1(statusText(status));
 }
 
+std::vector<PlayerRow> playerRows(const CCommonObject& object)
+{
+    const int count = std::clamp(object.GetPlayerCount(), 0, CCommonObject::kMaxPlayers);
+    const CCommonObject::PlayerNames& names = object.GetPlayerNames();
+    const auto* server = dynamic_cast<const CHLServer*>(&object);
+    std::vector<PlayerRow> rows;
+    for (int i = 0; i < count; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        PlayerRow row;
+        row.name = names[at];
+        if (server) {
+            row.frags = server->m_nPlayerFrags[at];
+            row.seconds = server->m_nPlayerSeconds[at];
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 } // namespace
 
 CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(parent), m_document(document)
 {
     setObjectName(QStringLiteral("controlView"));
-
-    // The frame goes first so that the controls it frames lie above it.
-    m_pRcon = new QGroupBox(QStringLiteral("Rcon"), this);
-    m_pRcon->setObjectName(QStringLiteral("rconBox"));
 
     m_pName = makeReadOnlyEdit(this, QStringLiteral("nameEdit"));
     m_pStatus = makeReadOnlyEdit(this, QStringLiteral("statusEdit"));
@@ -118,18 +144,50 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
         makeButton(this, QStringLiteral("stopRecordingButton"), QStringLiteral("StopRecording"));
     m_pFtp = new QLabel(QStringLiteral("FTP engine OFF"), this);
     m_pFtp->setObjectName(QStringLiteral("ftpLabel"));
-    m_pConsole = makeList(this, QStringLiteral("consoleList"), QStringLiteral("Chat"));
-    m_pSend = makeButton(this, QStringLiteral("sendButton"), QStringLiteral("Send"));
-    m_pCommand = new QLineEdit(this);
+    m_pRcon = new QGroupBox(QStringLiteral("Rcon"), this);
+    m_pRcon->setObjectName(QStringLiteral("rconBox"));
+    m_pPages = new QTabWidget(m_pRcon);
+    m_pPages->setObjectName(QStringLiteral("consolePages"));
+    m_pTranscript = makeList(m_pPages, QStringLiteral("commandList"), QStringLiteral("Commands"));
+    m_pConsole = makeList(m_pPages, QStringLiteral("consoleList"), QStringLiteral("Chat"));
+    m_pPages->addTab(m_pTranscript, tr("&Commands"));
+    m_pPages->addTab(m_pConsole, tr("&All replies"));
+    m_pSend = makeButton(m_pRcon, QStringLiteral("sendButton"), QStringLiteral("Send"));
+    m_pCommand = new QLineEdit(m_pRcon);
     m_pCommand->setObjectName(QStringLiteral("commandEdit"));
-    m_pPlayers = makeList(this, QStringLiteral("playerList"), QStringLiteral("Players"));
+    m_pPlayers = new PlayerTable(this);
+    m_pPlayers->setObjectName(QStringLiteral("playerList"));
+    m_pPlayers->setAccessibleName(QStringLiteral("Players"));
     m_pKick = makeButton(this, QStringLiteral("kickButton"), QStringLiteral("Kick"));
 
-    // Fixed places of the controls the resize leaves alone.
-    m_pName->setGeometry(9, 11, 125, 23);
-    m_pStatus->setGeometry(135, 11, 110, 23);
-    m_pStartRecord->setGeometry(257, 11, 78, 18);
-    m_pStopRecording->setGeometry(350, 11, 84, 18);
+    // Built from layouts, so that nothing overlaps or is cut at any size or
+    // font; the console and the players share the width.
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_pName, 2);
+    top->addWidget(m_pStatus, 1);
+    top->addWidget(m_pStartRecord);
+    top->addWidget(m_pStopRecording);
+    top->addStretch(1);
+    top->addWidget(m_pFtp);
+
+    auto* commandLine = new QHBoxLayout;
+    commandLine->addWidget(m_pSend);
+    commandLine->addWidget(m_pCommand, 1);
+    auto* rcon = new QVBoxLayout(m_pRcon);
+    rcon->addWidget(m_pPages, 1);
+    rcon->addLayout(commandLine);
+
+    auto* playerColumn = new QVBoxLayout;
+    playerColumn->addWidget(m_pPlayers, 1);
+    playerColumn->addWidget(m_pKick);
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(m_pRcon, 3);
+    body->addLayout(playerColumn, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(body, 1);
 
     setTabOrder(m_pCommand, m_pSend);
     for (QWidget* child : findChildren<QWidget*>())
@@ -139,39 +197,37 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     connect(m_pKick, &QPushButton::clicked, this, &CControlView::OnKick);
     connect(m_pStartRecord, &QPushButton::clicked, this, &CControlView::OnStartRecord);
     connect(m_pStopRecording, &QPushButton::clicked, this, &CControlView::OnStopRecording);
+    connect(m_pPlayers, &QWidget::customContextMenuRequested, this, &CControlView::showPlayerMenu);
     connect(&m_document, &CQuorvaneDoc::viewsUpdated, this, &CControlView::refresh);
 
     resize(876, 275);
-    layoutControls();
     refresh();
 }
 
 void CControlView::refresh()
 {
+    collectReplies();
     CCommonObject* object = m_document.m_pSelectedObject;
     if (!object) {
         showText(*m_pStatus, QString());
         showText(*m_pName, QStringLiteral("---"));
         setActionControlsEnabled(false);
-        m_pPlayers->clear();
+        m_pPlayers->setPlayers({});
         m_pConsole->clear();
+        fillTranscript(nullptr);
     } else {
         // Worked out first and applied once, so that no control flickers
         // between enabled and disabled at every refresh.
         bool actions = true;
         bool kick = true;
-        bool record = true;
+        // Only a proxy records: a hub manager's buttons would do nothing.
+        bool record = dynamic_cast<CHLTV*>(object) != nullptr;
         showText(*m_pStatus, statusCaption(object->m_nStatus));
         switch (object->m_nStatus) {
         case CSStatus_BAD:
         case CSStatus_TIMEOUT:
-            actions = false;
-            m_pPlayers->clear();
-            m_pConsole->clear();
-            break;
         case CSStatus_MONITORING:
             actions = false;
-            m_pConsole->clear();
             break;
         case CSStatus_CONTROL:
             if (object->IsGameServer())
@@ -180,7 +236,7 @@ void CControlView::refresh()
                 m_pKick->setText(QStringLiteral("Change POV"));
             else
                 kick = false;
-            record = object->CanRecord();
+            record = record && object->CanRecord();
             break;
         default:
             break;
@@ -194,27 +250,74 @@ void CControlView::refresh()
         showText(*m_pName, decodeText(object->m_strHostname));
         fillPlayers(*object);
         fillConsole(*object);
+        fillTranscript(object);
     }
     showText(*m_pFtp, QStringLiteral("FTP Queue : %1 jobs left").arg(m_document.m_ftpJobs.GetJobCount()));
 }
 
+void CControlView::collectReplies()
+{
+    const std::int64_t now = m_document.context().clock->now();
+    for (auto& [name, transcript] : m_transcripts) {
+        if (!transcript.IsListening(now))
+            continue;
+        for (const auto& object : m_document.m_objects) {
+            if (object->IsNamed(name)) {
+                transcript.Take(object->m_log, now);
+                break;
+            }
+        }
+    }
+}
+
 void CControlView::fillPlayers(const CCommonObject& object)
 {
-    const int count = std::clamp(object.GetPlayerCount(), 0, CCommonObject::kMaxPlayers);
-    resizeRows(*m_pPlayers, count);
-    const CCommonObject::PlayerNames& names = object.GetPlayerNames();
-    for (int i = 0; i < count; ++i)
-        setRow(*m_pPlayers->item(i), names[static_cast<std::size_t>(i)]);
+    m_pPlayers->setPlayers(playerRows(object));
 }
 
 void CControlView::fillConsole(const CCommonObject& object)
 {
+    const bool follow = followsEnd(*m_pConsole);
     const int count = std::clamp(object.m_log.count(), 0, CConsoleLog::kCapacity);
     resizeRows(*m_pConsole, count);
     for (int i = 0; i < count; ++i)
         setRow(*m_pConsole->item(i), object.m_log.line(i));
-    if (count > 0)
-        m_pConsole->scrollToItem(m_pConsole->item(count - 1), QAbstractItemView::EnsureVisible);
+    if (count > 0 && follow)
+        m_pConsole->scrollToBottom();
+}
+
+void CControlView::fillTranscript(const CCommonObject* object)
+{
+    const std::string name = object ? object->GetName() : std::string();
+    const auto found = m_transcripts.find(name);
+    if (!object || found == m_transcripts.end()) {
+        m_pTranscript->clear();
+        m_shownTranscript = name;
+        m_shownTranscriptLines = 0;
+        return;
+    }
+    const CommandTranscript& transcript = found->second;
+    if (name != m_shownTranscript) {
+        m_pTranscript->clear();
+        m_shownTranscript = name;
+        m_shownTranscriptLines = transcript.added() - transcript.lines().size();
+    }
+    const std::uint64_t fresh = transcript.added() - m_shownTranscriptLines;
+    if (fresh == 0)
+        return;
+    const bool follow = followsEnd(*m_pTranscript);
+    const auto& lines = transcript.lines();
+    const std::size_t first =
+        lines.size() - static_cast<std::size_t>(std::min<std::uint64_t>(fresh, lines.size()));
+    for (std::size_t i = first; i < lines.size(); ++i) {
+        auto* item = new QListWidgetItem(decodeText(lines[i]));
+        m_pTranscript->addItem(item);
+    }
+    m_shownTranscriptLines = transcript.added();
+    while (m_pTranscript->count() > static_cast<int>(CommandTranscript::kCapacity))
+        delete m_pTranscript->takeItem(0);
+    if (follow)
+        m_pTranscript->scrollToBottom();
 }
 
 void CControlView::setActionControlsEnabled(bool enabled)
@@ -236,12 +339,17 @@ void CControlView::OnSend()
 {
     const QString command = m_pCommand->text();
     if (CCommonObject* object = m_document.m_pSelectedObject; object && !command.isEmpty()) {
-        object->SendCommand(encodeTyped(command));
+        const std::string bytes = encodeTyped(command);
+        m_transcripts[object->GetName()].Sent(bytes, object->m_log, m_document.context().clock->now());
+        object->SendCommand(bytes);
         if (m_history.empty() || m_history.back() != command) {
             m_history.push_back(command);
             if (m_history.size() > kHistoryLimit)
                 m_history.erase(m_history.begin());
         }
+        m_pPages->setCurrentWidget(m_pTranscript);
+        fillTranscript(object);
+        m_pTranscript->scrollToBottom();
     }
     m_historyPos = m_history.size();
     m_pCommand->clear();
@@ -263,24 +371,44 @@ void CControlView::walkHistory(int step)
 
 void CControlView::OnKick()
 {
+    const std::vector<PlayerRow> selected = m_pPlayers->selectedPlayers();
+    if (!selected.empty())
+        kickPlayer(selected.front());
+}
+
+void CControlView::kickPlayer(const PlayerRow& player)
+{
     CCommonObject* object = controlledObject();
     if (!object)
         return;
-    const QListWidgetItem* row = nullptr;
-    for (int i = 0; i < m_pPlayers->count() && !row; ++i) {
-        if (m_pPlayers->item(i)->isSelected())
-            row = m_pPlayers->item(i);
-    }
-    if (!row)
-        return;
-    const QByteArray bytes = rowBytes(*row);
-    const std::string name(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     if (object->IsGameServer()) {
-        if (m_document.context().op->askYesNo("Are you sure you want to kick " + name + " ?"))
-            object->Kick(name);
+        if (m_document.context().op->askYesNo("Are you sure you want to kick " + player.name + " ?"))
+            object->Kick(player.name);
     } else if (object->IsHubManager()) {
-        object->ChangePOV(name);
+        object->ChangePOV(player.name);
     }
+}
+
+void CControlView::showPlayerMenu(const QPoint& position)
+{
+    const int row = m_pPlayers->rowAt(position.y());
+    if (row < 0)
+        return;
+    const PlayerRow player = m_pPlayers->playerAt(row);
+    QMenu menu(this);
+    CCommonObject* object = controlledObject();
+    QAction* kick = menu.addAction(object && object->IsHubManager() ? tr("&Change POV") : tr("&Kick"));
+    kick->setEnabled(object && m_pKick->isEnabled());
+    QAction* copyName = menu.addAction(tr("Copy &Name"));
+    QAction* copySteamId = menu.addAction(tr("Copy &SteamID"));
+    copySteamId->setEnabled(!player.steamId.empty());
+    const QAction* chosen = menu.exec(m_pPlayers->viewport()->mapToGlobal(position));
+    if (chosen == kick)
+        kickPlayer(player);
+    else if (chosen == copyName)
+        QApplication::clipboard()->setText(decodeText(player.name));
+    else if (chosen == copySteamId)
+        QApplication::clipboard()->setText(decodeText(player.steamId));
 }
 
 void CControlView::OnStartRecord()
@@ -300,28 +428,6 @@ void CControlView::OnStopRecording()
 {
     if (auto* proxy = dynamic_cast<CHLTV*>(controlledObject()))
         proxy->SendCommand("stoprecord");
-}
-
-void CControlView::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    layoutControls();
-}
-
-void CControlView::layoutControls()
-{
-    const int w = width();
-    const int h = height();
-    const auto place = [](QWidget* control, int left, int top, int width, int height) {
-        control->setGeometry(left, top, std::max(width, 0), std::max(height, 0));
-    };
-    place(m_pPlayers, w - 190, 10, 180, h - 43);
-    place(m_pKick, w - 190, h - 30, 180, 20);
-    place(m_pRcon, 10, 35, w - 210, h - 45);
-    place(m_pSend, 15, h - 33, 70, 18);
-    place(m_pCommand, 90, h - 33, w - 295, 18);
-    place(m_pConsole, 15, 50, w - 220, h - 88);
-    place(m_pFtp, w - 400, 10, 200, 20);
 }
 
 void CControlView::keyPressEvent(QKeyEvent* event)

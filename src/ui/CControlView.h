@@ -1,24 +1,36 @@
 #pragma once
 
+#include "ui/CommandTranscript.h"
+
 #include <QString>
 #include <QWidget>
+#include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 class CCommonObject;
 class CQuorvaneDoc;
+class PlayerTable;
+struct PlayerRow;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTabWidget;
 
 // The lower pane of the main window: the object picked in the canvas, its
 // host name, status, players and console lines, an rcon command line with a
 // history of the commands sent in this session, Kick (or Change POV for a hub
 // manager), the record buttons for proxies and the FTP queue length.
 //
+// The console has two pages: the operator's own commands with their replies
+// (1,000 lines per machine, kept apart from the polls' answers) and the
+// machine's whole console. The player list is a sortable table.
+//
 // Everything shown is rebuilt from the picked object at every document
-// update; the panel keeps only the command history of its own.
+// update; the panel keeps only the command history and transcripts.
 class CControlView : public QWidget
 {
     Q_OBJECT
@@ -40,20 +52,24 @@ public:
     const std::vector<QString>& commandHistory() const { return m_history; }
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The controls that are enabled and disabled together.
     void setActionControlsEnabled(bool enabled);
-    void layoutControls();
     void fillPlayers(const CCommonObject& object);
     void fillConsole(const CCommonObject& object);
+    void fillTranscript(const CCommonObject* object);
+    // Passes the new console lines of every machine the operator has just
+    // sent a command to into its transcript.
+    void collectReplies();
     // Up (-1) or Down (+1) in the command history.
     void walkHistory(int step);
     // The picked object when it is in rcon control (or better), else null.
     CCommonObject* controlledObject() const;
+    void kickPlayer(const PlayerRow& player);
+    void showPlayerMenu(const QPoint& position);
 
     CQuorvaneDoc& m_document;
 
@@ -63,13 +79,20 @@ private:
     QPushButton* m_pStopRecording;
     QLabel* m_pFtp;
     QGroupBox* m_pRcon;
+    QTabWidget* m_pPages;
+    QListWidget* m_pTranscript;
     QListWidget* m_pConsole;
     QPushButton* m_pSend;
     QLineEdit* m_pCommand;
-    QListWidget* m_pPlayers;
+    PlayerTable* m_pPlayers;
     QPushButton* m_pKick;
 
     std::vector<QString> m_history;
     // Where Up and Down are in the history; m_history.size() is the new line.
     std::size_t m_historyPos = 0;
+    // The operator's transcripts, by "address:port".
+    std::map<std::string, CommandTranscript> m_transcripts;
+    // What the transcript page shows: whose, and how many lines it had.
+    std::string m_shownTranscript;
+    std::uint64_t m_shownTranscriptLines = 0;
 };

@@ -6,6 +6,10 @@
 #include "layout/LayoutFile.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CQuorvaneView.h"
+#include "ui/DesktopNotifier.h"
+#include "ui/DownAlert.h"
+#include "ui/FindBar.h"
+#include "ui/LegendDialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,10 +24,13 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QSettings>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -42,6 +49,7 @@ enum FrameCommand : int
     ID_EDIT_CUT = 57635,
     ID_EDIT_PASTE = 57637,
     ID_EDIT_UNDO = 57643,
+    ID_EDIT_REDO = 57644,
     ID_APP_ABOUT = 57664,
     ID_APP_EXIT = 57665,
     ID_VIEW_TOOLBAR = 59392,
@@ -49,6 +57,7 @@ enum FrameCommand : int
 };
 
 const QString kRecentGroup = QStringLiteral("Recent File List");
+const QString kSplitterKey = QStringLiteral("Window/Splitter");
 
 QSettings settings()
 {
@@ -58,16 +67,38 @@ QSettings settings()
 } // namespace
 
 CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* parent)
-    : QMainWindow(parent), m_document(document)
+    : QMainWindow(parent), m_document(document), m_lowerPane(lowerPane)
 {
     m_splitter = new QSplitter(Qt::Vertical, this);
-    m_view = new CQuorvaneView(document, m_splitter);
-    m_splitter->addWidget(m_view);
+    m_splitter->setObjectName(QStringLiteral("splitter"));
+    auto* upper = new QWidget(m_splitter);
+    m_view = new CQuorvaneView(document, upper);
+    m_findBar = new FindBar(*m_view, upper);
+    auto* upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(0, 0, 0, 0);
+    upperLayout->setSpacing(0);
+    upperLayout->addWidget(m_findBar);
+    upperLayout->addWidget(m_view, 1);
+    m_splitter->addWidget(upper);
     m_splitter->addWidget(lowerPane);
     m_splitter->setChildrenCollapsible(false);
+    // A larger window gives its room to the canvas; the panel keeps the
+    // height the operator dragged it to.
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
     setCentralWidget(m_splitter);
 
     CreateMenus();
+
+    m_downButton = new QToolButton(this);
+    m_downButton->setObjectName(QStringLiteral("downButton"));
+    m_downButton->setCheckable(true);
+    m_downButton->setAutoRaise(true);
+    m_downButton->setStyleSheet(QStringLiteral("QToolButton { color: #c00000; font-weight: bold; }"));
+    m_downButton->setToolTip(tr("Show only the machines that are down"));
+    m_downButton->hide();
+    connect(m_downButton, &QToolButton::toggled, m_view, &CQuorvaneView::setShowOnlyDown);
+    statusBar()->addPermanentWidget(m_downButton);
 
     m_capsPane = new QLabel(QStringLiteral("CAP"), this);
     m_numPane = new QLabel(QStringLiteral("NUM"), this);
@@ -79,10 +110,76 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
     statusBar()->showMessage(tr("Ready"));
     qApp->installEventFilter(this);
 
+    m_desktopNotifier = std::make_unique<DesktopNotifier>();
+    m_notifier = m_desktopNotifier.get();
+    connect(&m_document, &CQuorvaneDoc::downCountChanged, this, &CMainFrame::OnDownCount);
+    connect(&m_document, &CQuorvaneDoc::downBurst, this, [this](const DownWatch::Burst& burst) {
+        const DownAlert alert = describeBurst(burst, m_document);
+        statusBar()->showMessage(alert.summary);
+        if (m_notifier)
+            m_notifier->notify(alert.summary, alert.body);
+    });
+    connect(&m_document, &CQuorvaneDoc::modifiedChanged, this, &QWidget::setWindowModified);
+
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, &CMainFrame::SwitchPane);
+    }
+
     resize(1000, 760);
     const int height = 760;
     m_splitter->setSizes({height >= 401 ? height - 400 : 100, 400});
+    RestoreSplitter();
+    connect(m_splitter, &QSplitter::splitterMoved, this, &CMainFrame::SaveSplitter);
     SetPath(QString());
+    m_view->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainFrame::setNotifier(Notifier* notifier)
+{
+    m_notifier = notifier;
+}
+
+void CMainFrame::OnDownCount(int count)
+{
+    m_downButton->setText(tr("%1 down").arg(count));
+    m_downButton->setVisible(count > 0);
+    if (count == 0)
+        m_downButton->setChecked(false);
+    UpdateTitle();
+}
+
+void CMainFrame::SwitchPane()
+{
+    // With two panes, next and previous are the same move.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && m_lowerPane->isAncestorOf(focus)) {
+        m_view->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    // Back where the operator was in the panel, else its first control
+    // that takes the focus.
+    QWidget* target = m_lowerPane->focusWidget();
+    for (QWidget* child = m_lowerPane->nextInFocusChain(); !target && child && child != m_lowerPane;
+         child = child->nextInFocusChain()) {
+        if (m_lowerPane->isAncestorOf(child) && child->isEnabled() && child->isVisible() &&
+            (child->focusPolicy() & Qt::TabFocus))
+            target = child;
+    }
+    if (target)
+        target->setFocus(Qt::TabFocusReason);
+}
+
+void CMainFrame::SaveSplitter() const
+{
+    settings().setValue(kSplitterKey, m_splitter->saveState());
+}
+
+void CMainFrame::RestoreSplitter()
+{
+    const QByteArray state = settings().value(kSplitterKey).toByteArray();
+    if (!state.isEmpty())
+        m_splitter->restoreState(state);
 }
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QKeySequence& shortcut)
@@ -116,16 +213,32 @@ void CMainFrame::CreateMenus()
     file->addSeparator();
     m_recentMenu = file->addMenu(tr("Recent File"));
     file->addSeparator();
-    AddCommand(file, ID_APP_EXIT, tr("E&xit"));
+    AddCommand(file, ID_APP_EXIT, tr("E&xit"), QKeySequence::Quit);
     UpdateRecentMenu();
 
-    // Nothing in a layout is edited with the clipboard: shown, greyed.
+    // Undo and Redo run the document's stack; nothing in a layout is edited
+    // with the clipboard: shown, greyed.
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    AddCommand(edit, ID_EDIT_UNDO, tr("&Undo"), QKeySequence::Undo)->setEnabled(false);
+    QAction* undo = m_document.undoStack().createUndoAction(this, tr("&Undo"));
+    undo->setShortcuts({QKeySequence::Undo, QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    edit->addAction(undo);
+    m_actions[ID_EDIT_UNDO] = undo;
+    QAction* redo = m_document.undoStack().createRedoAction(this, tr("&Redo"));
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    edit->addAction(redo);
+    m_actions[ID_EDIT_REDO] = redo;
     edit->addSeparator();
     AddCommand(edit, ID_EDIT_CUT, tr("Cu&t"), QKeySequence::Cut)->setEnabled(false);
     AddCommand(edit, ID_EDIT_COPY, tr("&Copy"), QKeySequence::Copy)->setEnabled(false);
     AddCommand(edit, ID_EDIT_PASTE, tr("&Paste"), QKeySequence::Paste)->setEnabled(false);
+    edit->addSeparator();
+    QAction* remove = edit->addAction(tr("&Delete..."));
+    remove->setObjectName(QStringLiteral("deleteAction"));
+    connect(remove, &QAction::triggered, this, [this] { m_document.DeletePicked(); });
+    QAction* find = edit->addAction(tr("&Find..."));
+    find->setObjectName(QStringLiteral("findAction"));
+    find->setShortcut(QKeySequence::Find);
+    connect(find, &QAction::triggered, this, [this] { m_findBar->open(); });
 
     QToolBar* tools = addToolBar(tr("Toolbar"));
     tools->setObjectName(QStringLiteral("toolbar"));
@@ -139,6 +252,16 @@ void CMainFrame::CreateMenus()
     showStatus->setChecked(true);
     connect(showStatus, &QAction::toggled, statusBar(), &QStatusBar::setVisible);
     m_actions[ID_VIEW_STATUS_BAR] = showStatus;
+    viewMenu->addSeparator();
+    QAction* zoomIn = viewMenu->addAction(tr("Zoom &In"));
+    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence::ZoomIn});
+    connect(zoomIn, &QAction::triggered, m_view, &CQuorvaneView::ZoomIn);
+    QAction* zoomOut = viewMenu->addAction(tr("Zoom &Out"));
+    zoomOut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    connect(zoomOut, &QAction::triggered, m_view, &CQuorvaneView::ZoomOut);
+    QAction* actualSize = viewMenu->addAction(tr("&Actual Size"));
+    actualSize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    connect(actualSize, &QAction::triggered, m_view, [this] { m_view->setZoom(1.0); });
 
     QMenu* layout = menuBar()->addMenu(tr("&Layout"));
     AddCommand(layout, ID_LAYOUT_ADDZONE, tr("Add &Zone..."))->setStatusTip(tr("Add a new Zone"));
@@ -152,24 +275,39 @@ void CMainFrame::CreateMenus()
     AddCommand(objects, ID_OBJECTS_ADDHLTV, tr("Add HLTV..."))->setStatusTip(tr("Add a new HLTV"));
     AddCommand(objects, ID_OBJECTS_ADDHLTVRANGE, tr("Add HLTV Range..."));
 
-    QMenu* modules = menuBar()->addMenu(tr("Modules"));
+    QMenu* modules = menuBar()->addMenu(tr("&Modules"));
     AddCommand(modules, ID_MODULES_AUTOWEB, tr("AutoWeb..."));
     AddCommand(modules, ID_MODULES_ADMINBOT, tr("AdminBot..."));
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
+    QAction* legend = help->addAction(tr("&Legend..."));
+    connect(legend, &QAction::triggered, this, [this] { LegendDialog(this).exec(); });
     AddCommand(help, ID_APP_ABOUT, tr("&About Quorvane..."));
 
     QStyle* look = style();
-    const std::pair<int, QStyle::StandardPixmap> icons[] = {
-        {ID_FILE_NEW, QStyle::SP_FileIcon}, {ID_FILE_OPEN, QStyle::SP_DialogOpenButton},
-        {ID_FILE_SAVE, QStyle::SP_DialogSaveButton}, {ID_APP_ABOUT, QStyle::SP_MessageBoxInformation}};
+    const std::pair<int, QStyle::StandardPixmap> icons[] = {{ID_FILE_NEW, QStyle::SP_FileIcon},
+                                                            {ID_FILE_OPEN, QStyle::SP_DialogOpenButton},
+                                                            {ID_FILE_SAVE, QStyle::SP_DialogSaveButton},
+                                                            {ID_APP_ABOUT, QStyle::SP_MessageBoxInformation}};
     for (const auto& [id, pixmap] : icons)
         m_actions[id]->setIcon(look->standardIcon(pixmap));
-    const int toolButtons[] = {ID_FILE_NEW,       ID_FILE_OPEN,       ID_FILE_SAVE, 0, ID_EDIT_CUT,
-                               ID_EDIT_COPY,      ID_EDIT_PASTE,      0,            ID_FILE_PRINT,
-                               0,                 ID_LAYOUT_ADDZONE,  ID_LAYOUT_ADDGROUP,
-                               0,                 ID_OBJECTS_ADDSERVER, ID_OBJECTS_ADDHLTV,
-                               0,                 ID_APP_ABOUT};
+    const int toolButtons[] = {ID_FILE_NEW,
+                               ID_FILE_OPEN,
+                               ID_FILE_SAVE,
+                               0,
+                               ID_EDIT_CUT,
+                               ID_EDIT_COPY,
+                               ID_EDIT_PASTE,
+                               0,
+                               ID_FILE_PRINT,
+                               0,
+                               ID_LAYOUT_ADDZONE,
+                               ID_LAYOUT_ADDGROUP,
+                               0,
+                               ID_OBJECTS_ADDSERVER,
+                               ID_OBJECTS_ADDHLTV,
+                               0,
+                               ID_APP_ABOUT};
     for (int id : toolButtons) {
         if (id == 0)
             tools->addSeparator();
@@ -211,7 +349,7 @@ void CMainFrame::OnCommand(int id)
         close();
         break;
     default:
-        m_document.OnCommand(id);
+        m_document.RunCommand(id);
         break;
     }
 }
@@ -291,8 +429,9 @@ void CMainFrame::OnPrint(bool preview)
         QPainter painter(target);
         const QSize size = m_view->layoutSize();
         const QRect page = painter.viewport();
-        const double scale = std::min(1.0, std::min(static_cast<double>(page.width()) / std::max(1, size.width()),
-                                                     static_cast<double>(page.height()) / std::max(1, size.height())));
+        const double scale =
+            std::min(1.0, std::min(static_cast<double>(page.width()) / std::max(1, size.width()),
+                                   static_cast<double>(page.height()) / std::max(1, size.height())));
         painter.scale(scale, scale);
         m_view->RenderCanvas(painter, QRect(QPoint(0, 0), size));
     };
@@ -313,8 +452,17 @@ void CMainFrame::OnAbout()
 void CMainFrame::SetPath(const QString& path)
 {
     m_path = path;
-    const QString name = path.isEmpty() ? tr("Untitled") : QFileInfo(path).fileName();
-    setWindowTitle(name + QStringLiteral(" - Quorvane"));
+    UpdateTitle();
+    setWindowModified(m_document.IsModified());
+}
+
+void CMainFrame::UpdateTitle()
+{
+    const QString name = m_path.isEmpty() ? tr("Untitled") : QFileInfo(m_path).fileName();
+    QString title = name + QStringLiteral("[*] - Quorvane");
+    if (const int down = m_document.DownCount(); down > 0)
+        title += QStringLiteral(" \u2014 %1 down").arg(down);
+    setWindowTitle(title);
 }
 
 QStringList CMainFrame::RecentFiles() const
@@ -337,7 +485,8 @@ void CMainFrame::AddRecentFile(const QString& path)
     files.prepend(absolute);
     QSettings store = settings();
     for (int i = 1; i <= kRecentFiles; ++i)
-        store.setValue(kRecentGroup + QStringLiteral("/File%1").arg(i), i <= files.size() ? files[i - 1] : QString());
+        store.setValue(kRecentGroup + QStringLiteral("/File%1").arg(i),
+                       i <= files.size() ? files[i - 1] : QString());
     UpdateRecentMenu();
 }
 
@@ -359,19 +508,12 @@ void CMainFrame::UpdateRecentMenu()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (SaveModified())
+    if (SaveModified()) {
+        SaveSplitter();
         event->accept();
-    else
+    } else {
         event->ignore();
-}
-
-void CMainFrame::resizeEvent(QResizeEvent* event)
-{
-    QMainWindow::resizeEvent(event);
-    // The control panel keeps its height; the canvas takes the rest.
-    const int total = m_splitter->height();
-    if (total > kLowerPaneHeight)
-        m_splitter->setSizes({total - kLowerPaneHeight, kLowerPaneHeight});
+    }
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)

@@ -1,13 +1,19 @@
 #pragma once
 
+#include "ui/Notifier.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 #include <map>
+#include <memory>
 
 class CQuorvaneDoc;
 class CQuorvaneView;
+class FindBar;
+
 class QAction;
+class QToolButton;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -27,6 +33,12 @@ public:
     CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* parent = nullptr);
 
     CQuorvaneView* view() const { return m_view; }
+    FindBar* findBar() const { return m_findBar; }
+    // The status bar button that shows only what is down.
+    QToolButton* downButton() const { return m_downButton; }
+    // Where the down and back alerts go; the desktop's notifications unless
+    // replaced. Not owned.
+    void setNotifier(Notifier* notifier);
     QString documentPath() const { return m_path; }
 
     // Opens a layout file as File, Open does; false when it could not be read.
@@ -40,7 +52,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -58,10 +69,23 @@ private:
     void SetPath(const QString& path);
     void AddRecentFile(const QString& path);
     void UpdateRecentMenu();
+    // "name[*] - Quorvane", with " — N down" while machines are down.
+    void UpdateTitle();
+    void OnDownCount(int count);
+    // F6 and Shift+F6: the focus goes from the canvas to the control panel
+    // and back.
+    void SwitchPane();
+    void SaveSplitter() const;
+    void RestoreSplitter();
 
     CQuorvaneDoc& m_document;
     CQuorvaneView* m_view = nullptr;
+    FindBar* m_findBar = nullptr;
+    QWidget* m_lowerPane = nullptr;
     QSplitter* m_splitter = nullptr;
+    QToolButton* m_downButton = nullptr;
+    std::unique_ptr<Notifier> m_desktopNotifier;
+    Notifier* m_notifier = nullptr;
     QMenu* m_recentMenu = nullptr;
     QLabel* m_capsPane = nullptr;
     QLabel* m_numPane = nullptr;

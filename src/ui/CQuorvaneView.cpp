@@ -1,15 +1,25 @@
 #include "ui/CQuorvaneView.h"
 
+#include "core/Clock.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
 #include "layout/CanvasPainter.h"
 #include "layout/CommandIds.h"
+#include "objects/CGTV.h"
 #include "objects/CHLTV.h"
+#include "ui/ObjectMatch.h"
+#include "ui/ObjectToolTip.h"
 
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -18,6 +28,8 @@ constexpr int kTickMs = 1000;
 constexpr int kTickSlices = 10;
 constexpr int kAutoWebMs = 30000;
 constexpr int kAutoScrollStep = 70;
+// The zoom steps of Ctrl+= and Ctrl+-, in per cent.
+constexpr int kZoomSteps[] = {50, 67, 75, 90, 100, 110, 125, 150, 175, 200};
 
 struct MenuItem
 {
@@ -42,6 +54,7 @@ CQuorvaneView::CQuorvaneView(CQuorvaneDoc& document, QWidget* parent)
 {
     viewport()->setMouseTracking(false);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
     connect(&m_document, &CQuorvaneDoc::viewsUpdated, this, &CQuorvaneView::OnUpdate);
     connect(&m_tickTimer, &QTimer::timeout, this, [this] {
         m_document.TickSlice(m_nTickSlice, kTickSlices);
@@ -66,8 +79,10 @@ void CQuorvaneView::OnUpdate(int)
 void CQuorvaneView::UpdateScrollBars()
 {
     const QSize visible = viewport()->size();
-    horizontalScrollBar()->setRange(0, std::max(0, m_sizeLayout.width() - visible.width()));
-    verticalScrollBar()->setRange(0, std::max(0, m_sizeLayout.height() - visible.height()));
+    const QSize scaled(static_cast<int>(std::ceil(m_sizeLayout.width() * m_zoom)),
+                       static_cast<int>(std::ceil(m_sizeLayout.height() * m_zoom)));
+    horizontalScrollBar()->setRange(0, std::max(0, scaled.width() - visible.width()));
+    verticalScrollBar()->setRange(0, std::max(0, scaled.height() - visible.height()));
     horizontalScrollBar()->setPageStep(visible.width());
     verticalScrollBar()->setPageStep(visible.height());
     horizontalScrollBar()->setSingleStep(std::max(1, visible.width() / 10));
@@ -76,17 +91,27 @@ void CQuorvaneView::UpdateScrollBars()
 
 QPoint CQuorvaneView::toCanvas(QPoint viewportPosition) const
 {
-    return viewportPosition + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const QPoint scaled =
+        viewportPosition + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    return QPoint(static_cast<int>(std::floor(scaled.x() / m_zoom)),
+                  static_cast<int>(std::floor(scaled.y() / m_zoom)));
 }
 
 QPoint CQuorvaneView::toViewport(QPoint canvasPoint) const
 {
-    return canvasPoint - QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const QPoint scaled(static_cast<int>(std::lround(canvasPoint.x() * m_zoom)),
+                        static_cast<int>(std::lround(canvasPoint.y() * m_zoom)));
+    return scaled - QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
 void CQuorvaneView::RenderCanvas(QPainter& painter, const QRect& area)
 {
-    PaintCanvas(painter, m_document, area);
+    ObjectFilter filter;
+    if (isFiltering())
+        filter = [this](const CCommonObject& object) {
+            return (!m_onlyDown || object.IsDown()) && objectMatches(object, m_findText);
+        };
+    PaintCanvas(painter, m_document, area, filter);
     if (!isDragging())
         return;
     // The drag's own marks: the object and its target highlighted, the
@@ -103,11 +128,12 @@ void CQuorvaneView::RenderCanvas(QPainter& painter, const QRect& area)
 void CQuorvaneView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
+    // Outside the canvas the window stays white too.
+    painter.fillRect(event->rect(), Qt::white);
     const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
     painter.translate(-offset);
-    const QRect exposed = event->rect().translated(offset);
-    // Outside the canvas the window stays white too.
-    painter.fillRect(exposed, Qt::white);
+    painter.scale(m_zoom, m_zoom);
+    const QRect exposed = painter.worldTransform().inverted().mapRect(event->rect()).adjusted(-1, -1, 1, 1);
     RenderCanvas(painter, exposed.intersected(QRect(QPoint(0, 0), m_sizeLayout)));
 }
 
@@ -200,7 +226,7 @@ void CQuorvaneView::mousePressEvent(QMouseEvent* event)
         if (QMenu* menu = ContextMenu(this)) {
             const QAction* chosen = menu->exec(event->globalPosition().toPoint());
             if (chosen)
-                m_document.OnCommand(chosen->data().toInt());
+                m_document.RunCommand(chosen->data().toInt());
             delete menu;
         }
     }
@@ -276,7 +302,202 @@ void CQuorvaneView::EndDrag()
     m_pDragObject = nullptr;
     m_pDropTarget = nullptr;
     if (target)
-        dragged->DropOn(target);
+        m_document.DropOn(*dragged, *target);
     m_bRedrawPending = false;
     viewport()->update();
+}
+
+void CQuorvaneView::setFindText(const QString& text)
+{
+    m_findText = text;
+    viewport()->update();
+}
+
+void CQuorvaneView::setShowOnlyDown(bool only)
+{
+    m_onlyDown = only;
+    viewport()->update();
+}
+
+std::vector<CCommonObject*> CQuorvaneView::matches() const
+{
+    std::vector<CCommonObject*> found;
+    if (!isFiltering())
+        return found;
+    for (const auto& object : m_document.m_objects) {
+        if ((!m_onlyDown || object->IsDown()) && objectMatches(*object, m_findText))
+            found.push_back(object.get());
+    }
+    return found;
+}
+
+CCommonObject* CQuorvaneView::JumpToNextMatch()
+{
+    const std::vector<CCommonObject*> found = matches();
+    if (found.empty())
+        return nullptr;
+    const auto current = std::find(found.begin(), found.end(), m_document.m_pSelectedObject);
+    CCommonObject* next =
+        current == found.end() || current + 1 == found.end() ? found.front() : *(current + 1);
+    m_document.SetSelection(nullptr, next);
+    EnsureVisible(*next);
+    m_document.UpdateAllViews(CQuorvaneDoc::HintTick);
+    return next;
+}
+
+void CQuorvaneView::EnsureVisible(const CCommonObject& object)
+{
+    const QRect box(toViewport(object.m_rcBox.toQRect().topLeft()),
+                    toViewport(object.m_rcBox.toQRect().bottomRight()));
+    const QRect visible = viewport()->rect();
+    if (visible.contains(box))
+        return;
+    const QPoint shift = box.center() - visible.center();
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + shift.x());
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + shift.y());
+}
+
+void CQuorvaneView::setZoom(double zoom)
+{
+    zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
+    if (zoom == m_zoom)
+        return;
+    // The canvas point at the centre of the view stays there.
+    const QPoint centre = toCanvas(viewport()->rect().center());
+    m_zoom = zoom;
+    UpdateScrollBars();
+    const QPoint moved = toViewport(centre) - viewport()->rect().center();
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + moved.x());
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + moved.y());
+    viewport()->update();
+}
+
+void CQuorvaneView::ZoomIn()
+{
+    const int percent = static_cast<int>(std::lround(m_zoom * 100));
+    for (int step : kZoomSteps) {
+        if (step > percent) {
+            setZoom(step / 100.0);
+            return;
+        }
+    }
+}
+
+void CQuorvaneView::ZoomOut()
+{
+    const int percent = static_cast<int>(std::lround(m_zoom * 100));
+    for (auto step = std::rbegin(kZoomSteps); step != std::rend(kZoomSteps); ++step) {
+        if (*step < percent) {
+            setZoom(*step / 100.0);
+            return;
+        }
+    }
+}
+
+void CQuorvaneView::MovePick(int arrowKey)
+{
+    const auto& objects = m_document.m_objects;
+    if (objects.empty())
+        return;
+    const CCommonObject* current = m_document.m_pSelectedObject;
+    CCommonObject* best = nullptr;
+    if (!current) {
+        best = objects.front().get();
+    } else {
+        // The nearest box whose centre lies in the key's direction; sideways
+        // distance counts double, so that a column is walked before a jump.
+        const QPoint from = current->m_rcBox.center();
+        long long bestScore = 0;
+        for (const auto& object : objects) {
+            const QPoint delta = object->m_rcBox.center() - from;
+            int along = 0;
+            int across = 0;
+            switch (arrowKey) {
+            case Qt::Key_Left:
+                along = -delta.x(), across = delta.y();
+                break;
+            case Qt::Key_Right:
+                along = delta.x(), across = delta.y();
+                break;
+            case Qt::Key_Up:
+                along = -delta.y(), across = delta.x();
+                break;
+            default:
+                along = delta.y(), across = delta.x();
+                break;
+            }
+            if (along <= 0 || object.get() == current)
+                continue;
+            const long long score = static_cast<long long>(along) + 2LL * std::abs(across);
+            if (!best || score < bestScore) {
+                best = object.get();
+                bestScore = score;
+            }
+        }
+    }
+    if (!best)
+        return;
+    m_document.SetSelection(nullptr, best);
+    EnsureVisible(*best);
+    m_document.UpdateAllViews(CQuorvaneDoc::HintTick);
+}
+
+void CQuorvaneView::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        MovePick(event->key());
+        return;
+    case Qt::Key_Delete:
+        m_document.DeletePicked();
+        return;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+void CQuorvaneView::wheelEvent(QWheelEvent* event)
+{
+    if (event->modifiers() & Qt::ControlModifier) {
+        const int steps = event->angleDelta().y();
+        if (steps > 0)
+            ZoomIn();
+        else if (steps < 0)
+            ZoomOut();
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(event);
+}
+
+bool CQuorvaneView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QPoint point = toCanvas(help->pos());
+        QString text;
+        for (const auto& object : m_document.m_objects) {
+            if (!object->m_rcBox.contains(point))
+                continue;
+            if (const auto* manager = dynamic_cast<const CGTV*>(object.get())) {
+                for (int i = 0; i < manager->m_nHubs && text.isEmpty(); ++i) {
+                    const CHubInfo& hub = manager->m_hubs[static_cast<std::size_t>(i)];
+                    if (hub.m_rcRow.contains(point))
+                        text = hubRowToolTip(hub);
+                }
+            }
+            if (text.isEmpty())
+                text = objectToolTip(*object, m_document.context().clock->now());
+            break;
+        }
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, viewport());
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }

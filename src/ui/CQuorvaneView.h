@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QTimer>
+#include <vector>
 
 class CCommonObject;
 class CQuorvaneDoc;
@@ -39,10 +40,42 @@ public:
     bool isDragging() const { return m_nDragMode == 1; }
     CCommonObject* dropTarget() const { return m_pDropTarget; }
 
-    // Renders the whole canvas, as painted, into an image.
+    // Renders the whole canvas, as painted, into an image; always at 100 %.
     void RenderCanvas(class QPainter& painter, const class QRect& area);
 
+    // Searching: boxes whose host name, address, map or a player name hold
+    // the text are framed, the others faded. An empty text ends the search.
+    void setFindText(const QString& text);
+    QString findText() const { return m_findText; }
+    // Only the machines that are down stand out (with the search, those
+    // among its matches).
+    void setShowOnlyDown(bool only);
+    bool showsOnlyDown() const { return m_onlyDown; }
+    bool isFiltering() const { return !m_findText.isEmpty() || m_onlyDown; }
+    // The objects the search or the down filter accepts, in list order.
+    std::vector<CCommonObject*> matches() const;
+    // Picks the next match after the picked object (wrapping) and scrolls
+    // to it; null when nothing matches.
+    CCommonObject* JumpToNextMatch();
+    // Scrolls so that the box is in sight.
+    void EnsureVisible(const CCommonObject& object);
+
+    // The canvas scale on screen: 0.5 to 2.0; printing and rendering keep 1.
+    static constexpr double kMinZoom = 0.5;
+    static constexpr double kMaxZoom = 2.0;
+    double zoom() const { return m_zoom; }
+    void setZoom(double zoom);
+    void ZoomIn();
+    void ZoomOut();
+
+    // Moves the pick to the nearest object in the direction of an arrow key
+    // (Qt::Key_Left, ...); the first object when nothing is picked.
+    void MovePick(int arrowKey);
+
 protected:
+    bool viewportEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -66,4 +99,7 @@ private:
     QTimer m_tickTimer;
     int m_nTickSlice = 0;
     QTimer m_autoWebTimer;
+    QString m_findText;
+    bool m_onlyDown = false;
+    double m_zoom = 1.0;
 };

@@ -5,6 +5,7 @@
 #include "support/LoopbackPeer.h"
 #include "support/TestContext.h"
 #include "ui/CControlView.h"
+#include "ui/PlayerTable.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -27,6 +28,35 @@ QStringList rows(const QListWidget* list)
     return texts;
 }
 
+// The table's rows as shown, each as "name" or "name|frags|time".
+QStringList rows(const PlayerTable* table, bool all = false)
+{
+    QStringList texts;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QString row = table->item(r, PlayerTable::NameColumn)->text();
+        if (all)
+            row += QLatin1Char('|') + table->item(r, PlayerTable::FragsColumn)->text() + QLatin1Char('|') +
+                   table->item(r, PlayerTable::TimeColumn)->text();
+        texts << row;
+    }
+    return texts;
+}
+
+void selectRows(PlayerTable* table, std::initializer_list<int> rows)
+{
+    for (int row : rows)
+        table->selectionModel()->select(table->model()->index(row, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QStringList selectedNames(const PlayerTable* table)
+{
+    QStringList names;
+    for (const PlayerRow& row : table->selectedPlayers())
+        names << QString::fromStdString(row.name);
+    return names;
+}
+
 } // namespace
 
 class TestControlView : public QObject
@@ -38,7 +68,8 @@ class TestControlView : public QObject
     std::unique_ptr<CControlView> view;
     std::unique_ptr<LoopbackPeer> peer; // every object talks to it
     QLineEdit *name, *status, *command;
-    QListWidget *console, *players;
+    QListWidget *console, *commands;
+    PlayerTable* players;
     QPushButton *startRecord, *stopRecording, *send, *kick;
 
     template <class T> T* add(CSStatus state)
@@ -99,6 +130,7 @@ private slots:
         find(command, "commandEdit");
         find(console, "consoleList");
         find(players, "playerList");
+        find(commands, "commandList");
         find(startRecord, "startRecordButton");
         find(stopRecording, "stopRecordingButton");
         find(send, "sendButton");
@@ -116,7 +148,7 @@ private slots:
         QCOMPARE(name->text(), QStringLiteral("---"));
         QCOMPARE(status->text(), QString());
         QCOMPARE(enabled(), QList<bool>(8, false));
-        QCOMPARE(players->count() + console->count(), 0);
+        QCOMPARE(players->rowCount() + console->count(), 0);
         QCOMPARE(view->findChild<QLabel*>(QStringLiteral("ftpLabel"))->text(),
                  QStringLiteral("FTP Queue : 0 jobs left"));
     }
@@ -171,8 +203,10 @@ private slots:
         peer->drain(*hub);
         pick(hub);
         QCOMPARE(kick->text(), QStringLiteral("Change POV"));
+        // A hub manager records nothing: its record buttons are greyed.
+        QVERIFY(!startRecord->isEnabled() && !stopRecording->isEnabled());
         QCOMPARE(rows(players), (QStringList{"Twin", "Ace"}));
-        players->item(1)->setSelected(true);
+        selectRows(players, {1});
         QTest::mouseClick(kick, Qt::LeftButton);
         QCOMPARE(peer->drain(*hub),
                  (Sent{oob::hubRconCommand("pw", "gtv_follow 6 9"), oob::hubInfoQuery(9)}));
@@ -219,8 +253,7 @@ private slots:
         QTest::mouseClick(kick, Qt::LeftButton); // no row selected
         QVERIFY(env.op.questions.empty());
 
-        players->item(2)->setSelected(true);
-        players->item(1)->setSelected(true);
+        selectRows(players, {2, 1});
         env.op.yesNoAnswers = {false, true};
         QTest::mouseClick(kick, Qt::LeftButton);
         QCOMPARE(peer->drain(*server), Sent{});
@@ -252,6 +285,99 @@ private slots:
                                             oob::rconCommand(5, "pw", "stoprecord")}));
     }
 
+    // The operator's commands and their replies stay on their own page,
+    // apart from the polls' answers, for 1,000 lines.
+    void commandsKeptApartFromPolls()
+    {
+        CHLServer* server = controlledServer();
+        enter(QStringLiteral("users"));
+        QCOMPARE(rows(commands), QStringList{"> users"});
+        // Within the reply time: the poll's status text and the answer.
+        env.clock.advance(1);
+        server->OnReply(oobReply("lhostname:  Cup #1\nplayers :  3 active (16 max)\n3 users\n"));
+        server->OnReply(oobReply("lUserid : name\n2 : Ann\n"));
+        doc->UpdateAllViews(CQuorvaneDoc::HintTick);
+        QCOMPARE(rows(commands), (QStringList{"> users", "Userid : name", "2 : Ann"}));
+        // Later lines belong to no command of the operator's.
+        env.clock.advance(CommandTranscript::kReplySeconds + 1);
+        server->OnReply(oobReply("lsay from the server\n"));
+        doc->UpdateAllViews(CQuorvaneDoc::HintTick);
+        QCOMPARE(commands->count(), 3);
+        QCOMPARE(rows(console).last(), QStringLiteral("say from the server"));
+
+        // Asked by the operator, a status text is his.
+        enter(QStringLiteral("status"));
+        server->OnReply(oobReply("lhostname:  Cup #1\n"));
+        doc->UpdateAllViews(CQuorvaneDoc::HintTick);
+        QCOMPARE(rows(commands).mid(3), (QStringList{"> status", "hostname:  Cup #1"}));
+
+        for (int i = 0; i < 1000; ++i)
+            enter(QStringLiteral("c%1").arg(i));
+        QCOMPARE(commands->count(), 1000);
+        QCOMPARE(commands->item(0)->text(), QStringLiteral("> c0"));
+    }
+
+    void consoleStaysWhereTheOperatorScrolled()
+    {
+        CHLServer* server = controlledServer();
+        for (int i = 0; i < 50; ++i)
+            server->m_log.Add("line " + std::to_string(i));
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        pick(server);
+        QCoreApplication::processEvents();
+        QScrollBar* bar = console->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        bar->setValue(0); // reading back
+        server->m_log.Add("line 50");
+        pick(server);
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->value(), 0);
+        bar->setValue(bar->maximum()); // following again
+        server->m_log.Add("line 51");
+        pick(server);
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->value(), bar->maximum());
+    }
+
+    // Frags and time from the players reply; the selection stays on the
+    // player when players leave and when the table is sorted.
+    void playerTableFollowsThePlayer()
+    {
+        CHLServer* server = controlledServer();
+        server->OnReply(oobReply(std::string("D\x03", 2) +
+                                 std::string("\x01"
+                                             "Ann\0",
+                                             5) +
+                                 std::string("\x05\0\0\0\0\0\x82\x42", 8) +
+                                 std::string("\x02"
+                                             "Bob\0",
+                                             5) +
+                                 std::string("\x09\0\0\0\0\x80\x6D\x45", 8) +
+                                 std::string("\x03"
+                                             "Cy\0",
+                                             4) +
+                                 std::string("\x01\0\0\0\0\0\0\0", 8)));
+        pick(server);
+        QCOMPARE(rows(players, true), (QStringList{"Ann|5|1:05", "Bob|9|1:03:20", "Cy|1|0:00"}));
+        selectRows(players, {1});
+
+        server->m_nPlayers = 3;
+        server->m_strPlayers[0] = "Cy";
+        server->m_strPlayers[1] = "Bob";
+        server->m_strPlayers[2] = "Dan";
+        pick(server);
+        QCOMPARE(rows(players), (QStringList{"Cy", "Bob", "Dan"}));
+        QCOMPARE(selectedNames(players), QStringList{"Bob"});
+
+        players->sortByColumn(PlayerTable::NameColumn, Qt::AscendingOrder);
+        QCOMPARE(rows(players), (QStringList{"Bob", "Cy", "Dan"}));
+        QCOMPARE(selectedNames(players), QStringList{"Bob"});
+        env.op.yesNoAnswers = {false};
+        QTest::mouseClick(kick, Qt::LeftButton);
+        QCOMPARE(env.op.questions, std::vector<std::string>{"Are you sure you want to kick Bob ?"});
+    }
+
     void consoleRowsKeptAndScrolled()
     {
         CHLServer* server = controlledServer();
@@ -276,7 +402,6 @@ private slots:
         QVERIFY(console->verticalScrollBar()->maximum() > 0);
         QCOMPARE(console->verticalScrollBar()->value(), console->verticalScrollBar()->maximum());
     }
-
 };
 
 QTEST_MAIN(TestControlView)

@@ -8,19 +8,33 @@
 #include "support/TestContext.h"
 #include "ui/CMainFrame.h"
 #include "ui/CQuorvaneView.h"
+#include "ui/FindBar.h"
+#include "ui/Notifier.h"
 
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
-#include <QStandardPaths>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
+
+// Counts the alerts instead of showing them.
+class CountingNotifier : public Notifier
+{
+public:
+    void notify(const QString& summary, const QString&) override { summaries << summary; }
+    QStringList summaries;
+};
 
 class TestView : public QObject
 {
     Q_OBJECT
 
     TestContext env;
+    CountingNotifier notifier;
+    QLineEdit* panelLine = nullptr;
     std::unique_ptr<CQuorvaneDoc> doc;
     std::unique_ptr<CMainFrame> frame;
 
@@ -38,11 +52,31 @@ class TestView : public QObject
         QTest::mousePress(surface, Qt::LeftButton, {}, view().toViewport(from));
         for (int step = 1; step <= 4; ++step) {
             const QPoint at = from + (to - from) * step / 4;
-            QMouseEvent move(QEvent::MouseMove, view().toViewport(at), surface->mapToGlobal(view().toViewport(at)),
-                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, view().toViewport(at),
+                             surface->mapToGlobal(view().toViewport(at)), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
             QApplication::sendEvent(surface, &move);
         }
         QTest::mouseRelease(surface, Qt::LeftButton, {}, view().toViewport(to));
+    }
+
+    // A game server that has answered, with a host name.
+    CHLServer* answering(CGroup* group, int port, const char* hostname)
+    {
+        CHLServer* server = place(std::make_unique<CHLServer>(env.context()), group, port);
+        server->m_nStatus = CSStatus_MONITORING;
+        server->m_timeLastReply = env.clock.now();
+        server->m_strHostname = hostname;
+        return server;
+    }
+
+    QRgb pixelAt(QPoint point)
+    {
+        QImage image(view().layoutSize(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        view().RenderCanvas(painter, image.rect());
+        painter.end();
+        return image.pixel(point);
     }
 
     template <class T> T* place(std::unique_ptr<T> object, CGroup* group, int port)
@@ -68,7 +102,11 @@ private slots:
         env.op = ScriptedOperator{};
         doc = std::make_unique<CQuorvaneDoc>(env.context());
         doc->OnNewDocument();
-        frame = std::make_unique<CMainFrame>(*doc, new QWidget);
+        auto* panel = new QWidget;
+        panelLine = new QLineEdit(panel);
+        frame = std::make_unique<CMainFrame>(*doc, panel);
+        notifier.summaries.clear();
+        frame->setNotifier(&notifier);
         frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     }
@@ -82,7 +120,8 @@ private slots:
 
     void defaultLayoutInTheWindow()
     {
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Quorvane"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled[*] - Quorvane"));
+        QVERIFY(frame->isWindowModified()); // a new layout is unsaved
         QCOMPARE(doc->m_zones[0]->m_rcArea, (Rect{15, 15, 305, 265}));
         QCOMPARE(doc->m_groups[1]->m_rcArea, (Rect{190, 50, 290, 250}));
         QCOMPARE(doc->m_zones[1]->m_rcArea, (Rect{320, 15, 450, 265}));
@@ -151,17 +190,21 @@ private slots:
                              QStringLiteral("1"), QStringLiteral("--port"), QStringLiteral("0"),
                              QStringLiteral("--rcon"), QStringLiteral("pw"), QStringLiteral("--still")}),
                  qPrintable(park.errorString()));
-        CCommonObject* server = doc->AddServer("127.0.0.1", park.serverPorts()[0], "pw", doc->m_groups[0].get());
-        auto* proxy = static_cast<CHLTV*>(doc->AddProxy("127.0.0.1", park.proxyPorts()[0], doc->m_groups[1].get(),
-                                                        "pw", "", "127.0.0.1", park.proxyPorts()[0], true, false));
+        CCommonObject* server =
+            doc->AddServer("127.0.0.1", park.serverPorts()[0], "pw", doc->m_groups[0].get());
+        auto* proxy =
+            static_cast<CHLTV*>(doc->AddProxy("127.0.0.1", park.proxyPorts()[0], doc->m_groups[1].get(), "pw",
+                                              "", "127.0.0.1", park.proxyPorts()[0], true, false));
         // The view's own clock drives the polls, in real time.
-        QVERIFY(QTest::qWaitFor([&] { return proxy->CanDrag() && server->m_nStatus == CSStatus_CONTROL; }, 15000));
+        QVERIFY(QTest::qWaitFor([&] { return proxy->CanDrag() && server->m_nStatus == CSStatus_CONTROL; },
+                                15000));
 
         drag(proxy->m_rcIcon.center(), server->m_rcIcon.center());
         QVERIFY(!view().isDragging());
         ParkProbe probe(park.proxyPorts()[0]);
-        QVERIFY(probe.control("sim_history").value_or(QByteArray()).contains(
-            QByteArray("connect 127.0.0.1:") + QByteArray::number(park.serverPorts()[0])));
+        QVERIFY(probe.control("sim_history")
+                    .value_or(QByteArray())
+                    .contains(QByteArray("connect 127.0.0.1:") + QByteArray::number(park.serverPorts()[0])));
         QVERIFY(QTest::qWaitFor([&] { return proxy->m_pLinked == server; }, 15000));
 
         // The link line is drawn: solid, between the two icons.
@@ -183,17 +226,182 @@ private slots:
         QCOMPARE(proxy->m_pLinked, nullptr);
     }
 
+    // Machines that stop answering turn red, are counted in the title and
+    // the status bar, and make one alert per burst.
+    void silentMachinesAreLoud()
+    {
+        CHLServer* first = answering(doc->m_groups[0].get(), 1, "Cup #1");
+        CHLServer* second = answering(doc->m_groups[0].get(), 2, "Cup #2");
+        answering(doc->m_groups[1].get(), 3, "Spare")->m_timeLastReply = 0; // never answered
+        doc->TickSecond();
+        QVERIFY(!frame->windowTitle().contains(QStringLiteral("down")));
+
+        env.clock.advance(11);
+        doc->TickSecond();
+        QVERIFY(first->IsDown() && second->IsDown());
+        QVERIFY(frame->windowTitle().endsWith(QStringLiteral(" \u2014 2 down")));
+        QVERIFY(frame->downButton()->isVisible());
+        QCOMPARE(frame->downButton()->text(), QStringLiteral("2 down"));
+        // Red frame, and the last host name still drawn.
+        const QRgb frameColour = pixelAt(QPoint(first->m_rcBox.left + 1, first->m_rcBox.top + 30));
+        QVERIFY(qRed(frameColour) > 150 && qGreen(frameColour) < 60);
+        QVERIFY(notifier.summaries.isEmpty()); // the burst is still open
+
+        for (int i = 0; i < 6; ++i) {
+            env.clock.advance(1);
+            doc->TickSecond();
+        }
+        QCOMPARE(notifier.summaries, QStringList{"2 machines down"});
+
+        second->m_timeLastReply = env.clock.now();
+        second->m_nStatus = CSStatus_MONITORING;
+        doc->TickSecond();
+        QVERIFY(frame->windowTitle().endsWith(QStringLiteral(" \u2014 1 down")));
+        frame->downButton()->click(); // only what is down
+        QCOMPARE(view().matches(), std::vector<CCommonObject*>{first});
+        for (int i = 0; i < 6; ++i) {
+            env.clock.advance(1);
+            doc->TickSecond();
+        }
+        QCOMPARE(notifier.summaries, (QStringList{"2 machines down", "1 machine back"}));
+    }
+
+    // Delete asks first; undo brings back the object, its links and its
+    // channel; redo deletes it again.
+    void undoOfADeleteRestoresTheObject()
+    {
+        CCommonObject* server = doc->AddServer("127.0.0.1", 27015, "", doc->m_groups[0].get());
+        auto* proxy = static_cast<CHLTV*>(doc->AddProxy("127.0.0.1", 27020, doc->m_groups[1].get(), "", "",
+                                                        "127.0.0.1", 27020, true, false));
+        proxy->m_strLinkedAddress = "127.0.0.1:27015";
+        proxy->m_pLinked = server;
+        doc->SetSelection(nullptr, server);
+        view().setFocus();
+
+        env.op.yesNoAnswers = {false, true};
+        QTest::keyClick(&view(), Qt::Key_Delete);
+        QCOMPARE(doc->m_objects.size(), std::size_t{2});
+        QTest::keyClick(&view(), Qt::Key_Delete);
+        QCOMPARE(env.op.questions.back(), std::string("Delete the game server 127.0.0.1:27015?"));
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        QCOMPARE(proxy->m_pLinked, nullptr);
+        QVERIFY(proxy->m_strLinkedAddress.empty());
+
+        frame->action(57643)->trigger(); // Undo
+        QCOMPARE(doc->m_objects.front().get(), server);
+        QCOMPARE(proxy->m_pLinked, server);
+        QCOMPARE(proxy->m_strLinkedAddress, std::string("127.0.0.1:27015"));
+        QVERIFY(server->channel());
+        QCOMPARE(doc->m_pSelectedObject, server);
+
+        frame->action(57644)->trigger(); // Redo
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        QVERIFY(frame->isWindowModified());
+
+        // A group goes with its count named.
+        doc->SetSelection(doc->m_groups[2].get(), nullptr);
+        env.op.yesNoAnswers = {true};
+        doc->RunCommand(ID_ZONE_DELETE);
+        QCOMPARE(env.op.questions.back(), std::string("Delete the group \"HLTV Internet\" with 0 objects?"));
+        QCOMPARE(doc->m_groups.size(), std::size_t{2});
+        doc->undoStack().undo();
+        QCOMPARE(doc->m_groups.size(), std::size_t{3});
+    }
+
+    void undoOfMovesAndProperties()
+    {
+        CCommonObject* a = answering(doc->m_groups[0].get(), 1, "A");
+        CCommonObject* b = answering(doc->m_groups[0].get(), 2, "B");
+        doc->SetSelection(nullptr, b);
+        doc->RunCommand(ID_OBJECT_MOVEUP);
+        QCOMPARE(doc->m_objects.front().get(), b);
+        ObjectDialogValues values;
+        values.address = "127.0.0.1";
+        values.port = 2;
+        values.groupIndex = 1;
+        values.rconPassword = "secret";
+        env.op.objectAnswers = {values};
+        doc->RunCommand(ID_OBJECT_PROPERTIES);
+        QCOMPARE(b->m_strRconPassword, std::string("secret"));
+        QCOMPARE(b->m_pGroup, doc->m_groups[1].get());
+        doc->undoStack().undo();
+        QVERIFY(b->m_strRconPassword.empty());
+        QCOMPARE(b->m_pGroup, doc->m_groups[0].get());
+        doc->undoStack().undo();
+        QCOMPARE(doc->m_objects.front().get(), a);
+    }
+
+    // Ctrl+F filters by host name, map, address or player; Enter walks the
+    // matches; Esc ends the search.
+    void findWalksTheMatches()
+    {
+        CHLServer* cup1 = answering(doc->m_groups[0].get(), 1, "Cup One");
+        answering(doc->m_groups[0].get(), 2, "Training");
+        CHLServer* cup2 = answering(doc->m_groups[1].get(), 3, "Other");
+        cup2->m_nPlayers = 1;
+        cup2->m_strPlayers[0] = "[CUP]Ace";
+        QTest::keyClick(frame.get(), Qt::Key_F, Qt::ControlModifier);
+        QLineEdit* line = frame->findBar()->line();
+        QVERIFY(frame->findBar()->isVisible());
+        QVERIFY(line->hasFocus());
+        QTest::keyClicks(line, QStringLiteral("cup"));
+        QCOMPARE(view().matches(), (std::vector<CCommonObject*>{cup1, cup2}));
+        const QRgb mark = pixelAt(QPoint(cup1->m_rcBox.left + 1, cup1->m_rcBox.top + 30));
+        QCOMPARE(mark, qRgb(255, 140, 0));
+        QTest::keyClick(line, Qt::Key_Return);
+        QCOMPARE(doc->m_pSelectedObject, cup1);
+        QTest::keyClick(line, Qt::Key_Return);
+        QCOMPARE(doc->m_pSelectedObject, cup2);
+        QTest::keyClick(line, Qt::Key_Return);
+        QCOMPARE(doc->m_pSelectedObject, cup1);
+        QTest::keyClick(line, Qt::Key_Escape);
+        QVERIFY(!frame->findBar()->isVisible());
+        QVERIFY(!view().isFiltering());
+    }
+
+    // Arrows move the pick, F6 goes to the panel and back, and zooming keeps
+    // clicks on the boxes under the pointer.
+    void keyboardAndZoom()
+    {
+        CHLServer* top = answering(doc->m_groups[0].get(), 1, "Top");
+        CHLServer* below = answering(doc->m_groups[0].get(), 2, "Below");
+        CHLServer* right = answering(doc->m_groups[1].get(), 3, "Right");
+        view().setFocus();
+        QTest::keyClick(&view(), Qt::Key_Down);
+        QCOMPARE(doc->m_pSelectedObject, top);
+        QTest::keyClick(&view(), Qt::Key_Down);
+        QCOMPARE(doc->m_pSelectedObject, below);
+        QTest::keyClick(&view(), Qt::Key_Right);
+        QCOMPARE(doc->m_pSelectedObject, right);
+
+        QTest::keyClick(&view(), Qt::Key_F6);
+        QVERIFY(panelLine->hasFocus());
+        QTest::keyClick(panelLine, Qt::Key_F6, Qt::ShiftModifier);
+        QVERIFY(view().hasFocus());
+
+        QTest::keyClick(&view(), Qt::Key_Equal, Qt::ControlModifier);
+        QCOMPARE(view().zoom(), 1.1);
+        for (int i = 0; i < 10; ++i)
+            QTest::keyClick(&view(), Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(view().zoom(), CQuorvaneView::kMinZoom);
+        click(top->m_rcBox.center());
+        QCOMPARE(doc->m_pSelectedObject, top);
+        QTest::keyClick(&view(), Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(view().zoom(), 1.0);
+    }
+
     void fileCommandsKeepTheTitleAndRecentFiles()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("cup.layout"));
         QVERIFY(frame->SaveLayout(path));
-        QCOMPARE(frame->windowTitle(), QStringLiteral("cup.layout - Quorvane"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("cup.layout[*] - Quorvane"));
+        QVERIFY(!frame->isWindowModified());
         QVERIFY(frame->OpenLayout(path));
         QCOMPARE(frame->RecentFiles().value(0), QFileInfo(path).absoluteFilePath());
         QVERIFY(!frame->OpenLayout(dir.filePath(QStringLiteral("missing"))));
         QCOMPARE(env.op.messages, std::vector<std::string>{"Failed to open document."});
-        QCOMPARE(frame->windowTitle(), QStringLiteral("cup.layout - Quorvane"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("cup.layout[*] - Quorvane"));
     }
 };
 

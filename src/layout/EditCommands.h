@@ -1,0 +1,147 @@
+#pragma once
+
+#include "core/Geometry.h"
+
+#include <QUndoCommand>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CCommonObject;
+class CQuorvaneDoc;
+class CZone;
+
+// The undoable edits of the layout. Each command is pushed after (or as) its
+// edit is made; undo and redo rely on the stack being linear: every object a
+// command points to is either in the document or held by a command that
+// undo will reach first.
+
+// Takes an object out of the document and keeps it, closed, for undo; undo
+// puts it back at its place, reopens its channel and restores the links that
+// other objects had to it.
+class DeleteObjectCommand : public QUndoCommand
+{
+public:
+    DeleteObjectCommand(CQuorvaneDoc& document, CCommonObject& object, const QString& text);
+    ~DeleteObjectCommand() override;
+
+    void redo() override;
+    void undo() override;
+
+private:
+    // A proxy linked to the deleted object: it lost its upstream address
+    // or pointer with the deletion.
+    struct ProxyLink
+    {
+        CCommonObject* proxy;
+        std::string linkedAddress;
+        bool pointed;
+    };
+
+    CQuorvaneDoc& m_document;
+    CCommonObject* m_object;
+    std::unique_ptr<CCommonObject> m_held;
+    std::size_t m_index = 0;
+    std::vector<ProxyLink> m_links;
+};
+
+// Takes an empty zone or group out of the document and keeps it for undo.
+class DeleteAreaCommand : public QUndoCommand
+{
+public:
+    DeleteAreaCommand(CQuorvaneDoc& document, CZone& area, const QString& text);
+    ~DeleteAreaCommand() override;
+
+    void redo() override;
+    void undo() override;
+
+private:
+    CQuorvaneDoc& m_document;
+    CZone* m_area;
+    bool m_isGroup;
+    std::unique_ptr<CZone> m_held;
+    std::size_t m_index = 0;
+};
+
+// The order of the three lists and the levels of zones and groups, as before
+// and after a move or a change of layer.
+struct ListOrder
+{
+    std::vector<CCommonObject*> objects;
+    std::vector<CZone*> groups;
+    std::vector<CZone*> zones;
+    std::vector<std::int32_t> levels; // of groups, then zones
+
+    static ListOrder Take(const CQuorvaneDoc& document);
+    void Apply(CQuorvaneDoc& document) const;
+    friend bool operator==(const ListOrder&, const ListOrder&) = default;
+};
+
+class ReorderCommand : public QUndoCommand
+{
+public:
+    ReorderCommand(CQuorvaneDoc& document, ListOrder before, ListOrder after, const QString& text);
+
+    void redo() override;
+    void undo() override;
+
+private:
+    CQuorvaneDoc& m_document;
+    ListOrder m_before;
+    ListOrder m_after;
+};
+
+// What the Properties dialog of an object changes.
+struct ObjectSettings
+{
+    std::string address;
+    std::int32_t port = 0;
+    std::string rconPassword;
+    class CGroup* group = nullptr;
+    // Proxies only.
+    std::string proxyPassword;
+    std::string externalAddress;
+    std::int32_t externalPort = 0;
+    bool exportWeb = false;
+    bool autoRecord = false;
+
+    static ObjectSettings Take(const CCommonObject& object);
+    // Reopens the channel when the address or port changes.
+    void Apply(CCommonObject& object) const;
+    friend bool operator==(const ObjectSettings&, const ObjectSettings&) = default;
+};
+
+class PropertiesCommand : public QUndoCommand
+{
+public:
+    PropertiesCommand(CQuorvaneDoc& document, CCommonObject& object, ObjectSettings before,
+                      ObjectSettings after);
+
+    void redo() override;
+    void undo() override;
+
+private:
+    CQuorvaneDoc& m_document;
+    CCommonObject& m_object;
+    ObjectSettings m_before;
+    ObjectSettings m_after;
+};
+
+// A proxy dropped on an object: redo sends it there, undo sends it back to
+// the upstream it had (or disconnects it when it had none).
+class LinkCommand : public QUndoCommand
+{
+public:
+    LinkCommand(CQuorvaneDoc& document, CCommonObject& proxy, CCommonObject& target);
+
+    void redo() override;
+    void undo() override;
+
+private:
+    CQuorvaneDoc& m_document;
+    CCommonObject& m_proxy;
+    CCommonObject* m_target;
+    CCommonObject* m_previous;
+    std::string m_previousAddress;
+};

@@ -1,0 +1,96 @@
+#include "ui/ObjectToolTip.h"
+
+#include "core/TextCodec.h"
+#include "objects/CGTV.h"
+#include "objects/CHLTV.h"
+#include "objects/ObjectReport.h"
+
+#include <QStringList>
+
+namespace {
+
+QString kindWords(const CCommonObject& object)
+{
+    if (dynamic_cast<const CHLTV*>(&object))
+        return QStringLiteral("HLTV proxy");
+    if (object.IsHubManager())
+        return QStringLiteral("GTV hub manager");
+    return QStringLiteral("Game server");
+}
+
+QString statusWords(const CCommonObject& object)
+{
+    if (object.IsDown())
+        return QStringLiteral("Down: answered before, silent now");
+    switch (object.m_nStatus) {
+    case CSStatus_TIMEOUT:
+        return QStringLiteral("Not answering (never answered)");
+    case CSStatus_MONITORING:
+        return QStringLiteral("Answering; monitored only (no rcon)");
+    case CSStatus_CONTROL:
+        return QStringLiteral("Answering; under rcon control");
+    case CSStatus_FULLCONTROL:
+        return QStringLiteral("Answering; under rcon control with logs");
+    default:
+        return QStringLiteral("Bad server type");
+    }
+}
+
+void addLine(QStringList& lines, const QString& label, const QString& value)
+{
+    lines.append(QStringLiteral("%1: %2").arg(label, value.toHtmlEscaped()));
+}
+
+} // namespace
+
+QString replyAge(std::int64_t lastReply, std::int64_t now)
+{
+    if (lastReply == 0)
+        return QStringLiteral("never");
+    const std::int64_t seconds = std::max<std::int64_t>(0, now - lastReply);
+    if (seconds < 120)
+        return QStringLiteral("%1 s ago").arg(seconds);
+    if (seconds < 7200)
+        return QStringLiteral("%1 min ago").arg(seconds / 60);
+    return QStringLiteral("%1 h ago").arg(seconds / 3600);
+}
+
+QString objectToolTip(const CCommonObject& object, std::int64_t now)
+{
+    QStringList lines;
+    lines.append(QStringLiteral("<b>%1</b>").arg(kindWords(object)));
+    addLine(lines, QStringLiteral("Status"), statusWords(object));
+    if (!object.m_strHostname.empty())
+        addLine(lines, QStringLiteral("Host name"), decodeText(object.m_strHostname));
+    const auto* server = dynamic_cast<const CHLServer*>(&object);
+    if (server && !server->m_strMap.empty())
+        addLine(lines, QStringLiteral("Map"), decodeText(server->m_strMap));
+    if (const auto* proxy = dynamic_cast<const CHLTV*>(&object)) {
+        addLine(lines, QStringLiteral("Players"), QString::number(proxy->m_nPlayers));
+        addLine(lines, QStringLiteral("Spectators"),
+                QStringLiteral("%1/%2").arg(proxy->m_nClients).arg(proxy->m_nMaxClients));
+    } else if (const auto* manager = dynamic_cast<const CGTV*>(&object)) {
+        addLine(lines, QStringLiteral("Clients"),
+                QStringLiteral("%1/%2").arg(manager->m_nSvClients).arg(manager->m_nSvMaxClients));
+        addLine(lines, QStringLiteral("Hubs"), QString::number(manager->m_nHubs));
+    } else {
+        addLine(lines, QStringLiteral("Players"), QString::number(object.GetPlayerCount()));
+    }
+    addLine(lines, QStringLiteral("Address"), decodeText(object.GetName()));
+    addLine(lines, QStringLiteral("Last reply"), replyAge(object.m_timeLastReply, now));
+    return lines.join(QStringLiteral("<br>"));
+}
+
+QString hubRowToolTip(const CHubInfo& hub)
+{
+    QStringList lines;
+    lines.append(QStringLiteral("<b>Hub #%1</b>").arg(hub.m_nHubNum));
+    if (!hub.m_strDesc.empty())
+        addLine(lines, QStringLiteral("Match"), decodeText(hub.m_strDesc));
+    if (!hub.m_strParent.empty())
+        addLine(lines, QStringLiteral("Relays"), decodeText(hub.m_strParent));
+    addLine(lines, QStringLiteral("Players"), QString::number(hub.m_nCount));
+    const std::string* followed = hub.FollowedName();
+    addLine(lines, QStringLiteral("Following"), followed ? decodeText(*followed) : QStringLiteral("nobody"));
+    return lines.join(QStringLiteral("<br>"));
+}

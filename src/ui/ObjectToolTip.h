@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+class CCommonObject;
+class CHubInfo;
+
+// The tool tips of the canvas, as rich text whose every value is escaped:
+// host, map and player names come from the machines and must not become
+// markup. now is the document clock's time, for the age of the last reply.
+QString objectToolTip(const CCommonObject& object, std::int64_t now);
+QString hubRowToolTip(const CHubInfo& hub);
+
+// How long ago a reply came, in words: "4 s ago", "3 min ago", "never".
+QString replyAge(std::int64_t lastReply, std::int64_t now);
