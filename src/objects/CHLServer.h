@@ -2,8 +2,10 @@
 
 #include "objects/CClanDetector.h"
 #include "objects/CCommonObject.h"
+#include "objects/StatusPlayers.h"
 
 #include <mutex>
+#include <vector>
 
 namespace replies {
 struct Details;
@@ -25,7 +27,12 @@ public:
     void SetStatus(CSStatus status) override;
     bool IsGameServer() const override;
     void SendCommand(std::string command) override;
+    // Kicks by the player's #userid when the last status table names the
+    // player once; otherwise by name, unless the name could break out of
+    // its quotes, which is refused with a message.
     void Kick(std::string name) override;
+    // "say Kicking <name>" and "kick #<userid>".
+    void KickByUserId(std::int32_t userId, const std::string& name);
 
     virtual void RequestStatus();
     virtual void RequestChallenge();
@@ -61,6 +68,14 @@ public:
     std::int32_t m_nScoreB2 = 0;
     std::int32_t m_nMatchState = 0;
 
+    // "address:port" as the machine reports itself in its details reply;
+    // empty until it does. Behind NAT or a relay this is often a LAN or
+    // loopback address: it is never used to send anything, only to match
+    // the names that proxies and hubs report (IsNamed).
+    std::string m_strReportedAddress;
+    // The player table of the last complete "status" text (rcon only).
+    std::vector<StatusPlayer> m_statusPlayers;
+
 protected:
     // The replies to the queries, handled alike by servers and proxies:
     // details ('C', 'm'), info ('I'), players ('D') and the current servers'
@@ -83,6 +98,9 @@ private:
     void LeaveTimeout();
     void OnPrint(std::string_view datagram);
     void ApplyPrintLine(const std::string& line);
+    void ApplyReportedAddress(const std::string& address, std::int32_t port);
+
+    StatusTableReader m_statusTable;
 
     // Current-protocol state: the last challenge the server gave for its
     // info and players queries, and which of the two went out last.

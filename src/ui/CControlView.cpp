@@ -128,6 +128,24 @@ std::vector<PlayerRow> playerRows(const CCommonObject& object)
         }
         rows.push_back(std::move(row));
     }
+    // With rcon, the status table names each player's user id, SteamID,
+    // ping and address; each of its lines serves one row of the same name.
+    if (server) {
+        std::vector<bool> used(server->m_statusPlayers.size(), false);
+        for (PlayerRow& row : rows) {
+            for (std::size_t i = 0; i < used.size(); ++i) {
+                const StatusPlayer& status = server->m_statusPlayers[i];
+                if (used[i] || status.name != row.name)
+                    continue;
+                used[i] = true;
+                row.userId = status.userId;
+                row.steamId = status.uniqueId;
+                row.ping = status.ping;
+                row.address = status.address;
+                break;
+            }
+        }
+    }
     return rows;
 }
 
@@ -144,6 +162,7 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
         makeButton(this, QStringLiteral("stopRecordingButton"), QStringLiteral("StopRecording"));
     m_pFtp = new QLabel(QStringLiteral("FTP engine OFF"), this);
     m_pFtp->setObjectName(QStringLiteral("ftpLabel"));
+    m_pFtp->setTextFormat(Qt::PlainText);
     m_pRcon = new QGroupBox(QStringLiteral("Rcon"), this);
     m_pRcon->setObjectName(QStringLiteral("rconBox"));
     m_pPages = new QTabWidget(m_pRcon);
@@ -382,7 +401,12 @@ void CControlView::kickPlayer(const PlayerRow& player)
     if (!object)
         return;
     if (object->IsGameServer()) {
-        if (m_document.context().op->askYesNo("Are you sure you want to kick " + player.name + " ?"))
+        if (!m_document.context().op->askYesNo("Are you sure you want to kick " + player.name + " ?"))
+            return;
+        // The user id shown is the player chosen, whatever his name holds.
+        if (auto* server = dynamic_cast<CHLServer*>(object); server && player.userId)
+            server->KickByUserId(*player.userId, player.name);
+        else
             object->Kick(player.name);
     } else if (object->IsHubManager()) {
         object->ChangePOV(player.name);

@@ -77,6 +77,8 @@ QString objectToolTip(const CCommonObject& object, std::int64_t now)
         addLine(lines, QStringLiteral("Players"), QString::number(object.GetPlayerCount()));
     }
     addLine(lines, QStringLiteral("Address"), decodeText(object.GetName()));
+    if (server && !server->m_strReportedAddress.empty() && server->m_strReportedAddress != object.GetName())
+        addLine(lines, QStringLiteral("Reports itself as"), decodeText(server->m_strReportedAddress));
     addLine(lines, QStringLiteral("Last reply"), replyAge(object.m_timeLastReply, now));
     return lines.join(QStringLiteral("<br>"));
 }

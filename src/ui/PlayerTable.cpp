@@ -4,13 +4,11 @@
 
 #include <QHeaderView>
 #include <algorithm>
-#include <set>
 
 namespace {
 
-// The row's index in the arrival order, and the player's identity.
+// The row's index in the arrival order.
 constexpr int kIndexRole = Qt::UserRole;
-constexpr int kKeyRole = Qt::UserRole + 1;
 constexpr int kSortRole = Qt::UserRole + 2;
 
 // Sorts by kSortRole when set (numbers, durations), else by text.
@@ -40,13 +38,13 @@ QString duration(int seconds)
     return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-// A user id names a player for as long as he stays; without one, the name.
-QByteArray keyOf(const PlayerRow& row)
+// A user id names a player for as long as he stays, through a change of
+// name; until the status table gives it, the name does.
+bool samePlayer(const PlayerRow& a, const PlayerRow& b)
 {
-    QByteArray key(row.name.data(), static_cast<qsizetype>(row.name.size()));
-    if (row.userId)
-        key.prepend(QByteArray::number(*row.userId) + '#');
-    return key;
+    if (a.userId && b.userId)
+        return *a.userId == *b.userId;
+    return a.name == b.name;
 }
 
 } // namespace
@@ -73,12 +71,10 @@ PlayerTable::PlayerTable(QWidget* parent) : QTableWidget(0, ColumnCount, parent)
 
 void PlayerTable::setPlayers(const std::vector<PlayerRow>& rows)
 {
-    std::set<QByteArray> selected;
-    for (const PlayerRow& row : selectedPlayers())
-        selected.insert(keyOf(row));
-    QByteArray current;
-    if (QTableWidgetItem* item = currentItem())
-        current = item->data(kKeyRole).toByteArray();
+    const std::vector<PlayerRow> selected = selectedPlayers();
+    std::optional<PlayerRow> current;
+    if (currentRow() >= 0)
+        current = playerAt(currentRow());
 
     const bool unchanged =
         rows.size() == m_rows.size() &&
@@ -105,7 +101,6 @@ void PlayerTable::setPlayers(const std::vector<PlayerRow>& rows)
         const auto set = [&](int column, const QString& text, std::optional<long long> sortKey) {
             auto* item = new SortItem(text);
             item->setData(kIndexRole, i);
-            item->setData(kKeyRole, keyOf(row));
             if (sortKey)
                 item->setData(kSortRole, *sortKey);
             setItem(i, column, item);
@@ -122,10 +117,11 @@ void PlayerTable::setPlayers(const std::vector<PlayerRow>& rows)
 
     QItemSelection again;
     for (int r = 0; r < rowCount(); ++r) {
-        const QByteArray key = item(r, NameColumn)->data(kKeyRole).toByteArray();
-        if (selected.count(key))
+        const PlayerRow player = playerAt(r);
+        const auto same = [&player](const PlayerRow& other) { return samePlayer(player, other); };
+        if (std::any_of(selected.begin(), selected.end(), same))
             again.select(model()->index(r, 0), model()->index(r, ColumnCount - 1));
-        if (!current.isEmpty() && key == current)
+        if (current && same(*current))
             selectionModel()->setCurrentIndex(model()->index(r, NameColumn), QItemSelectionModel::NoUpdate);
     }
     selectionModel()->select(again, QItemSelectionModel::Select);

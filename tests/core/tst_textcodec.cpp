@@ -1,3 +1,5 @@
+#include "core/HtmlEscape.h"
+#include "core/TerminalText.h"
 #include "core/TextCodec.h"
 
 #include <QTest>
@@ -25,6 +27,32 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, expected);
         QCOMPARE(decodeText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))), expected);
+    }
+
+    // Where remote text leaves the program: as HTML on the status page and
+    // on a terminal in headless mode.
+    void escaping_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("terminal");
+        QTest::addColumn<QByteArray>("html");
+        QTest::addRow("plain") << QStringLiteral("Cup #1") << QStringLiteral("Cup #1") << QByteArray("Cup #1");
+        QTest::addRow("escape sequence") << QStringLiteral("\x1B[2J\x1B]0;owned\x07") << QStringLiteral("\\x1b[2J\\x1b]0;owned\\x07")
+                                         << QByteArray("\x1B[2J\x1B]0;owned\x07");
+        QTest::addRow("forged line") << QStringLiteral("x\"\n127.0.0.1:1 server Timeout \"")
+                                     << QStringLiteral("x\\\"\\x0a127.0.0.1:1 server Timeout \\\"")
+                                     << QByteArray("x&quot;\n127.0.0.1:1 server Timeout &quot;");
+        QTest::addRow("C1 control and backslash") << QString(QChar(0x9B)) + QStringLiteral("\\")
+                                                  << QStringLiteral("\\x9b\\\\") << QByteArray("\xC2\x9B\\");
+        QTest::addRow("markup") << QStringLiteral("<script>a('&')</script>") << QStringLiteral("<script>a('&')</script>")
+                                << QByteArray("&lt;script&gt;a(&#39;&amp;&#39;)&lt;/script&gt;");
+    }
+
+    void escaping()
+    {
+        QFETCH(QString, text);
+        QTEST(escapeForTerminal(text, true), "terminal");
+        QTEST(QByteArray::fromStdString(escapeHtml(text.toStdString())), "html");
     }
 
     void typedTextIsStoredAsUtf8()

@@ -202,11 +202,17 @@ private slots:
 
     void headlessOnce()
     {
-        const auto runOnce = [this](const QStringList& extra) {
+        // The server's password comes from a file, out of the process list.
+        const QString passwordFile = dir.filePath(QStringLiteral("rcon.txt"));
+        QFile secret(passwordFile);
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("secret\r\nnot this line\n");
+        secret.close();
+        const auto runOnce = [this, passwordFile](const QStringList& extra) {
             QProcess quorvane;
             QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--json"),
                                   QStringLiteral("--server"), QString::fromStdString(serverName(0)),
-                                  QStringLiteral("--rcon"),   QStringLiteral("secret"),
+                                  QStringLiteral("--rcon-file"), passwordFile,
                                   QStringLiteral("--proxy"),  QStringLiteral("127.0.0.1:%1").arg(park.proxyPorts()[0]),
                                   QStringLiteral("--rcon"),   QStringLiteral("tv")};
             quorvane.start(QStringLiteral(QUORVANE_BINARY), arguments + extra);

@@ -373,9 +373,17 @@ private slots:
         players->sortByColumn(PlayerTable::NameColumn, Qt::AscendingOrder);
         QCOMPARE(rows(players), (QStringList{"Bob", "Cy", "Dan"}));
         QCOMPARE(selectedNames(players), QStringList{"Bob"});
-        env.op.yesNoAnswers = {false};
+        // With rcon's status table: its columns, and the kick by user id.
+        server->m_statusPlayers = {StatusPlayer{7, "Bob", "STEAM_0:1:7", 9, "1:03:20", 35, "10.0.0.7:27005"}};
+        pick(server);
+        QVERIFY(!players->isColumnHidden(PlayerTable::SteamIdColumn));
+        QCOMPARE(players->item(0, PlayerTable::SteamIdColumn)->text(), QStringLiteral("STEAM_0:1:7"));
+        QCOMPARE(selectedNames(players), QStringList{"Bob"});
+        peer->drain(*server);
+        env.op.yesNoAnswers = {true};
         QTest::mouseClick(kick, Qt::LeftButton);
         QCOMPARE(env.op.questions, std::vector<std::string>{"Are you sure you want to kick Bob ?"});
+        QCOMPARE(peer->drain(*server).back(), oob::rconCommand(777, "pw", "kick #7"));
     }
 
     void consoleRowsKeptAndScrolled()
