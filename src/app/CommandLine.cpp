@@ -80,14 +80,16 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             if (!text)
                 return std::nullopt;
             if (line.objects.empty()) {
-                error = QStringLiteral("%1 must follow the --server, --proxy or --hub it belongs to").arg(argument);
+                error = QStringLiteral("%1 must follow the --server, --proxy or --hub it belongs to")
+                            .arg(argument);
                 return std::nullopt;
             }
             std::string password = text->toStdString();
             if (argument == QLatin1String("--rcon-file") && !readFirstLine(*text, password, error))
                 return std::nullopt;
             if (!isUsableRconPassword(password)) {
-                error = QString::fromLatin1(kPasswordRefusedText.data(), static_cast<qsizetype>(kPasswordRefusedText.size()));
+                error = QString::fromLatin1(kPasswordRefusedText.data(),
+                                            static_cast<qsizetype>(kPasswordRefusedText.size()));
                 return std::nullopt;
             }
             line.objects.back().rconPassword = password;
@@ -122,6 +124,15 @@ bool splitAddress(const QString& text, std::string& address, int& port)
     return true;
 }
 
+bool wantsWindow(const QStringList& arguments)
+{
+    for (const char* option : {"--headless", "--render", "--help", "-h", "--version"}) {
+        if (arguments.contains(QLatin1String(option)))
+            return false;
+    }
+    return true;
+}
+
 QString usageText()
 {
     return QStringLiteral(
@@ -144,5 +155,8 @@ QString usageText()
         "  --demo             start a simulated park on 127.0.0.1 and show it (with --headless: print it)\n"
         "  --screenshot OUT   after one poll cycle, save the window as shown to OUT (PNG) and exit\n"
         "  --version          print the version\n"
-        "  --help             print this text\n");
+        "  --help             print this text\n"
+        "\n"
+        "The window also takes Qt's own options, such as -style NAME, -stylesheet FILE,\n"
+        "-platform NAME and -reverse.\n");
 }

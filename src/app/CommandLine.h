@@ -40,6 +40,10 @@ struct CommandLine
 // and sets error to a one-line explanation.
 std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QString& error);
 
+// True unless the arguments ask for a run without a window (--headless,
+// --render) or for text only (--help, --version).
+bool wantsWindow(const QStringList& arguments);
+
 // The text --help prints.
 QString usageText();
 

@@ -16,8 +16,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTimer>
-#include <memory>
 #include <iostream>
+#include <memory>
 
 namespace {
 
@@ -67,16 +67,17 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
     }
 
     SignalBridge signalBridge;
-    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app,
+                     [] { QCoreApplication::exit(0); });
     HeadlessRunner runner(commandLine, document);
-    QObject::connect(&runner, &HeadlessRunner::finished, &app, [](int code) { QCoreApplication::exit(code); });
+    QObject::connect(&runner, &HeadlessRunner::finished, &app,
+                     [](int code) { QCoreApplication::exit(code); });
     runner.start();
     return QCoreApplication::exec();
 }
 
-int runWindowed(int argc, char* argv[], const CommandLine& commandLine)
+int runWindowed(QApplication& app, const CommandLine& commandLine)
 {
-    QApplication app(argc, argv);
     SystemClock clock;
     RandomSource random;
     WidgetOperator op;
@@ -93,7 +94,8 @@ int runWindowed(int argc, char* argv[], const CommandLine& commandLine)
         demo.buildLayout(document);
     }
     SignalBridge signalBridge;
-    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app,
+                     [] { QCoreApplication::exit(0); });
 
     CMainFrame window(document, new CControlView(document));
     op.setParentWidget(&window);
@@ -117,6 +119,26 @@ int main(int argc, char* argv[])
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
+    // One socket per monitored object: make room for large parks.
+    raiseOpenFileLimit();
+    ignoreFileSizeSignal();
+    // Qt's own event dispatcher keeps socket notifiers in a hash; the GLib
+    // one keeps them in lists whose cost grows with their number, which made
+    // opening or closing a layout of 10,000 objects take seconds. Without
+    // GLib's loop, GTK's native dialogs are not offered: Qt's are used.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+
+    // The window takes Qt's own options (-style, -platform, -stylesheet,
+    // -reverse, ...): the application removes them before ours are read.
+    std::unique_ptr<QApplication> gui;
+    if (wantsWindow(arguments)) {
+        gui = std::make_unique<QApplication>(argc, argv);
+        arguments = QCoreApplication::arguments().mid(1);
+    }
     QString error;
     const auto commandLine = parseCommandLine(arguments, error);
     if (!commandLine) {
@@ -131,19 +153,7 @@ int main(int argc, char* argv[])
         std::cout << "Quorvane " QUORVANE_VERSION << std::endl;
         return 0;
     }
-    // One socket per monitored object: make room for large parks.
-    raiseOpenFileLimit();
-    ignoreFileSizeSignal();
-    // Qt's own event dispatcher keeps socket notifiers in a hash; the GLib
-    // one keeps them in lists whose cost grows with their number, which made
-    // opening or closing a layout of 10,000 objects take seconds. Without
-    // GLib's loop, GTK's native dialogs are not offered: Qt's are used.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
-    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
-    if (commandLine->headless || !commandLine->renderPath.isEmpty())
+    if (!gui)
         return runHeadless(argc, argv, *commandLine);
-    return runWindowed(argc, argv, *commandLine);
+    return runWindowed(*gui, *commandLine);
 }

@@ -58,6 +58,9 @@ struct ObjectDialogRequest
     // The entry to preselect by prefix search; empty selects nothing.
     std::string preselectLabel;
     bool propertiesMode = false;
+    // Properties mode: the edited object's kind and name, for the title
+    // ("HLTV proxy 10.0.0.5:27020").
+    std::string editedObject;
     bool serverMode = false;
     bool autoRecordEnabled = false; // the AdminBot module is on
 };

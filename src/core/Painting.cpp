@@ -39,3 +39,10 @@ void drawFramedBox(QPainter& painter, const Rect& box, const QColor& penColor, i
     painter.drawRect(QRectF(box.left + 0.5, box.top + 0.5, box.width() - 1, box.height() - 1));
     painter.restore();
 }
+
+QColor textColorOn(const QColor& fill)
+{
+    // Relative luminance with the sRGB weights, on 0..255.
+    const double luminance = 0.2126 * fill.red() + 0.7152 * fill.green() + 0.0722 * fill.blue();
+    return luminance >= 128 ? QColor(Qt::black) : QColor(Qt::white);
+}

@@ -24,3 +24,7 @@ void fillBox(QPainter& painter, const Rect& box, const QColor& color);
 // the frame centred on the box edge.
 void drawFramedBox(QPainter& painter, const Rect& box, const QColor& penColor, int penWidth,
                    const QColor& brush);
+
+// Black or white, whichever reads better on fill (by its luminance): text
+// follows what it is drawn on, never the desktop theme.
+QColor textColorOn(const QColor& fill);

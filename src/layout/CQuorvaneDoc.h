@@ -179,6 +179,9 @@ private:
     void ChangeLayer(int step);
     void MoveZone(int direction);
     void MoveObject(int direction);
+    // Gives an object the address and port typed in its Properties; an
+    // address another object has is refused with the duplicate message.
+    bool Readdress(CCommonObject& object, const std::string& address, std::int32_t port);
     // The duplicate test shared by the three creation operations.
     bool RefuseDuplicate(const std::string& address, std::int32_t port);
     CGroup* GroupAt(int index) const;

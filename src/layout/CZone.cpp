@@ -19,7 +19,7 @@ void CZone::DrawFramed(QPainter& painter, int penWidth) const
 {
     drawFramedBox(painter, m_rcArea, Qt::black, penWidth, toQColor(m_crFill));
     painter.save();
-    painter.setPen(Qt::black);
+    painter.setPen(textColorOn(toQColor(m_crFill)));
     drawSingleLine(painter, m_rcArea, decodeText(m_strName), Qt::AlignHCenter | Qt::AlignTop);
     painter.restore();
 }

@@ -62,8 +62,9 @@ bool CQuorvaneDoc::RefuseDuplicate(const std::string& address, std::int32_t port
         return false;
     const CGroup* group = existing->m_pGroup;
     const CZone* zone = group ? group->m_pZone : nullptr;
-    m_context.op->showMessage("This Object already exists\nGroup : " + (group ? group->m_strName : std::string()) +
-                              "\nZone : " + (zone ? zone->m_strName : std::string()));
+    m_context.op->showMessage(
+        "This Object already exists\nGroup : " + (group ? group->m_strName : std::string()) +
+        "\nZone : " + (zone ? zone->m_strName : std::string()));
     return true;
 }
 
@@ -193,12 +194,28 @@ void CQuorvaneDoc::AddRange(bool proxyCommand)
             else if (answer->typeIndex == 1)
                 AddObject(2, "", address, storedPort, group);
             else
-                AddProxy(address, storedPort, group, answer->rconPassword, "", address, storedPort, false, false);
+                AddProxy(address, storedPort, group, answer->rconPassword, "", address, storedPort, false,
+                         false);
             if (port >= answer->lastPort)
                 break;
         }
     }
     m_strLastAddress = answer->prefix + std::to_string(answer->firstByte);
+}
+
+bool CQuorvaneDoc::Readdress(CCommonObject& object, const std::string& address, std::int32_t port)
+{
+    if (address == object.m_strAddress && port == object.m_nPort)
+        return true;
+    if (address.empty() || port <= 0 || port > 65535 || RefuseDuplicate(address, port))
+        return false;
+    object.m_strAddress = address;
+    object.m_nPort = port;
+    // Another address is another machine: nothing is known about it yet.
+    object.m_nStatus = CSStatus_TIMEOUT;
+    object.m_timeLastReply = 0;
+    object.OpenChannel();
+    return true;
 }
 
 void CQuorvaneDoc::OnServerProperties()
@@ -208,6 +225,7 @@ void CQuorvaneDoc::OnServerProperties()
         return;
     ObjectDialogRequest request;
     request.propertiesMode = true;
+    request.editedObject = "game server " + server->GetName();
     request.serverMode = true;
     request.values.address = server->m_strAddress;
     request.values.port = static_cast<std::uint32_t>(server->m_nPort);
@@ -217,6 +235,7 @@ void CQuorvaneDoc::OnServerProperties()
     const auto answer = m_context.op->askObject(request);
     if (!answer || !GroupAt(answer->groupIndex))
         return;
+    Readdress(*server, answer->address, static_cast<std::int32_t>(answer->port));
     server->m_strRconPassword = answer->rconPassword;
     server->m_pGroup = GroupAt(answer->groupIndex);
     MarkChanged(HintLayout);
@@ -229,6 +248,7 @@ void CQuorvaneDoc::OnProxyProperties()
         return;
     ObjectDialogRequest request;
     request.propertiesMode = true;
+    request.editedObject = "HLTV proxy " + proxy->GetName();
     ObjectDialogValues& values = request.values;
     values.address = proxy->m_strAddress;
     values.port = static_cast<std::uint32_t>(proxy->m_nPort);
@@ -246,6 +266,7 @@ void CQuorvaneDoc::OnProxyProperties()
     auto answer = m_context.op->askObject(request);
     if (!answer || !GroupAt(answer->groupIndex))
         return;
+    Readdress(*proxy, answer->address, static_cast<std::int32_t>(answer->port));
     if (!answer->useExternalAddress) {
         answer->externalAddress = proxy->m_strAddress;
         answer->externalPort = static_cast<std::uint32_t>(proxy->m_nPort);

@@ -84,6 +84,9 @@ void CCommonObject::Draw(QPainter& painter)
 
     painter.save();
     painter.setFont(canvasFont(13));
+    // The label sits on the group's fill.
+    if (m_pGroup)
+        painter.setPen(textColorOn(toQColor(m_pGroup->m_crFill)));
     drawSingleLine(painter, m_rcBox, decodeText(GetName()), Qt::AlignHCenter | Qt::AlignBottom);
     painter.restore();
 }

@@ -3,10 +3,12 @@
 #include "core/TextCodec.h"
 #include "ui/SortedComboBox.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 void fillGroupList(SortedComboBox* list, const std::vector<std::string>& labels,
                    const std::string& preselectLabel)
@@ -20,6 +22,19 @@ void fillGroupList(SortedComboBox* list, const std::vector<std::string>& labels,
 }
 
 namespace {
+
+void addShowToggle(QLineEdit* edit)
+{
+    edit->setEchoMode(QLineEdit::Password);
+    QAction* show = edit->addAction(edit->style()->standardIcon(QStyle::SP_DialogHelpButton),
+                                    QLineEdit::TrailingPosition);
+    show->setCheckable(true);
+    show->setToolTip(QStringLiteral("Show the password"));
+    show->setObjectName(edit->objectName() + QStringLiteral("Show"));
+    QObject::connect(show, &QAction::toggled, edit, [edit](bool shown) {
+        edit->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+    });
+}
 
 QCheckBox* makeCheck(QWidget* parent, const QString& text, const QString& objectName, bool checked)
 {
@@ -80,10 +95,11 @@ CObjectDlg::CObjectDlg(const ObjectDialogRequest& request, QWidget* parent)
 
     connect(m_useExternal, &QCheckBox::toggled, this, &CObjectDlg::syncExternalEdits);
 
-    if (request.propertiesMode) {
-        m_address->setEnabled(false);
-        m_port->setEnabled(false);
-    }
+    // Passwords are masked; the eye shows them while it is on.
+    for (QLineEdit* secret : {m_rcon, m_proxyPassword})
+        addShowToggle(secret);
+    if (request.propertiesMode)
+        setWindowTitle(QStringLiteral("Properties of the %1").arg(decodeText(request.editedObject)));
     if (m_serverMode) {
         enterServerMode();
     } else {

@@ -10,7 +10,8 @@ class QPushButton;
 class SortedComboBox;
 
 // "Add one object": adds a game server or a proxy, and edits one
-// (properties mode: address and port can no longer change). In server mode
+// (properties mode, titled with the object's kind). Passwords are masked,
+// with a toggle that shows them. In server mode
 // the proxy-only controls are hidden and the window is 100 pixels shorter.
 class CObjectDlg : public ModalDialog
 {

@@ -6,7 +6,7 @@ quorvane=$1
 out=$2
 command -v xvfb-run >/dev/null || exit 77
 rm -f "$out"
-timeout 60 xvfb-run -a -s "-screen 0 1100x800x24" "$quorvane" --demo --screenshot "$out"
+timeout 60 xvfb-run -a -s "-screen 0 1100x800x24" "$quorvane" -style Fusion --demo --screenshot "$out"
 # A PNG of the window's size, with the canvas painted (not one flat colour).
 python3 - "$out" <<'PY'
 import struct, sys, zlib

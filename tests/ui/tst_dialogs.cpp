@@ -7,14 +7,15 @@
 #include "ui/CPromptDlg.h"
 #include "ui/WidgetOperator.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QImage>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -165,18 +166,25 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
 
-    void propertiesModeDisablesAddressAndPort()
+    // Properties name the kind of object, let the address and port be
+    // changed, and mask the passwords until the operator asks to see them.
+    void propertiesEditAddressAndMaskPasswords()
     {
         ObjectDialogRequest request = proxyRequest();
-        CObjectDlg adding(request);
-        QVERIFY(child<QLineEdit>(adding, "addressEdit")->isEnabled());
+        request.values.rconPassword = "secret";
         request.propertiesMode = true;
+        request.editedObject = "HLTV proxy 10.0.0.5:27020";
         for (bool serverMode : {false, true}) {
             request.serverMode = serverMode;
             CObjectDlg editing(request);
-            QVERIFY(!child<QLineEdit>(editing, "addressEdit")->isEnabled());
-            QVERIFY(!child<QLineEdit>(editing, "portEdit")->isEnabled());
-            QVERIFY(child<QLineEdit>(editing, "rconEdit")->isEnabled());
+            QCOMPARE(editing.windowTitle(), QStringLiteral("Properties of the HLTV proxy 10.0.0.5:27020"));
+            QVERIFY(child<QLineEdit>(editing, "addressEdit")->isEnabled());
+            QVERIFY(child<QLineEdit>(editing, "portEdit")->isEnabled());
+            auto* rcon = child<QLineEdit>(editing, "rconEdit");
+            QCOMPARE(rcon->echoMode(), QLineEdit::Password);
+            rcon->findChild<QAction*>(QStringLiteral("rconEditShow"))->toggle();
+            QCOMPARE(rcon->echoMode(), QLineEdit::Normal);
+            QCOMPARE(rcon->text(), QStringLiteral("secret"));
         }
     }
 
@@ -382,7 +390,8 @@ private slots:
         QTemporaryDir dir;
         const QString picture = dir.filePath(QStringLiteral("big.png"));
         QImage(300, 300, QImage::Format_RGB32).save(picture);
-        const std::string name = "<img src=" + picture.toStdString() + "><font size=7>X</font><img src=/dev/zero>";
+        const std::string name =
+            "<img src=" + picture.toStdString() + "><font size=7>X</font><img src=/dev/zero>";
         WidgetOperator op;
         QString shown;
         int labelHeight = 0;

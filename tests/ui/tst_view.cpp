@@ -317,13 +317,21 @@ private slots:
         QCOMPARE(doc->m_objects.front().get(), b);
         ObjectDialogValues values;
         values.address = "127.0.0.1";
-        values.port = 2;
+        values.port = 1; // a's: refused, the rest applies
         values.groupIndex = 1;
         values.rconPassword = "secret";
         env.op.objectAnswers = {values};
         doc->RunCommand(ID_OBJECT_PROPERTIES);
+        QCOMPARE(env.op.messages.size(), std::size_t{1});
+        QCOMPARE(b->m_nPort, 2);
         QCOMPARE(b->m_strRconPassword, std::string("secret"));
         QCOMPARE(b->m_pGroup, doc->m_groups[1].get());
+        values.port = 5;
+        env.op.objectAnswers = {values};
+        doc->RunCommand(ID_OBJECT_PROPERTIES);
+        QCOMPARE(b->GetName(), std::string("127.0.0.1:5"));
+        doc->undoStack().undo();
+        QCOMPARE(b->m_nPort, 2);
         doc->undoStack().undo();
         QVERIFY(b->m_strRconPassword.empty());
         QCOMPARE(b->m_pGroup, doc->m_groups[0].get());
