@@ -55,6 +55,14 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             if (!picture)
                 return std::nullopt;
             line.screenshotPath = *picture;
+        } else if (argument == QLatin1String("--screenshot-delay")) {
+            const auto seconds = value();
+            bool ok = false;
+            line.screenshotDelaySeconds = seconds ? seconds->toInt(&ok) : 0;
+            if (!ok || line.screenshotDelaySeconds < 0 || line.screenshotDelaySeconds > 3600) {
+                error = QStringLiteral("--screenshot-delay expects a number of seconds (0 to 3600)");
+                return std::nullopt;
+            }
         } else if (argument == QLatin1String("--headless")) {
             line.headless = true;
         } else if (argument == QLatin1String("--json")) {
@@ -154,6 +162,7 @@ QString usageText()
         "  --render L OUT     poll one full cycle of layout L and write its canvas to OUT (PNG)\n"
         "  --demo             start a simulated park on 127.0.0.1 and show it (with --headless: print it)\n"
         "  --screenshot OUT   after one poll cycle, save the window as shown to OUT (PNG) and exit\n"
+        "  --screenshot-delay S  wait S seconds instead of 8 before the screenshot\n"
         "  --version          print the version\n"
         "  --help             print this text\n"
         "\n"

@@ -32,6 +32,8 @@ struct CommandLine
     QString renderPath;
     // --screenshot OUT.png: the window as shown, after one poll cycle, then exit.
     QString screenshotPath;
+    // --screenshot-delay SECONDS: how long the window runs before it is saved.
+    int screenshotDelaySeconds = 8;
     std::vector<ObjectArgument> objects;
     QString layoutPath;
 };

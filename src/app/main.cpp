@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int kScreenshotDelayMs = 8000;
-
 // Opens the layout named on the command line; false (with the reason on
 // standard error) when the file cannot be read at all.
 bool openLayout(CQuorvaneDoc& document, const QString& path)
@@ -104,7 +102,7 @@ int runWindowed(QApplication& app, const CommandLine& commandLine)
         window.OpenLayout(commandLine.layoutPath);
     if (!commandLine.screenshotPath.isEmpty()) {
         // One full poll cycle and a link step, then the window as it is shown.
-        QTimer::singleShot(kScreenshotDelayMs, &window, [&window, &commandLine] {
+        QTimer::singleShot(commandLine.screenshotDelaySeconds * 1000, &window, [&window, &commandLine] {
             const bool saved = window.grab().save(commandLine.screenshotPath, "PNG");
             QCoreApplication::exit(saved ? 0 : 2);
         });

@@ -128,8 +128,9 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
     }
 
     resize(1000, 760);
-    const int height = 760;
-    m_splitter->setSizes({height >= 401 ? height - 400 : 100, 400});
+    // The panel starts 300 pixels high, as a first resize of the classic
+    // window leaves it; then it keeps what the operator makes of it.
+    m_splitter->setSizes({760 - kLowerPaneHeight, kLowerPaneHeight});
     RestoreSplitter();
     connect(m_splitter, &QSplitter::splitterMoved, this, &CMainFrame::SaveSplitter);
     SetPath(QString());
