@@ -213,7 +213,7 @@ void CMainFrame::CreateMenus()
     AddCommand(file, ID_FILE_PRINT_PREVIEW, tr("Print Pre&view"));
     AddCommand(file, ID_FILE_PRINT_SETUP, tr("P&rint Setup..."));
     file->addSeparator();
-    m_recentMenu = file->addMenu(tr("Recent File"));
+    m_recentMenu = file->addMenu(tr("Recent &File"));
     file->addSeparator();
     AddCommand(file, ID_APP_EXIT, tr("E&xit"), QKeySequence::Quit);
     UpdateRecentMenu();

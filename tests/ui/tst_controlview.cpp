@@ -386,6 +386,32 @@ private slots:
         QCOMPARE(peer->drain(*server).back(), oob::rconCommand(777, "pw", "kick #7"));
     }
 
+    // At the panel's share of a 760x540 window nothing overlaps and no
+    // button is cut.
+    void fitsASmallWindow()
+    {
+        pick(add<CHLTV>(CSStatus_CONTROL));
+        view->resize(760, 300);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        const QList<QWidget*> parts{name,
+                                    status,
+                                    startRecord,
+                                    stopRecording,
+                                    view->findChild<QLabel*>("ftpLabel"),
+                                    view->findChild<QGroupBox*>("rconBox"),
+                                    players,
+                                    kick};
+        for (QWidget* part : parts) {
+            QVERIFY2(view->rect().contains(part->geometry()), qPrintable(part->objectName()));
+            for (QWidget* other : parts)
+                QVERIFY2(part == other || !part->geometry().intersects(other->geometry()),
+                         qPrintable(part->objectName() + " / " + other->objectName()));
+        }
+        for (QPushButton* button : {startRecord, stopRecording, send, kick})
+            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->objectName()));
+    }
+
     void consoleRowsKeptAndScrolled()
     {
         CHLServer* server = controlledServer();
