@@ -138,3 +138,11 @@ void CQuorvaneDoc::OnProxyDisconnect()
     proxy->m_timeRelink = m_context.clock->now() + 10;
     proxy->m_pLinked = nullptr;
 }
+
+void CQuorvaneDoc::ForEachProxy(const std::function<void(CHLTV&)>& visit) const
+{
+    for (const auto& object : m_objects) {
+        if (auto* proxy = dynamic_cast<CHLTV*>(object.get()))
+            visit(*proxy);
+    }
+}

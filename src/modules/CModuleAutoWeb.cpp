@@ -3,10 +3,11 @@
 #include "core/Clock.h"
 #include "core/HtmlEscape.h"
 #include "core/Operator.h"
-#include "layout/CQuorvaneDoc.h"
+#include "modules/PageSource.h"
 #include "objects/CHLTV.h"
-#include "objects/CutToken.h"
+#include "core/TextTokens.h"
 #include "transfer/CFtpJob.h"
+#include "transfer/CFtpJobManager.h"
 
 #include <cstdio>
 #include <ctime>
@@ -106,7 +107,7 @@ std::pair<std::string, int> CModuleAutoWeb::FtpServerAndPort(const std::string& 
     return {host, port};
 }
 
-void CModuleAutoWeb::Tick(CQuorvaneDoc& document)
+void CModuleAutoWeb::Tick(PageSource& document)
 {
     if (!m_bEnabled)
         return;
@@ -129,10 +130,10 @@ void CModuleAutoWeb::Tick(CQuorvaneDoc& document)
     job->m_strRemoteFile = m_strRemoteFile;
     job->m_nKind = 0;
     // Only the newest page matters: it replaces one still waiting.
-    document.m_ftpJobs.AddReplacingJob(std::move(job));
+    document.UploadQueue().AddReplacingJob(std::move(job));
 }
 
-std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std::string& templateText,
+std::string CModuleAutoWeb::GeneratePage(const PageSource& document, const std::string& templateText,
                                          const std::string& signatureTime)
 {
     std::string rest = templateText;
@@ -145,11 +146,11 @@ std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std
     const std::string rowTemplate = CutToken(rest, "[/SECTION_HLTV_LOOP]");
 
     Totals totals;
-    const bool adminBot = document.m_moduleAdminBot.m_bEnabled != 0;
-    for (const auto& object : document.m_objects) {
-        auto* proxy = dynamic_cast<CHLTV*>(object.get());
-        if (!proxy || !proxy->m_bExportWeb || proxy->m_nStatus < CSStatus_CONTROL)
-            continue;
+    const bool adminBot = document.AdminBotEnabled();
+    document.ForEachProxy([&](CHLTV& listed) {
+        CHLTV* proxy = &listed;
+        if (!proxy->m_bExportWeb || proxy->m_nStatus < CSStatus_CONTROL)
+            return;
         totals.spectators += proxy->m_nClients;
         totals.slotCount += proxy->m_nMaxClients;
         totals.bandwidth += static_cast<double>(proxy->m_fOutRate);
@@ -184,7 +185,7 @@ std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std
         replaceAll(row, "[#CLANS]", clans);
         replaceAll(row, "[#INFO]", info);
         section += row;
-    }
+    });
     section += CutToken(rest, "[/SECTION_HLTV]");
     page += section;
 

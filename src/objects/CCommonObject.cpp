@@ -6,7 +6,6 @@
 #include "core/Painting.h"
 #include "core/RandomSource.h"
 #include "core/TextCodec.h"
-#include "layout/CGroup.h"
 #include "objects/CRconSocket.h"
 #include "objects/IconLibrary.h"
 
@@ -51,8 +50,8 @@ bool CCommonObject::CanDrag() const
 
 void CCommonObject::DrawPlain(QPainter& painter)
 {
-    if (m_pGroup)
-        fillBox(painter, m_rcBox, toQColor(m_pGroup->m_crFill));
+    if (const ObjectGroup* group = m_pGroup.view())
+        fillBox(painter, m_rcBox, toQColor(group->GroupFill()));
     Draw(painter);
 }
 

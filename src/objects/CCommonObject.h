@@ -3,6 +3,7 @@
 #include "core/CoreContext.h"
 #include "core/Geometry.h"
 #include "objects/CConsoleLog.h"
+#include "objects/ObjectGroup.h"
 #include "objects/ObjectStatus.h"
 
 #include <QPoint>
@@ -13,7 +14,6 @@
 #include <string>
 #include <string_view>
 
-class CGroup;
 class CRconSocket;
 class QPainter;
 
@@ -79,7 +79,7 @@ public:
     Rect m_rcIcon;
     std::int32_t m_nGroupId = 0;
     CConsoleLog m_log;
-    CGroup* m_pGroup = nullptr;
+    GroupLink m_pGroup;
     std::int32_t m_nPort = 0;
     std::string m_strAddress;
     Rect m_rcBox{0, 0, 48, 48};

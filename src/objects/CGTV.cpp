@@ -1,4 +1,5 @@
 #include "objects/CGTV.h"
+#include "core/TextTokens.h"
 
 #include "core/Clock.h"
 #include "core/Painting.h"
@@ -124,11 +125,11 @@ void CGTV::SetStatus(CSStatus status)
 void CGTV::OnReply(std::string_view datagram)
 {
     const std::string_view text = hubs::replyText(datagram);
-    if (replies::beginsWith(text, "managerInfoResponse"))
+    if (beginsWith(text, "managerInfoResponse"))
         OnManagerInfo(text);
-    else if (replies::beginsWith(text, "hubInfoResponse"))
+    else if (beginsWith(text, "hubInfoResponse"))
         OnHubInfo(text);
-    else if (replies::beginsWith(text, "print"))
+    else if (beginsWith(text, "print"))
         OnPrint(text);
 }
 

@@ -1,4 +1,5 @@
 #include "objects/CHLServer.h"
+#include "core/TextTokens.h"
 
 #include "core/Operator.h"
 #include "core/Painting.h"
@@ -302,7 +303,6 @@ void CHLServer::OnPrint(std::string_view datagram)
 
 void CHLServer::ApplyPrintLine(const std::string& line)
 {
-    using replies::beginsWith;
     m_log.Add(line);
     if (beginsWith(line, replies::kServerPasswordPrefix))
         m_strServerPassword = replies::parseServerPassword(line);

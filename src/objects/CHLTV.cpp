@@ -1,7 +1,6 @@
 #include "objects/CHLTV.h"
 
 #include "core/Operator.h"
-#include "layout/CGroup.h"
 #include "objects/DemoNames.h"
 #include "objects/Gauges.h"
 #include "objects/IconLibrary.h"
@@ -70,7 +69,9 @@ void CHLTV::DropOn(CCommonObject* target)
         return;
     if (auto* proxy = dynamic_cast<CHLTV*>(target)) {
         SetServerPassword(proxy->m_strProxyPassword);
-        const bool sameZone = m_pGroup && proxy->m_pGroup && m_pGroup->m_pZone == proxy->m_pGroup->m_pZone;
+        const ObjectGroup* mine = m_pGroup.view();
+        const ObjectGroup* theirs = proxy->m_pGroup.view();
+        const bool sameZone = mine && theirs && mine->ZoneKey() == theirs->ZoneKey();
         SendConnect(sameZone ? proxy->GetName() : proxy->GetExternalName());
         m_strLinkedAddress.clear();
         m_pLinked = target;

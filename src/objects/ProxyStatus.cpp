@@ -1,4 +1,5 @@
 #include "objects/ProxyStatus.h"
+#include "core/TextTokens.h"
 
 #include "objects/ServerReplies.h"
 
@@ -8,7 +9,6 @@
 
 namespace {
 
-using replies::beginsWith;
 
 // Figures a proxy could really report; anything else (a negative count, an
 // infinite or NaN rate that "%f" happily reads) leaves the field as it was.

@@ -1,6 +1,6 @@
 #include "objects/ServerReplies.h"
 
-#include "objects/CutToken.h"
+#include "core/TextTokens.h"
 #include "objects/DatagramReader.h"
 #include "objects/ScanNumber.h"
 
@@ -23,11 +23,6 @@ void readDescriptionStrings(DatagramReader& reader, Details& details)
 }
 
 } // namespace
-
-bool beginsWith(std::string_view text, std::string_view prefix)
-{
-    return text.substr(0, prefix.size()) == prefix;
-}
 
 Details parseDetails(std::string_view datagram)
 {

@@ -65,6 +65,4 @@ std::string parseServerPassword(const std::string& line);
 // feed; text after the last line feed is not a line. Empty lines are left out.
 std::vector<std::string> printLines(std::string_view datagram);
 
-bool beginsWith(std::string_view text, std::string_view prefix);
-
 } // namespace replies

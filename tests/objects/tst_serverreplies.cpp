@@ -1,4 +1,4 @@
-#include "objects/CutToken.h"
+#include "core/TextTokens.h"
 #include "objects/ServerReplies.h"
 #include "objects/StatusPlayers.h"
 #include "support/LoopbackPeer.h"
