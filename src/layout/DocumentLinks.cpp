@@ -105,8 +105,7 @@ void CQuorvaneDoc::OnProxyRconPassword()
     const auto text = m_context.op->promptLine("Try another rcon password:", proxy->m_strRconPassword);
     if (!text)
         return;
-    proxy->m_strRconPassword = *text;
-    proxy->m_nChallenge = 0;
+    proxy->SetRconPassword(*text); // also forgets the challenge
     SetModifiedFlag();
 }
 
