@@ -1,5 +1,29 @@
 #include "app/CommandLine.h"
 
+#include "core/CommandArguments.h"
+
+#include <QFile>
+
+namespace {
+
+// The first line of a file, without its line end: a password kept out of
+// the process list.
+bool readFirstLine(const QString& path, std::string& line, QString& error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QByteArray first = file.readLine(4096);
+    while (first.endsWith('\n') || first.endsWith('\r'))
+        first.chop(1);
+    line = first.toStdString();
+    return true;
+}
+
+} // namespace
+
 std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QString& error)
 {
     CommandLine line;
@@ -51,15 +75,22 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
                 return std::nullopt;
             }
             line.objects.push_back(object);
-        } else if (argument == QLatin1String("--rcon")) {
+        } else if (argument == QLatin1String("--rcon") || argument == QLatin1String("--rcon-file")) {
             const auto text = value();
             if (!text)
                 return std::nullopt;
             if (line.objects.empty()) {
-                error = QStringLiteral("--rcon must follow the --server, --proxy or --hub it belongs to");
+                error = QStringLiteral("%1 must follow the --server, --proxy or --hub it belongs to").arg(argument);
                 return std::nullopt;
             }
-            line.objects.back().rconPassword = text->toStdString();
+            std::string password = text->toStdString();
+            if (argument == QLatin1String("--rcon-file") && !readFirstLine(*text, password, error))
+                return std::nullopt;
+            if (!isUsableRconPassword(password)) {
+                error = QString::fromLatin1(kPasswordRefusedText.data(), static_cast<qsizetype>(kPasswordRefusedText.size()));
+                return std::nullopt;
+            }
+            line.objects.back().rconPassword = password;
         } else if (argument.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option %1").arg(argument);
             return std::nullopt;
@@ -95,7 +126,8 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: quorvane [LAYOUT]\n"
-        "       quorvane --headless [LAYOUT] [--server|--proxy|--hub ADDRESS:PORT [--rcon PASSWORD]]...\n"
+        "       quorvane --headless [LAYOUT] [--server|--proxy|--hub ADDRESS:PORT\n"
+        "                [--rcon PASSWORD | --rcon-file FILE]]...\n"
         "                [--json] [--once]\n"
         "       quorvane --render LAYOUT OUT.png [--server|--proxy|--hub ADDRESS:PORT [--rcon PASSWORD]]...\n"
         "\n"
@@ -104,6 +136,8 @@ QString usageText()
         "  LAYOUT             a layout file to open\n"
         "  --headless         run without a window: poll, link, record, publish the AutoWeb page\n"
         "  --server A:P       watch a game server (also --proxy, --hub); --rcon sets its password\n"
+        "                     (visible to other local users: prefer --rcon-file FILE, whose\n"
+        "                     first line is the password)\n"
         "  --json             print one JSON object a line instead of text\n"
         "  --once             poll one full cycle, print every object, exit 1 if one is timed out\n"
         "  --render L OUT     poll one full cycle of layout L and write its canvas to OUT (PNG)\n"

@@ -1,15 +1,28 @@
 #include "app/ConsoleOperator.h"
 
+#include "core/TerminalText.h"
+#include "core/TextCodec.h"
+
 #include <iostream>
+
+namespace {
+
+// Messages quote names from the machines: escaped for the terminal.
+std::string printable(const std::string& text)
+{
+    return escapeForTerminal(decodeText(text)).toStdString();
+}
+
+} // namespace
 
 void ConsoleOperator::showMessage(const std::string& text)
 {
-    std::cerr << "Quorvane: " << text << std::endl;
+    std::cerr << "Quorvane: " << printable(text) << std::endl;
 }
 
 bool ConsoleOperator::askYesNo(const std::string& text)
 {
-    std::cerr << "Quorvane: " << text << " (answered No)" << std::endl;
+    std::cerr << "Quorvane: " << printable(text) << " (answered No)" << std::endl;
     return false;
 }
 

@@ -1,5 +1,6 @@
 #include "app/HeadlessRunner.h"
 
+#include "core/TerminalText.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
 #include "layout/CanvasPainter.h"
@@ -100,11 +101,13 @@ void HeadlessRunner::printObject(const CCommonObject& object)
         std::cout << QJsonDocument(report).toJson(QJsonDocument::Compact).toStdString() << std::endl;
         return;
     }
-    std::cout << report.value(QLatin1String("object")).toString().toStdString() << ' '
-              << report.value(QLatin1String("kind")).toString().toStdString() << ' '
-              << report.value(QLatin1String("status")).toString().toStdString() << " \""
-              << report.value(QLatin1String("hostname")).toString().toStdString() << "\" "
-              << report.value(QLatin1String("map")).toString().toStdString() << ' '
+    // Host names and maps come from the machines: escaped, they can neither
+    // drive the terminal nor start a line that looks like another object's.
+    const auto field = [&report](const char* key, bool quoted = false) {
+        return escapeForTerminal(report.value(QLatin1String(key)).toString(), quoted).toStdString();
+    };
+    std::cout << field("object") << ' ' << field("kind") << ' ' << field("status") << " \""
+              << field("hostname", true) << "\" " << field("map") << ' '
               << report.value(QLatin1String("players")).toInt() << " players" << std::endl;
 }
 

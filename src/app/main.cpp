@@ -133,6 +133,7 @@ int main(int argc, char* argv[])
     }
     // One socket per monitored object: make room for large parks.
     raiseOpenFileLimit();
+    ignoreFileSizeSignal();
     // Qt's own event dispatcher keeps socket notifiers in a hash; the GLib
     // one keeps them in lists whose cost grows with their number, which made
     // opening or closing a layout of 10,000 objects take seconds. Without

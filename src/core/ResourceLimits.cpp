@@ -1,5 +1,6 @@
 #include "core/ResourceLimits.h"
 
+#include <csignal>
 #include <sys/resource.h>
 
 std::uint64_t raiseOpenFileLimit()
@@ -14,4 +15,12 @@ std::uint64_t raiseOpenFileLimit()
             limit = raised;
     }
     return static_cast<std::uint64_t>(limit.rlim_cur);
+}
+
+void ignoreFileSizeSignal()
+{
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, nullptr);
 }

@@ -7,3 +7,8 @@
 // open files to the hard limit and returns the limit now in force (0 when
 // it cannot be read).
 std::uint64_t raiseOpenFileLimit();
+
+// Past the file size limit (ulimit -f) the system sends SIGXFSZ, which ends
+// the program; ignored, the write fails with EFBIG instead and the program
+// reports it. Safe to call any number of times.
+void ignoreFileSizeSignal();

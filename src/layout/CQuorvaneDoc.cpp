@@ -64,8 +64,8 @@ CQuorvaneDoc::CQuorvaneDoc(const CoreContext& context, QObject* parent)
 
 CQuorvaneDoc::~CQuorvaneDoc()
 {
-    // Queued uploads finish (within the transfer time-outs) before the
-    // document goes.
+    // An upload under way is aborted and the pages still queued dropped:
+    // the program ends at once, however stuck the FTP server.
     m_ftpJobs.Stop();
 }
 

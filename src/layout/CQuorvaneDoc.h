@@ -159,8 +159,9 @@ private:
     std::string PreselectedGroupLabel() const;
     // Runs the range dialog and creates one object per address and port.
     void AddRange(bool proxyCommand);
-    // Prompts for a password and sends literal + "\"text\"" to the picked proxy.
-    std::optional<std::string> SendQuotedToProxy(const std::string& prompt, const std::string& literal);
+    // Prompts for a password and sends verb "text" to the picked proxy; a
+    // password that would break its quotes is refused with a message.
+    std::optional<std::string> SendQuotedToProxy(const std::string& prompt, const std::string& verb);
     // Finds the first object, in list order, named by a name (address:port,
     // or a proxy's external address:port). The index of names is built on
     // the first look-up, once per re-link pass, so that a park of thousands

@@ -2,9 +2,11 @@
 #include "layout/CQuorvaneDoc.h"
 
 #include "core/Clock.h"
+#include "core/CommandArguments.h"
 #include "core/Operator.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
+#include "objects/RconCommandText.h"
 
 CCommonObject* CQuorvaneDoc::NameLookup::FirstNamed(const std::string& name)
 {
@@ -15,6 +17,13 @@ CCommonObject* CQuorvaneDoc::NameLookup::FirstNamed(const std::string& name)
             m_index->emplace(object->GetName(), object.get());
             if (const auto* proxy = dynamic_cast<const CHLTV*>(object.get()))
                 m_index->emplace(proxy->GetExternalName(), object.get());
+        }
+        // What machines report of themselves comes last: a typed name is
+        // never taken over by a machine that claims it.
+        for (const auto& object : m_document.m_objects) {
+            if (const auto* server = dynamic_cast<const CHLServer*>(object.get());
+                server && !server->m_strReportedAddress.empty())
+                m_index->emplace(server->m_strReportedAddress, object.get());
         }
     }
     const auto found = m_index->find(name);
@@ -67,31 +76,37 @@ void CQuorvaneDoc::ClearLinksTo(const CCommonObject& object)
     }
 }
 
-std::optional<std::string> CQuorvaneDoc::SendQuotedToProxy(const std::string& prompt, const std::string& literal)
+std::optional<std::string> CQuorvaneDoc::SendQuotedToProxy(const std::string& prompt, const std::string& verb)
 {
     auto* proxy = dynamic_cast<CHLTV*>(m_pSelectedObject);
     if (!proxy)
         return std::nullopt;
     auto text = m_context.op->promptLine(prompt, "");
-    if (text)
-        proxy->SendCommand(literal + "\"" + *text + "\"");
+    if (!text)
+        return std::nullopt;
+    const auto command = rconcmd::quotedPassword(verb, *text);
+    if (!command) {
+        m_context.op->showMessage(std::string(kPasswordRefusedText));
+        return std::nullopt;
+    }
+    proxy->SendCommand(*command);
     return text;
 }
 
 void CQuorvaneDoc::OnProxyServerPassword()
 {
-    SendQuotedToProxy("Enter remote server password", "serverpassword ");
+    SendQuotedToProxy("Enter remote server password", "serverpassword");
 }
 
 void CQuorvaneDoc::OnProxySpecPassword()
 {
-    SendQuotedToProxy("Enter spectator password", "spectatorpassword ");
+    SendQuotedToProxy("Enter spectator password", "spectatorpassword");
 }
 
 void CQuorvaneDoc::OnProxyProxyPassword()
 {
     auto* proxy = dynamic_cast<CHLTV*>(m_pSelectedObject);
-    if (const auto text = SendQuotedToProxy("Enter proxy password", "proxypassword "); text && proxy) {
+    if (const auto text = SendQuotedToProxy("Enter proxy password", "proxypassword"); text && proxy) {
         proxy->m_strProxyPassword = *text;
         SetModifiedFlag();
     }
@@ -105,6 +120,10 @@ void CQuorvaneDoc::OnProxyRconPassword()
     const auto text = m_context.op->promptLine("Try another rcon password:", proxy->m_strRconPassword);
     if (!text)
         return;
+    if (!isUsableRconPassword(*text)) {
+        m_context.op->showMessage(std::string(kPasswordRefusedText));
+        return;
+    }
     proxy->SetRconPassword(*text); // also forgets the challenge
     SetModifiedFlag();
 }

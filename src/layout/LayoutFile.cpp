@@ -1,6 +1,7 @@
 #include "layout/LayoutFile.h"
 
 #include "core/Operator.h"
+#include "core/ResourceLimits.h"
 #include "layout/Archive.h"
 #include "layout/CQuorvaneDoc.h"
 #include "objects/CGTV.h"
@@ -8,6 +9,10 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -207,8 +212,11 @@ bool readModules(ArchiveReader& in, CModuleAutoWeb& autoWeb, CModuleAdminBot& ad
     autoWeb.m_nUpdateInterval = asInt(*interval);
     autoWeb.m_strRemoteFile = std::move(*remote);
     autoWeb.m_strFtpServer = std::move(*server);
-    autoWeb.m_fPeakBandwidth = *peakBandwidth;
-    autoWeb.m_nPeakSpectators = asInt(*peakSpectators);
+    // A peak that no page could have reached (NaN or infinite, as an
+    // unchecked rate once made them, or below 0) would never be beaten
+    // again: it starts over.
+    autoWeb.m_fPeakBandwidth = std::isfinite(*peakBandwidth) && *peakBandwidth >= 0.0 ? *peakBandwidth : 0.0;
+    autoWeb.m_nPeakSpectators = std::max(0, asInt(*peakSpectators));
     adminBot.m_bEnabled = asInt(*adminBotEnabled);
     return true;
 }
@@ -342,6 +350,9 @@ bool load(CQuorvaneDoc& document, const QByteArray& bytes, Channels channels)
 
 bool saveToFile(CQuorvaneDoc& document, const QString& path, QString& error)
 {
+    // Past the file size limit a write must fail with an error, not end
+    // the program with SIGXFSZ.
+    ignoreFileSizeSignal();
     const QByteArray bytes = save(document);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -349,7 +360,20 @@ bool saveToFile(CQuorvaneDoc& document, const QString& path, QString& error)
         return false;
     }
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    // Writes are buffered: an error of the buffered part (a full disk, the
+    // file size limit) shows only when the buffer goes out, and some Qt
+    // versions then replace the file all the same. So the buffer is flushed
+    // and checked before the file may replace the previous one.
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
+        // The system's own words (errorString() is not always set by a
+        // failed flush).
+        const int cause = errno;
+        error = cause != 0 ? QString::fromLocal8Bit(std::strerror(cause)) : file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
         error = file.errorString();
         return false;
     }

@@ -1,6 +1,7 @@
 #include "modules/CModuleAutoWeb.h"
 
 #include "core/Clock.h"
+#include "core/HtmlEscape.h"
 #include "core/Operator.h"
 #include "layout/CQuorvaneDoc.h"
 #include "objects/CHLTV.h"
@@ -127,7 +128,8 @@ void CModuleAutoWeb::Tick(CQuorvaneDoc& document)
     job->m_strPassword = m_strPassword;
     job->m_strRemoteFile = m_strRemoteFile;
     job->m_nKind = 0;
-    document.m_ftpJobs.AddJob(std::move(job));
+    // Only the newest page matters: it replaces one still waiting.
+    document.m_ftpJobs.AddReplacingJob(std::move(job));
 }
 
 std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std::string& templateText,
@@ -158,21 +160,25 @@ std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std
             const CHLServer* server = proxy->GetRelayedServer();
             if (adminBot && server) {
                 if (server->m_nMatchState > 0)
-                    clans = "<b>" + server->m_strTeamA + "</b> vs <b>" + server->m_strTeamB + "</b>";
+                    clans = "<b>" + escapeHtml(server->m_strTeamA) + "</b> vs <b>" + escapeHtml(server->m_strTeamB) +
+                            "</b>";
                 else
                     clans = "&nbsp;";
-                info = "Currently " + std::to_string(proxy->m_nPlayers) + " players on " + proxy->m_strMap + ", " +
+                info = "Currently " + std::to_string(proxy->m_nPlayers) + " players on " + escapeHtml(proxy->m_strMap) +
+                       ", " +
                        MatchStateText(server->m_nMatchState) + ", score is " +
                        std::to_string(static_cast<long long>(server->m_nScoreA1) + server->m_nScoreA2) + "-" +
                        std::to_string(static_cast<long long>(server->m_nScoreB1) + server->m_nScoreB2);
             } else {
-                clans = proxy->Clans();
-                info = std::to_string(proxy->m_nPlayers) + " players on " + proxy->m_strMap;
+                clans = escapeHtml(proxy->Clans());
+                info = std::to_string(proxy->m_nPlayers) + " players on " + escapeHtml(proxy->m_strMap);
             }
         }
         std::string row = rowTemplate;
-        replaceAll(row, "[#HOSTNAME]", proxy->m_strHostname);
-        replaceAll(row, "[#IP]", proxy->GetExternalName());
+        // Every value from a machine or a typed field is escaped: a host name
+        // must not become markup or script on the published page.
+        replaceAll(row, "[#HOSTNAME]", escapeHtml(proxy->m_strHostname));
+        replaceAll(row, "[#IP]", escapeHtml(proxy->GetExternalName()));
         replaceAll(row, "[#NBSPEC]", std::to_string(proxy->m_nClients));
         replaceAll(row, "[#NBSPECMAX]", std::to_string(proxy->m_nMaxClients));
         replaceAll(row, "[#CLANS]", clans);

@@ -8,6 +8,7 @@
 #include "objects/IconLibrary.h"
 #include "objects/OobDatagrams.h"
 #include "objects/RconNotices.h"
+#include "objects/RconCommandText.h"
 #include "objects/ServerReplies.h"
 
 #include <QPainter>
@@ -144,8 +145,12 @@ void CGTV::OnReply(std::string_view datagram)
 void CGTV::OnManagerInfo(std::string_view text)
 {
     m_strHostname = hubs::GetKeyValue(text, "hostname");
-    m_nSvClients = hubs::GetKeyInt(text, "clients");
-    m_nSvMaxClients = hubs::GetKeyInt(text, "sv_maxclients");
+    // Counts outside what a manager can hold keep the previous value.
+    const auto plausible = [](std::int32_t value) { return value >= 0 && value <= 1'000'000; };
+    if (const std::int32_t clients = hubs::GetKeyInt(text, "clients"); plausible(clients))
+        m_nSvClients = clients;
+    if (const std::int32_t maxClients = hubs::GetKeyInt(text, "sv_maxclients"); plausible(maxClients))
+        m_nSvMaxClients = maxClients;
     // The table holds 32 hubs: a count outside 0..32 is limited to it.
     m_nHubs = std::clamp(hubs::GetKeyInt(text, "numHubs"), 0, kMaxHubs);
     // A picked row the manager no longer runs is not shown: its players
@@ -246,8 +251,12 @@ void CGTV::ChangePOV(std::string name)
 void CGTV::DropOn(CCommonObject* target)
 {
     // The hub rows link themselves through their parent address.
-    if (target)
-        SendCommand("gtv_connect " + target->GetName());
+    if (!target)
+        return;
+    if (const auto command = rconcmd::gtvConnect(target->GetName()))
+        SendCommand(*command);
+    else
+        m_log.Add("Quorvane : cannot connect to an address that holds a quote, a semicolon or a line break");
 }
 
 void CGTV::DrawLinks(QPainter& painter)

@@ -1,11 +1,13 @@
 #include "objects/CHLServer.h"
 
+#include "core/Operator.h"
 #include "core/Painting.h"
 #include "core/TextCodec.h"
 #include "objects/Gauges.h"
 #include "objects/IconLibrary.h"
 #include "objects/OobDatagrams.h"
 #include "objects/RconNotices.h"
+#include "objects/RconCommandText.h"
 #include "objects/ServerReplies.h"
 
 #include <QPainter>
@@ -38,7 +40,7 @@ CHLServer::CHLServer(const CoreContext& context) : CCommonObject(context)
 
 bool CHLServer::IsNamed(const std::string& name) const
 {
-    return CCommonObject::IsNamed(name);
+    return CCommonObject::IsNamed(name) || (!m_strReportedAddress.empty() && m_strReportedAddress == name);
 }
 
 bool CHLServer::IsGameServer() const
@@ -116,8 +118,33 @@ void CHLServer::SetRconPassword(std::string password)
 
 void CHLServer::Kick(std::string name)
 {
-    SendCommand("say Kicking " + name);
-    SendCommand("kick \"" + name + "\"");
+    const StatusPlayer* found = nullptr;
+    int matches = 0;
+    for (const StatusPlayer& player : m_statusPlayers) {
+        if (player.name == name) {
+            found = &player;
+            ++matches;
+        }
+    }
+    if (matches == 1) {
+        KickByUserId(found->userId, name);
+        return;
+    }
+    const auto kick = rconcmd::kickByName(name);
+    if (!kick) {
+        m_context.op->showMessage("Cannot kick " + name +
+                                  " by name: the name holds a double quote, a semicolon or a line break, and the "
+                                  "server's status has not given the player's userid. Try again in a few seconds.");
+        return;
+    }
+    SendCommand(rconcmd::sayKicking(name));
+    SendCommand(*kick);
+}
+
+void CHLServer::KickByUserId(std::int32_t userId, const std::string& name)
+{
+    SendCommand(rconcmd::sayKicking(name));
+    SendCommand(rconcmd::kickByUserId(userId));
 }
 
 void CHLServer::RequestStatus()
@@ -187,13 +214,27 @@ void CHLServer::LeaveTimeout()
         SetStatus(CSStatus_MONITORING);
 }
 
+void CHLServer::ApplyReportedAddress(const std::string& address, std::int32_t port)
+{
+    // Kept only when it reads as a plausible host and port: it is matched
+    // against names and shown, nothing more.
+    if (address.empty() || address.size() > 253 || port < 1 || port > 65535 ||
+        address.find_first_of(std::string_view(" \t\r\n\0\"'<>;", 10)) != std::string::npos)
+        return;
+    std::string reported = address + ":" + std::to_string(port);
+    if (reported == m_strReportedAddress)
+        return;
+    m_strReportedAddress = std::move(reported);
+    if (m_strReportedAddress != GetName())
+        m_log.Add("Quorvane : the machine reports its address as " + m_strReportedAddress);
+}
+
 void CHLServer::ApplyDetails(const replies::Details& details, bool choosePicture)
 {
-    if (details.selfAddress) {
-        m_strAddress = *details.selfAddress;
-        if (details.selfPort)
-            m_nPort = *details.selfPort;
-    }
+    // The typed address stays the object's address: what a machine says of
+    // itself only helps to match the names others report.
+    if (details.selfAddress && details.selfPort)
+        ApplyReportedAddress(*details.selfAddress, *details.selfPort);
     if (details.hostname)
         m_strHostname = *details.hostname;
     if (details.map)
@@ -374,6 +415,8 @@ bool CHLServer::ApplyPrintLine(const std::string& line)
         m_strTeamA.clear();
         m_strTeamB.clear();
     }
+    if (m_statusTable.readLine(line))
+        m_statusPlayers = m_statusTable.players();
     if (beginsWith(line, replies::kBadPasswordPrefix)) {
         OnBadPassword();
         return true;

@@ -3,8 +3,10 @@
 #include "objects/CClanDetector.h"
 #include "objects/CCommonObject.h"
 #include "objects/RconChallenge.h"
+#include "objects/StatusPlayers.h"
 
 #include <mutex>
+#include <vector>
 
 namespace replies {
 struct Details;
@@ -26,9 +28,14 @@ public:
     void SetStatus(CSStatus status) override;
     bool IsGameServer() const override;
     void SendCommand(std::string command) override;
+    // Kicks by the player's #userid when the last status table names the
+    // player once; otherwise by name, unless the name could break out of
+    // its quotes, which is refused with a message.
     void Kick(std::string name) override;
     // Also forgets the challenge: the next one is asked for afresh.
     void SetRconPassword(std::string password) override;
+    // "say Kicking <name>" and "kick #<userid>".
+    void KickByUserId(std::int32_t userId, const std::string& name);
 
     virtual void RequestStatus();
     virtual void RequestChallenge();
@@ -59,6 +66,14 @@ public:
     std::int32_t m_nScoreA2 = 0;
     std::int32_t m_nScoreB2 = 0;
     std::int32_t m_nMatchState = 0;
+
+    // "address:port" as the machine reports itself in its details reply;
+    // empty until it does. Behind NAT or a relay this is often a LAN or
+    // loopback address: it is never used to send anything, only to match
+    // the names that proxies and hubs report (IsNamed).
+    std::string m_strReportedAddress;
+    // The player table of the last complete "status" text (rcon only).
+    std::vector<StatusPlayer> m_statusPlayers;
 
 protected:
     // The replies to the queries, handled alike by servers and proxies:
@@ -97,6 +112,9 @@ private:
     void ApplyRconAction(RconChallenge::Action action);
     // Drops control without asking for a challenge at once.
     void LeaveControl();
+    void ApplyReportedAddress(const std::string& address, std::int32_t port);
+
+    StatusTableReader m_statusTable;
 
     // Current-protocol state: the last challenge the server gave for its
     // info and players queries, and which of the two went out last.

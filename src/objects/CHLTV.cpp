@@ -7,6 +7,7 @@
 #include "objects/IconLibrary.h"
 #include "objects/OobDatagrams.h"
 #include "objects/ProxyStatus.h"
+#include "objects/RconCommandText.h"
 #include "objects/ServerReplies.h"
 
 #include <QPainter>
@@ -19,7 +20,7 @@ CHLTV::CHLTV(const CoreContext& context) : CHLServer(context)
 
 bool CHLTV::IsNamed(const std::string& name) const
 {
-    return GetName() == name || GetExternalName() == name;
+    return CHLServer::IsNamed(name) || GetExternalName() == name;
 }
 
 bool CHLTV::CanDrag() const
@@ -44,8 +45,23 @@ std::string CHLTV::GetExternalName() const
 
 void CHLTV::SetServerPassword(const std::string& password)
 {
-    if (!password.empty())
-        SendCommand("serverpassword " + password);
+    if (password.empty())
+        return;
+    // The password comes from the relayed machine: one that could start a
+    // command of its own is not passed on.
+    if (const auto command = rconcmd::serverPassword(password))
+        SendCommand(*command);
+    else
+        m_log.Add("Quorvane : the server password holds a quote, a semicolon or a line break; it was not passed "
+                  "to the proxy");
+}
+
+void CHLTV::SendConnect(const std::string& address)
+{
+    if (const auto command = rconcmd::connect(address))
+        SendCommand(*command);
+    else
+        m_log.Add("Quorvane : cannot connect to an address that holds a quote, a semicolon or a line break");
 }
 
 void CHLTV::DropOn(CCommonObject* target)
@@ -55,12 +71,12 @@ void CHLTV::DropOn(CCommonObject* target)
     if (auto* proxy = dynamic_cast<CHLTV*>(target)) {
         SetServerPassword(proxy->m_strProxyPassword);
         const bool sameZone = m_pGroup && proxy->m_pGroup && m_pGroup->m_pZone == proxy->m_pGroup->m_pZone;
-        SendCommand("connect " + (sameZone ? proxy->GetName() : proxy->GetExternalName()));
+        SendConnect(sameZone ? proxy->GetName() : proxy->GetExternalName());
         m_strLinkedAddress.clear();
         m_pLinked = target;
     } else if (auto* server = dynamic_cast<CHLServer*>(target)) {
         SetServerPassword(server->m_strServerPassword);
-        SendCommand("connect " + server->GetName());
+        SendConnect(server->GetName());
         // Linked at once, also when the proxy relayed another server: the
         // link line, the page and automatic recording follow the drop, and
         // the line turns solid when the status names the new server.
@@ -69,7 +85,7 @@ void CHLTV::DropOn(CCommonObject* target)
             m_pLinked = target;
         }
     } else {
-        SendCommand("connect " + target->GetName());
+        SendConnect(target->GetName());
         m_strLinkedAddress.clear();
         m_pLinked = target;
     }

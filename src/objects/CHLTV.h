@@ -48,6 +48,8 @@ public:
     std::string m_strRecordFile;
 
 private:
+    // "connect <address>", unless the address could end the command.
+    void SendConnect(const std::string& address);
     void OnStatusText(std::string_view datagram);
 
     // The chain end that was reported as an internal error, so that the

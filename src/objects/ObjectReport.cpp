@@ -84,6 +84,7 @@ QJsonObject describeObject(const CCommonObject& object)
         }
         report.insert(QStringLiteral("hubs"), hubList);
     } else if (const auto* proxy = dynamic_cast<const CHLTV*>(&object)) {
+        report.insert(QStringLiteral("reported"), text(proxy->m_strReportedAddress));
         report.insert(QStringLiteral("map"), text(proxy->m_strMap));
         report.insert(QStringLiteral("slots"), proxy->m_nMaxClients);
         report.insert(QStringLiteral("clients"), proxy->m_nClients);
@@ -93,6 +94,7 @@ QJsonObject describeObject(const CCommonObject& object)
         report.insert(QStringLiteral("outrate"), static_cast<double>(proxy->m_fOutRate));
     } else if (const auto* server = dynamic_cast<const CHLServer*>(&object)) {
         report.insert(QStringLiteral("map"), text(server->m_strMap));
+        report.insert(QStringLiteral("reported"), text(server->m_strReportedAddress));
         QJsonObject match;
         match.insert(QStringLiteral("state"), server->m_nMatchState);
         match.insert(QStringLiteral("teamA"), text(server->m_strTeamA));

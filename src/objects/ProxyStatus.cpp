@@ -2,12 +2,28 @@
 
 #include "objects/ServerReplies.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string_view>
 
 namespace {
 
 using replies::beginsWith;
+
+// Figures a proxy could really report; anything else (a negative count, an
+// infinite or NaN rate that "%f" happily reads) leaves the field as it was.
+constexpr int kMaxCount = 1'000'000;
+constexpr float kMaxRate = 1.0e9f;
+
+bool plausibleCount(int value)
+{
+    return value >= 0 && value <= kMaxCount;
+}
+
+bool plausibleRate(float value)
+{
+    return std::isfinite(value) && value >= 0.0f && value <= kMaxRate;
+}
 
 // The part of line behind the first occurrence of separator; nullopt-like
 // empty view with found = false when it is absent.
@@ -37,16 +53,16 @@ void readClassicLine(const std::string& line, ProxyStatusFields& fields, ProxySt
         flags.headerSeen = true;
     if (beginsWith(line, "Local IP ") && restAfter(line, ", Out ", rest)) {
         float rate = 0;
-        if (std::sscanf(rest.c_str(), "%f.", &rate) == 1)
+        if (std::sscanf(rest.c_str(), "%f.", &rate) == 1 && plausibleRate(rate))
             fields.outRate = rate;
     }
     if (beginsWith(line, "Name ") && restAfter(line, ", Clients ", rest)) {
         int clients = 0;
         int maxClients = 0;
         const int read = std::sscanf(rest.c_str(), "%d/%d", &clients, &maxClients);
-        if (read >= 1)
+        if (read >= 1 && plausibleCount(clients))
             fields.clients = clients;
-        if (read >= 2)
+        if (read >= 2 && plausibleCount(maxClients))
             fields.maxClients = maxClients;
     }
     if (beginsWith(line, "HLTV proxy connected to ")) {
@@ -68,12 +84,13 @@ void readClassicLine(const std::string& line, ProxyStatusFields& fields, ProxySt
         int spectators = 0;
         int proxies = 0;
         const int read = std::sscanf(rest.c_str(), "%d, Spectators %d, Proxies %d", &slots, &spectators, &proxies);
-        if (read >= 1)
+        if (read >= 1 && plausibleCount(slots))
             fields.maxClients = slots;
-        if (read >= 2)
+        if (read >= 2 && plausibleCount(spectators)) {
             fields.clients = spectators;
-        if (read >= 3)
-            fields.clients += proxies;
+            if (read >= 3 && plausibleCount(proxies))
+                fields.clients += proxies;
+        }
     }
     if (beginsWith(line, "Connected to ")) {
         const std::size_t open = line.find('(');
@@ -84,7 +101,7 @@ void readClassicLine(const std::string& line, ProxyStatusFields& fields, ProxySt
     if (beginsWith(line, "Local IP ") && restAfter(line, "Network In ", rest)) {
         float in = 0;
         float out = 0;
-        if (std::sscanf(rest.c_str(), "%f Out %f", &in, &out) == 2)
+        if (std::sscanf(rest.c_str(), "%f Out %f", &in, &out) == 2 && plausibleRate(out))
             fields.outRate = out;
     }
 }
@@ -102,7 +119,8 @@ void readCurrentLine(const std::string& line, ProxyStatusFields& fields, ProxySt
         int maxSpectators = 0;
         int proxies = 0;
         if (std::sscanf(line.c_str(), "Local Slots %d, Spectators %d (max %d), Proxies %d", &slots, &spectators,
-                        &maxSpectators, &proxies) == 4) {
+                        &maxSpectators, &proxies) == 4 &&
+            plausibleCount(slots) && plausibleCount(spectators) && plausibleCount(proxies)) {
             fields.maxClients = slots;
             fields.clients = spectators + proxies;
         }

@@ -135,6 +135,11 @@ std::string remotePath(CURL* curl, const std::string& remoteFile)
     }
 }
 
+int abortWhenAsked(void* abort, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const std::atomic<bool>*>(abort)->load() ? 1 : 0;
+}
+
 struct CurlDeleter
 {
     void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
@@ -159,6 +164,7 @@ void CFtpJobManager::Start()
     if (m_worker.joinable())
         return;
     m_stopping = false;
+    m_abort = false;
     m_worker = std::thread(&CFtpJobManager::WorkerMain, this);
 }
 
@@ -168,6 +174,23 @@ bool CFtpJobManager::AddJob(std::unique_ptr<CFtpJob> job)
         return true;
     {
         std::lock_guard lock(m_mutex);
+        m_queue.push_back(std::move(job));
+    }
+    m_wake.notify_one();
+    return true;
+}
+
+bool CFtpJobManager::AddReplacingJob(std::unique_ptr<CFtpJob> job)
+{
+    if (!job)
+        return true;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto sameTarget = [&job](const std::unique_ptr<CFtpJob>& queued) {
+            return queued->m_strServer == job->m_strServer && queued->m_nPort == job->m_nPort &&
+                   queued->m_strUser == job->m_strUser && queued->m_strRemoteFile == job->m_strRemoteFile;
+        };
+        std::erase_if(m_queue, sameTarget);
         m_queue.push_back(std::move(job));
     }
     m_wake.notify_one();
@@ -187,6 +210,7 @@ void CFtpJobManager::Stop()
         std::lock_guard lock(m_mutex);
         worker = std::move(m_worker);
         m_stopping = worker.joinable();
+        m_abort = true;
     }
     if (worker.joinable()) {
         m_wake.notify_one();
@@ -229,8 +253,8 @@ void CFtpJobManager::WorkerMain()
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return !m_queue.empty() || m_stopping; });
-        if (m_queue.empty())
-            return; // stopping, and every job has run
+        if (m_stopping)
+            return; // what is still queued is dropped by Stop
         std::unique_ptr<CFtpJob> job = std::move(m_queue.front());
         m_queue.pop_front();
         m_busy = true;
@@ -239,7 +263,7 @@ void CFtpJobManager::WorkerMain()
         lock.unlock();
 
         try {
-            RunJob(*job, timeouts, report);
+            RunJob(*job, timeouts, report, &m_abort);
         } catch (const std::exception& error) {
             deliver(report, errorHeader(*job) + error.what());
         } catch (...) {
@@ -252,7 +276,8 @@ void CFtpJobManager::WorkerMain()
     }
 }
 
-bool CFtpJobManager::RunJob(const CFtpJob& job, const FtpTimeouts& timeouts, const Reporter& report)
+bool CFtpJobManager::RunJob(const CFtpJob& job, const FtpTimeouts& timeouts, const Reporter& report,
+                            const std::atomic<bool>* abort)
 {
     // The local file is opened before anything is sent: a file that cannot
     // be read must not replace the remote file with an empty one.
@@ -332,10 +357,19 @@ bool CFtpJobManager::RunJob(const CFtpJob& job, const FtpTimeouts& timeouts, con
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, std::max<long>(0, timeouts.lowSpeedBytes));
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limit(timeouts.lowSpeedTime));
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, limit(timeouts.total));
+    // curl calls this at least once a second, also while it waits for a
+    // silent server: the moment to give up when the program ends.
+    if (abort) {
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, abortWhenAsked);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, abort);
+    }
 
     const CURLcode result = curl_easy_perform(handle);
     if (result == CURLE_OK)
         return true;
+    if (abort && *abort)
+        return false; // the program is ending: nothing to tell
     if (source.readError != 0)
         return fail("Unable to read file " + job.m_strContent + ": " +
                     std::error_code(source.readError, std::generic_category()).message());

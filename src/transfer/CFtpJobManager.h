@@ -2,6 +2,7 @@
 
 #include "transfer/CFtpJob.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -57,11 +58,18 @@ public:
     // Appends the job to the queue and wakes the worker; always true. A job
     // added while no worker runs waits for the next Start.
     bool AddJob(std::unique_ptr<CFtpJob> job);
+    // Like AddJob, but first drops the jobs still waiting to store the same
+    // remote file on the same server: of a page published every 30 seconds
+    // only the newest matters, and a slow server must not make the queue
+    // grow for ever. The job being uploaded is left alone.
+    bool AddReplacingJob(std::unique_ptr<CFtpJob> job);
     // Jobs queued, plus one while the worker holds a job.
     int GetJobCount() const;
-    // Lets the worker run every job still queued, then ends it and waits for
-    // it. Jobs left in the queue when no worker ran are dropped unrun. Safe
-    // to call twice and before Start; not from the reporter.
+    // Ends the worker and waits for it: the upload under way is aborted
+    // (within about a second, however stuck the server) and the jobs still
+    // queued are dropped unrun, so that closing the program is never held
+    // by a dead or slow server. Safe to call twice and before Start; not
+    // from the reporter.
     void Stop();
     // True from the moment Stop asks the worker to end until it has ended.
     bool IsStopping() const;
@@ -74,8 +82,10 @@ public:
     // The transfer of one job, on the calling thread: passive mode, binary
     // type, the remote file replaced by the job's bytes. Failures go to
     // report (which may be empty). True when the server confirmed the
-    // upload.
-    static bool RunJob(const CFtpJob& job, const FtpTimeouts& timeouts, const Reporter& report);
+    // upload. When abort becomes true the transfer ends at once, without a
+    // message.
+    static bool RunJob(const CFtpJob& job, const FtpTimeouts& timeouts, const Reporter& report,
+                       const std::atomic<bool>* abort = nullptr);
 
 private:
     void WorkerMain();
@@ -85,7 +95,8 @@ private:
     std::condition_variable m_wake;
     std::deque<std::unique_ptr<CFtpJob>> m_queue;
     bool m_busy = false;     // the worker holds a job taken from the queue
-    bool m_stopping = false; // end once the queue is empty
+    bool m_stopping = false; // end now; what is queued is dropped
+    std::atomic<bool> m_abort{false}; // read by the running transfer
     Reporter m_reporter;
     FtpTimeouts m_timeouts;
 };

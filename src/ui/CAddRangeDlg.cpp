@@ -92,7 +92,8 @@ bool CAddRangeDlg::validateAndStore()
     out.lastByte = (*last)[3];
     out.groupIndex = m_group->currentData().toInt();
     out.typeIndex = m_type->currentIndex();
-    out.rconPassword = encodeTyped(m_rcon->text());
+    if (!readPassword(m_rcon, std::string(), out.rconPassword))
+        return false;
     m_answer = out;
     return true;
 }

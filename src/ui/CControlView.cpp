@@ -118,6 +118,7 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
         makeButton(this, QStringLiteral("stopRecordingButton"), QStringLiteral("StopRecording"));
     m_pFtp = new QLabel(QStringLiteral("FTP engine OFF"), this);
     m_pFtp->setObjectName(QStringLiteral("ftpLabel"));
+    m_pFtp->setTextFormat(Qt::PlainText);
     m_pConsole = makeList(this, QStringLiteral("consoleList"), QStringLiteral("Chat"));
     m_pSend = makeButton(this, QStringLiteral("sendButton"), QStringLiteral("Send"));
     m_pCommand = new QLineEdit(this);

@@ -6,6 +6,7 @@
 #include "layout/LayoutFile.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CQuorvaneView.h"
+#include "ui/PlainMessageBox.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -221,8 +222,8 @@ bool CMainFrame::SaveModified()
     if (!m_document.IsModified())
         return true;
     const QString name = m_path.isEmpty() ? tr("Untitled") : QFileInfo(m_path).fileName();
-    const auto answer = QMessageBox::question(this, tr("Quorvane"), tr("Save changes to %1?").arg(name),
-                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const auto answer =
+        plainbox::ask(this, tr("Save changes to %1?").arg(name), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
     return answer == QMessageBox::No || OnFileSave();

@@ -154,10 +154,11 @@ bool CObjectDlg::validateAndStore()
         m_group->setFocus();
         return false;
     }
+    if (!readPassword(m_rcon, m_values.rconPassword, out.rconPassword) ||
+        (!m_serverMode && !readPassword(m_proxyPassword, m_values.proxyPassword, out.proxyPassword)))
+        return false;
     out.groupIndex = m_group->currentData().toInt();
     out.address = typedText(m_address->text(), m_values.address);
-    out.rconPassword = typedText(m_rcon->text(), m_values.rconPassword);
-    out.proxyPassword = typedText(m_proxyPassword->text(), m_values.proxyPassword);
     out.useExternalAddress = m_useExternal->isChecked();
     out.exportWeb = m_exportWeb->isChecked();
     out.autoRecord = m_autoRecord->isChecked();

@@ -1,12 +1,13 @@
 #include "ui/ModalDialog.h"
 
+#include "core/CommandArguments.h"
 #include "core/TextCodec.h"
+#include "ui/PlainMessageBox.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -44,7 +45,7 @@ ModalDialog::ModalDialog(const QString& caption, QWidget* parent) : QDialog(pare
     const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     m_baseWidth = std::max(1, (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2);
     m_baseHeight = std::max(1, metrics.height());
-    m_messageHandler = [this](const QString& text) { QMessageBox::warning(this, dialogtext::kTitle, text); };
+    m_messageHandler = [this](const QString& text) { plainbox::warn(this, text); };
 }
 
 void ModalDialog::setMessageHandler(MessageHandler handler)
@@ -74,6 +75,17 @@ void ModalDialog::showMessage(const QString& text)
         m_messageHandler(text);
 }
 
+bool ModalDialog::readPassword(QLineEdit* edit, const std::string& original, std::string& value)
+{
+    std::string text = typedText(edit->text(), original);
+    if (!isUsableRconPassword(text)) {
+        refuse(edit, QString::fromLatin1(kPasswordRefusedText.data(), static_cast<qsizetype>(kPasswordRefusedText.size())));
+        return false;
+    }
+    value = std::move(text);
+    return true;
+}
+
 void ModalDialog::setDialogSize(int width, int height)
 {
     setFixedSize(unitsToPixelsX(width), unitsToPixelsY(height));
@@ -92,6 +104,7 @@ void ModalDialog::place(QWidget* control, int x, int y, int width, int height) c
 QLabel* ModalDialog::addStatic(const QString& text, int x, int y, int width, int height)
 {
     auto* label = new QLabel(text, this);
+    label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     place(label, x, y, width, height);
     // Wider fonts than the one the rectangles were drawn for must not cut

@@ -60,6 +60,11 @@ protected:
     // text may still hold other characters: then the operator is told, the
     // edit gets the focus and false is returned.
     bool readUnsigned(QLineEdit* edit, std::uint32_t& value);
+    // Reads a password placed between the quotes of rcon datagrams and
+    // commands: one that holds a '"', a line break or a NUL is refused (the
+    // operator is told, the edit gets the focus) and false is returned.
+    // original as for typedText.
+    bool readPassword(QLineEdit* edit, const std::string& original, std::string& value);
     // Reads a signed number within minimum..maximum, with the same handling.
     bool readInteger(QLineEdit* edit, std::int32_t minimum, std::int32_t maximum, std::int32_t& value);
 

@@ -9,18 +9,63 @@
 #include "ui/CAutoWebDlg.h"
 #include "ui/CObjectDlg.h"
 #include "ui/CPromptDlg.h"
+#include "ui/PlainMessageBox.h"
 
 #include <QMessageBox>
 
+QString WidgetOperator::boxText(const Message& message)
+{
+    if (message.count <= 1)
+        return message.text;
+    return message.text + QStringLiteral("\n\n(repeated %1 times)").arg(message.count);
+}
+
 void WidgetOperator::showMessage(const std::string& text)
 {
-    QMessageBox::warning(m_parent, dialogtext::kTitle, decodeText(text));
+    Message message{decodeText(text), 1};
+    if (m_showing) {
+        // Shown from within the open box's event loop: counted or queued,
+        // never a second box on top.
+        if (message.text == m_shown.text) {
+            ++m_shown.count;
+            if (m_openBox)
+                m_openBox->setText(boxText(m_shown));
+            return;
+        }
+        for (Message& waiting : m_pending) {
+            if (waiting.text == message.text) {
+                ++waiting.count;
+                return;
+            }
+        }
+        if (m_pending.size() < kMaxPending)
+            m_pending.push_back(std::move(message));
+        else
+            ++m_dropped;
+        return;
+    }
+    m_showing = true;
+    m_pending.push_back(std::move(message));
+    while (!m_pending.empty() || m_dropped > 0) {
+        if (m_pending.empty()) {
+            m_pending.push_back({QStringLiteral("%1 more messages were not shown.").arg(m_dropped), 1});
+            m_dropped = 0;
+        }
+        m_shown = std::move(m_pending.front());
+        m_pending.pop_front();
+        QMessageBox box(m_parent);
+        plainbox::prepare(box, QMessageBox::Warning, boxText(m_shown));
+        m_openBox = &box;
+        box.exec();
+        m_openBox = nullptr;
+    }
+    m_shown = {};
+    m_showing = false;
 }
 
 bool WidgetOperator::askYesNo(const std::string& text)
 {
-    return QMessageBox::question(m_parent, dialogtext::kTitle, decodeText(text),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return plainbox::ask(m_parent, decodeText(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 std::optional<std::string> WidgetOperator::promptLine(const std::string& prompt,

@@ -1,3 +1,4 @@
+#include "core/CommandArguments.h"
 #include "core/HostAddress.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
@@ -298,6 +299,26 @@ private slots:
         QCOMPARE(proxy->m_pLinked, server);
     }
 
+    // Behind NAT a server reports its LAN address, and its proxy names that
+    // one: the link is found by it, but never at the cost of a typed name.
+    void linksByReportedAddress()
+    {
+        auto* lan = static_cast<CHLServer*>(doc->AddServer("127.0.0.1", 40001, "", servers()));
+        auto* claimant = static_cast<CHLServer*>(doc->AddServer("127.0.0.1", 40002, "", servers()));
+        lan->m_strReportedAddress = "192.168.1.5:27015";
+        claimant->m_strReportedAddress = "127.0.0.1:40001";
+        auto* viaLan = static_cast<CHLTV*>(
+            doc->AddProxy("127.0.0.1", 40003, hltvLocal(), "", "", "127.0.0.1", 40003, true, false));
+        auto* viaTyped = static_cast<CHLTV*>(
+            doc->AddProxy("127.0.0.1", 40004, hltvLocal(), "", "", "127.0.0.1", 40004, true, false));
+        viaLan->m_strLinkedAddress = "192.168.1.5:27015";
+        viaTyped->m_strLinkedAddress = "127.0.0.1:40001";
+        doc->RelinkAll();
+        QCOMPARE(viaLan->m_pLinked, lan);
+        QCOMPARE(viaTyped->m_pLinked, lan);
+        QCOMPARE(lan->GetName(), std::string("127.0.0.1:40001"));
+    }
+
     void deletingTheLinkedObjectClearsLinks()
     {
         CCommonObject* server = doc->AddServer("10.0.0.1", 27015, "", servers());
@@ -352,17 +373,21 @@ private slots:
         QVERIFY(QTest::qWaitFor([proxy] { return proxy->channel()->isConnected(); }, 5000));
         doc->SetSelection(nullptr, proxy);
         doc->SetModifiedFlag(false);
-        env.op.lineAnswers = {std::string("s p"), std::string("spec"), std::string("relay\"x"), std::nullopt};
+        env.op.lineAnswers = {std::string("s p"), std::string("spec;x"), std::string("relay\"x"),
+                              std::string("relay"), std::nullopt};
         doc->OnCommand(ID_HLTV_SERVERPASSWORD);
         doc->OnCommand(ID_HLTV_SPECPASSWORD);
+        QVERIFY(!doc->IsModified());
+        doc->OnCommand(ID_HLTV_PROXYPASSWORD); // a quote would end the argument: refused
+        QCOMPARE(env.op.messages, std::vector<std::string>{std::string(kPasswordRefusedText)});
         QVERIFY(!doc->IsModified());
         doc->OnCommand(ID_HLTV_PROXYPASSWORD);
         doc->OnCommand(ID_HLTV_PROXYPASSWORD); // cancelled
         QCOMPARE(peer.drain(*proxy),
                  (std::vector<std::string>{oob::rconCommand(0, "pw", "serverpassword \"s p\""),
-                                           oob::rconCommand(0, "pw", "spectatorpassword \"spec\""),
-                                           oob::rconCommand(0, "pw", "proxypassword \"relay\"x\"")}));
-        QCOMPARE(proxy->m_strProxyPassword, std::string("relay\"x"));
+                                           oob::rconCommand(0, "pw", "spectatorpassword \"spec;x\""),
+                                           oob::rconCommand(0, "pw", "proxypassword \"relay\"")}));
+        QCOMPARE(proxy->m_strProxyPassword, std::string("relay"));
         QVERIFY(doc->IsModified());
         QCOMPARE(env.op.prompts[0].first, std::string("Enter remote server password"));
 

@@ -71,15 +71,16 @@ private slots:
         CHLTV* linked = addProxy("Cup TV", CSStatus_CONTROL, 30, 40, 1000.0f);
         addProxy("Monitored", CSStatus_MONITORING, 99, 99, 99.0f);
         addProxy("Hidden", CSStatus_CONTROL, 1, 1, 1.0f)->m_bExportWeb = false;
-        addProxy("Fresh <b>", CSStatus_FULLCONTROL, 20, 0, -1.0f);
+        addProxy("Fresh <script>'x'&\"y\"</script>", CSStatus_FULLCONTROL, 20, 0, -1.0f);
         linked->m_strLinkedAddress = "10.0.0.1:27015";
         linked->m_pLinked = server;
         linked->m_nPlayers = 0;
-        for (const char* name : {"[K]a", "[K]b", "[K]c", "d", "e"})
+        for (const char* name : {"<K>a", "<K>b", "<K>c", "d", "e"})
             linked->m_strPlayers[static_cast<std::size_t>(linked->m_nPlayers++)] = name;
         linked->DetectClans();
         server->m_nMatchState = 4;
-        server->m_strTeamA = "Red";
+        server->m_strTeamA = "Red<i>";
+        linked->m_strMap = "de_<nuke>";
         server->m_strTeamB = "Blue";
         server->m_nScoreA1 = 7;
         server->m_nScoreA2 = 3;
@@ -88,8 +89,10 @@ private slots:
 
         // Without AdminBot: the clans and the plain player line.
         std::string text = page();
-        QVERIFY(text.find("<row Cup TV|203.0.113.1:27021|30/40|[K]|5 players on de_nuke>") != std::string::npos);
-        QVERIFY(text.find("<row Fresh <b>|203.0.113.1:27024|20/0|&nbsp;|&nbsp;>") != std::string::npos);
+        QVERIFY(text.find("<row Cup TV|203.0.113.1:27021|30/40|&lt;K&gt;|5 players on de_&lt;nuke&gt;>") !=
+                std::string::npos);
+        QVERIFY(text.find("<row Fresh &lt;script&gt;&#39;x&#39;&amp;&quot;y&quot;&lt;/script&gt;|203.0.113.1:27024|"
+                          "20/0|&nbsp;|&nbsp;>") != std::string::npos);
         QVERIFY(text.find("Monitored") == std::string::npos);
         QVERIFY(text.find("Hidden") == std::string::npos);
         // 50 spectators of 40 slots; bandwidth 1000 - 1 = 999 -> 7.992.
@@ -97,12 +100,13 @@ private slots:
 
         doc->m_moduleAdminBot.m_bEnabled = 1;
         text = page();
-        QVERIFY(text.find("|<b>Red</b> vs <b>Blue</b>|Currently 5 players on de_nuke, fighting , score is 10-10>") !=
+        QVERIFY(text.find("|<b>Red&lt;i&gt;</b> vs <b>Blue</b>|Currently 5 players on de_&lt;nuke&gt;, fighting , "
+                          "score is 10-10>") !=
                 std::string::npos);
         server->m_nMatchState = 0;
         server->m_nScoreA1 = server->m_nScoreA2 = server->m_nScoreB1 = server->m_nScoreB2 = 0;
         text = page();
-        QVERIFY(text.find("|&nbsp;|Currently 5 players on de_nuke, No match detected, score is 0-0>") !=
+        QVERIFY(text.find("|&nbsp;|Currently 5 players on de_&lt;nuke&gt;, No match detected, score is 0-0>") !=
                 std::string::npos);
 
         // The peaks only grow.

@@ -86,7 +86,6 @@ private slots:
         QCOMPARE(server->m_strHostname, std::string("Host"));
         QCOMPARE(server->m_strMap, std::string("de_dust2"));
         QCOMPARE(server->m_nBitmapId, 154);
-        QCOMPARE(server->GetName(), std::string("127.0.0.1:1")); // the reported address is the new key
         QCOMPARE(server->m_timeLastReply, std::int64_t{1'000'000});
 
         server->OnReply(oobReply("cchallenge rcon 3000000000\n"));
@@ -146,14 +145,15 @@ private slots:
         server->OnReply(details("cstrike"));
         server->OnReply(oobReply("cchallenge rcon 7\n"));
         QCOMPARE(peer->drain(*server), (Sent{oob::challengeQuery(), rcon(7, "pw", "status")}));
+        const int before = server->m_log.count();
         server->OnReply(oobReply("lBad rcon_password.\r\n"));
         QCOMPARE(server->m_strRconPassword, std::string("pw"));
         QVERIFY(server->RconSuspended());
         QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
-        QCOMPARE(server->m_log.count(), 3);
-        QCOMPARE(server->m_log.line(1), std::string("Quorvane : Bad rcon_password detected. Internal rcon has been "
-                                                    "disabled to prevent being banned."));
-        QCOMPARE(server->m_log.line(2), std::string("Quorvane : Please re-enter the good rcon_password"));
+        QCOMPARE(server->m_log.count(), before + 3);
+        QCOMPARE(server->m_log.line(before + 1), std::string("Quorvane : Bad rcon_password detected. Internal rcon "
+                                                             "has been disabled to prevent being banned."));
+        QCOMPARE(server->m_log.line(before + 2), std::string("Quorvane : Please re-enter the good rcon_password"));
         for (int i = 0; i < 6; ++i)
             server->Tick();
         server->SendCommand("say hi");
@@ -228,17 +228,18 @@ private slots:
         server->OnReply(details("cstrike"));
         server->OnReply(oobReply("cchallenge rcon 7\n"));
         peer->drain(*server);
+        const int before = server->m_log.count();
         for (int i = 0; i < 3; ++i)
             server->OnReply(banned);
         QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
         QVERIFY(server->RconSuspended());
-        QCOMPARE(server->m_log.count(), 2); // the machine's line and ours, once
-        QCOMPARE(server->m_log.line(0), std::string("You have been banned from this server."));
+        QCOMPARE(server->m_log.count(), before + 2); // the machine's line and ours, once
+        QCOMPARE(server->m_log.line(before), std::string("You have been banned from this server."));
         for (int i = 0; i < 6; ++i) {
             server->Tick();
             server->OnReply(banned);
         }
-        QCOMPARE(server->m_log.count(), 2);
+        QCOMPARE(server->m_log.count(), before + 2);
         QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
         for (const std::string& datagram : peer->drain(*server))
             QVERIFY(datagram.find("rcon") == std::string::npos);
@@ -299,11 +300,70 @@ private slots:
         QCOMPARE(server->m_timeLastReply, std::int64_t{1'000'000});
     }
 
-    void kickQuotesTheName()
+    void kick_data()
     {
-        server->Kick("Bad \"Guy\"");
-        QCOMPARE(peer->drain(*server),
-                 (Sent{rcon(0, "pw", "say Kicking Bad \"Guy\""), rcon(0, "pw", "kick \"Bad \"Guy\"\"")}));
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("say");
+        QTest::addColumn<QByteArray>("kick"); // empty: refused
+        const QByteArray table = "#      name userid uniqueid frag time ping loss adr\n"
+                                 "# 1 \"Bob\" 12 STEAM_0:1:1 3 1:04 35 0 10.0.0.7:27005\n"
+                                 "# 2 \"x\";quit;\"\" 7 STEAM_0:0:2 0 0:10 40 0 10.0.0.8:27005\n"
+                                 "# 3 \"Twin\" 8 BOT 0 0:10 0 0\n"
+                                 "# 4 \"Twin\" 9 BOT 0 0:10 0 0\n"
+                                 "4 users\n";
+        QTest::addRow("by userid") << table << QByteArray("Bob") << QByteArray("say Kicking Bob")
+                                   << QByteArray("kick #12");
+        QTest::addRow("hostile name, by userid")
+            << table << QByteArray("x\";quit;\"") << QByteArray("say Kicking x__quit__") << QByteArray("kick #7");
+        QTest::addRow("two of a name, by name") << table << QByteArray("Twin") << QByteArray("say Kicking Twin")
+                                                << QByteArray("kick \"Twin\"");
+        QTest::addRow("no status yet, by name") << QByteArray() << QByteArray("Bob") << QByteArray("say Kicking Bob")
+                                                << QByteArray("kick \"Bob\"");
+        QTest::addRow("no status yet, hostile name refused")
+            << QByteArray() << QByteArray("x\";quit;\"") << QByteArray() << QByteArray();
+        QTest::addRow("table not finished") << table.left(table.lastIndexOf("4 users")) << QByteArray("x\";quit;\"")
+                                            << QByteArray() << QByteArray();
+    }
+
+    void kick()
+    {
+        QFETCH(QByteArray, status);
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, say);
+        QFETCH(QByteArray, kick);
+        if (!status.isEmpty())
+            server->OnReply(oobReply("l" + status.toStdString()));
+        peer->drain(*server);
+        server->Kick(name.toStdString());
+        const Sent sent = peer->drain(*server);
+        if (kick.isEmpty()) {
+            QCOMPARE(sent, Sent{});
+            QCOMPARE(env.op.messages.size(), std::size_t{1});
+            QVERIFY(env.op.messages.front().find("Cannot kick") == 0);
+        } else {
+            QCOMPARE(sent, (Sent{rcon(0, "pw", say.toStdString()), rcon(0, "pw", kick.toStdString())}));
+        }
+    }
+
+    // A machine behind NAT reports a LAN or loopback address: the typed
+    // address stays, the reported one only helps to match names.
+    void reportedAddressIsKeptBeside()
+    {
+        server->m_strAddress = "203.0.113.5";
+        server->m_nPort = 27015;
+        const std::string name = server->GetName();
+        server->OnReply(oobReply(std::string("m127.0.0.1:27015\0Host\0de_dust2\0cstrike\0Game\0\x03", 45)));
+        server->OnReply(oobReply(std::string("m127.0.0.1:27015\0Host\0de_dust2\0cstrike\0Game\0\x03", 45)));
+        QCOMPARE(server->GetName(), name);
+        QCOMPARE(server->m_strReportedAddress, std::string("127.0.0.1:27015"));
+        QVERIFY(server->IsNamed("203.0.113.5:27015"));
+        QVERIFY(server->IsNamed("127.0.0.1:27015"));
+        QCOMPARE(server->m_log.count(), 1); // told once
+        // Nothing that could pass for a name is taken from a hostile claim.
+        server->OnReply(oobReply(std::string("m<b>:1\0Host\0", 12)));
+        server->OnReply(oobReply(std::string("m10.0.0.1:99999\0Host\0", 21)));
+        QCOMPARE(server->m_strReportedAddress, std::string("127.0.0.1:27015"));
     }
 
     void clansFromThePlayers()

@@ -91,6 +91,16 @@ private slots:
         QTest::addRow("rate from Network In") << std::vector<std::string>{"Local IP 1.2.3.4, Network In 3.5 Out 80.25"}
                                               << 7 << 3 << 80.25f << QByteArray("old:1") << QByteArray("old.dem")
                                               << false << false;
+        // "%f" reads infinities and NaN: none of them may become a rate or a peak.
+        for (const char* rate : {"inf", "-inf", "nan", "1e40", "-5"})
+            QTest::addRow("absurd rate %s", rate)
+                << std::vector<std::string>{std::string("Local IP x, Out ") + rate,
+                                            std::string("Local IP x, Network In 1 Out ") + rate}
+                << 7 << 3 << 9.5f << QByteArray("old:1") << QByteArray("old.dem") << false << false;
+        QTest::addRow("absurd counts") << std::vector<std::string>{"Name x, Clients -4/99999999",
+                                                                   "Local Slots -1, Spectators 2000000000, Proxies 9"}
+                                       << 7 << 3 << 9.5f << QByteArray("old:1") << QByteArray("old.dem") << false
+                                       << false;
         QTest::addRow("rate that does not scan") << std::vector<std::string>{"Local IP x, Out abc"} << 7 << 3 << 9.5f
                                                  << QByteArray("old:1") << QByteArray("old.dem") << false << false;
     }

@@ -1,5 +1,6 @@
 #include "objects/CutToken.h"
 #include "objects/ServerReplies.h"
+#include "objects/StatusPlayers.h"
 #include "support/LoopbackPeer.h"
 
 #include <QTest>
@@ -196,6 +197,67 @@ private slots:
         QCOMPARE(replies::printLines(oobReply("lno line feed")), std::vector<std::string>{});
         QCOMPARE(replies::printLines(oobReply(str("la\nb\0c\n", 7))), std::vector<std::string>{"a"});
         QCOMPARE(replies::printLines(oobReply("l")), std::vector<std::string>{});
+    }
+
+    void statusPlayerLine_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("userId"); // -1: not a player line
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("uniqueId");
+        QTest::addColumn<QByteArray>("address");
+        QTest::addRow("player") << QByteArray("# 1 \"Bob\" 12 STEAM_0:1:1   3 12:04   35    0 10.0.0.7:27005") << 12
+                                << QByteArray("Bob") << QByteArray("STEAM_0:1:1") << QByteArray("10.0.0.7:27005");
+        QTest::addRow("quotes and blanks in the name")
+            << QByteArray("#12 \"a \" 99 X\" 3 STEAM_0:0:2 -1 0:10 40 0 10.0.0.8:1") << 3 << QByteArray("a \" 99 X")
+            << QByteArray("STEAM_0:0:2") << QByteArray("10.0.0.8:1");
+        QTest::addRow("bot without address")
+            << QByteArray("# 3 \"Twin\" 8 BOT 0 0:10 0 0") << 8 << QByteArray("Twin") << QByteArray("BOT") << QByteArray();
+        QTest::addRow("column header") << QByteArray("#      name userid uniqueid frag time ping loss adr") << -1
+                                       << QByteArray() << QByteArray() << QByteArray();
+        QTest::addRow("userid not a number") << QByteArray("# 1 \"Bob\" x12 STEAM 3 1:04 35 0") << -1 << QByteArray()
+                                             << QByteArray() << QByteArray();
+        QTest::addRow("userid out of range") << QByteArray("# 1 \"Bob\" 99999999999 STEAM 3 1:04 35 0") << -1
+                                             << QByteArray() << QByteArray() << QByteArray();
+        QTest::addRow("columns missing") << QByteArray("# 1 \"Bob\" 12 STEAM") << -1 << QByteArray() << QByteArray()
+                                         << QByteArray();
+        QTest::addRow("one quote only") << QByteArray("# 1 \"Bob 12 STEAM 3 1:04 35 0") << -1 << QByteArray()
+                                        << QByteArray() << QByteArray();
+    }
+
+    void statusPlayerLine()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, userId);
+        const auto player = parseStatusPlayerLine(line.toStdString());
+        QCOMPARE(player.has_value(), userId >= 0);
+        if (!player)
+            return;
+        QCOMPARE(player->userId, userId);
+        QTEST(QByteArray::fromStdString(player->name), "name");
+        QTEST(QByteArray::fromStdString(player->uniqueId), "uniqueId");
+        QTEST(QByteArray::fromStdString(player->address), "address");
+    }
+
+    // The table counts only once its closing line came: a table cut short
+    // leaves the previous one.
+    void statusTable()
+    {
+        StatusTableReader reader;
+        const auto feed = [&reader](const char* text) {
+            bool ended = false;
+            for (const auto& line : replies::printLines(oobReply(std::string("l") + text)))
+                ended = reader.readLine(line) || ended;
+            return ended;
+        };
+        QVERIFY(!feed("# 1 \"Early\" 1 BOT 0 0:01 0 0\n")); // before any header
+        QVERIFY(feed("hostname: x\n#      name userid uniqueid frag time ping loss adr\n"
+                     "# 1 \"A\" 1 BOT 0 0:01 0 0\n# 2 \"B\" 2 BOT 0 0:01 0 0\n2 users\n"));
+        QCOMPARE(reader.players().size(), std::size_t{2});
+        QVERIFY(!feed("#      name userid uniqueid frag time ping loss adr\n# 1 \"C\" 3 BOT 0 0:01 0 0\n"));
+        QCOMPARE(reader.players().size(), std::size_t{2});
+        QVERIFY(feed("0 users\n"));
+        QCOMPARE(reader.players().size(), std::size_t{1});
     }
 };
 

@@ -4,6 +4,7 @@
 #include "transfer/UiThreadReporter.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -120,21 +121,56 @@ private slots:
         QCOMPARE(server->file("/sub dir/three 100%.txt"), QByteArray("third"));
     }
 
-    void stopUploadsEveryQueuedJobBeforeReturning()
+    // Closing the program is not held by the server: the upload under way
+    // is aborted without a message and what is queued is dropped.
+    void stopAbortsTheUploadAndDropsTheRest()
     {
         QVERIFY(server->hold());
         for (const char* name : {"/1.txt", "/2.txt", "/3.txt"})
             jobs->AddJob(job(name, name));
         QVERIFY(server->waitForLine("receiving /1.txt"));
-        std::thread stopper([this] { jobs->Stop(); });
-        QVERIFY(QTest::qWaitFor([this] { return jobs->IsStopping(); }, kWaitMs));
-        QCOMPARE(jobs->GetJobCount(), 3); // Stop has begun with two jobs queued
-        QVERIFY(server->release());
-        stopper.join();
+        QElapsedTimer stopping;
+        stopping.start();
+        jobs->Stop();
+        QVERIFY2(stopping.elapsed() < 2500, qPrintable(QString::number(stopping.elapsed())));
         QCOMPARE(jobs->GetJobCount(), 0);
-        for (const char* name : {"/1.txt", "/2.txt", "/3.txt"})
-            QCOMPARE(server->file(QString::fromLatin1(name)), QByteArray(name));
+        QVERIFY(server->release());
         QVERIFY(settle(0));
+        QVERIFY(!server->file("/2.txt"));
+        QVERIFY(!server->file("/3.txt"));
+    }
+
+    // A server that takes the connection and never says a word holds the
+    // end of the program no longer than a second or so.
+    void stopDoesNotWaitForASilentServer()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        jobs->AddJob(job("/silent.txt", "x", 0, silent.serverPort()));
+        QVERIFY(QTest::qWaitFor([&silent] { return silent.hasPendingConnections(); }, kWaitMs));
+        QElapsedTimer stopping;
+        stopping.start();
+        jobs->Stop();
+        QVERIFY2(stopping.elapsed() < 2500, qPrintable(QString::number(stopping.elapsed())));
+        QVERIFY(settle(0));
+    }
+
+    // A page every 30 seconds to a slow server: the newest replaces the one
+    // still waiting, the upload under way goes on.
+    void aNewPageReplacesTheOneWaiting()
+    {
+        QVERIFY(server->hold());
+        jobs->AddReplacingJob(job("/page.html", "first"));
+        QVERIFY(server->waitForLine("receiving /page.html"));
+        jobs->AddReplacingJob(job("/page.html", "second"));
+        jobs->AddReplacingJob(job("/other.html", "other"));
+        jobs->AddReplacingJob(job("/page.html", "third"));
+        QCOMPARE(jobs->GetJobCount(), 3);
+        QVERIFY(server->release());
+        QVERIFY(settle(0));
+        QVERIFY(server->waitForLine("received /page.html"));
+        QCOMPARE(server->received(), (QList<QByteArray>{"/page.html", "/other.html", "/page.html"}));
+        QCOMPARE(server->file("/page.html"), QByteArray("third"));
     }
 
     void refusedLoginShowsOneMessageAndTheNextJobRuns()
@@ -243,8 +279,8 @@ private slots:
     }
 
     // A port where nothing listens and one that accepts the connection but
-    // never speaks: both jobs end within the timeouts, Stop does not wait
-    // for them any longer, and the job after them runs.
+    // never speaks: both jobs end within the timeouts and the job after
+    // them runs.
     void deadServersDoNotHoldTheQueueOrStop()
     {
         FtpTimeouts timeouts;
@@ -260,9 +296,9 @@ private slots:
         jobs->AddJob(job("/dead.txt", "x", 0, closedPort));
         jobs->AddJob(job("/silent.txt", "x", 0, silent.serverPort()));
         jobs->AddJob(job("/after.txt", "after"));
-        jobs->Stop();
-        QCOMPARE(server->file("/after.txt"), QByteArray("after"));
         QVERIFY(settle(2));
+        QVERIFY(server->waitForLine("received /after.txt"));
+        QCOMPARE(server->file("/after.txt"), QByteArray("after"));
         QVERIFY2(isJobError(op.messages[0], closedPort), op.messages[0].c_str());
         QVERIFY2(isJobError(op.messages[1], silent.serverPort()), op.messages[1].c_str());
     }

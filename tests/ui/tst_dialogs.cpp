@@ -14,6 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QImage>
+#include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -288,6 +291,36 @@ private slots:
         QCOMPARE(dialog.values().port, port.toUInt());
     }
 
+    // A quote or a line break in a password would end its quoted field in
+    // every rcon datagram: refused where it is typed.
+    void passwordsThatBreakTheirQuotesAreRefused_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("accepted");
+        for (const char* edit : {"rconEdit", "proxyPasswordEdit"}) {
+            QTest::addRow("%s quote", edit) << edit << QStringLiteral("pw\"x") << false;
+            QTest::addRow("%s line feed", edit) << edit << QStringLiteral("pw\nx") << false;
+            QTest::addRow("%s semicolon", edit) << edit << QStringLiteral("pw;x") << true;
+        }
+    }
+
+    void passwordsThatBreakTheirQuotesAreRefused()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, password);
+        QFETCH(bool, accepted);
+        CObjectDlg dialog(proxyRequest());
+        collect(dialog);
+        dialog.show();
+        child<QLineEdit>(dialog, edit.toLatin1().constData())->setText(password);
+        clickOk(dialog);
+        QCOMPARE(dialog.isVisible(), !accepted);
+        QCOMPARE(messages.size(), accepted ? 0 : 1);
+        if (!accepted)
+            QVERIFY(messages.front().startsWith(QStringLiteral("A password cannot hold")));
+    }
+
     void rangeDialogShowsBothMessagesAndStaysOpen()
     {
         RangeDialogRequest request;
@@ -385,6 +418,64 @@ private slots:
 
         whenDialogOpens([](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
         QVERIFY(!op.askObject(proxyRequest()).has_value());
+    }
+
+    // Names are chosen by players: a box shows them literally, and never
+    // loads what markup would name (an "image" of /dev/zero never ends).
+    void boxesShowMarkupAsText()
+    {
+        QTemporaryDir dir;
+        const QString picture = dir.filePath(QStringLiteral("big.png"));
+        QImage(300, 300, QImage::Format_RGB32).save(picture);
+        const std::string name = "<img src=" + picture.toStdString() + "><font size=7>X</font><img src=/dev/zero>";
+        WidgetOperator op;
+        QString shown;
+        int labelHeight = 0;
+        Qt::TextFormat format = Qt::RichText;
+        whenDialogOpens([&](QDialog& box) {
+            auto* label = child<QLabel>(box, "qt_msgbox_label");
+            shown = label->text();
+            format = label->textFormat();
+            labelHeight = label->sizeHint().height();
+            QTest::keyClick(&box, Qt::Key_Y, Qt::AltModifier);
+        });
+        op.askYesNo("Are you sure you want to kick " + name + " ?");
+        QCOMPARE(shown, QString::fromStdString("Are you sure you want to kick " + name + " ?"));
+        QCOMPARE(format, Qt::PlainText);
+        QVERIFY2(labelHeight < 100, "the picture was loaded");
+
+        whenDialogOpens([&](QDialog& box) { shown = child<QLabel>(box, "qt_msgbox_label")->text(); });
+        op.showMessage("Connect failed for " + name + ":27015");
+        QCOMPARE(shown, QString::fromStdString("Connect failed for " + name + ":27015"));
+    }
+
+    // A day of a dead FTP server must not stack thousands of boxes: one
+    // box at a time, repeats counted on it, other texts after it.
+    void oneBoxAtATime()
+    {
+        WidgetOperator op;
+        QStringList shown;
+        int boxesOpen = 0;
+        const auto countBoxes = [] {
+            int boxes = 0;
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                boxes += widget->isVisible() && qobject_cast<QMessageBox*>(widget) ? 1 : 0;
+            return boxes;
+        };
+        whenDialogOpens([&](QDialog& box) {
+            for (int i = 0; i < 3; ++i)
+                op.showMessage("FTP down");
+            op.showMessage("Other");
+            op.showMessage("Other");
+            boxesOpen = countBoxes();
+            shown << child<QLabel>(box, "qt_msgbox_label")->text();
+            whenDialogOpens([&](QDialog& next) { shown << child<QLabel>(next, "qt_msgbox_label")->text(); });
+        });
+        op.showMessage("FTP down");
+        QCOMPARE(boxesOpen, 1);
+        QCOMPARE(shown, (QStringList{QStringLiteral("FTP down\n\n(repeated 4 times)"),
+                                     QStringLiteral("Other\n\n(repeated 2 times)")}));
+        QCOMPARE(op.pendingMessages(), std::size_t{0});
     }
 };
 
