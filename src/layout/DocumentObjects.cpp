@@ -231,8 +231,10 @@ void CQuorvaneDoc::AddRange(bool proxyCommand)
 
 void CQuorvaneDoc::OnServerProperties()
 {
-    auto* server = dynamic_cast<CHLServer*>(m_pSelectedObject);
-    if (!server)
+    // Hub managers too: their rcon password, once refused, can only be given
+    // again here.
+    CCommonObject* server = m_pSelectedObject;
+    if (!dynamic_cast<CHLServer*>(server) && !dynamic_cast<CGTV*>(server))
         return;
     ObjectDialogRequest request;
     request.propertiesMode = true;

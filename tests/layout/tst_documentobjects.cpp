@@ -263,6 +263,19 @@ private slots:
         doc->SetSelection(nullptr, server);
         doc->OnProxyProperties(); // not a proxy
         QCOMPARE(env.op.objectRequests.size(), std::size_t{3});
+
+        // A refused password is given again in Properties, also a hub manager's.
+        CCommonObject* manager = doc->AddHubManager("10.0.0.3", 27019, "wrong", servers());
+        manager->SuspendRcon("refused");
+        doc->SetSelection(nullptr, manager);
+        answer = ObjectDialogValues{};
+        answer.rconPassword = "right";
+        answer.groupIndex = 0;
+        env.op.objectAnswers.push_back(answer);
+        doc->OnCommand(ID_OBJECT_PROPERTIES);
+        QCOMPARE(env.op.objectRequests.back().values.rconPassword, std::string("wrong"));
+        QCOMPARE(manager->m_strRconPassword, std::string("right"));
+        QVERIFY(!manager->RconSuspended());
     }
 
     void relinkAndDisconnect()
