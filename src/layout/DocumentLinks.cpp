@@ -124,8 +124,7 @@ void CQuorvaneDoc::OnProxyRconPassword()
         m_context.op->showMessage(std::string(kPasswordRefusedText));
         return;
     }
-    proxy->m_strRconPassword = *text;
-    proxy->m_nChallenge = 0;
+    proxy->SetRconPassword(*text); // also forgets the challenge
     SetModifiedFlag();
 }
 

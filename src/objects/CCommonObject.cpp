@@ -146,6 +146,23 @@ void CCommonObject::DrawLink(QPainter& painter, QPoint from, QPoint to, bool das
     painter.restore();
 }
 
+bool CCommonObject::SuspendRcon(std::string reason)
+{
+    if (m_bRconSuspended && reason == m_strSuspendReason)
+        return false;
+    m_bRconSuspended = true;
+    m_log.Add(reason);
+    m_strSuspendReason = std::move(reason);
+    return true;
+}
+
+void CCommonObject::SetRconPassword(std::string password)
+{
+    m_strRconPassword = std::move(password);
+    m_bRconSuspended = false;
+    m_strSuspendReason.clear();
+}
+
 void CCommonObject::SendDatagram(std::string_view datagram)
 {
     if (m_pChannel)

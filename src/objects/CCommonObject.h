@@ -76,6 +76,18 @@ public:
 
     CRconSocket* channel() const { return m_pChannel.get(); }
 
+    // Rcon suspension: the object keeps its password but sends no rcon
+    // (commands, challenge queries, probes) and does not claim control until
+    // the operator gives a password again. The reason is a console line,
+    // added once; a second suspension for the same reason adds nothing.
+    // Returns true when the reason was new.
+    bool SuspendRcon(std::string reason);
+    bool RconSuspended() const { return m_bRconSuspended; }
+    const std::string& RconSuspendReason() const { return m_strSuspendReason; }
+    // Stores the password the operator entered (even the same one again) and
+    // lifts any suspension.
+    virtual void SetRconPassword(std::string password);
+
     Rect m_rcIcon;
     std::int32_t m_nGroupId = 0;
     CConsoleLog m_log;
@@ -93,6 +105,8 @@ public:
     std::int32_t m_nPhase = 0;
 
 protected:
+    // A password is set and rcon is not suspended.
+    bool RconUsable() const { return !m_strRconPassword.empty() && !m_bRconSuspended; }
     // Sends one datagram through the rcon channel; nothing while there is none.
     void SendDatagram(std::string_view datagram);
     std::int64_t Now() const;
@@ -101,4 +115,6 @@ protected:
 
 private:
     std::unique_ptr<CRconSocket> m_pChannel;
+    bool m_bRconSuspended = false;
+    std::string m_strSuspendReason;
 };

@@ -139,7 +139,53 @@ void readCurrentLine(const std::string& line, ProxyStatusFields& fields, ProxySt
     }
 }
 
+// Beginnings of the lines a proxy prints first in a reply.
+constexpr std::string_view kKnownBeginnings[] = {
+    "----- Status -----",
+    "--- HLTV Status ---",
+    "Bad rcon_password.",
+    "You have been banned",
+    "Local IP ",
+    "Local Slots ",
+    "Name ",
+    "HLTV proxy ",
+    "Connected to ",
+    "Not connected.",
+    "Source Game Server ",
+    "Recording to ",
+};
+
+bool knownBeginning(std::string_view text)
+{
+    for (std::string_view beginning : kKnownBeginnings) {
+        if (beginsWith(text, beginning))
+            return true;
+    }
+    return false;
+}
+
+std::string_view untilNul(std::string_view text)
+{
+    return text.substr(0, text.find('\0'));
+}
+
 } // namespace
+
+std::string_view proxyPrintText(std::string_view datagram)
+{
+    constexpr std::size_t kTextOffset = 5;
+    if (datagram.size() <= kTextOffset)
+        return {};
+    const std::string_view fromType = datagram.substr(kTextOffset);
+    const auto framing = static_cast<unsigned char>(fromType.front());
+    const std::string_view afterFraming = untilNul(fromType.substr(1));
+    if (framing < 0x20 || framing == 0x7F)
+        return afterFraming;
+    const std::string_view whole = untilNul(fromType);
+    if (!knownBeginning(whole) && knownBeginning(afterFraming))
+        return afterFraming;
+    return whole;
+}
 
 void readProxyStatusLine(const std::string& line, ProxyStatusFields& fields, ProxyStatusFlags& flags)
 {

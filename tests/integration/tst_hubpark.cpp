@@ -11,12 +11,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <map>
 
 namespace {
 
 const char* const kParkConfig = R"({
   "seed": 3,
   "servers": [{"hostname": "Final", "moves": false, "players": 2}],
+  "proxies": [{"hostname": "Cup TV", "rcon": "tv", "framing": "backtick", "moves": false}],
   "hubs": [{"hostname": "Cup GTV", "rcon": "gtv", "clients": 7, "max_clients": 40, "moves": false,
             "hubs": [{"num": 2, "desc": "Final stage", "parent": "server:0", "players": 4, "following": 1},
                      {"num": 5, "desc": "Warm-up", "parent": "", "players": 0, "following": -1}]}]
@@ -145,6 +147,37 @@ private slots:
         const QJsonObject warmUp = hubList[1].toObject();
         QVERIFY(warmUp.value(QLatin1String("linked")).isNull());
         QVERIFY(warmUp.value(QLatin1String("following")).isNull());
+    }
+
+    // Wrong passwords: neither machine is under control, and neither is sent
+    // its refused command again on every poll.
+    void headlessWrongPasswordsMonitorOnly()
+    {
+        const quint16 proxyPort = park.proxyPorts()[0];
+        const quint16 hubPort = park.hubPorts()[0];
+        ParkProbe(proxyPort).control("sim_history clear");
+        ParkProbe(hubPort, SimulatedPark::Kind::Hub).control("sim_history clear");
+        QProcess quorvane;
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("--proxy"),
+                        QStringLiteral("127.0.0.1:%1").arg(proxyPort), QStringLiteral("--rcon"), QStringLiteral("wrong"),
+                        QStringLiteral("--hub"), QStringLiteral("127.0.0.1:%1").arg(hubPort), QStringLiteral("--rcon"),
+                        QStringLiteral("wrong"), QStringLiteral("--json"), QStringLiteral("--once")});
+        QVERIFY(quorvane.waitForFinished(30000));
+        QCOMPARE(quorvane.exitCode(), 0);
+        std::map<QString, QString> statuses;
+        for (const QByteArray& line : quorvane.readAllStandardOutput().split('\n')) {
+            const QJsonObject report = QJsonDocument::fromJson(line).object();
+            if (!report.isEmpty())
+                statuses[report.value(QLatin1String("kind")).toString()] = report.value(QLatin1String("status")).toString();
+        }
+        QCOMPARE(statuses[QStringLiteral("proxy")], QStringLiteral("Monitor only"));
+        QCOMPARE(statuses[QStringLiteral("hub")], QStringLiteral("Monitor only"));
+        const QByteArray proxyHistory = ParkProbe(proxyPort).control("sim_history").value_or(QByteArray());
+        const QByteArray hubHistory =
+            ParkProbe(hubPort, SimulatedPark::Kind::Hub).control("sim_history").value_or(QByteArray());
+        QCOMPARE(proxyHistory.count("(refused) status"), 1);
+        QCOMPARE(hubHistory.count("(refused) gtv_follow"), 1);
     }
 };
 

@@ -23,7 +23,8 @@ namespace {
 
 // Servers: 0 the cup server (password, six players, a running match),
 // 1 a current-only server, 2 a current-only server that demands the
-// challenge. Proxies: 0 classic status text, 1 current status text.
+// challenge. Proxies: 0 classic status text, 1 current status text behind
+// the byte today's proxies put before it.
 const char* const kParkConfig = R"({
   "seed": 7,
   "servers": [
@@ -36,7 +37,7 @@ const char* const kParkConfig = R"({
   ],
   "proxies": [
     {"hostname": "TV classic", "style": "old", "rcon": "tv", "moves": false},
-    {"hostname": "TV current", "style": "current", "rcon": "tv", "moves": false}
+    {"hostname": "TV current", "style": "current", "framing": "backtick", "rcon": "tv", "moves": false}
   ]
 })";
 
@@ -124,8 +125,9 @@ private slots:
     void wrongPasswordEndsMonitored()
     {
         CHLServer* server = addServer(0, "wrong");
-        QVERIFY(tickUntil([&] { return server->m_strRconPassword.empty(); }, 6));
+        QVERIFY(tickUntil([&] { return server->RconSuspended(); }, 6));
         QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        QCOMPARE(server->m_strRconPassword, std::string("wrong")); // kept for the next save
         std::vector<std::string> lines;
         for (int i = 0; i < server->m_log.count(); ++i)
             lines.push_back(server->m_log.line(i));
@@ -137,6 +139,37 @@ private slots:
         QCOMPARE(*(notice + 1), std::string("Quorvane : Please re-enter the good rcon_password"));
         // And it stays monitored: no more rcon, no control.
         QVERIFY(!tickUntil([&] { return server->m_nStatus != CSStatus_MONITORING; }, 6));
+    }
+
+    // A restart makes the server forget the challenge: it rejects the next
+    // command, is asked for a new challenge and stays under control with its
+    // password. A ban takes control away for good.
+    void restartedThenBannedServer()
+    {
+        CHLServer* server = addServer(0, "secret");
+        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL && server->m_bMatchRunning; }, 12));
+        const std::uint32_t before = server->m_nChallenge;
+        ParkProbe(park.serverPorts()[0]).control("sim_restart");
+        ParkProbe(park.serverPorts()[0]).control("sim_match 0");
+        QVERIFY(tickUntil([&] { return !server->m_bMatchRunning; }, 13));
+        QVERIFY(server->m_nChallenge != before);
+        QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
+        QVERIFY(!server->RconSuspended());
+        ParkProbe(park.serverPorts()[0]).control("sim_match 2 Red Blue 3 0 1 0");
+
+        // Once banned, only a probe that holds its challenge from before can steer.
+        ParkProbe steer(park.serverPorts()[0]);
+        QVERIFY(steer.control("sim_ban 1"));
+        QVERIFY(tickUntil([&] { return server->RconSuspended(); }, 7));
+        steer.control("sim_history clear");
+        QVERIFY(!tickUntil([&] { return server->m_nStatus != CSStatus_MONITORING; }, 12));
+        const QByteArray sent = steer.control("sim_history").value_or(QByteArray());
+        QVERIFY(steer.control("sim_ban 0"));
+        QVERIFY2(sent.endsWith("-- 0 commands\n"), sent.constData());
+        int notices = 0;
+        for (int i = 0; i < server->m_log.count(); ++i)
+            notices += server->m_log.line(i) == "You have been banned from this server." ? 1 : 0;
+        QCOMPARE(notices, 1);
     }
 
     void currentOnlyServers_data()

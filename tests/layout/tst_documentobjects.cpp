@@ -1,4 +1,5 @@
 #include "core/CommandArguments.h"
+#include "core/HostAddress.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
 #include "layout/RangeValidation.h"
@@ -139,9 +140,10 @@ private slots:
                                            "192.168.0.11:27016", "192.168.0.12:27015", "192.168.0.12:27016"}));
         for (const auto& object : doc->m_objects) {
             QVERIFY(object->IsGameServer());
-            QCOMPARE(object->m_strRconPassword, std::string());
+            QCOMPARE(object->m_strRconPassword, std::string("typed")); // the dialog's password for each
         }
         QCOMPARE(doc->m_strLastAddress, std::string("192.168.0.10"));
+        QVERIFY(env.op.questions.empty()); // a small range is made without asking
 
         // The next range dialog starts from that address; "HLTV" makes proxies.
         env.op.rangeAnswers.push_back(range("192.168.0.", 11, 13, 27015, 27015, 0));
@@ -164,6 +166,47 @@ private slots:
         QCOMPARE(proxy->m_strRconPassword, std::string("typed"));
         QCOMPARE(proxy->GetExternalName(), std::string("10.0.0.1:27021"));
         QVERIFY(!proxy->m_bExportWeb);
+    }
+
+    // A range of more than 1,024 objects is made only when the operator says
+    // so, after being told how many it makes.
+    void largeRangeAsksFirst()
+    {
+        env.op.rangeAnswers.push_back(range("10.0.0.", 1, 1, 27015, 270150, 1));
+        env.op.yesNoAnswers.push_back(false);
+        doc->OnAddServerRange();
+        QCOMPARE(env.op.questions, std::vector<std::string>{"This range makes 243136 objects. Add them all?"});
+        QVERIFY(doc->m_objects.empty());
+
+        env.op.rangeAnswers.push_back(range("10.0.0.", 1, 5, 27015, 27219, 1)); // 5 x 205 = 1,025
+        doc->OnAddServerRange();
+        QCOMPARE(env.op.questions.size(), std::size_t{2});
+        QCOMPARE(env.op.questions.back(), std::string("This range makes 1025 objects. Add them all?"));
+        QVERIFY(doc->m_objects.empty());
+    }
+
+    // "host:port" in the address field gives the port; an address that
+    // cannot be used makes nothing.
+    void typedAddressIsCheckedFirst()
+    {
+        ObjectDialogValues answer;
+        answer.address = "127.0.0.1:27999";
+        answer.port = 27015;
+        answer.groupIndex = 0;
+        env.op.objectAnswers.push_back(answer);
+        doc->OnAddServer();
+        QCOMPARE(objectNames(*doc), std::vector<std::string>{"127.0.0.1:27999"});
+        QCOMPARE(doc->m_strLastAddress, std::string("127.0.0.1"));
+
+        answer.address = "127.0.0.1:27999:27015";
+        env.op.objectAnswers.push_back(answer);
+        doc->OnAddServer();
+        answer.address = "host name";
+        env.op.objectAnswers.push_back(answer);
+        doc->OnAddProxy();
+        QCOMPARE(env.op.messages, (std::vector<std::string>(2, address::kUnusableMessage)));
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        QCOMPARE(doc->m_strLastAddress, std::string("127.0.0.1"));
     }
 
     void rangeEndsAtTheLargestPort()
@@ -220,6 +263,19 @@ private slots:
         doc->SetSelection(nullptr, server);
         doc->OnProxyProperties(); // not a proxy
         QCOMPARE(env.op.objectRequests.size(), std::size_t{3});
+
+        // A refused password is given again in Properties, also a hub manager's.
+        CCommonObject* manager = doc->AddHubManager("10.0.0.3", 27019, "wrong", servers());
+        manager->SuspendRcon("refused");
+        doc->SetSelection(nullptr, manager);
+        answer = ObjectDialogValues{};
+        answer.rconPassword = "right";
+        answer.groupIndex = 0;
+        env.op.objectAnswers.push_back(answer);
+        doc->OnCommand(ID_OBJECT_PROPERTIES);
+        QCOMPARE(env.op.objectRequests.back().values.rconPassword, std::string("wrong"));
+        QCOMPARE(manager->m_strRconPassword, std::string("right"));
+        QVERIFY(!manager->RconSuspended());
     }
 
     void relinkAndDisconnect()

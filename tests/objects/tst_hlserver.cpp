@@ -6,6 +6,10 @@
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <algorithm>
+
+Q_DECLARE_METATYPE(std::string)
+Q_DECLARE_METATYPE(std::vector<std::string>)
 
 namespace {
 
@@ -134,19 +138,109 @@ private slots:
         QCOMPARE(peer->drain(*server), Sent{});
     }
 
-    void badPassword()
+    // Refused after a fresh challenge: the password is wrong. It is kept (a
+    // save must not drop it) but no longer used until the operator gives one.
+    void wrongPasswordSuspendsRcon()
     {
-        server->SetStatus(CSStatus_CONTROL);
+        server->OnReply(details("cstrike"));
+        server->OnReply(oobReply("cchallenge rcon 7\n"));
+        QCOMPARE(peer->drain(*server), (Sent{oob::challengeQuery(), rcon(7, "pw", "status")}));
+        const int before = server->m_log.count();
         server->OnReply(oobReply("lBad rcon_password.\r\n"));
-        QCOMPARE(server->m_strRconPassword, std::string());
+        QCOMPARE(server->m_strRconPassword, std::string("pw"));
+        QVERIFY(server->RconSuspended());
         QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
-        QCOMPARE(server->m_log.count(), 3);
-        QCOMPARE(server->m_log.line(1), std::string("Quorvane : Bad rcon_password detected. Internal rcon has been "
-                                                    "disabled to prevent being banned."));
-        QCOMPARE(server->m_log.line(2), std::string("Quorvane : Please re-enter the good rcon_password"));
-        QCOMPARE(peer->drain(*server), Sent{}); // no challenge query without a password
+        QCOMPARE(server->m_log.count(), before + 3);
+        QCOMPARE(server->m_log.line(before + 1), std::string("Quorvane : Bad rcon_password detected. Internal rcon "
+                                                             "has been disabled to prevent being banned."));
+        QCOMPARE(server->m_log.line(before + 2), std::string("Quorvane : Please re-enter the good rcon_password"));
         for (int i = 0; i < 6; ++i)
             server->Tick();
+        server->SendCommand("say hi");
+        server->OnReply(oobReply("cchallenge rcon 8\n")); // a stray challenge proves nothing
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        for (const std::string& datagram : peer->drain(*server)) {
+            QVERIFY(datagram.find("rcon") == std::string::npos);
+            QVERIFY(datagram.find("challenge") == std::string::npos);
+        }
+
+        // Entering a password again lifts the suspension: the next cycle asks.
+        server->SetRconPassword("pw");
+        QVERIFY(!server->RconSuspended());
+        QCOMPARE(server->m_nChallenge, 0u);
+        server->MarkReply();
+        Sent sent;
+        for (int i = 0; i < 6; ++i)
+            for (const std::string& datagram : tick())
+                sent.push_back(datagram);
+        QVERIFY(std::find(sent.begin(), sent.end(), oob::challengeQuery()) != sent.end());
+    }
+
+    // A restarted server no longer knows the challenge: a reject ('9'),
+    // with or without "Bad rcon_password." after it, or that line alone,
+    // makes the server ask for a new one once; only a refusal that answers
+    // the fresh challenge means a wrong password.
+    void restartedServerIsAskedForANewChallenge_data()
+    {
+        QTest::addColumn<std::vector<std::string>>("refusal");
+        QTest::addColumn<std::string>("retryAnswer");
+        QTest::addColumn<bool>("wrongPassword");
+        const std::string bad = oobReply("lBad rcon_password.\n");
+        const std::string badChallenge = oobReply("9Bad challenge.\n");
+        const std::string noChallenge = oobReply("9No challenge for your address.\n");
+        QTest::addRow("bad challenge") << std::vector{badChallenge} << oobReply("lok\n") << false;
+        QTest::addRow("bad challenge, bad password")
+            << std::vector{badChallenge, bad} << oobReply("lok\n") << false;
+        QTest::addRow("no challenge, bad password, three commands")
+            << std::vector{noChallenge, bad, noChallenge, bad, noChallenge, bad} << oobReply("lok\n") << false;
+        QTest::addRow("bad password alone") << std::vector{bad} << oobReply("lok\n") << false;
+        QTest::addRow("restarted with another password") << std::vector{badChallenge, bad} << bad << true;
+    }
+
+    void restartedServerIsAskedForANewChallenge()
+    {
+        QFETCH(std::vector<std::string>, refusal);
+        QFETCH(std::string, retryAnswer);
+        QFETCH(bool, wrongPassword);
+        server->OnReply(oobReply("cchallenge rcon 5\n"));
+        server->OnReply(oobReply("lrunning\n"));
+        QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
+        peer->drain(*server);
+
+        for (const std::string& datagram : refusal)
+            server->OnReply(datagram);
+        QCOMPARE(peer->drain(*server), Sent{oob::challengeQuery()});
+        QVERIFY(!server->RconSuspended());
+        server->OnReply(oobReply("cchallenge rcon 77\n"));
+        QCOMPARE(peer->drain(*server), Sent{rcon(77, "pw", "status")});
+        server->OnReply(retryAnswer);
+        QCOMPARE(server->RconSuspended(), wrongPassword);
+        QCOMPARE(server->m_nStatus, wrongPassword ? CSStatus_MONITORING : CSStatus_CONTROL);
+        QCOMPARE(server->m_strRconPassword, std::string("pw"));
+        QCOMPARE(peer->drain(*server), Sent{});
+    }
+
+    // A machine that has banned the console's address answers everything
+    // with one print: no control, said once, no rcon until a new password.
+    void bannedAddress()
+    {
+        const std::string banned = oobReply("lYou have been banned from this server.\n");
+        server->OnReply(details("cstrike"));
+        server->OnReply(oobReply("cchallenge rcon 7\n"));
+        peer->drain(*server);
+        const int before = server->m_log.count();
+        for (int i = 0; i < 3; ++i)
+            server->OnReply(banned);
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        QVERIFY(server->RconSuspended());
+        QCOMPARE(server->m_log.count(), before + 2); // the machine's line and ours, once
+        QCOMPARE(server->m_log.line(before), std::string("You have been banned from this server."));
+        for (int i = 0; i < 6; ++i) {
+            server->Tick();
+            server->OnReply(banned);
+        }
+        QCOMPARE(server->m_log.count(), before + 2);
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
         for (const std::string& datagram : peer->drain(*server))
             QVERIFY(datagram.find("rcon") == std::string::npos);
     }
