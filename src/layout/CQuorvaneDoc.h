@@ -6,9 +6,9 @@
 #include "modules/CModule.h"
 #include "modules/CModuleAutoWeb.h"
 #include "modules/PageSource.h"
+#include "objects/CCommonObject.h"
 #include "transfer/CFtpJobManager.h"
 #include "transfer/UiThreadReporter.h"
-#include "objects/CCommonObject.h"
 
 #include <QObject>
 #include <cstdint>
@@ -68,8 +68,8 @@ public:
 
     // A hub manager; the program adds them from the command line and from
     // layout files, with the same duplicate rule.
-    CCommonObject* AddHubManager(const std::string& address, std::int32_t port, const std::string& rconPassword,
-                                 CGroup* group);
+    CCommonObject* AddHubManager(const std::string& address, std::int32_t port,
+                                 const std::string& rconPassword, CGroup* group);
 
     // Appends a newly created object, opens its channel, marks the document
     // modified and notifies the views with hint.

@@ -33,7 +33,8 @@ CCommonObject* CQuorvaneDoc::NameLookup::FirstNamed(const std::string& name)
 void CQuorvaneDoc::RelinkStep(CCommonObject& object, NameLookup& names)
 {
     if (auto* proxy = dynamic_cast<CHLTV*>(&object)) {
-        if (!proxy->m_strLinkedAddress.empty() && !proxy->m_pLinked && proxy->m_timeRelink < m_context.clock->now())
+        if (!proxy->m_strLinkedAddress.empty() && !proxy->m_pLinked &&
+            proxy->m_timeRelink < m_context.clock->now())
             proxy->m_pLinked = names.FirstNamed(proxy->m_strLinkedAddress);
     } else if (auto* manager = dynamic_cast<CGTV*>(&object)) {
         for (int i = 0; i < manager->m_nHubs; ++i) {

@@ -82,8 +82,9 @@ bool CQuorvaneDoc::RefuseDuplicate(const std::string& address, std::int32_t port
         return false;
     const CGroup* group = existing->m_pGroup;
     const CZone* zone = group ? group->m_pZone : nullptr;
-    m_context.op->showMessage("This Object already exists\nGroup : " + (group ? group->m_strName : std::string()) +
-                              "\nZone : " + (zone ? zone->m_strName : std::string()));
+    m_context.op->showMessage(
+        "This Object already exists\nGroup : " + (group ? group->m_strName : std::string()) +
+        "\nZone : " + (zone ? zone->m_strName : std::string()));
     return true;
 }
 
@@ -221,7 +222,8 @@ void CQuorvaneDoc::AddRange(bool proxyCommand)
             else if (answer->typeIndex == 1)
                 AddObject(2, answer->rconPassword, address, storedPort, group);
             else
-                AddProxy(address, storedPort, group, answer->rconPassword, "", address, storedPort, false, false);
+                AddProxy(address, storedPort, group, answer->rconPassword, "", address, storedPort, false,
+                         false);
             if (port >= answer->lastPort)
                 break;
         }

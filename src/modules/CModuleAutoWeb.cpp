@@ -3,9 +3,9 @@
 #include "core/Clock.h"
 #include "core/HtmlEscape.h"
 #include "core/Operator.h"
+#include "core/TextTokens.h"
 #include "modules/PageSource.h"
 #include "objects/CHLTV.h"
-#include "core/TextTokens.h"
 #include "transfer/CFtpJob.h"
 #include "transfer/CFtpJobManager.h"
 
@@ -116,8 +116,8 @@ void CModuleAutoWeb::Tick(PageSource& document)
     if (!templateText) {
         // Without a template there is no page: the one published stays.
         if (!m_bTemplateMissingShown)
-            context.op->showMessage(
-                "Unable to open template file web_template.html. Please put it on same dir that this program");
+            context.op->showMessage("Unable to open template file web_template.html. Please put it on same "
+                                    "dir that this program");
         m_bTemplateMissingShown = true;
         return;
     }
@@ -161,13 +161,13 @@ std::string CModuleAutoWeb::GeneratePage(const PageSource& document, const std::
             const CHLServer* server = proxy->GetRelayedServer();
             if (adminBot && server) {
                 if (server->m_nMatchState > 0)
-                    clans = "<b>" + escapeHtml(server->m_strTeamA) + "</b> vs <b>" + escapeHtml(server->m_strTeamB) +
-                            "</b>";
+                    clans = "<b>" + escapeHtml(server->m_strTeamA) + "</b> vs <b>" +
+                            escapeHtml(server->m_strTeamB) + "</b>";
                 else
                     clans = "&nbsp;";
-                info = "Currently " + std::to_string(proxy->m_nPlayers) + " players on " + escapeHtml(proxy->m_strMap) +
-                       ", " +
-                       MatchStateText(server->m_nMatchState) + ", score is " +
+                info = "Currently " + std::to_string(proxy->m_nPlayers) + " players on " +
+                       escapeHtml(proxy->m_strMap) + ", " + MatchStateText(server->m_nMatchState) +
+                       ", score is " +
                        std::to_string(static_cast<long long>(server->m_nScoreA1) + server->m_nScoreA2) + "-" +
                        std::to_string(static_cast<long long>(server->m_nScoreB1) + server->m_nScoreB2);
             } else {
@@ -200,8 +200,9 @@ std::string CModuleAutoWeb::GeneratePage(const PageSource& document, const std::
     replaceAll(stats, "[#TOTAL_HL_SLOTS_MAX]", std::to_string(totals.slotCount));
     replaceAll(stats, "[#TOTAL_HL_SLOTS_PEAK]", std::to_string(m_nPeakSpectators));
     replaceAll(stats, "[#TOTAL_HL_SLOTS_PEAK_PERCENT]",
-               totals.slotCount > 0 ? std::to_string(static_cast<long long>(m_nPeakSpectators) * 100 / totals.slotCount)
-                                : std::string("0"));
+               totals.slotCount > 0
+                   ? std::to_string(static_cast<long long>(m_nPeakSpectators) * 100 / totals.slotCount)
+                   : std::string("0"));
     replaceAll(stats, "[#TOTAL_HL_BANDWIDTH]", format("%0.3f", totals.bandwidth / 1000.0 * 8.0));
     replaceAll(stats, "[#TOTAL_HL_BANDWIDTH_PEAK]", format("%0.3f", m_fPeakBandwidth / 1000.0 * 8.0));
     page += stats;

@@ -1,15 +1,15 @@
 #include "objects/CGTV.h"
-#include "core/TextTokens.h"
 
 #include "core/Clock.h"
 #include "core/Painting.h"
 #include "core/TextCodec.h"
+#include "core/TextTokens.h"
 #include "objects/Gauges.h"
 #include "objects/HubReplies.h"
 #include "objects/IconLibrary.h"
 #include "objects/OobDatagrams.h"
-#include "objects/RconNotices.h"
 #include "objects/RconCommandText.h"
+#include "objects/RconNotices.h"
 #include "objects/ServerReplies.h"
 
 #include <QPainter>
@@ -174,11 +174,13 @@ void CGTV::OnHubInfo(std::string_view text)
 {
     const std::int32_t number = hubs::GetKeyInt(text, "hubNum");
     const auto end = m_hubs.begin() + m_nHubs;
-    const auto hub = std::find_if(m_hubs.begin(), end, [number](const CHubInfo& entry) { return entry.m_nHubNum == number; });
+    const auto hub = std::find_if(m_hubs.begin(), end,
+                                  [number](const CHubInfo& entry) { return entry.m_nHubNum == number; });
     if (hub != end) {
         hub->m_strDesc = hubs::GetKeyValue(text, "desc");
         hub->m_strParent = hubs::GetKeyValue(text, "parent");
-        hub->m_nFollowing = hubs::GetKeyValue(text, "following").empty() ? -1 : hubs::GetKeyInt(text, "following");
+        hub->m_nFollowing =
+            hubs::GetKeyValue(text, "following").empty() ? -1 : hubs::GetKeyInt(text, "following");
         hub->m_nCount = 0;
         for (int slot = 0; slot < kMaxPlayers; ++slot) {
             const std::string prefix = "p" + std::to_string(slot);
@@ -204,12 +206,12 @@ void CGTV::OnPrint(std::string_view text)
         line.remove_suffix(1);
     // A manager's rcon has no challenge: a refusal means the password is
     // wrong, or the address banned. Either way the command is not repeated.
-    if (replies::beginsWith(line, replies::kBannedPrefix)) {
+    if (beginsWith(line, replies::kBannedPrefix)) {
         if (!RconSuspended() || RconSuspendReason() != notices::kBanned) {
             m_log.Add(std::string(line));
             SuspendRcon(notices::kBanned);
         }
-    } else if (replies::beginsWith(line, replies::kBadPasswordPrefix)) {
+    } else if (beginsWith(line, replies::kBadPasswordPrefix)) {
         m_log.Add(std::string(line));
         if (RconUsable() && SuspendRcon(notices::kBadPassword))
             m_log.Add(notices::kReenterPassword);
@@ -303,16 +305,18 @@ void CGTV::PlaceRows()
 {
     for (int i = 0; i < m_nHubs; ++i) {
         const int top = m_rcBox.top + kIconHeight + 5 + kRowHeight * i;
-        m_hubs[static_cast<std::size_t>(i)].m_rcRow = {m_rcBox.left + 3, top, m_rcBox.right - 3, top + kRowHeight};
+        m_hubs[static_cast<std::size_t>(i)].m_rcRow = {m_rcBox.left + 3, top, m_rcBox.right - 3,
+                                                       top + kRowHeight};
     }
 }
 
 void CGTV::DrawHubRow(QPainter& painter, CHubInfo& hub)
 {
-    drawFramedBox(painter, hub.m_rcRow, Qt::black, 1, &hub == m_pSelectedHub ? QColor(160, 243, 230) : Qt::white);
+    drawFramedBox(painter, hub.m_rcRow, Qt::black, 1,
+                  &hub == m_pSelectedHub ? QColor(160, 243, 230) : Qt::white);
 
-    drawRowText(painter, hub.m_rcRow, QStringLiteral("#%1").arg(hub.m_nHubNum), 40, 800, QColor(200, 200, 200),
-                Qt::AlignCenter);
+    drawRowText(painter, hub.m_rcRow, QStringLiteral("#%1").arg(hub.m_nHubNum), 40, 800,
+                QColor(200, 200, 200), Qt::AlignCenter);
     drawRowText(painter, hub.m_rcRow, decodeText(hub.m_strDesc), 16, 400, QColor(59, 28, 221),
                 Qt::AlignLeft | Qt::AlignTop);
     const std::string* followed = hub.FollowedName();

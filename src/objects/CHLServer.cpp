@@ -1,14 +1,14 @@
 #include "objects/CHLServer.h"
-#include "core/TextTokens.h"
 
 #include "core/Operator.h"
 #include "core/Painting.h"
 #include "core/TextCodec.h"
+#include "core/TextTokens.h"
 #include "objects/Gauges.h"
 #include "objects/IconLibrary.h"
 #include "objects/OobDatagrams.h"
-#include "objects/RconNotices.h"
 #include "objects/RconCommandText.h"
+#include "objects/RconNotices.h"
 #include "objects/ServerReplies.h"
 
 #include <QPainter>
@@ -133,9 +133,10 @@ void CHLServer::Kick(std::string name)
     }
     const auto kick = rconcmd::kickByName(name);
     if (!kick) {
-        m_context.op->showMessage("Cannot kick " + name +
-                                  " by name: the name holds a double quote, a semicolon or a line break, and the "
-                                  "server's status has not given the player's userid. Try again in a few seconds.");
+        m_context.op->showMessage(
+            "Cannot kick " + name +
+            " by name: the name holds a double quote, a semicolon or a line break, and the "
+            "server's status has not given the player's userid. Try again in a few seconds.");
         return;
     }
     SendCommand(rconcmd::sayKicking(name));
@@ -191,7 +192,8 @@ void CHLServer::QueryMatchReport()
 
 void CHLServer::DetectClans()
 {
-    std::vector<std::string> names(m_strPlayers.begin(), m_strPlayers.begin() + std::clamp(m_nPlayers, 0, kMaxPlayers));
+    std::vector<std::string> names(m_strPlayers.begin(),
+                                   m_strPlayers.begin() + std::clamp(m_nPlayers, 0, kMaxPlayers));
     m_clanDetector.m_nMinShare = 25;
     m_clanDetector.m_nMaxShare = 100;
     m_clanDetector.m_nMinMembers = 3;

@@ -1,6 +1,7 @@
 #include "objects/CHLTV.h"
 
 #include "core/Operator.h"
+#include "core/TextTokens.h"
 #include "objects/DemoNames.h"
 #include "objects/Gauges.h"
 #include "objects/IconLibrary.h"
@@ -51,8 +52,9 @@ void CHLTV::SetServerPassword(const std::string& password)
     if (const auto command = rconcmd::serverPassword(password))
         SendCommand(*command);
     else
-        m_log.Add("Quorvane : the server password holds a quote, a semicolon or a line break; it was not passed "
-                  "to the proxy");
+        m_log.Add(
+            "Quorvane : the server password holds a quote, a semicolon or a line break; it was not passed "
+            "to the proxy");
 }
 
 void CHLTV::SendConnect(const std::string& address)
@@ -131,7 +133,7 @@ void CHLTV::OnStatusText(std::string_view datagram)
     bool refused = false;
     for (const std::string& line : lines) {
         m_log.Add(line);
-        if (replies::beginsWith(line, replies::kBadPasswordPrefix)) {
+        if (beginsWith(line, replies::kBadPasswordPrefix)) {
             refused = true;
             OnBadPassword();
             continue;
@@ -226,10 +228,12 @@ void CHLTV::Draw(QPainter& painter)
     CCommonObject::Draw(painter);
     if (m_nStatus != CSStatus_TIMEOUT) {
         const int height = m_rcIcon.height();
-        drawGauge(painter, m_rcIcon, m_rcIcon.right + 2, playerGaugeFill(height, m_nPlayers), QColor(0, 0, 255));
+        drawGauge(painter, m_rcIcon, m_rcIcon.right + 2, playerGaugeFill(height, m_nPlayers),
+                  QColor(0, 0, 255));
         drawGauge(painter, m_rcIcon, m_rcIcon.right + 11, ratioGaugeFill(height, m_nClients, m_nMaxClients),
                   QColor(0, 255, 0));
-        drawGauge(painter, m_rcIcon, m_rcIcon.right + 20, rateGaugeFill(height, m_fOutRate), QColor(255, 0, 0));
+        drawGauge(painter, m_rcIcon, m_rcIcon.right + 20, rateGaugeFill(height, m_fOutRate),
+                  QColor(255, 0, 0));
         DrawHostname(painter);
     }
     DrawStatusMark(painter);

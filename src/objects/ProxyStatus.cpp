@@ -1,6 +1,6 @@
 #include "objects/ProxyStatus.h"
-#include "core/TextTokens.h"
 
+#include "core/TextTokens.h"
 #include "objects/ServerReplies.h"
 
 #include <cmath>
@@ -8,7 +8,6 @@
 #include <string_view>
 
 namespace {
-
 
 // Figures a proxy could really report; anything else (a negative count, an
 // infinite or NaN rate that "%f" happily reads) leaves the field as it was.
@@ -83,7 +82,8 @@ void readClassicLine(const std::string& line, ProxyStatusFields& fields, ProxySt
         int slots = 0;
         int spectators = 0;
         int proxies = 0;
-        const int read = std::sscanf(rest.c_str(), "%d, Spectators %d, Proxies %d", &slots, &spectators, &proxies);
+        const int read =
+            std::sscanf(rest.c_str(), "%d, Spectators %d, Proxies %d", &slots, &spectators, &proxies);
         if (read >= 1 && plausibleCount(slots))
             fields.maxClients = slots;
         if (read >= 2 && plausibleCount(spectators)) {
@@ -118,14 +118,15 @@ void readCurrentLine(const std::string& line, ProxyStatusFields& fields, ProxySt
         int spectators = 0;
         int maxSpectators = 0;
         int proxies = 0;
-        if (std::sscanf(line.c_str(), "Local Slots %d, Spectators %d (max %d), Proxies %d", &slots, &spectators,
-                        &maxSpectators, &proxies) == 4 &&
+        if (std::sscanf(line.c_str(), "Local Slots %d, Spectators %d (max %d), Proxies %d", &slots,
+                        &spectators, &maxSpectators, &proxies) == 4 &&
             plausibleCount(slots) && plausibleCount(spectators) && plausibleCount(proxies)) {
             fields.maxClients = slots;
             fields.clients = spectators + proxies;
         }
     }
-    for (std::string_view prefix : {"Connected to Game Server ", "Connected to HLTV Proxy ", "Source Game Server "}) {
+    for (std::string_view prefix :
+         {"Connected to Game Server ", "Connected to HLTV Proxy ", "Source Game Server "}) {
         if (beginsWith(line, prefix))
             fields.linkedAddress = upTo(line.substr(prefix.size()), ", ");
     }

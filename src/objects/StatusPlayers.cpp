@@ -1,6 +1,6 @@
 #include "objects/StatusPlayers.h"
-#include "core/TextTokens.h"
 
+#include "core/TextTokens.h"
 #include "objects/ScanNumber.h"
 
 #include <algorithm>

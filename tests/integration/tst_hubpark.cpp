@@ -48,7 +48,8 @@ class TestHubPark : public QObject
         const auto text = probe.ask("gethubinfo " + QByteArray::number(number));
         std::map<QByteArray, QByteArray> values;
         for (const auto& [key, value] : ParkProbe::keyValues(text.value_or(QByteArray())))
-            values[key] = QString::fromUtf8(value).remove(QRegularExpression(QStringLiteral("\\^[0-9]"))).toUtf8();
+            values[key] =
+                QString::fromUtf8(value).remove(QRegularExpression(QStringLiteral("\\^[0-9]"))).toUtf8();
         return values;
     }
 
@@ -68,13 +69,18 @@ private slots:
 
     void hubsFollowAndLink()
     {
-        CCommonObject* server = doc->AddServer("127.0.0.1", park.serverPorts()[0], "", doc->m_groups[0].get());
+        CCommonObject* server =
+            doc->AddServer("127.0.0.1", park.serverPorts()[0], "", doc->m_groups[0].get());
         auto* manager = static_cast<CGTV*>(
             doc->AddHubManager("127.0.0.1", park.hubPorts()[0], "gtv", doc->m_groups[2].get()));
         QVERIFY(tickUntil([&] { return manager->m_nStatus == CSStatus_CONTROL; }, 6));
         // Both hubs' replies, which arrive one after the other.
-        QVERIFY(tickUntil([&] { return manager->m_nHubs == 2 && manager->m_hubs[0].m_nCount == 4 &&
-                                       !manager->m_hubs[1].m_strDesc.empty(); }, 12));
+        QVERIFY(tickUntil(
+            [&] {
+                return manager->m_nHubs == 2 && manager->m_hubs[0].m_nCount == 4 &&
+                       !manager->m_hubs[1].m_strDesc.empty();
+            },
+            12));
         QCOMPARE(manager->m_strHostname, std::string("Cup GTV"));
         QCOMPARE(manager->m_nSvClients, 7);
         QCOMPARE(manager->m_nSvMaxClients, 40);
@@ -85,8 +91,10 @@ private slots:
         QCOMPARE(final.m_strParent, serverName());
         const auto parkView = parkHub(2);
         for (int i = 0; i < final.m_nCount; ++i) {
-            const QByteArray key = "p" + QByteArray::number(final.m_nSlots[static_cast<std::size_t>(i)]) + "n";
-            QCOMPARE(QByteArray::fromStdString(final.m_strNames[static_cast<std::size_t>(i)]), parkView.at(key));
+            const QByteArray key =
+                "p" + QByteArray::number(final.m_nSlots[static_cast<std::size_t>(i)]) + "n";
+            QCOMPARE(QByteArray::fromStdString(final.m_strNames[static_cast<std::size_t>(i)]),
+                     parkView.at(key));
         }
         QCOMPARE(final.m_nFollowing, 1);
         QVERIFY(final.FollowedName());
@@ -121,9 +129,9 @@ private slots:
         QProcess quorvane;
         quorvane.start(QStringLiteral(QUORVANE_BINARY),
                        {QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--json"),
-                        QStringLiteral("--server"), QString::fromStdString(serverName()), QStringLiteral("--hub"),
-                        QStringLiteral("127.0.0.1:%1").arg(park.hubPorts()[0]), QStringLiteral("--rcon"),
-                        QStringLiteral("gtv")});
+                        QStringLiteral("--server"), QString::fromStdString(serverName()),
+                        QStringLiteral("--hub"), QStringLiteral("127.0.0.1:%1").arg(park.hubPorts()[0]),
+                        QStringLiteral("--rcon"), QStringLiteral("gtv")});
         QVERIFY(quorvane.waitForFinished(30000));
         QCOMPARE(quorvane.exitCode(), 0);
         QJsonObject hubReport;
@@ -160,8 +168,9 @@ private slots:
         QProcess quorvane;
         quorvane.start(QStringLiteral(QUORVANE_BINARY),
                        {QStringLiteral("--headless"), QStringLiteral("--proxy"),
-                        QStringLiteral("127.0.0.1:%1").arg(proxyPort), QStringLiteral("--rcon"), QStringLiteral("wrong"),
-                        QStringLiteral("--hub"), QStringLiteral("127.0.0.1:%1").arg(hubPort), QStringLiteral("--rcon"),
+                        QStringLiteral("127.0.0.1:%1").arg(proxyPort), QStringLiteral("--rcon"),
+                        QStringLiteral("wrong"), QStringLiteral("--hub"),
+                        QStringLiteral("127.0.0.1:%1").arg(hubPort), QStringLiteral("--rcon"),
                         QStringLiteral("wrong"), QStringLiteral("--json"), QStringLiteral("--once")});
         QVERIFY(quorvane.waitForFinished(30000));
         QCOMPARE(quorvane.exitCode(), 0);
@@ -169,7 +178,8 @@ private slots:
         for (const QByteArray& line : quorvane.readAllStandardOutput().split('\n')) {
             const QJsonObject report = QJsonDocument::fromJson(line).object();
             if (!report.isEmpty())
-                statuses[report.value(QLatin1String("kind")).toString()] = report.value(QLatin1String("status")).toString();
+                statuses[report.value(QLatin1String("kind")).toString()] =
+                    report.value(QLatin1String("status")).toString();
         }
         QCOMPARE(statuses[QStringLiteral("proxy")], QStringLiteral("Monitor only"));
         QCOMPARE(statuses[QStringLiteral("hub")], QStringLiteral("Monitor only"));

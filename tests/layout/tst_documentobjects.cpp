@@ -64,7 +64,8 @@ private slots:
         QVERIFY(!doc->AddServer("192.168.0.11", 27020, "pw", servers()));
         QVERIFY(!doc->AddObject(2, "", "192.168.0.11", 27020, servers()));
         QCOMPARE(env.op.messages.size(), std::size_t{2});
-        QCOMPARE(env.op.messages[0], std::string("This Object already exists\nGroup : HLTV Local\nZone : LAN Local"));
+        QCOMPARE(env.op.messages[0],
+                 std::string("This Object already exists\nGroup : HLTV Local\nZone : LAN Local"));
         QCOMPARE(doc->m_objects.size(), std::size_t{1});
         QVERIFY(doc->AddServer("192.168.0.11", 27021, "pw", servers()));
     }
@@ -85,8 +86,8 @@ private slots:
         QCOMPARE(request.values.address, std::string("10.1.1.1"));
         QCOMPARE(request.values.port, 27015u);
         QCOMPARE(request.preselectLabel, std::string("LAN Local/Servers"));
-        QCOMPARE(request.groupLabels,
-                 (std::vector<std::string>{"LAN Local/Servers", "LAN Local/HLTV Local", "Internet/HLTV Internet"}));
+        QCOMPARE(request.groupLabels, (std::vector<std::string>{"LAN Local/Servers", "LAN Local/HLTV Local",
+                                                                "Internet/HLTV Internet"}));
 
         auto* server = dynamic_cast<CHLServer*>(doc->m_objects.back().get());
         QVERIFY(server && server->IsGameServer());
@@ -135,9 +136,9 @@ private slots:
         doc->OnCommand(ID_OBJECTS_ADDSERVERRANGE);
         QCOMPARE(env.op.rangeRequests.back().typeIndex, 1);
         QCOMPARE(env.op.rangeRequests.back().firstPort, 27015u);
-        QCOMPARE(objectNames(*doc),
-                 (std::vector<std::string>{"192.168.0.10:27015", "192.168.0.10:27016", "192.168.0.11:27015",
-                                           "192.168.0.11:27016", "192.168.0.12:27015", "192.168.0.12:27016"}));
+        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"192.168.0.10:27015", "192.168.0.10:27016",
+                                                              "192.168.0.11:27015", "192.168.0.11:27016",
+                                                              "192.168.0.12:27015", "192.168.0.12:27016"}));
         for (const auto& object : doc->m_objects) {
             QVERIFY(object->IsGameServer());
             QCOMPARE(object->m_strRconPassword, std::string("typed")); // the dialog's password for each
@@ -175,7 +176,8 @@ private slots:
         env.op.rangeAnswers.push_back(range("10.0.0.", 1, 1, 27015, 270150, 1));
         env.op.yesNoAnswers.push_back(false);
         doc->OnAddServerRange();
-        QCOMPARE(env.op.questions, std::vector<std::string>{"This range makes 243136 objects. Add them all?"});
+        QCOMPARE(env.op.questions,
+                 std::vector<std::string>{"This range makes 243136 objects. Add them all?"});
         QVERIFY(doc->m_objects.empty());
 
         env.op.rangeAnswers.push_back(range("10.0.0.", 1, 5, 27015, 27219, 1)); // 5 x 205 = 1,025
@@ -381,8 +383,8 @@ private slots:
     void proxyPasswordCommands()
     {
         LoopbackPeer peer;
-        auto* proxy = static_cast<CHLTV*>(
-            doc->AddProxy("127.0.0.1", peer.port(), hltvLocal(), "pw", "", "127.0.0.1", peer.port(), true, false));
+        auto* proxy = static_cast<CHLTV*>(doc->AddProxy("127.0.0.1", peer.port(), hltvLocal(), "pw", "",
+                                                        "127.0.0.1", peer.port(), true, false));
         QVERIFY(QTest::qWaitFor([proxy] { return proxy->channel()->isConnected(); }, 5000));
         doc->SetSelection(nullptr, proxy);
         doc->SetModifiedFlag(false);
@@ -407,7 +409,8 @@ private slots:
         proxy->m_nChallenge = 77;
         env.op.lineAnswers = {std::string("")};
         doc->OnCommand(ID_HLTV_RCONPASSWORD);
-        QCOMPARE(env.op.prompts.back(), (std::pair<std::string, std::string>{"Try another rcon password:", "pw"}));
+        QCOMPARE(env.op.prompts.back(),
+                 (std::pair<std::string, std::string>{"Try another rcon password:", "pw"}));
         QCOMPARE(proxy->m_nChallenge, 0u);
         env.op.lineAnswers = {std::string("x"), std::string("new")};
         doc->OnCommand(ID_HLTV_SERVERPASSWORD); // no password: nothing sent
@@ -419,8 +422,8 @@ private slots:
         CCommonObject* server = doc->AddServer("10.0.0.1", 27015, "pw", servers());
         doc->SetSelection(nullptr, server);
         const auto prompts = env.op.prompts.size();
-        for (int id : {ID_HLTV_SERVERPASSWORD, ID_HLTV_SPECPASSWORD, ID_HLTV_PROXYPASSWORD, ID_HLTV_RCONPASSWORD,
-                       ID_HLTV_DISCONNECT})
+        for (int id : {ID_HLTV_SERVERPASSWORD, ID_HLTV_SPECPASSWORD, ID_HLTV_PROXYPASSWORD,
+                       ID_HLTV_RCONPASSWORD, ID_HLTV_DISCONNECT})
             doc->OnCommand(id);
         QCOMPARE(env.op.prompts.size(), prompts);
     }

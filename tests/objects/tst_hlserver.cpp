@@ -20,7 +20,8 @@ std::string rcon(std::uint32_t challenge, const std::string& password, const std
 
 std::string details(const std::string& gameDir)
 {
-    return oobReply(std::string("m127.0.0.1:1\0Host\0de_dust2\0", 27) + gameDir + std::string("\0Game\0\x03", 7));
+    return oobReply(std::string("m127.0.0.1:1\0Host\0de_dust2\0", 27) + gameDir +
+                    std::string("\0Game\0\x03", 7));
 }
 
 using Sent = std::vector<std::string>;
@@ -66,7 +67,8 @@ private slots:
         QCOMPARE(tick(), (Sent{oob::detailsQuery(), oob::infoQuery(std::nullopt)}));
         QCOMPARE(tick(), Sent{}); // phase 1 asks for a challenge only while monitoring
         QCOMPARE(tick(), (Sent{oob::playersQuery(), oob::playerQuery(0xFFFFFFFFu)}));
-        QCOMPARE(tick(), (Sent{rcon(0, "pw", "nxn_match_report"), rcon(0, "pw", "status"), rcon(0, "pw", "sv_password")}));
+        QCOMPARE(tick(), (Sent{rcon(0, "pw", "nxn_match_report"), rcon(0, "pw", "status"),
+                               rcon(0, "pw", "sv_password")}));
         QCOMPARE(tick(), Sent{});
         QCOMPARE(tick(), Sent{});
         QCOMPARE(server->m_nPhase, 0);
@@ -151,9 +153,11 @@ private slots:
         QVERIFY(server->RconSuspended());
         QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
         QCOMPARE(server->m_log.count(), before + 3);
-        QCOMPARE(server->m_log.line(before + 1), std::string("Quorvane : Bad rcon_password detected. Internal rcon "
-                                                             "has been disabled to prevent being banned."));
-        QCOMPARE(server->m_log.line(before + 2), std::string("Quorvane : Please re-enter the good rcon_password"));
+        QCOMPARE(server->m_log.line(before + 1),
+                 std::string("Quorvane : Bad rcon_password detected. Internal rcon "
+                             "has been disabled to prevent being banned."));
+        QCOMPARE(server->m_log.line(before + 2),
+                 std::string("Quorvane : Please re-enter the good rcon_password"));
         for (int i = 0; i < 6; ++i)
             server->Tick();
         server->SendCommand("say hi");
@@ -192,7 +196,8 @@ private slots:
         QTest::addRow("bad challenge, bad password")
             << std::vector{badChallenge, bad} << oobReply("lok\n") << false;
         QTest::addRow("no challenge, bad password, three commands")
-            << std::vector{noChallenge, bad, noChallenge, bad, noChallenge, bad} << oobReply("lok\n") << false;
+            << std::vector{noChallenge, bad, noChallenge, bad, noChallenge, bad} << oobReply("lok\n")
+            << false;
         QTest::addRow("bad password alone") << std::vector{bad} << oobReply("lok\n") << false;
         QTest::addRow("restarted with another password") << std::vector{badChallenge, bad} << bad << true;
     }
@@ -258,7 +263,8 @@ private slots:
     void matchReportAndServerPassword()
     {
         QCOMPARE(server->m_strTeamA, std::string("?"));
-        server->OnReply(oobReply("lnxn_match_report = \"Red;Blue;a;b;c;4;10;3;5;2\"\n\"sv_password\" is \"s3\"\n"));
+        server->OnReply(
+            oobReply("lnxn_match_report = \"Red;Blue;a;b;c;4;10;3;5;2\"\n\"sv_password\" is \"s3\"\n"));
         QVERIFY(server->m_bMatchRunning);
         QCOMPARE(server->m_nMatchState, 4);
         QCOMPARE(server->m_nScoreA1 + server->m_nScoreA2, 13);
@@ -269,7 +275,8 @@ private slots:
         QVERIFY(server->m_bMatchRunning); // unknown state leaves the flag
         server->OnReply(oobReply("lnxn_match_report = \"Red;Blue;a;b;c;3;0;0;0;0\"\n"));
         QVERIFY(!server->m_bMatchRunning);
-        server->OnReply(oobReply("lnxn_match_report = \"Red;Blue;a;b;c;2;1;0;0;0\"\n[AMX] No match running.\n"));
+        server->OnReply(
+            oobReply("lnxn_match_report = \"Red;Blue;a;b;c;2;1;0;0;0\"\n[AMX] No match running.\n"));
         QVERIFY(!server->m_bMatchRunning);
         QCOMPARE(server->m_strTeamA, std::string());
         QCOMPARE(server->m_nScoreA1, 0);
@@ -290,7 +297,8 @@ private slots:
 
         server->Tick();
         server->Tick(); // phase 2: players with the challenge known
-        QCOMPARE(peer->drain(*server), (Sent{oob::challengeQuery(), oob::playersQuery(), oob::playerQuery(0x04030201u)}));
+        QCOMPARE(peer->drain(*server),
+                 (Sent{oob::challengeQuery(), oob::playersQuery(), oob::playerQuery(0x04030201u)}));
         server->OnReply(oobReply("A\x09\x09\x09\x09"));
         QCOMPARE(peer->drain(*server), Sent{oob::playerQuery(0x09090909u)});
         // A server answering challenges for ever is not chased for ever.
@@ -315,15 +323,17 @@ private slots:
         QTest::addRow("by userid") << table << QByteArray("Bob") << QByteArray("say Kicking Bob")
                                    << QByteArray("kick #12");
         QTest::addRow("hostile name, by userid")
-            << table << QByteArray("x\";quit;\"") << QByteArray("say Kicking x__quit__") << QByteArray("kick #7");
-        QTest::addRow("two of a name, by name") << table << QByteArray("Twin") << QByteArray("say Kicking Twin")
-                                                << QByteArray("kick \"Twin\"");
-        QTest::addRow("no status yet, by name") << QByteArray() << QByteArray("Bob") << QByteArray("say Kicking Bob")
-                                                << QByteArray("kick \"Bob\"");
+            << table << QByteArray("x\";quit;\"") << QByteArray("say Kicking x__quit__")
+            << QByteArray("kick #7");
+        QTest::addRow("two of a name, by name")
+            << table << QByteArray("Twin") << QByteArray("say Kicking Twin") << QByteArray("kick \"Twin\"");
+        QTest::addRow("no status yet, by name")
+            << QByteArray() << QByteArray("Bob") << QByteArray("say Kicking Bob")
+            << QByteArray("kick \"Bob\"");
         QTest::addRow("no status yet, hostile name refused")
             << QByteArray() << QByteArray("x\";quit;\"") << QByteArray() << QByteArray();
-        QTest::addRow("table not finished") << table.left(table.lastIndexOf("4 users")) << QByteArray("x\";quit;\"")
-                                            << QByteArray() << QByteArray();
+        QTest::addRow("table not finished") << table.left(table.lastIndexOf("4 users"))
+                                            << QByteArray("x\";quit;\"") << QByteArray() << QByteArray();
     }
 
     void kick()

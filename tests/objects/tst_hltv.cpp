@@ -82,8 +82,9 @@ private slots:
         QCOMPARE(proxy->m_nStatus, CSStatus_TIMEOUT); // no control from the challenge itself
         QCOMPARE(peer->drain(*proxy), Sent{rcon("status", 42)});
 
-        proxy->OnReply(oobReply("l----- Status -----\nName HLTV, Clients 3/16\n"
-                                "HLTV proxy connected to 10.0.0.1:27015, delay\nRecording to cup.dem (5 sec)\n"));
+        proxy->OnReply(
+            oobReply("l----- Status -----\nName HLTV, Clients 3/16\n"
+                     "HLTV proxy connected to 10.0.0.1:27015, delay\nRecording to cup.dem (5 sec)\n"));
         QCOMPARE(proxy->m_nStatus, CSStatus_CONTROL);
         QCOMPARE(proxy->m_nClients, 3);
         QCOMPARE(proxy->m_nMaxClients, 16);
@@ -95,7 +96,8 @@ private slots:
         // a recording line ends it.
         proxy->OnReply(oobReply("lrecording started\n"));
         QCOMPARE(proxy->m_strRecordFile, std::string("cup.dem"));
-        proxy->OnReply(oobReply("l--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\nNot connected.\n"));
+        proxy->OnReply(oobReply(
+            "l--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\nNot connected.\n"));
         QCOMPARE(proxy->m_strRecordFile, std::string());
         QCOMPARE(proxy->m_nClients, 6);
         QCOMPARE(proxy->m_strLinkedAddress, std::string());
@@ -196,7 +198,8 @@ private slots:
         proxy->m_pLinked = &server;
         proxy->m_bAutoRecord = true;
         proxy->m_strRecordFile = "previous_match.dem";
-        proxy->OnReply(oobReply("l" + framing + "--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\n"));
+        proxy->OnReply(oobReply("l" + framing +
+                                "--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\n"));
         QCOMPARE(proxy->m_log.line(0), std::string("--- HLTV Status ---"));
         QCOMPARE(proxy->m_strRecordFile, std::string());
         QCOMPARE(proxy->m_nClients, 6);
@@ -259,7 +262,8 @@ private slots:
         QCOMPARE(proxy->GetRelayedServer(), nullptr);
         QCOMPARE(proxy->GetRelayedServer(), nullptr);
         QCOMPARE(env.op.messages,
-                 std::vector<std::string>{"CHLTV::CheckAutoRecord() : Internal error, report this bug to the author"});
+                 std::vector<std::string>{
+                     "CHLTV::CheckAutoRecord() : Internal error, report this bug to the author"});
         proxy->m_pLinked = nullptr;
         QCOMPARE(proxy->GetRelayedServer(), nullptr);
     }

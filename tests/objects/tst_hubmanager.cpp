@@ -61,7 +61,8 @@ private slots:
 
     void keyValues()
     {
-        const std::string text = "managerInfoResponse\\hostname\\GTV One\\clients\\-12\\p11t\\x\\p1t\\\\bad\\12ab\\last\\7";
+        const std::string text =
+            "managerInfoResponse\\hostname\\GTV One\\clients\\-12\\p11t\\x\\p1t\\\\bad\\12ab\\last\\7";
         QCOMPARE(hubs::GetKeyValue(text, "hostname"), std::string("GTV One"));
         QCOMPARE(hubs::GetKeyValue(text, "p1t"), std::string()); // present but empty
         QCOMPARE(hubs::GetKeyValue(text, "p11t"), std::string("x"));
@@ -85,9 +86,10 @@ private slots:
         QTest::addColumn<QByteArray>("keys");
         QTest::addColumn<std::vector<int>>("numbers");
         QTest::addRow("pairs") << QByteArray("\\numHubs\\2\\hubs\\1 0 2 1") << std::vector<int>{1, 2};
-        QTest::addRow("leading blanks") << QByteArray("\\numHubs\\2\\hubs\\   4 0  5 1") << std::vector<int>{4, 5};
-        QTest::addRow("last number without its pair") << QByteArray("\\numHubs\\2\\hubs\\1 0 2")
-                                                      << std::vector<int>{1, 8}; // 8: kept from before
+        QTest::addRow("leading blanks")
+            << QByteArray("\\numHubs\\2\\hubs\\   4 0  5 1") << std::vector<int>{4, 5};
+        QTest::addRow("last number without its pair")
+            << QByteArray("\\numHubs\\2\\hubs\\1 0 2") << std::vector<int>{1, 8}; // 8: kept from before
         QTest::addRow("blank missing") << QByteArray("\\numHubs\\2\\hubs\\1 02 1") << std::vector<int>{1, 8};
         QTest::addRow("not a number") << QByteArray("\\numHubs\\2\\hubs\\x 0 3 0") << std::vector<int>{7, 3};
         QTest::addRow("no hubs key") << QByteArray("\\numHubs\\2") << std::vector<int>{7, 8};
@@ -175,7 +177,8 @@ private slots:
         manager->Tick();
         manager->Tick();
         manager->Tick();
-        QCOMPARE(peer->drain(*manager), (Sent{oob::managerInfoQuery(), oob::hubInfoQuery(3), oob::hubInfoQuery(12)}));
+        QCOMPARE(peer->drain(*manager),
+                 (Sent{oob::managerInfoQuery(), oob::hubInfoQuery(3), oob::hubInfoQuery(12)}));
         QCOMPARE(oob::managerInfoQuery().size(), std::size_t{19});
         QCOMPARE(oob::hubInfoQuery(12), std::string("\xFF\xFF\xFF\xFFgethubinfo 12\0", 18));
     }
@@ -246,9 +249,10 @@ private slots:
         QTest::addRow("bad password") << std::string("print\nBad rcon_password.\n")
                                       << std::string("Quorvane : Please re-enter the good rcon_password");
         QTest::addRow("banned") << std::string("print\nYou have been banned from this server.\n")
-                                << std::string("Quorvane : This machine has banned our address. Internal rcon "
-                                               "has been disabled until the rcon_password or the address is "
-                                               "changed.");
+                                << std::string(
+                                       "Quorvane : This machine has banned our address. Internal rcon "
+                                       "has been disabled until the rcon_password or the address is "
+                                       "changed.");
     }
 
     void refusedProbe()

@@ -131,7 +131,8 @@ private slots:
             << 4 << kPrefix + withNul("rcon \"wrong\" gtv_follow") << QByteArray();
         QTest::addRow("manager: no such hub") << 3 << kPrefix + withNul("gethubinfo 1") << QByteArray();
         QTest::addRow("server: wrong challenge, never asked")
-            << 0 << kPrefix + withNul("rcon 1 \"pw\" status") << kPrefix + withNul("9No challenge for your address.\n");
+            << 0 << kPrefix + withNul("rcon 1 \"pw\" status")
+            << kPrefix + withNul("9No challenge for your address.\n");
         QTest::addRow("manager: the servers' rcon form")
             << 3 << kPrefix + withNul("rcon 1234567890 \"pw\" status")
             << kPrefix + withNul("print\nBad rcon_password.\n");
@@ -252,9 +253,9 @@ private slots:
     void countQueriesOnExit()
     {
         QProcess sim;
-        sim.start(SimulatedPark::binaryPath(), {QStringLiteral("--servers"), QStringLiteral("1"),
-                                                QStringLiteral("--port"), QStringLiteral("0"),
-                                                QStringLiteral("--count-queries")});
+        sim.start(SimulatedPark::binaryPath(),
+                  {QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
+                   QStringLiteral("0"), QStringLiteral("--count-queries")});
         QVERIFY(sim.waitForStarted(10000));
         QByteArray listing;
         while (!listing.endsWith("ready\n") && sim.waitForReadyRead(10000))
@@ -287,13 +288,15 @@ private slots:
         QCOMPARE(asker.control("sim_restart"), QByteArray("sim_restart\n"));
         QTRY_VERIFY(ParkProbe(oldServer).rconChallenge() != old); // it restarts a moment later
         asker.send("rcon " + old + " \"pw\" status" + '\0');
-        QCOMPARE(asker.receive().value_or(QByteArray()), kPrefix + withNul("9No challenge for your address.\n"));
+        QCOMPARE(asker.receive().value_or(QByteArray()),
+                 kPrefix + withNul("9No challenge for your address.\n"));
         QCOMPARE(asker.receive().value_or(QByteArray()), kPrefix + withNul("lBad rcon_password.\n"));
         ParkProbe fresh(oldServer);
         QVERIFY(fresh.rcon("pw", "status").value_or(QByteArray()).contains("hostname"));
 
         QCOMPARE(fresh.control("sim_ban 1"), QByteArray("sim_ban 1\n"));
-        QCOMPARE(fresh.ask("details").value_or(QByteArray()), QByteArray("lYou have been banned from this server.\n"));
+        QCOMPARE(fresh.ask("details").value_or(QByteArray()),
+                 QByteArray("lYou have been banned from this server.\n"));
         QCOMPARE(fresh.rcon("pw", "status").value_or(QByteArray()),
                  QByteArray("You have been banned from this server.\n"));
         QCOMPARE(fresh.control("sim_ban 0"), QByteArray("sim_ban 0\n"));

@@ -65,7 +65,8 @@ bool SimulatedPark::startWithConfig(const QByteArray& json)
         return false;
     }
     config.close();
-    return start({QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"), QStringLiteral("0")});
+    return start(
+        {QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"), QStringLiteral("0")});
 }
 
 bool SimulatedPark::restart()

@@ -11,11 +11,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QImage>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -257,8 +257,12 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("address"); // empty: refused
         QTest::addColumn<QString>("port");
-        QTest::addRow("address and port") << "10.0.0.7:27999" << "10.0.0.7" << "27999";
-        QTest::addRow("host name and port") << "tv.example.org:27020" << "tv.example.org" << "27020";
+        QTest::addRow("address and port") << "10.0.0.7:27999"
+                                          << "10.0.0.7"
+                                          << "27999";
+        QTest::addRow("host name and port") << "tv.example.org:27020"
+                                            << "tv.example.org"
+                                            << "27020";
         QTest::addRow("two ports") << "127.0.0.1:27999:27015" << QString() << QString();
         QTest::addRow("five numbers") << "127.0.0.1.5" << QString() << QString();
         QTest::addRow("a blank inside") << "my server" << QString() << QString();
@@ -427,7 +431,8 @@ private slots:
         QTemporaryDir dir;
         const QString picture = dir.filePath(QStringLiteral("big.png"));
         QImage(300, 300, QImage::Format_RGB32).save(picture);
-        const std::string name = "<img src=" + picture.toStdString() + "><font size=7>X</font><img src=/dev/zero>";
+        const std::string name =
+            "<img src=" + picture.toStdString() + "><font size=7>X</font><img src=/dev/zero>";
         WidgetOperator op;
         QString shown;
         int labelHeight = 0;
