@@ -6,6 +6,7 @@
 #include "layout/DownWatch.h"
 #include "modules/CModule.h"
 #include "modules/CModuleAutoWeb.h"
+#include "modules/PageSource.h"
 #include "objects/CCommonObject.h"
 #include "transfer/CFtpJobManager.h"
 #include "transfer/UiThreadReporter.h"
@@ -23,7 +24,7 @@
 // groups, in three owning ordered lists (order = save order, drawing order
 // within a level, and what Move Up / Move Down change). It carries the
 // layout commands and runs the one-second tick.
-class CQuorvaneDoc : public QObject
+class CQuorvaneDoc : public QObject, public PageSource
 {
     Q_OBJECT
 
@@ -150,7 +151,12 @@ public:
     // A change of the layout: modified, and the views told with hint.
     void MarkChanged(int hint);
 
-    const CoreContext& context() const { return m_context; }
+    const CoreContext& context() const override { return m_context; }
+
+    // What the status page reads.
+    void ForEachProxy(const std::function<void(CHLTV&)>& visit) const override;
+    bool AdminBotEnabled() const override { return m_moduleAdminBot.m_bEnabled != 0; }
+    CFtpJobManager& UploadQueue() override { return m_ftpJobs; }
 
     // How many machines are down (answered once, silent now), as of the
     // last whole second.

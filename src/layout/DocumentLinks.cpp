@@ -33,7 +33,8 @@ CCommonObject* CQuorvaneDoc::NameLookup::FirstNamed(const std::string& name)
 void CQuorvaneDoc::RelinkStep(CCommonObject& object, NameLookup& names)
 {
     if (auto* proxy = dynamic_cast<CHLTV*>(&object)) {
-        if (!proxy->m_strLinkedAddress.empty() && !proxy->m_pLinked && proxy->m_timeRelink < m_context.clock->now())
+        if (!proxy->m_strLinkedAddress.empty() && !proxy->m_pLinked &&
+            proxy->m_timeRelink < m_context.clock->now())
             proxy->m_pLinked = names.FirstNamed(proxy->m_strLinkedAddress);
     } else if (auto* manager = dynamic_cast<CGTV*>(&object)) {
         for (int i = 0; i < manager->m_nHubs; ++i) {
@@ -124,8 +125,7 @@ void CQuorvaneDoc::OnProxyRconPassword()
         m_context.op->showMessage(std::string(kPasswordRefusedText));
         return;
     }
-    proxy->m_strRconPassword = *text;
-    proxy->m_nChallenge = 0;
+    proxy->SetRconPassword(*text); // also forgets the challenge
     SetModifiedFlag();
 }
 
@@ -137,4 +137,12 @@ void CQuorvaneDoc::OnProxyDisconnect()
     proxy->SendCommand("disconnect");
     proxy->m_timeRelink = m_context.clock->now() + 10;
     proxy->m_pLinked = nullptr;
+}
+
+void CQuorvaneDoc::ForEachProxy(const std::function<void(CHLTV&)>& visit) const
+{
+    for (const auto& object : m_objects) {
+        if (auto* proxy = dynamic_cast<CHLTV*>(object.get()))
+            visit(*proxy);
+    }
 }

@@ -1,6 +1,7 @@
 // The document's commands that create objects and edit their properties.
 #include "layout/CQuorvaneDoc.h"
 
+#include "core/HostAddress.h"
 #include "core/Operator.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
@@ -21,6 +22,25 @@ std::unique_ptr<T> makeObject(const CoreContext& context, const std::string& add
     object->m_pGroup = group;
     object->m_strRconPassword = rconPassword;
     return object;
+}
+
+// Ranges above this many objects are made only when the operator confirms.
+constexpr std::uint64_t kRangeConfirmAbove = 1024;
+
+// Takes "host:port" typed into the address field apart (its port replaces
+// the port field's); false, after telling the operator, when the address
+// cannot be used, so that no object is made of it.
+bool takeTypedAddress(Operator& op, std::string& address, std::uint32_t& port)
+{
+    address::HostAndPort typed = address::splitHostPort(address);
+    if (!address::isUsableHost(typed.host)) {
+        op.showMessage(address::kUnusableMessage);
+        return false;
+    }
+    address = std::move(typed.host);
+    if (typed.port)
+        port = *typed.port;
+    return true;
 }
 
 } // namespace
@@ -100,7 +120,7 @@ CCommonObject* CQuorvaneDoc::AddHubManager(const std::string& address, std::int3
     return AddCreatedObject(makeObject<CGTV>(m_context, address, port, group, rconPassword), HintLayout);
 }
 
-CCommonObject* CQuorvaneDoc::AddObject(int type, const std::string&, const std::string& address,
+CCommonObject* CQuorvaneDoc::AddObject(int type, const std::string& rconPassword, const std::string& address,
                                        std::int32_t port, CGroup* group)
 {
     if (RefuseDuplicate(address, port))
@@ -117,6 +137,7 @@ CCommonObject* CQuorvaneDoc::AddObject(int type, const std::string&, const std::
     object->m_strAddress = address;
     object->m_nPort = port;
     object->m_pGroup = group;
+    object->m_strRconPassword = rconPassword;
     return AddCreatedObject(std::move(object), HintAdded);
 }
 
@@ -128,8 +149,9 @@ void CQuorvaneDoc::OnAddServer()
     request.values.port = 27015;
     request.groupLabels = GroupLabels();
     request.preselectLabel = PreselectedGroupLabel();
-    const auto answer = m_context.op->askObject(request);
-    if (!answer || !GroupAt(answer->groupIndex))
+    auto answer = m_context.op->askObject(request);
+    if (!answer || !GroupAt(answer->groupIndex) ||
+        !takeTypedAddress(*m_context.op, answer->address, answer->port))
         return;
     m_strLastAddress = answer->address;
     AddServer(answer->address, static_cast<std::int32_t>(answer->port), answer->rconPassword,
@@ -146,7 +168,8 @@ void CQuorvaneDoc::OnAddProxy()
     request.preselectLabel = PreselectedGroupLabel();
     request.autoRecordEnabled = m_moduleAdminBot.m_bEnabled != 0;
     auto answer = m_context.op->askObject(request);
-    if (!answer || !GroupAt(answer->groupIndex))
+    if (!answer || !GroupAt(answer->groupIndex) ||
+        !takeTypedAddress(*m_context.op, answer->address, answer->port))
         return;
     if (!answer->useExternalAddress) {
         answer->externalAddress = answer->address;
@@ -182,6 +205,11 @@ void CQuorvaneDoc::AddRange(bool proxyCommand)
     if (!answer || !GroupAt(answer->groupIndex))
         return;
     CGroup* group = GroupAt(answer->groupIndex);
+    const std::uint64_t count = static_cast<std::uint64_t>(answer->lastByte - answer->firstByte + 1) *
+                                (std::uint64_t{answer->lastPort} - answer->firstPort + 1);
+    if (count > kRangeConfirmAbove &&
+        !m_context.op->askYesNo("This range makes " + std::to_string(count) + " objects. Add them all?"))
+        return;
 
     for (int lastByte = answer->firstByte; lastByte <= answer->lastByte; ++lastByte) {
         const std::string address = answer->prefix + std::to_string(lastByte);
@@ -190,9 +218,9 @@ void CQuorvaneDoc::AddRange(bool proxyCommand)
         for (std::uint32_t port = answer->firstPort;; ++port) {
             const auto storedPort = static_cast<std::int32_t>(port);
             if (!proxyCommand)
-                AddObject(answer->typeIndex + 1, "", address, storedPort, group);
+                AddObject(answer->typeIndex + 1, answer->rconPassword, address, storedPort, group);
             else if (answer->typeIndex == 1)
-                AddObject(2, "", address, storedPort, group);
+                AddObject(2, answer->rconPassword, address, storedPort, group);
             else
                 AddProxy(address, storedPort, group, answer->rconPassword, "", address, storedPort, false,
                          false);
@@ -220,8 +248,10 @@ bool CQuorvaneDoc::Readdress(CCommonObject& object, const std::string& address, 
 
 void CQuorvaneDoc::OnServerProperties()
 {
-    auto* server = dynamic_cast<CHLServer*>(m_pSelectedObject);
-    if (!server)
+    // Hub managers too: their rcon password, once refused, can only be given
+    // again here.
+    CCommonObject* server = m_pSelectedObject;
+    if (!dynamic_cast<CHLServer*>(server) && !dynamic_cast<CGTV*>(server))
         return;
     ObjectDialogRequest request;
     request.propertiesMode = true;
@@ -236,7 +266,7 @@ void CQuorvaneDoc::OnServerProperties()
     if (!answer || !GroupAt(answer->groupIndex))
         return;
     Readdress(*server, answer->address, static_cast<std::int32_t>(answer->port));
-    server->m_strRconPassword = answer->rconPassword;
+    server->SetRconPassword(answer->rconPassword);
     server->m_pGroup = GroupAt(answer->groupIndex);
     MarkChanged(HintLayout);
 }
@@ -271,7 +301,7 @@ void CQuorvaneDoc::OnProxyProperties()
         answer->externalAddress = proxy->m_strAddress;
         answer->externalPort = static_cast<std::uint32_t>(proxy->m_nPort);
     }
-    proxy->m_strRconPassword = answer->rconPassword;
+    proxy->SetRconPassword(answer->rconPassword);
     proxy->m_pGroup = GroupAt(answer->groupIndex);
     proxy->m_strExternalAddress = answer->externalAddress;
     proxy->m_bExportWeb = answer->exportWeb;

@@ -1,11 +1,13 @@
 #include "layout/LayoutFile.h"
 
+#include "core/CommandArguments.h"
 #include "core/Operator.h"
 #include "core/ResourceLimits.h"
 #include "layout/Archive.h"
 #include "layout/CQuorvaneDoc.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
+#include "objects/RconNotices.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -176,6 +178,10 @@ std::unique_ptr<CCommonObject> readObject(const CoreContext& context, ArchiveRea
     object->m_nPort = asInt(*port);
     object->m_nGroupId = asInt(*groupId);
     object->m_strRconPassword = std::move(*password);
+    // A file from elsewhere may hold a password no dialog accepts: the
+    // object is monitored, and says why its rcon stays off.
+    if (!isUsableRconPassword(object->m_strRconPassword))
+        object->SuspendRcon(notices::kUnusablePassword);
     if (auto* proxy = dynamic_cast<CHLTV*>(object.get())) {
         const auto exportWeb = in.readDword();
         auto external = in.readString();

@@ -3,10 +3,11 @@
 #include "core/Clock.h"
 #include "core/HtmlEscape.h"
 #include "core/Operator.h"
-#include "layout/CQuorvaneDoc.h"
+#include "core/TextTokens.h"
+#include "modules/PageSource.h"
 #include "objects/CHLTV.h"
-#include "objects/CutToken.h"
 #include "transfer/CFtpJob.h"
+#include "transfer/CFtpJobManager.h"
 
 #include <cstdio>
 #include <ctime>
@@ -106,7 +107,7 @@ std::pair<std::string, int> CModuleAutoWeb::FtpServerAndPort(const std::string& 
     return {host, port};
 }
 
-void CModuleAutoWeb::Tick(CQuorvaneDoc& document)
+void CModuleAutoWeb::Tick(PageSource& document)
 {
     if (!m_bEnabled)
         return;
@@ -115,8 +116,8 @@ void CModuleAutoWeb::Tick(CQuorvaneDoc& document)
     if (!templateText) {
         // Without a template there is no page: the one published stays.
         if (!m_bTemplateMissingShown)
-            context.op->showMessage(
-                "Unable to open template file web_template.html. Please put it on same dir that this program");
+            context.op->showMessage("Unable to open template file web_template.html. Please put it on same "
+                                    "dir that this program");
         m_bTemplateMissingShown = true;
         return;
     }
@@ -129,10 +130,10 @@ void CModuleAutoWeb::Tick(CQuorvaneDoc& document)
     job->m_strRemoteFile = m_strRemoteFile;
     job->m_nKind = 0;
     // Only the newest page matters: it replaces one still waiting.
-    document.m_ftpJobs.AddReplacingJob(std::move(job));
+    document.UploadQueue().AddReplacingJob(std::move(job));
 }
 
-std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std::string& templateText,
+std::string CModuleAutoWeb::GeneratePage(const PageSource& document, const std::string& templateText,
                                          const std::string& signatureTime)
 {
     std::string rest = templateText;
@@ -145,11 +146,11 @@ std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std
     const std::string rowTemplate = CutToken(rest, "[/SECTION_HLTV_LOOP]");
 
     Totals totals;
-    const bool adminBot = document.m_moduleAdminBot.m_bEnabled != 0;
-    for (const auto& object : document.m_objects) {
-        auto* proxy = dynamic_cast<CHLTV*>(object.get());
-        if (!proxy || !proxy->m_bExportWeb || proxy->m_nStatus < CSStatus_CONTROL)
-            continue;
+    const bool adminBot = document.AdminBotEnabled();
+    document.ForEachProxy([&](CHLTV& listed) {
+        CHLTV* proxy = &listed;
+        if (!proxy->m_bExportWeb || proxy->m_nStatus < CSStatus_CONTROL)
+            return;
         totals.spectators += proxy->m_nClients;
         totals.slotCount += proxy->m_nMaxClients;
         totals.bandwidth += static_cast<double>(proxy->m_fOutRate);
@@ -160,13 +161,13 @@ std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std
             const CHLServer* server = proxy->GetRelayedServer();
             if (adminBot && server) {
                 if (server->m_nMatchState > 0)
-                    clans = "<b>" + escapeHtml(server->m_strTeamA) + "</b> vs <b>" + escapeHtml(server->m_strTeamB) +
-                            "</b>";
+                    clans = "<b>" + escapeHtml(server->m_strTeamA) + "</b> vs <b>" +
+                            escapeHtml(server->m_strTeamB) + "</b>";
                 else
                     clans = "&nbsp;";
-                info = "Currently " + std::to_string(proxy->m_nPlayers) + " players on " + escapeHtml(proxy->m_strMap) +
-                       ", " +
-                       MatchStateText(server->m_nMatchState) + ", score is " +
+                info = "Currently " + std::to_string(proxy->m_nPlayers) + " players on " +
+                       escapeHtml(proxy->m_strMap) + ", " + MatchStateText(server->m_nMatchState) +
+                       ", score is " +
                        std::to_string(static_cast<long long>(server->m_nScoreA1) + server->m_nScoreA2) + "-" +
                        std::to_string(static_cast<long long>(server->m_nScoreB1) + server->m_nScoreB2);
             } else {
@@ -184,7 +185,7 @@ std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std
         replaceAll(row, "[#CLANS]", clans);
         replaceAll(row, "[#INFO]", info);
         section += row;
-    }
+    });
     section += CutToken(rest, "[/SECTION_HLTV]");
     page += section;
 
@@ -199,8 +200,9 @@ std::string CModuleAutoWeb::GeneratePage(const CQuorvaneDoc& document, const std
     replaceAll(stats, "[#TOTAL_HL_SLOTS_MAX]", std::to_string(totals.slotCount));
     replaceAll(stats, "[#TOTAL_HL_SLOTS_PEAK]", std::to_string(m_nPeakSpectators));
     replaceAll(stats, "[#TOTAL_HL_SLOTS_PEAK_PERCENT]",
-               totals.slotCount > 0 ? std::to_string(static_cast<long long>(m_nPeakSpectators) * 100 / totals.slotCount)
-                                : std::string("0"));
+               totals.slotCount > 0
+                   ? std::to_string(static_cast<long long>(m_nPeakSpectators) * 100 / totals.slotCount)
+                   : std::string("0"));
     replaceAll(stats, "[#TOTAL_HL_BANDWIDTH]", format("%0.3f", totals.bandwidth / 1000.0 * 8.0));
     replaceAll(stats, "[#TOTAL_HL_BANDWIDTH_PEAK]", format("%0.3f", m_fPeakBandwidth / 1000.0 * 8.0));
     page += stats;

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-class CQuorvaneDoc;
+class PageSource;
 
 // The status page generator: every 30 seconds, while enabled, it fills the
 // page template with the exported proxies' figures and queues the page for
@@ -14,10 +14,10 @@ class CModuleAutoWeb : public CModule
 {
 public:
     // Builds the page and queues its upload; nothing while disabled.
-    void Tick(CQuorvaneDoc& document);
+    void Tick(PageSource& document);
     // The page for the document's present state, from the template text.
     // Raises the two peaks as a side effect.
-    std::string GeneratePage(const CQuorvaneDoc& document, const std::string& templateText,
+    std::string GeneratePage(const PageSource& document, const std::string& templateText,
                              const std::string& signatureTime);
 
     static std::string MatchStateText(std::int32_t state);

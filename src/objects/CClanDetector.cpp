@@ -1,6 +1,7 @@
 #include "objects/CClanDetector.h"
 
 #include "core/TextCodec.h"
+#include "core/TextTokens.h"
 
 #include <algorithm>
 #include <deque>
@@ -20,11 +21,6 @@ std::string prefixOf(const std::string& name, int characters)
             ++end;
     }
     return name.substr(0, end);
-}
-
-bool beginsWith(const std::string& text, const std::string& prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include "core/Painting.h"
 #include "core/RandomSource.h"
 #include "core/TextCodec.h"
-#include "layout/CGroup.h"
 #include "objects/CRconSocket.h"
 #include "objects/IconLibrary.h"
 
@@ -51,8 +50,8 @@ bool CCommonObject::CanDrag() const
 
 void CCommonObject::DrawPlain(QPainter& painter)
 {
-    if (m_pGroup)
-        fillBox(painter, m_rcBox, toQColor(m_pGroup->m_crFill));
+    if (const ObjectGroup* group = m_pGroup.view())
+        fillBox(painter, m_rcBox, toQColor(group->GroupFill()));
     Draw(painter);
 }
 
@@ -85,8 +84,8 @@ void CCommonObject::Draw(QPainter& painter)
     painter.save();
     painter.setFont(canvasFont(13));
     // The label sits on the group's fill.
-    if (m_pGroup)
-        painter.setPen(textColorOn(toQColor(m_pGroup->m_crFill)));
+    if (const ObjectGroup* group = m_pGroup.view())
+        painter.setPen(textColorOn(toQColor(group->GroupFill())));
     drawSingleLine(painter, m_rcBox, decodeText(GetName()), Qt::AlignHCenter | Qt::AlignBottom);
     painter.restore();
 }
@@ -167,6 +166,23 @@ void CCommonObject::DrawLink(QPainter& painter, QPoint from, QPoint to, bool das
     painter.setPen(dashed ? QPen(Qt::black, 1, Qt::DashDotLine) : QPen(Qt::black, 4, Qt::SolidLine));
     painter.drawLine(from, to);
     painter.restore();
+}
+
+bool CCommonObject::SuspendRcon(std::string reason)
+{
+    if (m_bRconSuspended && reason == m_strSuspendReason)
+        return false;
+    m_bRconSuspended = true;
+    m_log.Add(reason);
+    m_strSuspendReason = std::move(reason);
+    return true;
+}
+
+void CCommonObject::SetRconPassword(std::string password)
+{
+    m_strRconPassword = std::move(password);
+    m_bRconSuspended = false;
+    m_strSuspendReason.clear();
 }
 
 void CCommonObject::SendDatagram(std::string_view datagram)

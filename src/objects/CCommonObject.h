@@ -3,6 +3,7 @@
 #include "core/CoreContext.h"
 #include "core/Geometry.h"
 #include "objects/CConsoleLog.h"
+#include "objects/ObjectGroup.h"
 #include "objects/ObjectStatus.h"
 
 #include <QColor>
@@ -14,7 +15,6 @@
 #include <string>
 #include <string_view>
 
-class CGroup;
 class CRconSocket;
 class QPainter;
 
@@ -84,10 +84,22 @@ public:
     // OpenChannel.
     void CloseChannel();
 
+    // Rcon suspension: the object keeps its password but sends no rcon
+    // (commands, challenge queries, probes) and does not claim control until
+    // the operator gives a password again. The reason is a console line,
+    // added once; a second suspension for the same reason adds nothing.
+    // Returns true when the reason was new.
+    bool SuspendRcon(std::string reason);
+    bool RconSuspended() const { return m_bRconSuspended; }
+    const std::string& RconSuspendReason() const { return m_strSuspendReason; }
+    // Stores the password the operator entered (even the same one again) and
+    // lifts any suspension.
+    virtual void SetRconPassword(std::string password);
+
     Rect m_rcIcon;
     std::int32_t m_nGroupId = 0;
     CConsoleLog m_log;
-    CGroup* m_pGroup = nullptr;
+    GroupLink m_pGroup;
     std::int32_t m_nPort = 0;
     std::string m_strAddress;
     Rect m_rcBox{0, 0, 48, 48};
@@ -101,6 +113,8 @@ public:
     std::int32_t m_nPhase = 0;
 
 protected:
+    // A password is set and rcon is not suspended.
+    bool RconUsable() const { return !m_strRconPassword.empty() && !m_bRconSuspended; }
     // Sends one datagram through the rcon channel; nothing while there is none.
     void SendDatagram(std::string_view datagram);
     std::int64_t Now() const;
@@ -112,4 +126,6 @@ protected:
 
 private:
     std::unique_ptr<CRconSocket> m_pChannel;
+    bool m_bRconSuspended = false;
+    std::string m_strSuspendReason;
 };

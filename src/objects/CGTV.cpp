@@ -3,11 +3,13 @@
 #include "core/Clock.h"
 #include "core/Painting.h"
 #include "core/TextCodec.h"
+#include "core/TextTokens.h"
 #include "objects/Gauges.h"
 #include "objects/HubReplies.h"
 #include "objects/IconLibrary.h"
 #include "objects/OobDatagrams.h"
 #include "objects/RconCommandText.h"
+#include "objects/RconNotices.h"
 #include "objects/ServerReplies.h"
 
 #include <QPainter>
@@ -85,7 +87,7 @@ const CCommonObject::PlayerNames& CGTV::GetPlayerNames() const
 
 void CGTV::SendCommand(std::string command)
 {
-    if (m_strRconPassword.empty())
+    if (!RconUsable())
         return;
     SendDatagram(oob::hubRconCommand(m_strRconPassword, command));
 }
@@ -113,8 +115,17 @@ void CGTV::Tick()
     m_nPhase = (m_nPhase + 1) % 6;
 }
 
+void CGTV::SetRconPassword(std::string password)
+{
+    CCommonObject::SetRconPassword(std::move(password));
+    if (m_nStatus == CSStatus_MONITORING)
+        SendCommand("gtv_follow");
+}
+
 void CGTV::SetStatus(CSStatus status)
 {
+    if (status >= CSStatus_CONTROL && RconSuspended())
+        status = CSStatus_MONITORING;
     // The probe's printed answer proves control.
     if (status == CSStatus_MONITORING && !m_strRconPassword.empty())
         SendCommand("gtv_follow");
@@ -124,11 +135,11 @@ void CGTV::SetStatus(CSStatus status)
 void CGTV::OnReply(std::string_view datagram)
 {
     const std::string_view text = hubs::replyText(datagram);
-    if (replies::beginsWith(text, "managerInfoResponse"))
+    if (beginsWith(text, "managerInfoResponse"))
         OnManagerInfo(text);
-    else if (replies::beginsWith(text, "hubInfoResponse"))
+    else if (beginsWith(text, "hubInfoResponse"))
         OnHubInfo(text);
-    else if (replies::beginsWith(text, "print"))
+    else if (beginsWith(text, "print"))
         OnPrint(text);
 }
 
@@ -193,9 +204,26 @@ void CGTV::OnPrint(std::string_view text)
         line.remove_prefix(1);
     while (!line.empty() && isSpace(line.back()))
         line.remove_suffix(1);
-    m_log.Add(std::string(line));
-    if (m_nStatus <= CSStatus_CONTROL)
+    // A manager's rcon has no challenge: a refusal means the password is
+    // wrong, or the address banned. Either way the command is not repeated.
+    if (beginsWith(line, replies::kBannedPrefix)) {
+        if (!RconSuspended() || RconSuspendReason() != notices::kBanned) {
+            m_log.Add(std::string(line));
+            SuspendRcon(notices::kBanned);
+        }
+    } else if (beginsWith(line, replies::kBadPasswordPrefix)) {
+        m_log.Add(std::string(line));
+        if (RconUsable() && SuspendRcon(notices::kBadPassword))
+            m_log.Add(notices::kReenterPassword);
+    } else {
+        m_log.Add(std::string(line));
+    }
+    if (RconSuspended()) {
+        if (m_nStatus > CSStatus_MONITORING)
+            m_nStatus = CSStatus_MONITORING;
+    } else if (m_nStatus <= CSStatus_CONTROL) {
         SetStatus(CSStatus_CONTROL);
+    }
     MarkReply();
 }
 

@@ -51,6 +51,9 @@ public:
     void OnClick(QPoint point) override;
     void Place(const Rect& box) override;
     void ChangePOV(std::string name) override;
+    // Also probes again at once when the manager answers: its probe is
+    // otherwise only sent when it comes back from a timeout.
+    void SetRconPassword(std::string password) override;
 
     void RequestManagerInfo();
     void RequestHubInfo(std::int32_t hubNumber);

@@ -3,10 +3,12 @@
 #include "core/Operator.h"
 #include "core/Painting.h"
 #include "core/TextCodec.h"
+#include "core/TextTokens.h"
 #include "objects/Gauges.h"
 #include "objects/IconLibrary.h"
 #include "objects/OobDatagrams.h"
 #include "objects/RconCommandText.h"
+#include "objects/RconNotices.h"
 #include "objects/ServerReplies.h"
 
 #include <QPainter>
@@ -75,6 +77,11 @@ void CHLServer::RunPollPhase(int phase)
         RequestPlayers();
         break;
     case 3:
+        // Commands would carry a challenge the machine has refused: ask again.
+        if (m_rconChallenge.AwaitingChallenge()) {
+            RequestChallenge();
+            break;
+        }
         QueryMatchReport();
         QueryStatus();
         QueryServerPassword();
@@ -89,6 +96,8 @@ void CHLServer::RunPollPhase(int phase)
 
 void CHLServer::SetStatus(CSStatus status)
 {
+    if (status >= CSStatus_CONTROL && RconSuspended())
+        status = CSStatus_MONITORING;
     if (status == CSStatus_MONITORING && !m_strRconPassword.empty())
         RequestChallenge();
     m_nStatus = status;
@@ -96,9 +105,16 @@ void CHLServer::SetStatus(CSStatus status)
 
 void CHLServer::SendCommand(std::string command)
 {
-    if (m_strRconPassword.empty())
+    if (!RconUsable())
         return;
     SendDatagram(oob::rconCommand(m_nChallenge, m_strRconPassword, command));
+}
+
+void CHLServer::SetRconPassword(std::string password)
+{
+    CCommonObject::SetRconPassword(std::move(password));
+    m_nChallenge = 0;
+    m_rconChallenge.Reset();
 }
 
 void CHLServer::Kick(std::string name)
@@ -117,9 +133,10 @@ void CHLServer::Kick(std::string name)
     }
     const auto kick = rconcmd::kickByName(name);
     if (!kick) {
-        m_context.op->showMessage("Cannot kick " + name +
-                                  " by name: the name holds a double quote, a semicolon or a line break, and the "
-                                  "server's status has not given the player's userid. Try again in a few seconds.");
+        m_context.op->showMessage(
+            "Cannot kick " + name +
+            " by name: the name holds a double quote, a semicolon or a line break, and the "
+            "server's status has not given the player's userid. Try again in a few seconds.");
         return;
     }
     SendCommand(rconcmd::sayKicking(name));
@@ -139,6 +156,8 @@ void CHLServer::RequestStatus()
 
 void CHLServer::RequestChallenge()
 {
+    if (RconSuspended())
+        return;
     SendDatagram(oob::challengeQuery());
 }
 
@@ -285,28 +304,99 @@ void CHLServer::OnReply(std::string_view datagram)
     if (datagram.size() < 5 || OnQueryReply(datagram, true))
         return;
     if (datagram[4] == 'c') {
-        if (const auto challenge = oob::parseChallengeReply(datagram))
-            m_nChallenge = *challenge;
-        SetStatus(CSStatus_CONTROL);
-        RequestStatus();
+        if (TakeChallenge(datagram)) {
+            SetStatus(CSStatus_CONTROL);
+            RequestStatus();
+        }
         MarkReply();
     } else if (datagram[4] == 'l') {
         OnPrint(datagram);
+    } else if (datagram[4] == '9') {
+        OnReject();
     }
+}
+
+bool CHLServer::TakeChallenge(std::string_view datagram)
+{
+    if (RconSuspended())
+        return false;
+    if (const auto challenge = oob::parseChallengeReply(datagram))
+        m_nChallenge = *challenge;
+    m_rconChallenge.OnChallenge();
+    return true;
+}
+
+void CHLServer::OnReject()
+{
+    if (RconUsable())
+        ApplyRconAction(m_rconChallenge.OnReject());
+}
+
+void CHLServer::OnBadPassword()
+{
+    if (RconUsable())
+        ApplyRconAction(m_rconChallenge.OnBadPassword());
+}
+
+void CHLServer::ApplyRconAction(RconChallenge::Action action)
+{
+    switch (action) {
+    case RconChallenge::Action::AskChallenge:
+        RequestChallenge();
+        break;
+    case RconChallenge::Action::WrongPassword:
+        // The password is kept (the operator's credential survives the next
+        // save); it is only no longer used until the operator enters one.
+        if (SuspendRcon(notices::kBadPassword))
+            m_log.Add(notices::kReenterPassword);
+        LeaveControl();
+        break;
+    case RconChallenge::Action::LoseControl:
+        LeaveControl();
+        break;
+    case RconChallenge::Action::None:
+        break;
+    }
+}
+
+void CHLServer::LeaveControl()
+{
+    if (m_nStatus > CSStatus_MONITORING)
+        m_nStatus = CSStatus_MONITORING;
+}
+
+bool CHLServer::OnBanned(const std::vector<std::string>& lines)
+{
+    const std::string* banned = replies::lineBeginningWith(lines, replies::kBannedPrefix);
+    if (!banned)
+        return false;
+    // Said once, not on every answer: the machine sends it for every query.
+    if (!RconSuspended() || RconSuspendReason() != notices::kBanned) {
+        m_log.Add(*banned);
+        SuspendRcon(notices::kBanned);
+    }
+    LeaveControl();
+    MarkReply();
+    return true;
 }
 
 void CHLServer::OnPrint(std::string_view datagram)
 {
-    for (const std::string& line : replies::printLines(datagram))
-        ApplyPrintLine(line);
-    if (m_nStatus < CSStatus_CONTROL && !m_strRconPassword.empty())
+    const std::vector<std::string> lines = replies::printLines(datagram);
+    if (OnBanned(lines))
+        return;
+    bool refused = false;
+    for (const std::string& line : lines)
+        refused = ApplyPrintLine(line) || refused;
+    if (!refused)
+        OnRconAccepted();
+    if (m_nStatus < CSStatus_CONTROL && RconUsable() && !refused)
         SetStatus(CSStatus_CONTROL);
     MarkReply();
 }
 
-void CHLServer::ApplyPrintLine(const std::string& line)
+bool CHLServer::ApplyPrintLine(const std::string& line)
 {
-    using replies::beginsWith;
     m_log.Add(line);
     if (beginsWith(line, replies::kServerPasswordPrefix))
         m_strServerPassword = replies::parseServerPassword(line);
@@ -333,12 +423,10 @@ void CHLServer::ApplyPrintLine(const std::string& line)
     if (m_statusTable.readLine(line))
         m_statusPlayers = m_statusTable.players();
     if (beginsWith(line, replies::kBadPasswordPrefix)) {
-        m_log.Add("Quorvane : Bad rcon_password detected. Internal rcon has been disabled to prevent being "
-                  "banned.");
-        m_log.Add("Quorvane : Please re-enter the good rcon_password");
-        m_strRconPassword.clear();
-        SetStatus(CSStatus_MONITORING);
+        OnBadPassword();
+        return true;
     }
+    return false;
 }
 
 void CHLServer::DrawHostname(QPainter& painter, bool greyed)

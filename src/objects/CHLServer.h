@@ -2,6 +2,7 @@
 
 #include "objects/CClanDetector.h"
 #include "objects/CCommonObject.h"
+#include "objects/RconChallenge.h"
 #include "objects/StatusPlayers.h"
 
 #include <mutex>
@@ -31,6 +32,8 @@ public:
     // player once; otherwise by name, unless the name could break out of
     // its quotes, which is refused with a message.
     void Kick(std::string name) override;
+    // Also forgets the challenge: the next one is asked for afresh.
+    void SetRconPassword(std::string password) override;
     // "say Kicking <name>" and "kick #<userid>".
     void KickByUserId(std::int32_t userId, const std::string& name);
 
@@ -84,6 +87,18 @@ protected:
     void CheckTimeout();
     // One step of the six-second poll cycle; proxies differ in steps 3 and 5.
     virtual void RunPollPhase(int phase);
+    // A challenge reply ('c'): stores the number; false while rcon is
+    // suspended (the reply then proves nothing).
+    bool TakeChallenge(std::string_view datagram);
+    // A reject ('9'): the machine does not know the challenge.
+    void OnReject();
+    // A "Bad rcon_password." line, told apart from a forgotten challenge.
+    void OnBadPassword();
+    // Print lines holding the ban text: rcon is suspended, control is lost.
+    // True when the lines were such an answer (they are not read further).
+    bool OnBanned(const std::vector<std::string>& lines);
+    // Command output that refused nothing: the rcon works.
+    void OnRconAccepted() { m_rconChallenge.OnAccepted(); }
     // The host name under the icon; greyed for a machine that is down.
     void DrawHostname(QPainter& painter, bool greyed = false);
     void DrawStatusMark(QPainter& painter);
@@ -97,7 +112,11 @@ private:
     // A reply from a machine that had timed out brings it back to monitoring.
     void LeaveTimeout();
     void OnPrint(std::string_view datagram);
-    void ApplyPrintLine(const std::string& line);
+    // Applies one print line; true when it refused the command.
+    bool ApplyPrintLine(const std::string& line);
+    void ApplyRconAction(RconChallenge::Action action);
+    // Drops control without asking for a challenge at once.
+    void LeaveControl();
     void ApplyReportedAddress(const std::string& address, std::int32_t port);
 
     StatusTableReader m_statusTable;
@@ -107,4 +126,5 @@ private:
     std::optional<std::uint32_t> m_queryChallenge;
     bool m_bPlayersQueryLast = false;
     int m_nChallengeResends = 0;
+    RconChallenge m_rconChallenge;
 };

@@ -1,7 +1,7 @@
 #include "objects/CHLTV.h"
 
 #include "core/Operator.h"
-#include "layout/CGroup.h"
+#include "core/TextTokens.h"
 #include "objects/DemoNames.h"
 #include "objects/Gauges.h"
 #include "objects/IconLibrary.h"
@@ -52,8 +52,9 @@ void CHLTV::SetServerPassword(const std::string& password)
     if (const auto command = rconcmd::serverPassword(password))
         SendCommand(*command);
     else
-        m_log.Add("Quorvane : the server password holds a quote, a semicolon or a line break; it was not passed "
-                  "to the proxy");
+        m_log.Add(
+            "Quorvane : the server password holds a quote, a semicolon or a line break; it was not passed "
+            "to the proxy");
 }
 
 void CHLTV::SendConnect(const std::string& address)
@@ -70,14 +71,22 @@ void CHLTV::DropOn(CCommonObject* target)
         return;
     if (auto* proxy = dynamic_cast<CHLTV*>(target)) {
         SetServerPassword(proxy->m_strProxyPassword);
-        const bool sameZone = m_pGroup && proxy->m_pGroup && m_pGroup->m_pZone == proxy->m_pGroup->m_pZone;
+        const ObjectGroup* mine = m_pGroup.view();
+        const ObjectGroup* theirs = proxy->m_pGroup.view();
+        const bool sameZone = mine && theirs && mine->ZoneKey() == theirs->ZoneKey();
         SendConnect(sameZone ? proxy->GetName() : proxy->GetExternalName());
         m_strLinkedAddress.clear();
         m_pLinked = target;
     } else if (auto* server = dynamic_cast<CHLServer*>(target)) {
-        // The link follows once the proxy's status names the server.
         SetServerPassword(server->m_strServerPassword);
         SendConnect(server->GetName());
+        // Linked at once, also when the proxy relayed another server: the
+        // link line, the page and automatic recording follow the drop, and
+        // the line turns solid when the status names the new server.
+        if (RconUsable()) {
+            m_strLinkedAddress.clear();
+            m_pLinked = target;
+        }
     } else {
         SendConnect(target->GetName());
         m_strLinkedAddress.clear();
@@ -104,21 +113,31 @@ void CHLTV::OnReply(std::string_view datagram)
         return;
     if (datagram[4] == 'c') {
         // Unlike a game server, the challenge alone does not mean control.
-        if (const auto challenge = oob::parseChallengeReply(datagram))
-            m_nChallenge = *challenge;
-        RequestStatus();
+        if (TakeChallenge(datagram))
+            RequestStatus();
         MarkReply();
     } else if (datagram[4] == 'l') {
         OnStatusText(datagram);
+    } else if (datagram[4] == '9') {
+        OnReject();
     }
 }
 
 void CHLTV::OnStatusText(std::string_view datagram)
 {
+    const std::vector<std::string> lines = replies::textLines(proxyPrintText(datagram));
+    if (OnBanned(lines))
+        return;
     ProxyStatusFields fields{m_nMaxClients, m_nClients, m_fOutRate, m_strLinkedAddress, m_strRecordFile};
     ProxyStatusFlags flags;
-    for (const std::string& line : replies::printLines(datagram)) {
+    bool refused = false;
+    for (const std::string& line : lines) {
         m_log.Add(line);
+        if (beginsWith(line, replies::kBadPasswordPrefix)) {
+            refused = true;
+            OnBadPassword();
+            continue;
+        }
         readProxyStatusLine(line, fields, flags);
     }
     if (flags.headerSeen && !flags.recordingSeen)
@@ -129,7 +148,11 @@ void CHLTV::OnStatusText(std::string_view datagram)
     m_strLinkedAddress = std::move(fields.linkedAddress);
     m_strRecordFile = std::move(fields.recordFile);
 
-    if (m_nStatus < CSStatus_CONTROL)
+    // A refusal proves no control; neither does anything while rcon is
+    // suspended.
+    if (!refused)
+        OnRconAccepted();
+    if (m_nStatus < CSStatus_CONTROL && !refused && !RconSuspended())
         SetStatus(CSStatus_CONTROL);
     MarkReply();
 }

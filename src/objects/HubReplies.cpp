@@ -1,6 +1,6 @@
 #include "objects/HubReplies.h"
 
-#include "objects/CutToken.h"
+#include "core/TextTokens.h"
 #include "objects/ScanNumber.h"
 
 namespace hubs {

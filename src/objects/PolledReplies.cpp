@@ -1,5 +1,6 @@
 #include "objects/PolledReplies.h"
 
+#include "core/TextTokens.h"
 #include "objects/ServerReplies.h"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ bool isPolledReplyLine(std::string_view line)
 {
     return isUserCount(line) ||
            std::any_of(std::begin(kStatusPrefixes), std::end(kStatusPrefixes),
-                       [line](std::string_view prefix) { return replies::beginsWith(line, prefix); });
+                       [line](std::string_view prefix) { return beginsWith(line, prefix); });
 }
 
 } // namespace polled

@@ -1,5 +1,6 @@
 #include "objects/ProxyStatus.h"
 
+#include "core/TextTokens.h"
 #include "objects/ServerReplies.h"
 
 #include <cmath>
@@ -7,8 +8,6 @@
 #include <string_view>
 
 namespace {
-
-using replies::beginsWith;
 
 // Figures a proxy could really report; anything else (a negative count, an
 // infinite or NaN rate that "%f" happily reads) leaves the field as it was.
@@ -83,7 +82,8 @@ void readClassicLine(const std::string& line, ProxyStatusFields& fields, ProxySt
         int slots = 0;
         int spectators = 0;
         int proxies = 0;
-        const int read = std::sscanf(rest.c_str(), "%d, Spectators %d, Proxies %d", &slots, &spectators, &proxies);
+        const int read =
+            std::sscanf(rest.c_str(), "%d, Spectators %d, Proxies %d", &slots, &spectators, &proxies);
         if (read >= 1 && plausibleCount(slots))
             fields.maxClients = slots;
         if (read >= 2 && plausibleCount(spectators)) {
@@ -118,14 +118,15 @@ void readCurrentLine(const std::string& line, ProxyStatusFields& fields, ProxySt
         int spectators = 0;
         int maxSpectators = 0;
         int proxies = 0;
-        if (std::sscanf(line.c_str(), "Local Slots %d, Spectators %d (max %d), Proxies %d", &slots, &spectators,
-                        &maxSpectators, &proxies) == 4 &&
+        if (std::sscanf(line.c_str(), "Local Slots %d, Spectators %d (max %d), Proxies %d", &slots,
+                        &spectators, &maxSpectators, &proxies) == 4 &&
             plausibleCount(slots) && plausibleCount(spectators) && plausibleCount(proxies)) {
             fields.maxClients = slots;
             fields.clients = spectators + proxies;
         }
     }
-    for (std::string_view prefix : {"Connected to Game Server ", "Connected to HLTV Proxy ", "Source Game Server "}) {
+    for (std::string_view prefix :
+         {"Connected to Game Server ", "Connected to HLTV Proxy ", "Source Game Server "}) {
         if (beginsWith(line, prefix))
             fields.linkedAddress = upTo(line.substr(prefix.size()), ", ");
     }
@@ -139,7 +140,53 @@ void readCurrentLine(const std::string& line, ProxyStatusFields& fields, ProxySt
     }
 }
 
+// Beginnings of the lines a proxy prints first in a reply.
+constexpr std::string_view kKnownBeginnings[] = {
+    "----- Status -----",
+    "--- HLTV Status ---",
+    "Bad rcon_password.",
+    "You have been banned",
+    "Local IP ",
+    "Local Slots ",
+    "Name ",
+    "HLTV proxy ",
+    "Connected to ",
+    "Not connected.",
+    "Source Game Server ",
+    "Recording to ",
+};
+
+bool knownBeginning(std::string_view text)
+{
+    for (std::string_view beginning : kKnownBeginnings) {
+        if (beginsWith(text, beginning))
+            return true;
+    }
+    return false;
+}
+
+std::string_view untilNul(std::string_view text)
+{
+    return text.substr(0, text.find('\0'));
+}
+
 } // namespace
+
+std::string_view proxyPrintText(std::string_view datagram)
+{
+    constexpr std::size_t kTextOffset = 5;
+    if (datagram.size() <= kTextOffset)
+        return {};
+    const std::string_view fromType = datagram.substr(kTextOffset);
+    const auto framing = static_cast<unsigned char>(fromType.front());
+    const std::string_view afterFraming = untilNul(fromType.substr(1));
+    if (framing < 0x20 || framing == 0x7F)
+        return afterFraming;
+    const std::string_view whole = untilNul(fromType);
+    if (!knownBeginning(whole) && knownBeginning(afterFraming))
+        return afterFraming;
+    return whole;
+}
 
 void readProxyStatusLine(const std::string& line, ProxyStatusFields& fields, ProxyStatusFlags& flags)
 {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // What a proxy's "status" text tells: kept in the proxy, updated line by line
 // so that a field whose number does not scan keeps its previous value and the
@@ -27,3 +28,10 @@ struct ProxyStatusFlags
 // ("--- HLTV Status ---", "Local Slots ..., Spectators ... (max ...), Proxies ...",
 // "Connected to Game Server ...", "Not connected.", "Recording to x, Length ...").
 void readProxyStatusLine(const std::string& line, ProxyStatusFields& fields, ProxyStatusFlags& flags);
+
+// The text of a proxy's print reply ('l'). Proxies write their text one byte
+// after the type byte and leave that byte undefined (a backtick, a 00, ...);
+// older ones start the text right after the type byte. The byte is dropped
+// when it is a control character, or when the text reads as a line the
+// console knows only without it. The text ends at the next 00.
+std::string_view proxyPrintText(std::string_view datagram);

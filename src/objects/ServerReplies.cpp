@@ -1,6 +1,6 @@
 #include "objects/ServerReplies.h"
 
-#include "objects/CutToken.h"
+#include "core/TextTokens.h"
 #include "objects/DatagramReader.h"
 #include "objects/ScanNumber.h"
 
@@ -25,11 +25,6 @@ void readDescriptionStrings(DatagramReader& reader, Details& details)
 }
 
 } // namespace
-
-bool beginsWith(std::string_view text, std::string_view prefix)
-{
-    return text.substr(0, prefix.size()) == prefix;
-}
 
 Details parseDetails(std::string_view datagram)
 {
@@ -121,12 +116,25 @@ std::string parseServerPassword(const std::string& line)
 
 std::vector<std::string> printLines(std::string_view datagram)
 {
-    std::vector<std::string> lines;
     if (datagram.size() <= kPayloadOffset)
-        return lines;
+        return {};
     // The text ends at the first 00, as the receive buffer is read.
     std::string_view payload = datagram.substr(kPayloadOffset);
-    payload = payload.substr(0, payload.find('\0'));
+    return textLines(payload.substr(0, payload.find('\0')));
+}
+
+const std::string* lineBeginningWith(const std::vector<std::string>& lines, std::string_view prefix)
+{
+    for (const std::string& line : lines) {
+        if (beginsWith(line, prefix))
+            return &line;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> textLines(std::string_view payload)
+{
+    std::vector<std::string> lines;
     std::string text(payload);
     int notFound = 0;
     while (true) {

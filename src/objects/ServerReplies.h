@@ -57,6 +57,8 @@ inline constexpr std::string_view kMatchReportPrefix = "nxn_match_report = ";
 inline constexpr std::string_view kServerPasswordPrefix = "\"sv_password\" is";
 inline constexpr std::string_view kNoMatchPrefix = "[AMX] No match running.";
 inline constexpr std::string_view kBadPasswordPrefix = "Bad rcon_password.";
+// What a machine that has banned the console's address answers to anything.
+inline constexpr std::string_view kBannedPrefix = "You have been banned from this server.";
 
 MatchReport parseMatchReport(const std::string& line);
 // The value between the quotes of a "sv_password" is "VALUE" line; empty
@@ -66,7 +68,9 @@ std::string parseServerPassword(const std::string& line);
 // The lines of a print reply ('l'): the text from offset 5 cut at each line
 // feed; text after the last line feed is not a line. Empty lines are left out.
 std::vector<std::string> printLines(std::string_view datagram);
-
-bool beginsWith(std::string_view text, std::string_view prefix);
+// The same cut for a print text already taken out of its datagram.
+std::vector<std::string> textLines(std::string_view text);
+// The first line of lines that begins with prefix, or nullptr.
+const std::string* lineBeginningWith(const std::vector<std::string>& lines, std::string_view prefix);
 
 } // namespace replies

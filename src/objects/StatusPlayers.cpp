@@ -1,5 +1,6 @@
 #include "objects/StatusPlayers.h"
 
+#include "core/TextTokens.h"
 #include "objects/ScanNumber.h"
 
 #include <algorithm>
@@ -44,11 +45,6 @@ std::optional<std::int32_t> signedNumber(std::string_view word, std::int32_t lim
     return number(word, limit);
 }
 
-bool beginsWithText(std::string_view text, std::string_view prefix)
-{
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 } // namespace
 
 std::optional<StatusPlayer> parseStatusPlayerLine(std::string_view line)
@@ -85,7 +81,7 @@ std::optional<StatusPlayer> parseStatusPlayerLine(std::string_view line)
 
 bool StatusTableReader::readLine(std::string_view line)
 {
-    if (beginsWithText(line, "#      name") || beginsWithText(line, "# name")) {
+    if (beginsWith(line, "#      name") || beginsWith(line, "# name")) {
         m_inTable = true;
         m_pending.clear();
         return false;

@@ -44,7 +44,10 @@ CAutoWebDlg::CAutoWebDlg(const AutoWebValues& current, QWidget* parent)
 bool CAutoWebDlg::validateAndStore()
 {
     AutoWebValues out = m_values;
-    if (!readInteger(m_interval, kMinimumInterval, kMaximumInterval, out.updateInterval))
+    // The operator cannot change a disabled field: its value, even one out
+    // of the field's range read from a layout, is kept as it was.
+    if (m_interval->isEnabled() &&
+        !readInteger(m_interval, kMinimumInterval, kMaximumInterval, out.updateInterval))
         return false;
     out.enabled = m_enabled->isChecked();
     out.ftpServer = typedText(m_server->text(), m_values.ftpServer);

@@ -1,5 +1,6 @@
 #include "ui/CObjectDlg.h"
 
+#include "core/HostAddress.h"
 #include "core/TextCodec.h"
 #include "ui/SortedComboBox.h"
 
@@ -48,7 +49,7 @@ QCheckBox* makeCheck(QWidget* parent, const QString& text, const QString& object
 
 CObjectDlg::CObjectDlg(const ObjectDialogRequest& request, QWidget* parent)
     : ModalDialog(QStringLiteral("Add one object"), parent), m_serverMode(request.serverMode),
-      m_values(request.values)
+      m_propertiesMode(request.propertiesMode), m_values(request.values)
 {
     const ObjectDialogValues& in = request.values;
     setDialogSize(199, 174);
@@ -94,6 +95,7 @@ CObjectDlg::CObjectDlg(const ObjectDialogRequest& request, QWidget* parent)
     m_cancel = addCancelButton(142, 153, 50, 14);
 
     connect(m_useExternal, &QCheckBox::toggled, this, &CObjectDlg::syncExternalEdits);
+    connect(m_address, &QLineEdit::textEdited, this, &CObjectDlg::takePortFromAddress);
 
     // Passwords are masked; the eye shows them while it is on.
     for (QLineEdit* secret : {m_rcon, m_proxyPassword})
@@ -138,9 +140,26 @@ void CObjectDlg::syncExternalEdits()
     m_externalPort->setEnabled(on);
 }
 
+void CObjectDlg::takePortFromAddress()
+{
+    const address::HostAndPort typed = address::splitHostPort(m_address->text().toStdString());
+    if (!typed.port)
+        return;
+    m_address->setText(QString::fromStdString(typed.host));
+    m_port->setText(QString::number(*typed.port));
+}
+
 bool CObjectDlg::validateAndStore()
 {
     ObjectDialogValues out = m_values;
+    if (!m_propertiesMode) {
+        takePortFromAddress();
+        if (!address::isUsableHost(m_address->text().toStdString())) {
+            showMessage(QString::fromUtf8(address::kUnusableMessage));
+            m_address->setFocus();
+            return false;
+        }
+    }
     if (!readUnsigned(m_port, out.port))
         return false;
     const bool useExternal = !m_serverMode && m_useExternal->isChecked();

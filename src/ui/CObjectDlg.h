@@ -34,8 +34,12 @@ protected:
 private:
     void enterServerMode();
     void syncExternalEdits();
+    // "host:port" typed or pasted into the address field: the port moves
+    // into the port field.
+    void takePortFromAddress();
 
     bool m_serverMode;
+    bool m_propertiesMode;
     QLineEdit* m_address;
     QLineEdit* m_port;
     SortedComboBox* m_group;

@@ -11,12 +11,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <map>
 
 namespace {
 
 const char* const kParkConfig = R"({
   "seed": 3,
   "servers": [{"hostname": "Final", "moves": false, "players": 2}],
+  "proxies": [{"hostname": "Cup TV", "rcon": "tv", "framing": "backtick", "moves": false}],
   "hubs": [{"hostname": "Cup GTV", "rcon": "gtv", "clients": 7, "max_clients": 40, "moves": false,
             "hubs": [{"num": 2, "desc": "Final stage", "parent": "server:0", "players": 4, "following": 1},
                      {"num": 5, "desc": "Warm-up", "parent": "", "players": 0, "following": -1}]}]
@@ -46,7 +48,8 @@ class TestHubPark : public QObject
         const auto text = probe.ask("gethubinfo " + QByteArray::number(number));
         std::map<QByteArray, QByteArray> values;
         for (const auto& [key, value] : ParkProbe::keyValues(text.value_or(QByteArray())))
-            values[key] = QString::fromUtf8(value).remove(QRegularExpression(QStringLiteral("\\^[0-9]"))).toUtf8();
+            values[key] =
+                QString::fromUtf8(value).remove(QRegularExpression(QStringLiteral("\\^[0-9]"))).toUtf8();
         return values;
     }
 
@@ -66,13 +69,18 @@ private slots:
 
     void hubsFollowAndLink()
     {
-        CCommonObject* server = doc->AddServer("127.0.0.1", park.serverPorts()[0], "", doc->m_groups[0].get());
+        CCommonObject* server =
+            doc->AddServer("127.0.0.1", park.serverPorts()[0], "", doc->m_groups[0].get());
         auto* manager = static_cast<CGTV*>(
             doc->AddHubManager("127.0.0.1", park.hubPorts()[0], "gtv", doc->m_groups[2].get()));
         QVERIFY(tickUntil([&] { return manager->m_nStatus == CSStatus_CONTROL; }, 6));
         // Both hubs' replies, which arrive one after the other.
-        QVERIFY(tickUntil([&] { return manager->m_nHubs == 2 && manager->m_hubs[0].m_nCount == 4 &&
-                                       !manager->m_hubs[1].m_strDesc.empty(); }, 12));
+        QVERIFY(tickUntil(
+            [&] {
+                return manager->m_nHubs == 2 && manager->m_hubs[0].m_nCount == 4 &&
+                       !manager->m_hubs[1].m_strDesc.empty();
+            },
+            12));
         QCOMPARE(manager->m_strHostname, std::string("Cup GTV"));
         QCOMPARE(manager->m_nSvClients, 7);
         QCOMPARE(manager->m_nSvMaxClients, 40);
@@ -83,8 +91,10 @@ private slots:
         QCOMPARE(final.m_strParent, serverName());
         const auto parkView = parkHub(2);
         for (int i = 0; i < final.m_nCount; ++i) {
-            const QByteArray key = "p" + QByteArray::number(final.m_nSlots[static_cast<std::size_t>(i)]) + "n";
-            QCOMPARE(QByteArray::fromStdString(final.m_strNames[static_cast<std::size_t>(i)]), parkView.at(key));
+            const QByteArray key =
+                "p" + QByteArray::number(final.m_nSlots[static_cast<std::size_t>(i)]) + "n";
+            QCOMPARE(QByteArray::fromStdString(final.m_strNames[static_cast<std::size_t>(i)]),
+                     parkView.at(key));
         }
         QCOMPARE(final.m_nFollowing, 1);
         QVERIFY(final.FollowedName());
@@ -119,9 +129,9 @@ private slots:
         QProcess quorvane;
         quorvane.start(QStringLiteral(QUORVANE_BINARY),
                        {QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--json"),
-                        QStringLiteral("--server"), QString::fromStdString(serverName()), QStringLiteral("--hub"),
-                        QStringLiteral("127.0.0.1:%1").arg(park.hubPorts()[0]), QStringLiteral("--rcon"),
-                        QStringLiteral("gtv")});
+                        QStringLiteral("--server"), QString::fromStdString(serverName()),
+                        QStringLiteral("--hub"), QStringLiteral("127.0.0.1:%1").arg(park.hubPorts()[0]),
+                        QStringLiteral("--rcon"), QStringLiteral("gtv")});
         QVERIFY(quorvane.waitForFinished(30000));
         QCOMPARE(quorvane.exitCode(), 0);
         QJsonObject hubReport;
@@ -145,6 +155,39 @@ private slots:
         const QJsonObject warmUp = hubList[1].toObject();
         QVERIFY(warmUp.value(QLatin1String("linked")).isNull());
         QVERIFY(warmUp.value(QLatin1String("following")).isNull());
+    }
+
+    // Wrong passwords: neither machine is under control, and neither is sent
+    // its refused command again on every poll.
+    void headlessWrongPasswordsMonitorOnly()
+    {
+        const quint16 proxyPort = park.proxyPorts()[0];
+        const quint16 hubPort = park.hubPorts()[0];
+        ParkProbe(proxyPort).control("sim_history clear");
+        ParkProbe(hubPort, SimulatedPark::Kind::Hub).control("sim_history clear");
+        QProcess quorvane;
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("--proxy"),
+                        QStringLiteral("127.0.0.1:%1").arg(proxyPort), QStringLiteral("--rcon"),
+                        QStringLiteral("wrong"), QStringLiteral("--hub"),
+                        QStringLiteral("127.0.0.1:%1").arg(hubPort), QStringLiteral("--rcon"),
+                        QStringLiteral("wrong"), QStringLiteral("--json"), QStringLiteral("--once")});
+        QVERIFY(quorvane.waitForFinished(30000));
+        QCOMPARE(quorvane.exitCode(), 0);
+        std::map<QString, QString> statuses;
+        for (const QByteArray& line : quorvane.readAllStandardOutput().split('\n')) {
+            const QJsonObject report = QJsonDocument::fromJson(line).object();
+            if (!report.isEmpty())
+                statuses[report.value(QLatin1String("kind")).toString()] =
+                    report.value(QLatin1String("status")).toString();
+        }
+        QCOMPARE(statuses[QStringLiteral("proxy")], QStringLiteral("Monitor only"));
+        QCOMPARE(statuses[QStringLiteral("hub")], QStringLiteral("Monitor only"));
+        const QByteArray proxyHistory = ParkProbe(proxyPort).control("sim_history").value_or(QByteArray());
+        const QByteArray hubHistory =
+            ParkProbe(hubPort, SimulatedPark::Kind::Hub).control("sim_history").value_or(QByteArray());
+        QCOMPARE(proxyHistory.count("(refused) status"), 1);
+        QCOMPARE(hubHistory.count("(refused) gtv_follow"), 1);
     }
 };
 

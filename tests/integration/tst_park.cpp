@@ -23,7 +23,8 @@ namespace {
 
 // Servers: 0 the cup server (password, six players, a running match),
 // 1 a current-only server, 2 a current-only server that demands the
-// challenge. Proxies: 0 classic status text, 1 current status text.
+// challenge. Proxies: 0 classic status text, 1 current status text behind
+// the byte today's proxies put before it.
 const char* const kParkConfig = R"({
   "seed": 7,
   "servers": [
@@ -36,7 +37,7 @@ const char* const kParkConfig = R"({
   ],
   "proxies": [
     {"hostname": "TV classic", "style": "old", "rcon": "tv", "moves": false},
-    {"hostname": "TV current", "style": "current", "rcon": "tv", "moves": false}
+    {"hostname": "TV current", "style": "current", "framing": "backtick", "rcon": "tv", "moves": false}
   ]
 })";
 
@@ -70,8 +71,8 @@ class TestPark : public QObject
     CHLTV* addProxy(int index)
     {
         const int port = park.proxyPorts()[index];
-        return static_cast<CHLTV*>(
-            doc->AddProxy("127.0.0.1", port, doc->m_groups[1].get(), "tv", "", "127.0.0.1", port, true, false));
+        return static_cast<CHLTV*>(doc->AddProxy("127.0.0.1", port, doc->m_groups[1].get(), "tv", "",
+                                                 "127.0.0.1", port, true, false));
     }
 
     QByteArray history(quint16 port)
@@ -116,27 +117,62 @@ private slots:
         const QByteArray status = probe.rcon("secret", "status").value_or(QByteArray());
         QVERIFY(status.contains("Cup #1"));
         for (int i = 0; i < server->m_nPlayers; ++i)
-            QVERIFY2(status.contains(QByteArray::fromStdString(server->m_strPlayers[static_cast<std::size_t>(i)])),
-                     server->m_strPlayers[static_cast<std::size_t>(i)].c_str());
+            QVERIFY2(
+                status.contains(QByteArray::fromStdString(server->m_strPlayers[static_cast<std::size_t>(i)])),
+                server->m_strPlayers[static_cast<std::size_t>(i)].c_str());
         QVERIFY(env.op.messages.empty());
     }
 
     void wrongPasswordEndsMonitored()
     {
         CHLServer* server = addServer(0, "wrong");
-        QVERIFY(tickUntil([&] { return server->m_strRconPassword.empty(); }, 6));
+        QVERIFY(tickUntil([&] { return server->RconSuspended(); }, 6));
         QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        QCOMPARE(server->m_strRconPassword, std::string("wrong")); // kept for the next save
         std::vector<std::string> lines;
         for (int i = 0; i < server->m_log.count(); ++i)
             lines.push_back(server->m_log.line(i));
-        const auto notice = std::find(lines.begin(), lines.end(),
-                                      "Quorvane : Bad rcon_password detected. Internal rcon has been disabled to "
-                                      "prevent being banned.");
+        const auto notice =
+            std::find(lines.begin(), lines.end(),
+                      "Quorvane : Bad rcon_password detected. Internal rcon has been disabled to "
+                      "prevent being banned.");
         QVERIFY(notice != lines.end());
         QVERIFY(notice + 1 != lines.end());
         QCOMPARE(*(notice + 1), std::string("Quorvane : Please re-enter the good rcon_password"));
         // And it stays monitored: no more rcon, no control.
         QVERIFY(!tickUntil([&] { return server->m_nStatus != CSStatus_MONITORING; }, 6));
+    }
+
+    // A restart makes the server forget the challenge: it rejects the next
+    // command, is asked for a new challenge and stays under control with its
+    // password. A ban takes control away for good.
+    void restartedThenBannedServer()
+    {
+        CHLServer* server = addServer(0, "secret");
+        QVERIFY(
+            tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL && server->m_bMatchRunning; }, 12));
+        const std::uint32_t before = server->m_nChallenge;
+        ParkProbe(park.serverPorts()[0]).control("sim_restart");
+        ParkProbe(park.serverPorts()[0]).control("sim_match 0");
+        QVERIFY(tickUntil([&] { return !server->m_bMatchRunning; }, 13));
+        QVERIFY(server->m_nChallenge != before);
+        QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
+        QVERIFY(!server->RconSuspended());
+        ParkProbe(park.serverPorts()[0]).control("sim_match 2 Red Blue 3 0 1 0");
+
+        // Once banned, only a probe that holds its challenge from before can steer.
+        ParkProbe steer(park.serverPorts()[0]);
+        QVERIFY(steer.control("sim_ban 1"));
+        QVERIFY(tickUntil([&] { return server->RconSuspended(); }, 7));
+        steer.control("sim_history clear");
+        QVERIFY(!tickUntil([&] { return server->m_nStatus != CSStatus_MONITORING; }, 12));
+        const QByteArray sent = steer.control("sim_history").value_or(QByteArray());
+        QVERIFY(steer.control("sim_ban 0"));
+        QVERIFY2(sent.endsWith("-- 0 commands\n"), sent.constData());
+        int notices = 0;
+        for (int i = 0; i < server->m_log.count(); ++i)
+            notices += server->m_log.line(i) == "You have been banned from this server." ? 1 : 0;
+        QCOMPARE(notices, 1);
     }
 
     void currentOnlyServers_data()
@@ -175,10 +211,12 @@ private slots:
         control.control("sim_history clear");
         CHLServer* server = addServer(0, "secret");
         CHLTV* proxy = addProxy(proxyIndex);
-        QVERIFY(tickUntil([&] { return proxy->m_nStatus == CSStatus_CONTROL && server->m_bMatchRunning; }, 12));
+        QVERIFY(
+            tickUntil([&] { return proxy->m_nStatus == CSStatus_CONTROL && server->m_bMatchRunning; }, 12));
 
         proxy->DropOn(server);
-        QVERIFY(history(proxyPort).contains(QByteArray("connect ") + QByteArray::fromStdString(serverName(0))));
+        QVERIFY(
+            history(proxyPort).contains(QByteArray("connect ") + QByteArray::fromStdString(serverName(0))));
         QVERIFY(tickUntil([&] { return proxy->m_strLinkedAddress == serverName(0); }, 7));
         QVERIFY(tickUntil([&] { return proxy->m_pLinked == server; }, 6));
 
@@ -186,7 +224,8 @@ private slots:
         proxy->m_bAutoRecord = true;
         QVERIFY(tickUntil([&] { return !proxy->m_strRecordFile.empty(); }, 13));
         const QByteArray commands = history(proxyPort);
-        QVERIFY2(commands.contains("record ") && commands.contains("_de_dust2_Red_Blue"), commands.constData());
+        QVERIFY2(commands.contains("record ") && commands.contains("_de_dust2_Red_Blue"),
+                 commands.constData());
 
         // The match ends: the recording stops.
         ParkProbe(park.serverPorts()[0]).control("sim_match 0");
@@ -210,11 +249,17 @@ private slots:
         secret.close();
         const auto runOnce = [this, passwordFile](const QStringList& extra) {
             QProcess quorvane;
-            QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--json"),
-                                  QStringLiteral("--server"), QString::fromStdString(serverName(0)),
-                                  QStringLiteral("--rcon-file"), passwordFile,
-                                  QStringLiteral("--proxy"),  QStringLiteral("127.0.0.1:%1").arg(park.proxyPorts()[0]),
-                                  QStringLiteral("--rcon"),   QStringLiteral("tv")};
+            QStringList arguments{QStringLiteral("--headless"),
+                                  QStringLiteral("--once"),
+                                  QStringLiteral("--json"),
+                                  QStringLiteral("--server"),
+                                  QString::fromStdString(serverName(0)),
+                                  QStringLiteral("--rcon-file"),
+                                  passwordFile,
+                                  QStringLiteral("--proxy"),
+                                  QStringLiteral("127.0.0.1:%1").arg(park.proxyPorts()[0]),
+                                  QStringLiteral("--rcon"),
+                                  QStringLiteral("tv")};
             quorvane.start(QStringLiteral(QUORVANE_BINARY), arguments + extra);
             if (!quorvane.waitForFinished(30000))
                 quorvane.kill();
@@ -268,8 +313,9 @@ private slots:
         QVERIFY(layoutfile::saveToFile(*doc, path, error));
 
         QProcess quorvane;
-        quorvane.start(QStringLiteral(QUORVANE_BINARY),
-                       {QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--json"), path});
+        quorvane.start(
+            QStringLiteral(QUORVANE_BINARY),
+            {QStringLiteral("--headless"), QStringLiteral("--once"), QStringLiteral("--json"), path});
         QVERIFY(quorvane.waitForFinished(30000));
         QCOMPARE(quorvane.exitCode(), 0);
         const QList<QByteArray> lines = quorvane.readAllStandardOutput().trimmed().split('\n');
@@ -340,7 +386,8 @@ private slots:
 
         QProcess quorvane;
         quorvane.setWorkingDirectory(workDir.path());
-        quorvane.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("--headless"), QStringLiteral("park.layout")});
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("park.layout")});
         // The page goes out on the 30-second tick.
         QVERIFY(ftp.waitForLine("received /live.html", 45000));
         quorvane.terminate();
@@ -362,7 +409,8 @@ private slots:
                             QString::fromStdString(serverName(1))});
             QVERIFY(quorvane.waitForStarted(5000));
             // The server's first answers change its state: a line is printed.
-            QVERIFY(QTest::qWaitFor([&] { return quorvane.readAllStandardOutput().contains("Monitor only"); }, 10000));
+            QVERIFY(QTest::qWaitFor([&] { return quorvane.readAllStandardOutput().contains("Monitor only"); },
+                                    10000));
             ::kill(static_cast<pid_t>(quorvane.processId()), interrupt ? SIGINT : SIGTERM);
             QVERIFY(quorvane.waitForFinished(5000));
             QCOMPARE(quorvane.exitStatus(), QProcess::NormalExit);
@@ -383,7 +431,8 @@ private slots:
         };
         const int before = demoParks();
         QProcess quorvane;
-        quorvane.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("--demo"), QStringLiteral("--headless")});
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--demo"), QStringLiteral("--headless")});
         QByteArray output;
         // Within six seconds every box is live: nothing is left in Timeout.
         const bool live = QTest::qWaitFor(
@@ -395,9 +444,8 @@ private slots:
                         last[line.left(line.indexOf(' '))] = line;
                 if (last.size() < 6)
                     return false;
-                return std::none_of(last.begin(), last.end(), [](const auto& entry) {
-                    return entry.second.contains(" Timeout ");
-                });
+                return std::none_of(last.begin(), last.end(),
+                                    [](const auto& entry) { return entry.second.contains(" Timeout "); });
             },
             8000);
         QVERIFY2(live, output.constData());
@@ -413,9 +461,13 @@ private slots:
     {
         CHLServer* server = addServer(0, "secret");
         CHLTV* proxy = addProxy(0);
-        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL && proxy->m_nStatus == CSStatus_CONTROL; }, 12));
+        QVERIFY(tickUntil(
+            [&] { return server->m_nStatus == CSStatus_CONTROL && proxy->m_nStatus == CSStatus_CONTROL; },
+            12));
         park.kill();
-        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_TIMEOUT && proxy->m_nStatus == CSStatus_TIMEOUT; }, 15));
+        QVERIFY(tickUntil(
+            [&] { return server->m_nStatus == CSStatus_TIMEOUT && proxy->m_nStatus == CSStatus_TIMEOUT; },
+            15));
         QVERIFY(env.clock.now() - server->m_timeLastReply > 10);
         QVERIFY(env.clock.now() - server->m_timeLastReply <= 11);
 
@@ -423,7 +475,12 @@ private slots:
         // "port unreachable" meanwhile, take the replies again, and the
         // objects climb back to control with the park's state.
         QVERIFY2(park.restart(), qPrintable(park.errorString()));
-        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL && proxy->m_nStatus == CSStatus_CONTROL && server->m_nPlayers == 6; }, 15));
+        QVERIFY(tickUntil(
+            [&] {
+                return server->m_nStatus == CSStatus_CONTROL && proxy->m_nStatus == CSStatus_CONTROL &&
+                       server->m_nPlayers == 6;
+            },
+            15));
         QCOMPARE(QByteArray::fromStdString(server->m_strHostname), QByteArray("Cup #1"));
         QCOMPARE(QByteArray::fromStdString(proxy->m_strHostname), QByteArray("TV classic"));
     }

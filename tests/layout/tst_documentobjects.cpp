@@ -1,4 +1,5 @@
 #include "core/CommandArguments.h"
+#include "core/HostAddress.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
 #include "layout/RangeValidation.h"
@@ -63,7 +64,8 @@ private slots:
         QVERIFY(!doc->AddServer("192.168.0.11", 27020, "pw", servers()));
         QVERIFY(!doc->AddObject(2, "", "192.168.0.11", 27020, servers()));
         QCOMPARE(env.op.messages.size(), std::size_t{2});
-        QCOMPARE(env.op.messages[0], std::string("This Object already exists\nGroup : HLTV Local\nZone : LAN Local"));
+        QCOMPARE(env.op.messages[0],
+                 std::string("This Object already exists\nGroup : HLTV Local\nZone : LAN Local"));
         QCOMPARE(doc->m_objects.size(), std::size_t{1});
         QVERIFY(doc->AddServer("192.168.0.11", 27021, "pw", servers()));
     }
@@ -84,8 +86,8 @@ private slots:
         QCOMPARE(request.values.address, std::string("10.1.1.1"));
         QCOMPARE(request.values.port, 27015u);
         QCOMPARE(request.preselectLabel, std::string("LAN Local/Servers"));
-        QCOMPARE(request.groupLabels,
-                 (std::vector<std::string>{"LAN Local/Servers", "LAN Local/HLTV Local", "Internet/HLTV Internet"}));
+        QCOMPARE(request.groupLabels, (std::vector<std::string>{"LAN Local/Servers", "LAN Local/HLTV Local",
+                                                                "Internet/HLTV Internet"}));
 
         auto* server = dynamic_cast<CHLServer*>(doc->m_objects.back().get());
         QVERIFY(server && server->IsGameServer());
@@ -134,14 +136,15 @@ private slots:
         doc->OnCommand(ID_OBJECTS_ADDSERVERRANGE);
         QCOMPARE(env.op.rangeRequests.back().typeIndex, 1);
         QCOMPARE(env.op.rangeRequests.back().firstPort, 27015u);
-        QCOMPARE(objectNames(*doc),
-                 (std::vector<std::string>{"192.168.0.10:27015", "192.168.0.10:27016", "192.168.0.11:27015",
-                                           "192.168.0.11:27016", "192.168.0.12:27015", "192.168.0.12:27016"}));
+        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"192.168.0.10:27015", "192.168.0.10:27016",
+                                                              "192.168.0.11:27015", "192.168.0.11:27016",
+                                                              "192.168.0.12:27015", "192.168.0.12:27016"}));
         for (const auto& object : doc->m_objects) {
             QVERIFY(object->IsGameServer());
-            QCOMPARE(object->m_strRconPassword, std::string());
+            QCOMPARE(object->m_strRconPassword, std::string("typed")); // the dialog's password for each
         }
         QCOMPARE(doc->m_strLastAddress, std::string("192.168.0.10"));
+        QVERIFY(env.op.questions.empty()); // a small range is made without asking
 
         // The next range dialog starts from that address; "HLTV" makes proxies.
         env.op.rangeAnswers.push_back(range("192.168.0.", 11, 13, 27015, 27015, 0));
@@ -164,6 +167,48 @@ private slots:
         QCOMPARE(proxy->m_strRconPassword, std::string("typed"));
         QCOMPARE(proxy->GetExternalName(), std::string("10.0.0.1:27021"));
         QVERIFY(!proxy->m_bExportWeb);
+    }
+
+    // A range of more than 1,024 objects is made only when the operator says
+    // so, after being told how many it makes.
+    void largeRangeAsksFirst()
+    {
+        env.op.rangeAnswers.push_back(range("10.0.0.", 1, 1, 27015, 270150, 1));
+        env.op.yesNoAnswers.push_back(false);
+        doc->OnAddServerRange();
+        QCOMPARE(env.op.questions,
+                 std::vector<std::string>{"This range makes 243136 objects. Add them all?"});
+        QVERIFY(doc->m_objects.empty());
+
+        env.op.rangeAnswers.push_back(range("10.0.0.", 1, 5, 27015, 27219, 1)); // 5 x 205 = 1,025
+        doc->OnAddServerRange();
+        QCOMPARE(env.op.questions.size(), std::size_t{2});
+        QCOMPARE(env.op.questions.back(), std::string("This range makes 1025 objects. Add them all?"));
+        QVERIFY(doc->m_objects.empty());
+    }
+
+    // "host:port" in the address field gives the port; an address that
+    // cannot be used makes nothing.
+    void typedAddressIsCheckedFirst()
+    {
+        ObjectDialogValues answer;
+        answer.address = "127.0.0.1:27999";
+        answer.port = 27015;
+        answer.groupIndex = 0;
+        env.op.objectAnswers.push_back(answer);
+        doc->OnAddServer();
+        QCOMPARE(objectNames(*doc), std::vector<std::string>{"127.0.0.1:27999"});
+        QCOMPARE(doc->m_strLastAddress, std::string("127.0.0.1"));
+
+        answer.address = "127.0.0.1:27999:27015";
+        env.op.objectAnswers.push_back(answer);
+        doc->OnAddServer();
+        answer.address = "host name";
+        env.op.objectAnswers.push_back(answer);
+        doc->OnAddProxy();
+        QCOMPARE(env.op.messages, (std::vector<std::string>(2, address::kUnusableMessage)));
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        QCOMPARE(doc->m_strLastAddress, std::string("127.0.0.1"));
     }
 
     void rangeEndsAtTheLargestPort()
@@ -220,6 +265,19 @@ private slots:
         doc->SetSelection(nullptr, server);
         doc->OnProxyProperties(); // not a proxy
         QCOMPARE(env.op.objectRequests.size(), std::size_t{3});
+
+        // A refused password is given again in Properties, also a hub manager's.
+        CCommonObject* manager = doc->AddHubManager("10.0.0.3", 27019, "wrong", servers());
+        manager->SuspendRcon("refused");
+        doc->SetSelection(nullptr, manager);
+        answer = ObjectDialogValues{};
+        answer.rconPassword = "right";
+        answer.groupIndex = 0;
+        env.op.objectAnswers.push_back(answer);
+        doc->OnCommand(ID_OBJECT_PROPERTIES);
+        QCOMPARE(env.op.objectRequests.back().values.rconPassword, std::string("wrong"));
+        QCOMPARE(manager->m_strRconPassword, std::string("right"));
+        QVERIFY(!manager->RconSuspended());
     }
 
     void relinkAndDisconnect()
@@ -325,8 +383,8 @@ private slots:
     void proxyPasswordCommands()
     {
         LoopbackPeer peer;
-        auto* proxy = static_cast<CHLTV*>(
-            doc->AddProxy("127.0.0.1", peer.port(), hltvLocal(), "pw", "", "127.0.0.1", peer.port(), true, false));
+        auto* proxy = static_cast<CHLTV*>(doc->AddProxy("127.0.0.1", peer.port(), hltvLocal(), "pw", "",
+                                                        "127.0.0.1", peer.port(), true, false));
         QVERIFY(QTest::qWaitFor([proxy] { return proxy->channel()->isConnected(); }, 5000));
         doc->SetSelection(nullptr, proxy);
         doc->SetModifiedFlag(false);
@@ -351,7 +409,8 @@ private slots:
         proxy->m_nChallenge = 77;
         env.op.lineAnswers = {std::string("")};
         doc->OnCommand(ID_HLTV_RCONPASSWORD);
-        QCOMPARE(env.op.prompts.back(), (std::pair<std::string, std::string>{"Try another rcon password:", "pw"}));
+        QCOMPARE(env.op.prompts.back(),
+                 (std::pair<std::string, std::string>{"Try another rcon password:", "pw"}));
         QCOMPARE(proxy->m_nChallenge, 0u);
         env.op.lineAnswers = {std::string("x"), std::string("new")};
         doc->OnCommand(ID_HLTV_SERVERPASSWORD); // no password: nothing sent
@@ -363,8 +422,8 @@ private slots:
         CCommonObject* server = doc->AddServer("10.0.0.1", 27015, "pw", servers());
         doc->SetSelection(nullptr, server);
         const auto prompts = env.op.prompts.size();
-        for (int id : {ID_HLTV_SERVERPASSWORD, ID_HLTV_SPECPASSWORD, ID_HLTV_PROXYPASSWORD, ID_HLTV_RCONPASSWORD,
-                       ID_HLTV_DISCONNECT})
+        for (int id : {ID_HLTV_SERVERPASSWORD, ID_HLTV_SPECPASSWORD, ID_HLTV_PROXYPASSWORD,
+                       ID_HLTV_RCONPASSWORD, ID_HLTV_DISCONNECT})
             doc->OnCommand(id);
         QCOMPARE(env.op.prompts.size(), prompts);
     }

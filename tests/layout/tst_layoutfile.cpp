@@ -107,6 +107,21 @@ private slots:
         QCOMPARE(doc->m_moduleAutoWeb.m_nPeakSpectators, std::max(spectators, 0));
     }
 
+    // A password that would break its quotes in every rcon datagram opens,
+    // and keeps its object in monitoring with a console line saying why.
+    void unusablePasswordOpensSuspended()
+    {
+        doc->AddServer("10.0.0.1", 27015, "a\"b", doc->m_groups[0].get());
+        doc->AddServer("10.0.0.2", 27015, "fine", doc->m_groups[0].get());
+        QVERIFY(layoutfile::load(*doc, layoutfile::save(*doc), layoutfile::Channels::Closed));
+        const CCommonObject& refused = *doc->m_objects[0];
+        QCOMPARE(refused.m_strRconPassword, std::string("a\"b"));
+        QVERIFY(refused.RconSuspended());
+        QCOMPARE(refused.m_log.count(), 1);
+        QVERIFY(refused.m_log.line(0).find("double quote") != std::string::npos);
+        QVERIFY(!doc->m_objects[1]->RconSuspended());
+    }
+
     void roundTrip()
     {
         doc->m_moduleAdminBot.m_bEnabled = 1;

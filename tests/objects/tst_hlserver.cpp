@@ -6,6 +6,10 @@
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <algorithm>
+
+Q_DECLARE_METATYPE(std::string)
+Q_DECLARE_METATYPE(std::vector<std::string>)
 
 namespace {
 
@@ -16,7 +20,8 @@ std::string rcon(std::uint32_t challenge, const std::string& password, const std
 
 std::string details(const std::string& gameDir)
 {
-    return oobReply(std::string("m127.0.0.1:1\0Host\0de_dust2\0", 27) + gameDir + std::string("\0Game\0\x03", 7));
+    return oobReply(std::string("m127.0.0.1:1\0Host\0de_dust2\0", 27) + gameDir +
+                    std::string("\0Game\0\x03", 7));
 }
 
 using Sent = std::vector<std::string>;
@@ -62,7 +67,8 @@ private slots:
         QCOMPARE(tick(), (Sent{oob::detailsQuery(), oob::infoQuery(std::nullopt)}));
         QCOMPARE(tick(), Sent{}); // phase 1 asks for a challenge only while monitoring
         QCOMPARE(tick(), (Sent{oob::playersQuery(), oob::playerQuery(0xFFFFFFFFu)}));
-        QCOMPARE(tick(), (Sent{rcon(0, "pw", "nxn_match_report"), rcon(0, "pw", "status"), rcon(0, "pw", "sv_password")}));
+        QCOMPARE(tick(), (Sent{rcon(0, "pw", "nxn_match_report"), rcon(0, "pw", "status"),
+                               rcon(0, "pw", "sv_password")}));
         QCOMPARE(tick(), Sent{});
         QCOMPARE(tick(), Sent{});
         QCOMPARE(server->m_nPhase, 0);
@@ -134,19 +140,112 @@ private slots:
         QCOMPARE(peer->drain(*server), Sent{});
     }
 
-    void badPassword()
+    // Refused after a fresh challenge: the password is wrong. It is kept (a
+    // save must not drop it) but no longer used until the operator gives one.
+    void wrongPasswordSuspendsRcon()
     {
-        server->SetStatus(CSStatus_CONTROL);
+        server->OnReply(details("cstrike"));
+        server->OnReply(oobReply("cchallenge rcon 7\n"));
+        QCOMPARE(peer->drain(*server), (Sent{oob::challengeQuery(), rcon(7, "pw", "status")}));
+        const int before = server->m_log.count();
         server->OnReply(oobReply("lBad rcon_password.\r\n"));
-        QCOMPARE(server->m_strRconPassword, std::string());
+        QCOMPARE(server->m_strRconPassword, std::string("pw"));
+        QVERIFY(server->RconSuspended());
         QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
-        QCOMPARE(server->m_log.count(), 3);
-        QCOMPARE(server->m_log.line(1), std::string("Quorvane : Bad rcon_password detected. Internal rcon has been "
-                                                    "disabled to prevent being banned."));
-        QCOMPARE(server->m_log.line(2), std::string("Quorvane : Please re-enter the good rcon_password"));
-        QCOMPARE(peer->drain(*server), Sent{}); // no challenge query without a password
+        QCOMPARE(server->m_log.count(), before + 3);
+        QCOMPARE(server->m_log.line(before + 1),
+                 std::string("Quorvane : Bad rcon_password detected. Internal rcon "
+                             "has been disabled to prevent being banned."));
+        QCOMPARE(server->m_log.line(before + 2),
+                 std::string("Quorvane : Please re-enter the good rcon_password"));
         for (int i = 0; i < 6; ++i)
             server->Tick();
+        server->SendCommand("say hi");
+        server->OnReply(oobReply("cchallenge rcon 8\n")); // a stray challenge proves nothing
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        for (const std::string& datagram : peer->drain(*server)) {
+            QVERIFY(datagram.find("rcon") == std::string::npos);
+            QVERIFY(datagram.find("challenge") == std::string::npos);
+        }
+
+        // Entering a password again lifts the suspension: the next cycle asks.
+        server->SetRconPassword("pw");
+        QVERIFY(!server->RconSuspended());
+        QCOMPARE(server->m_nChallenge, 0u);
+        server->MarkReply();
+        Sent sent;
+        for (int i = 0; i < 6; ++i)
+            for (const std::string& datagram : tick())
+                sent.push_back(datagram);
+        QVERIFY(std::find(sent.begin(), sent.end(), oob::challengeQuery()) != sent.end());
+    }
+
+    // A restarted server no longer knows the challenge: a reject ('9'),
+    // with or without "Bad rcon_password." after it, or that line alone,
+    // makes the server ask for a new one once; only a refusal that answers
+    // the fresh challenge means a wrong password.
+    void restartedServerIsAskedForANewChallenge_data()
+    {
+        QTest::addColumn<std::vector<std::string>>("refusal");
+        QTest::addColumn<std::string>("retryAnswer");
+        QTest::addColumn<bool>("wrongPassword");
+        const std::string bad = oobReply("lBad rcon_password.\n");
+        const std::string badChallenge = oobReply("9Bad challenge.\n");
+        const std::string noChallenge = oobReply("9No challenge for your address.\n");
+        QTest::addRow("bad challenge") << std::vector{badChallenge} << oobReply("lok\n") << false;
+        QTest::addRow("bad challenge, bad password")
+            << std::vector{badChallenge, bad} << oobReply("lok\n") << false;
+        QTest::addRow("no challenge, bad password, three commands")
+            << std::vector{noChallenge, bad, noChallenge, bad, noChallenge, bad} << oobReply("lok\n")
+            << false;
+        QTest::addRow("bad password alone") << std::vector{bad} << oobReply("lok\n") << false;
+        QTest::addRow("restarted with another password") << std::vector{badChallenge, bad} << bad << true;
+    }
+
+    void restartedServerIsAskedForANewChallenge()
+    {
+        QFETCH(std::vector<std::string>, refusal);
+        QFETCH(std::string, retryAnswer);
+        QFETCH(bool, wrongPassword);
+        server->OnReply(oobReply("cchallenge rcon 5\n"));
+        server->OnReply(oobReply("lrunning\n"));
+        QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
+        peer->drain(*server);
+
+        for (const std::string& datagram : refusal)
+            server->OnReply(datagram);
+        QCOMPARE(peer->drain(*server), Sent{oob::challengeQuery()});
+        QVERIFY(!server->RconSuspended());
+        server->OnReply(oobReply("cchallenge rcon 77\n"));
+        QCOMPARE(peer->drain(*server), Sent{rcon(77, "pw", "status")});
+        server->OnReply(retryAnswer);
+        QCOMPARE(server->RconSuspended(), wrongPassword);
+        QCOMPARE(server->m_nStatus, wrongPassword ? CSStatus_MONITORING : CSStatus_CONTROL);
+        QCOMPARE(server->m_strRconPassword, std::string("pw"));
+        QCOMPARE(peer->drain(*server), Sent{});
+    }
+
+    // A machine that has banned the console's address answers everything
+    // with one print: no control, said once, no rcon until a new password.
+    void bannedAddress()
+    {
+        const std::string banned = oobReply("lYou have been banned from this server.\n");
+        server->OnReply(details("cstrike"));
+        server->OnReply(oobReply("cchallenge rcon 7\n"));
+        peer->drain(*server);
+        const int before = server->m_log.count();
+        for (int i = 0; i < 3; ++i)
+            server->OnReply(banned);
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
+        QVERIFY(server->RconSuspended());
+        QCOMPARE(server->m_log.count(), before + 2); // the machine's line and ours, once
+        QCOMPARE(server->m_log.line(before), std::string("You have been banned from this server."));
+        for (int i = 0; i < 6; ++i) {
+            server->Tick();
+            server->OnReply(banned);
+        }
+        QCOMPARE(server->m_log.count(), before + 2);
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
         for (const std::string& datagram : peer->drain(*server))
             QVERIFY(datagram.find("rcon") == std::string::npos);
     }
@@ -164,7 +263,8 @@ private slots:
     void matchReportAndServerPassword()
     {
         QCOMPARE(server->m_strTeamA, std::string("?"));
-        server->OnReply(oobReply("lnxn_match_report = \"Red;Blue;a;b;c;4;10;3;5;2\"\n\"sv_password\" is \"s3\"\n"));
+        server->OnReply(
+            oobReply("lnxn_match_report = \"Red;Blue;a;b;c;4;10;3;5;2\"\n\"sv_password\" is \"s3\"\n"));
         QVERIFY(server->m_bMatchRunning);
         QCOMPARE(server->m_nMatchState, 4);
         QCOMPARE(server->m_nScoreA1 + server->m_nScoreA2, 13);
@@ -175,7 +275,8 @@ private slots:
         QVERIFY(server->m_bMatchRunning); // unknown state leaves the flag
         server->OnReply(oobReply("lnxn_match_report = \"Red;Blue;a;b;c;3;0;0;0;0\"\n"));
         QVERIFY(!server->m_bMatchRunning);
-        server->OnReply(oobReply("lnxn_match_report = \"Red;Blue;a;b;c;2;1;0;0;0\"\n[AMX] No match running.\n"));
+        server->OnReply(
+            oobReply("lnxn_match_report = \"Red;Blue;a;b;c;2;1;0;0;0\"\n[AMX] No match running.\n"));
         QVERIFY(!server->m_bMatchRunning);
         QCOMPARE(server->m_strTeamA, std::string());
         QCOMPARE(server->m_nScoreA1, 0);
@@ -196,7 +297,8 @@ private slots:
 
         server->Tick();
         server->Tick(); // phase 2: players with the challenge known
-        QCOMPARE(peer->drain(*server), (Sent{oob::challengeQuery(), oob::playersQuery(), oob::playerQuery(0x04030201u)}));
+        QCOMPARE(peer->drain(*server),
+                 (Sent{oob::challengeQuery(), oob::playersQuery(), oob::playerQuery(0x04030201u)}));
         server->OnReply(oobReply("A\x09\x09\x09\x09"));
         QCOMPARE(peer->drain(*server), Sent{oob::playerQuery(0x09090909u)});
         // A server answering challenges for ever is not chased for ever.
@@ -221,15 +323,17 @@ private slots:
         QTest::addRow("by userid") << table << QByteArray("Bob") << QByteArray("say Kicking Bob")
                                    << QByteArray("kick #12");
         QTest::addRow("hostile name, by userid")
-            << table << QByteArray("x\";quit;\"") << QByteArray("say Kicking x__quit__") << QByteArray("kick #7");
-        QTest::addRow("two of a name, by name") << table << QByteArray("Twin") << QByteArray("say Kicking Twin")
-                                                << QByteArray("kick \"Twin\"");
-        QTest::addRow("no status yet, by name") << QByteArray() << QByteArray("Bob") << QByteArray("say Kicking Bob")
-                                                << QByteArray("kick \"Bob\"");
+            << table << QByteArray("x\";quit;\"") << QByteArray("say Kicking x__quit__")
+            << QByteArray("kick #7");
+        QTest::addRow("two of a name, by name")
+            << table << QByteArray("Twin") << QByteArray("say Kicking Twin") << QByteArray("kick \"Twin\"");
+        QTest::addRow("no status yet, by name")
+            << QByteArray() << QByteArray("Bob") << QByteArray("say Kicking Bob")
+            << QByteArray("kick \"Bob\"");
         QTest::addRow("no status yet, hostile name refused")
             << QByteArray() << QByteArray("x\";quit;\"") << QByteArray() << QByteArray();
-        QTest::addRow("table not finished") << table.left(table.lastIndexOf("4 users")) << QByteArray("x\";quit;\"")
-                                            << QByteArray() << QByteArray();
+        QTest::addRow("table not finished") << table.left(table.lastIndexOf("4 users"))
+                                            << QByteArray("x\";quit;\"") << QByteArray() << QByteArray();
     }
 
     void kick()

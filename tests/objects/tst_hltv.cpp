@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QTest>
 
+Q_DECLARE_METATYPE(std::string)
+
 namespace {
 
 using Sent = std::vector<std::string>;
@@ -80,8 +82,9 @@ private slots:
         QCOMPARE(proxy->m_nStatus, CSStatus_TIMEOUT); // no control from the challenge itself
         QCOMPARE(peer->drain(*proxy), Sent{rcon("status", 42)});
 
-        proxy->OnReply(oobReply("l----- Status -----\nName HLTV, Clients 3/16\n"
-                                "HLTV proxy connected to 10.0.0.1:27015, delay\nRecording to cup.dem (5 sec)\n"));
+        proxy->OnReply(
+            oobReply("l----- Status -----\nName HLTV, Clients 3/16\n"
+                     "HLTV proxy connected to 10.0.0.1:27015, delay\nRecording to cup.dem (5 sec)\n"));
         QCOMPARE(proxy->m_nStatus, CSStatus_CONTROL);
         QCOMPARE(proxy->m_nClients, 3);
         QCOMPARE(proxy->m_nMaxClients, 16);
@@ -93,7 +96,8 @@ private slots:
         // a recording line ends it.
         proxy->OnReply(oobReply("lrecording started\n"));
         QCOMPARE(proxy->m_strRecordFile, std::string("cup.dem"));
-        proxy->OnReply(oobReply("l--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\nNot connected.\n"));
+        proxy->OnReply(oobReply(
+            "l--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\nNot connected.\n"));
         QCOMPARE(proxy->m_strRecordFile, std::string());
         QCOMPARE(proxy->m_nClients, 6);
         QCOMPARE(proxy->m_strLinkedAddress, std::string());
@@ -146,17 +150,24 @@ private slots:
         QCOMPARE(peer->drain(*proxy), Sent{});
     }
 
-    void dropOnServerWaitsForTheStatus()
+    // A drop on another game server links the proxy to it at once, also when
+    // it relayed a server before: link line, page and recording follow.
+    void dropOnServerLinksAtOnce()
     {
-        CHLServer server(env.context());
-        server.m_strAddress = "10.0.0.1";
-        server.m_nPort = 27015;
-        proxy->DropOn(&server);
-        QCOMPARE(peer->drain(*proxy), Sent{rcon("connect 10.0.0.1:27015")});
-        QCOMPARE(proxy->m_pLinked, nullptr);
-        server.m_strServerPassword = "join";
-        proxy->DropOn(&server);
-        QCOMPARE(peer->drain(*proxy), (Sent{rcon("serverpassword join"), rcon("connect 10.0.0.1:27015")}));
+        CHLServer first(env.context());
+        first.m_strAddress = "10.0.0.1";
+        first.m_nPort = 27015;
+        CHLServer second(env.context());
+        second.m_strAddress = "10.0.0.2";
+        second.m_nPort = 27015;
+        proxy->m_pLinked = &first;
+        proxy->m_strLinkedAddress = "10.0.0.1:27015";
+        second.m_strServerPassword = "join";
+        proxy->DropOn(&second);
+        QCOMPARE(peer->drain(*proxy), (Sent{rcon("serverpassword join"), rcon("connect 10.0.0.2:27015")}));
+        QCOMPARE(proxy->m_pLinked, &second);
+        QCOMPARE(proxy->GetRelayedServer(), &second);
+        QCOMPARE(proxy->m_strLinkedAddress, std::string());
 
         CCommonObject other(env.context());
         other.m_strAddress = "10.0.0.9";
@@ -164,6 +175,71 @@ private slots:
         proxy->DropOn(&other);
         QCOMPARE(peer->drain(*proxy), Sent{rcon("connect 10.0.0.9:1")});
         QCOMPARE(proxy->m_pLinked, &other);
+    }
+
+    // Proxies write their print text one byte after the type byte and leave
+    // that byte undefined. The status header must be found behind it, so that
+    // a finished recording clears and the next match's demo can start.
+    void framingByteBeforeTheText_data()
+    {
+        QTest::addColumn<std::string>("framing");
+        QTest::addRow("backtick") << std::string("`");
+        QTest::addRow("zero byte") << std::string(1, '\0');
+        QTest::addRow("a letter") << std::string("L");
+        QTest::addRow("a dash") << std::string("-");
+        QTest::addRow("none") << std::string();
+    }
+
+    void framingByteBeforeTheText()
+    {
+        QFETCH(std::string, framing);
+        CHLServer server(env.context());
+        server.m_bMatchRunning = true;
+        proxy->m_pLinked = &server;
+        proxy->m_bAutoRecord = true;
+        proxy->m_strRecordFile = "previous_match.dem";
+        proxy->OnReply(oobReply("l" + framing +
+                                "--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\n"));
+        QCOMPARE(proxy->m_log.line(0), std::string("--- HLTV Status ---"));
+        QCOMPARE(proxy->m_strRecordFile, std::string());
+        QCOMPARE(proxy->m_nClients, 6);
+        QCOMPARE(proxy->m_nStatus, CSStatus_CONTROL);
+        peer->drain(*proxy);
+        proxy->CheckAutoRecord();
+        const Sent sent = peer->drain(*proxy);
+        QCOMPARE(sent.size(), std::size_t{1});
+        QVERIFY(sent[0].find("record 2003-06-14_21h05_") != std::string::npos);
+    }
+
+    // Refused by a wrong password or a ban, a proxy stays in monitoring and
+    // does not send its refused "status" again every cycle.
+    void refusedProxyStaysMonitored_data()
+    {
+        QTest::addColumn<std::string>("refusal");
+        QTest::addRow("bad password") << oobReply("lBad rcon_password.\n");
+        QTest::addRow("bad password behind the framing byte") << oobReply("l`Bad rcon_password.\n");
+        QTest::addRow("banned") << oobReply("lYou have been banned from this server.\n");
+    }
+
+    void refusedProxyStaysMonitored()
+    {
+        QFETCH(std::string, refusal);
+        proxy->OnReply(oobReply(std::string("m10.0.0.1:27020\0TV\0de_dust2\0cstrike\0HLTV\0\x03", 38)));
+        proxy->OnReply(oobReply("cchallenge rcon 42\n"));
+        peer->drain(*proxy);
+        proxy->OnReply(refusal);
+        QCOMPARE(proxy->m_nStatus, CSStatus_MONITORING);
+        QVERIFY(proxy->RconSuspended());
+        QCOMPARE(proxy->m_strRconPassword, std::string("pw"));
+        for (int i = 0; i < 12; ++i) {
+            proxy->Tick();
+            proxy->MarkReply();
+        }
+        for (const std::string& datagram : peer->drain(*proxy)) {
+            QVERIFY(datagram.find("rcon") == std::string::npos);
+            QVERIFY(datagram.find("challenge") == std::string::npos);
+        }
+        QCOMPARE(proxy->m_nStatus, CSStatus_MONITORING);
     }
 
     void relayedServerThroughChains()
@@ -186,7 +262,8 @@ private slots:
         QCOMPARE(proxy->GetRelayedServer(), nullptr);
         QCOMPARE(proxy->GetRelayedServer(), nullptr);
         QCOMPARE(env.op.messages,
-                 std::vector<std::string>{"CHLTV::CheckAutoRecord() : Internal error, report this bug to the author"});
+                 std::vector<std::string>{
+                     "CHLTV::CheckAutoRecord() : Internal error, report this bug to the author"});
         proxy->m_pLinked = nullptr;
         QCOMPARE(proxy->GetRelayedServer(), nullptr);
     }

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QTest>
 
+Q_DECLARE_METATYPE(std::string)
+
 namespace {
 
 using Sent = std::vector<std::string>;
@@ -59,7 +61,8 @@ private slots:
 
     void keyValues()
     {
-        const std::string text = "managerInfoResponse\\hostname\\GTV One\\clients\\-12\\p11t\\x\\p1t\\\\bad\\12ab\\last\\7";
+        const std::string text =
+            "managerInfoResponse\\hostname\\GTV One\\clients\\-12\\p11t\\x\\p1t\\\\bad\\12ab\\last\\7";
         QCOMPARE(hubs::GetKeyValue(text, "hostname"), std::string("GTV One"));
         QCOMPARE(hubs::GetKeyValue(text, "p1t"), std::string()); // present but empty
         QCOMPARE(hubs::GetKeyValue(text, "p11t"), std::string("x"));
@@ -83,9 +86,10 @@ private slots:
         QTest::addColumn<QByteArray>("keys");
         QTest::addColumn<std::vector<int>>("numbers");
         QTest::addRow("pairs") << QByteArray("\\numHubs\\2\\hubs\\1 0 2 1") << std::vector<int>{1, 2};
-        QTest::addRow("leading blanks") << QByteArray("\\numHubs\\2\\hubs\\   4 0  5 1") << std::vector<int>{4, 5};
-        QTest::addRow("last number without its pair") << QByteArray("\\numHubs\\2\\hubs\\1 0 2")
-                                                      << std::vector<int>{1, 8}; // 8: kept from before
+        QTest::addRow("leading blanks")
+            << QByteArray("\\numHubs\\2\\hubs\\   4 0  5 1") << std::vector<int>{4, 5};
+        QTest::addRow("last number without its pair")
+            << QByteArray("\\numHubs\\2\\hubs\\1 0 2") << std::vector<int>{1, 8}; // 8: kept from before
         QTest::addRow("blank missing") << QByteArray("\\numHubs\\2\\hubs\\1 02 1") << std::vector<int>{1, 8};
         QTest::addRow("not a number") << QByteArray("\\numHubs\\2\\hubs\\x 0 3 0") << std::vector<int>{7, 3};
         QTest::addRow("no hubs key") << QByteArray("\\numHubs\\2") << std::vector<int>{7, 8};
@@ -173,7 +177,8 @@ private slots:
         manager->Tick();
         manager->Tick();
         manager->Tick();
-        QCOMPARE(peer->drain(*manager), (Sent{oob::managerInfoQuery(), oob::hubInfoQuery(3), oob::hubInfoQuery(12)}));
+        QCOMPARE(peer->drain(*manager),
+                 (Sent{oob::managerInfoQuery(), oob::hubInfoQuery(3), oob::hubInfoQuery(12)}));
         QCOMPARE(oob::managerInfoQuery().size(), std::size_t{19});
         QCOMPARE(oob::hubInfoQuery(12), std::string("\xFF\xFF\xFF\xFFgethubinfo 12\0", 18));
     }
@@ -232,6 +237,50 @@ private slots:
         QCOMPARE(rowColour(), qRgb(255, 255, 255));
         manager->OnClick({10, 60});
         QCOMPARE(rowColour(), qRgb(160, 243, 230));
+    }
+
+    // A wrong password or a ban refuses the probe: the manager stays in
+    // monitoring, keeps the password and sends nothing by rcon until the
+    // operator enters one again.
+    void refusedProbe_data()
+    {
+        QTest::addColumn<std::string>("refusal");
+        QTest::addColumn<std::string>("notice");
+        QTest::addRow("bad password") << std::string("print\nBad rcon_password.\n")
+                                      << std::string("Quorvane : Please re-enter the good rcon_password");
+        QTest::addRow("banned") << std::string("print\nYou have been banned from this server.\n")
+                                << std::string(
+                                       "Quorvane : This machine has banned our address. Internal rcon "
+                                       "has been disabled until the rcon_password or the address is "
+                                       "changed.");
+    }
+
+    void refusedProbe()
+    {
+        QFETCH(std::string, refusal);
+        QFETCH(std::string, notice);
+        manager->OnReply(managerInfo("\\numHubs\\0"));
+        peer->drain(*manager);
+        manager->OnReply(oobReply(refusal));
+        QCOMPARE(manager->m_nStatus, CSStatus_MONITORING);
+        QCOMPARE(manager->m_strRconPassword, std::string("pw"));
+        QCOMPARE(manager->m_log.line(manager->m_log.count() - 1), notice);
+        const int lines = manager->m_log.count();
+
+        // Back from a timeout: no probe; no command either.
+        env.clock.advance(11);
+        manager->m_nPhase = 0;
+        manager->Tick();
+        manager->OnReply(managerInfo("\\numHubs\\0"));
+        manager->DropOn(manager.get());
+        QCOMPARE(manager->m_nStatus, CSStatus_MONITORING);
+        QCOMPARE(peer->drain(*manager), Sent{oob::managerInfoQuery()});
+        QCOMPARE(manager->m_log.count(), lines);
+
+        manager->SetRconPassword("pw2");
+        QCOMPARE(peer->drain(*manager), Sent{oob::hubRconCommand("pw2", "gtv_follow")});
+        manager->OnReply(oobReply("print\nFollowing nobody on hub 1\n"));
+        QCOMPARE(manager->m_nStatus, CSStatus_CONTROL);
     }
 
     void dropAndCommandsNeedAPassword()

@@ -42,7 +42,7 @@ private slots:
         config.write(R"({"seed": 7,
             "servers": [{"players": 5, "max_players": 32, "moves": false},
                         {"modern_only": true, "challenge": true, "moves": false}],
-            "proxies": [{"style": "current", "moves": false}],
+            "proxies": [{"style": "current", "framing": "backtick", "moves": false}],
             "hubs": [{"moves": false, "hubs": [{"num": 2, "desc": "Final \\ stage", "parent": "server:1"}]},
                      {"hubs": [], "bad_password": "silent", "moves": false}]})");
         config.close();
@@ -130,8 +130,9 @@ private slots:
         QTest::addRow("silent manager: wrong password")
             << 4 << kPrefix + withNul("rcon \"wrong\" gtv_follow") << QByteArray();
         QTest::addRow("manager: no such hub") << 3 << kPrefix + withNul("gethubinfo 1") << QByteArray();
-        QTest::addRow("server: wrong challenge")
-            << 0 << kPrefix + withNul("rcon 1 \"pw\" status") << kPrefix + withNul("lBad rcon_password.\n");
+        QTest::addRow("server: wrong challenge, never asked")
+            << 0 << kPrefix + withNul("rcon 1 \"pw\" status")
+            << kPrefix + withNul("9No challenge for your address.\n");
         QTest::addRow("manager: the servers' rcon form")
             << 3 << kPrefix + withNul("rcon 1234567890 \"pw\" status")
             << kPrefix + withNul("print\nBad rcon_password.\n");
@@ -252,9 +253,9 @@ private slots:
     void countQueriesOnExit()
     {
         QProcess sim;
-        sim.start(SimulatedPark::binaryPath(), {QStringLiteral("--servers"), QStringLiteral("1"),
-                                                QStringLiteral("--port"), QStringLiteral("0"),
-                                                QStringLiteral("--count-queries")});
+        sim.start(SimulatedPark::binaryPath(),
+                  {QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
+                   QStringLiteral("0"), QStringLiteral("--count-queries")});
         QVERIFY(sim.waitForStarted(10000));
         QByteArray listing;
         while (!listing.endsWith("ready\n") && sim.waitForReadyRead(10000))
@@ -274,6 +275,37 @@ private slots:
         QCOMPARE(sim.readAllStandardError(), QByteArray("queries U=2 details=1\n"
                                                         "replies A=1 D=1 m=1\n"
                                                         "machines 1 asked 1 answered 1\n"));
+    }
+
+    // What real machines do that the console must cope with: a restart
+    // forgets the rcon challenge (a '9' reject, then the refusal), a ban
+    // answers everything with one text, and proxies put a byte before their
+    // print text.
+    void restartBanAndFramingByte()
+    {
+        ParkProbe asker(oldServer);
+        const QByteArray old = asker.rconChallenge().value_or(QByteArray());
+        QCOMPARE(asker.control("sim_restart"), QByteArray("sim_restart\n"));
+        QTRY_VERIFY(ParkProbe(oldServer).rconChallenge() != old); // it restarts a moment later
+        asker.send("rcon " + old + " \"pw\" status" + '\0');
+        QCOMPARE(asker.receive().value_or(QByteArray()),
+                 kPrefix + withNul("9No challenge for your address.\n"));
+        QCOMPARE(asker.receive().value_or(QByteArray()), kPrefix + withNul("lBad rcon_password.\n"));
+        ParkProbe fresh(oldServer);
+        QVERIFY(fresh.rcon("pw", "status").value_or(QByteArray()).contains("hostname"));
+
+        QCOMPARE(fresh.control("sim_ban 1"), QByteArray("sim_ban 1\n"));
+        QCOMPARE(fresh.ask("details").value_or(QByteArray()),
+                 QByteArray("lYou have been banned from this server.\n"));
+        QCOMPARE(fresh.rcon("pw", "status").value_or(QByteArray()),
+                 QByteArray("You have been banned from this server.\n"));
+        QCOMPARE(fresh.control("sim_ban 0"), QByteArray("sim_ban 0\n"));
+        QVERIFY(fresh.ask("details").value_or(QByteArray()).startsWith('m'));
+
+        ParkProbe proxy(park.proxyPorts().value(0));
+        const auto replies = proxy.rconReplies("pw", "status");
+        QVERIFY(replies && !replies->isEmpty());
+        QVERIFY(replies->first().startsWith(kPrefix + "l`--- HLTV Status ---\n"));
     }
 
     void restartKeepsPortsAndChallenges()

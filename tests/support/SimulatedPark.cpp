@@ -27,6 +27,9 @@ QByteArray printText(const QByteArray& datagram)
     // FF FF FF FF 'l' text 00, or from a hub manager FF FF FF FF "print\n" text 00
     static const QByteArray kHubPrint = kPrefix + "print\n";
     QByteArray text = datagram.startsWith(kHubPrint) ? datagram.mid(kHubPrint.size()) : datagram.mid(5);
+    // the byte some proxies put before their text (the park's are ` and 00)
+    if (!datagram.startsWith(kHubPrint) && (text.startsWith('`') || text.startsWith('\0')))
+        text.remove(0, 1);
     if (text.endsWith('\0'))
         text.chop(1);
     return text;
@@ -62,7 +65,8 @@ bool SimulatedPark::startWithConfig(const QByteArray& json)
         return false;
     }
     config.close();
-    return start({QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"), QStringLiteral("0")});
+    return start(
+        {QStringLiteral("--config"), config.fileName(), QStringLiteral("--port"), QStringLiteral("0")});
 }
 
 bool SimulatedPark::restart()

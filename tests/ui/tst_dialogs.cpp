@@ -1,3 +1,4 @@
+#include "core/HostAddress.h"
 #include "layout/RangeValidation.h"
 #include "ui/CAddGroupDlg.h"
 #include "ui/CAddRangeDlg.h"
@@ -257,6 +258,51 @@ private slots:
         QCOMPARE(dialog.values().port, 4294967295u);
     }
 
+    // "host:port" pasted into the address field fills the port field; an
+    // address that cannot be used keeps the dialog open.
+    void addressFieldTakesHostAndPort_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("address"); // empty: refused
+        QTest::addColumn<QString>("port");
+        QTest::addRow("address and port") << "10.0.0.7:27999"
+                                          << "10.0.0.7"
+                                          << "27999";
+        QTest::addRow("host name and port") << "tv.example.org:27020"
+                                            << "tv.example.org"
+                                            << "27020";
+        QTest::addRow("two ports") << "127.0.0.1:27999:27015" << QString() << QString();
+        QTest::addRow("five numbers") << "127.0.0.1.5" << QString() << QString();
+        QTest::addRow("a blank inside") << "my server" << QString() << QString();
+        QTest::addRow("empty") << QString() << QString() << QString();
+    }
+
+    void addressFieldTakesHostAndPort()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, address);
+        QFETCH(QString, port);
+        ObjectDialogRequest request = proxyRequest();
+        request.serverMode = true;
+        CObjectDlg dialog(request);
+        collect(dialog);
+        dialog.show();
+        auto* addressEdit = child<QLineEdit>(dialog, "addressEdit");
+        addressEdit->selectAll();
+        QTest::keyClick(addressEdit, Qt::Key_Delete);
+        addressEdit->insert(typed); // as a paste does
+        clickOk(dialog);
+        if (address.isEmpty()) {
+            QCOMPARE(messages, QStringList{QString::fromUtf8(address::kUnusableMessage)});
+            QVERIFY(dialog.isVisible());
+            return;
+        }
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(child<QLineEdit>(dialog, "portEdit")->text(), port);
+        QCOMPARE(QString::fromStdString(dialog.values().address), address);
+        QCOMPARE(dialog.values().port, port.toUInt());
+    }
+
     // A quote or a line break in a password would end its quoted field in
     // every rcon datagram: refused where it is typed.
     void passwordsThatBreakTheirQuotesAreRefused_data()
@@ -333,18 +379,21 @@ private slots:
         QCOMPARE(answer.rconPassword, std::string("pw"));
     }
 
-    void autoWebIntervalIsChecked()
+    // The interval field is disabled: a stored value outside its range must
+    // not keep the dialog from closing, and stays as it was.
+    void autoWebKeepsAnIntervalOutOfRange()
     {
         AutoWebValues values;
         values.updateInterval = 5;
         values.login = "caf\xE9"; // an old file's Windows-1252
-        CAutoWebDlg refused(values);
-        collect(refused);
-        refused.show();
-        QVERIFY(!child<QLineEdit>(refused, "intervalEdit")->isEnabled());
-        clickOk(refused);
-        QCOMPARE(messages, QStringList{"Please enter an integer between 10 and 99999999."});
-        QVERIFY(refused.isVisible());
+        CAutoWebDlg outOfRange(values);
+        collect(outOfRange);
+        outOfRange.show();
+        QVERIFY(!child<QLineEdit>(outOfRange, "intervalEdit")->isEnabled());
+        clickOk(outOfRange);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(outOfRange.result(), int(QDialog::Accepted));
+        QCOMPARE(outOfRange.values().updateInterval, 5);
 
         values.updateInterval = 45;
         CAutoWebDlg dialog(values);

@@ -229,6 +229,8 @@ bool readMachine(const QJsonValue& value, MachineSettings* machine, const QStrin
         fields.number("spectators", &machine->players, 0, 4096);
         fields.number("slots", &machine->maxPlayers, 1, 4096);
         fields.choice("style", &machine->style, {{"old", ProxyStyle::Old}, {"current", ProxyStyle::Current}});
+        fields.choice("framing", &machine->framing,
+                      {{"none", Framing::None}, {"backtick", Framing::Backtick}, {"nul", Framing::Nul}});
         machine->rateLineSet = fields.choice("rate_line", &machine->rateLine,
                                              {{"comma", RateLine::Comma}, {"plain", RateLine::Plain}});
         fields.number("delay", &machine->delay, 0, 3600);

@@ -27,19 +27,51 @@ qint16 appId(const QByteArray& gameDir)
 
 HalfLifeMachine::HalfLifeMachine(const MachineSettings& settings, int index, int ordinal, quint32 seed,
                                  QByteArray controlPassword, const ParkDirectory& park)
-    : Machine(settings, index, ordinal, seed, std::move(controlPassword), park)
+    : Machine(settings, index, ordinal, seed, std::move(controlPassword), park), m_index(index)
 {
-    // Ten digits always; every other machine's number needs all 32 bits, so a
-    // park of two already shows a challenge that does not fit a signed int.
-    m_rconChallenge = index % 2 == 0 ? 2147483648u + random().bounded(2147483647u)
-                                     : 1000000000u + random().bounded(1147483647u);
+    drawRconChallenge();
     do {
         m_queryChallenge = random().generate();
     } while (m_queryChallenge == 0 || m_queryChallenge == 0xFFFFFFFFu);
 }
 
+void HalfLifeMachine::drawRconChallenge()
+{
+    // Ten digits always; every other machine's number needs all 32 bits, so a
+    // park of two already shows a challenge that does not fit a signed int.
+    quint32 challenge = 0;
+    do {
+        challenge = m_index % 2 == 0 ? 2147483648u + random().bounded(2147483647u)
+                                     : 1000000000u + random().bounded(1147483647u);
+    } while (challenge == m_rconChallenge);
+    m_rconChallenge = challenge;
+}
+
+void HalfLifeMachine::restart()
+{
+    drawRconChallenge();
+    m_challengeAskers.clear();
+}
+
+QByteArray HalfLifeMachine::peerKey(const Peer& peer)
+{
+    return peer.address.toString().toLatin1() + ':' + QByteArray::number(peer.port);
+}
+
+QByteArray HalfLifeMachine::challengeReject(const Peer& peer) const
+{
+    // The engine's words: a peer that never asked has no challenge at all.
+    const QByteArray reason =
+        m_challengeAskers.contains(peerKey(peer)) ? "Bad challenge.\n" : "No challenge for your address.\n";
+    return wire::kPrefix + '9' + reason + '\0';
+}
+
 void HalfLifeMachine::answer(const QByteArray& datagram, const Peer& peer)
 {
+    if (banned() && !queryText(datagram).startsWith("rcon ")) {
+        sendBanned(peer);
+        return;
+    }
     const char type = datagram[4];
     if (type == 'T' && answerInfoQuery(datagram, peer))
         return;
@@ -51,7 +83,12 @@ void HalfLifeMachine::answer(const QByteArray& datagram, const Peer& peer)
     const QByteArray text = queryText(datagram);
     if (text.startsWith("rcon ")) {
         const std::optional<RconRequest> request = parseRcon(text);
-        answerRcon(request, request && request->challenge == m_rconChallenge, peer);
+        const bool challengeRight = request && request->challenge == m_rconChallenge;
+        // A wrong challenge is rejected first, then refused like a wrong
+        // password, as a game server's engine does.
+        if (request && !challengeRight && !silent() && !banned())
+            send(challengeReject(peer), peer);
+        answerRcon(request, challengeRight, peer);
         return;
     }
     if (silent())
@@ -64,6 +101,8 @@ void HalfLifeMachine::answer(const QByteArray& datagram, const Peer& peer)
         if (!settings().modernOnly)
             send(playersReply(), peer);
     } else if (query == "challenge rcon") {
+        if (m_challengeAskers.size() < 4096)
+            m_challengeAskers.insert(peerKey(peer));
         send(challengeReply(), peer);
     } else if (query == "ping") {
         send(wire::Writer('j').byte(0).bytes(), peer);

@@ -3,6 +3,8 @@
 #include "Machine.h"
 #include "Roster.h"
 
+#include <QSet>
+
 #include <vector>
 
 // What the info replies ('m' and 'I') tell about a machine.
@@ -35,6 +37,7 @@ protected:
     virtual std::vector<Player> listedPlayers() const = 0;
 
     void answer(const QByteArray& datagram, const Peer& peer) override;
+    void restart() override;
 
 private:
     bool answerInfoQuery(const QByteArray& datagram, const Peer& peer);
@@ -45,7 +48,13 @@ private:
     QByteArray playersReply() const;
     QByteArray challengeReply() const;
     QByteArray queryChallengeReply() const;
+    // The reject ('9') of an rcon command whose challenge is not the one given.
+    QByteArray challengeReject(const Peer& peer) const;
+    static QByteArray peerKey(const Peer& peer);
+    void drawRconChallenge();
 
-    quint32 m_rconChallenge;
+    int m_index;
+    quint32 m_rconChallenge = 0;
+    QSet<QByteArray> m_challengeAskers; // peers given an rcon challenge since the start
     quint32 m_queryChallenge;
 };

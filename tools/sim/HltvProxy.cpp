@@ -120,6 +120,19 @@ QByteArray HltvProxy::refusal() const
     return settings().style == ProxyStyle::Current ? QByteArray() : Machine::refusal();
 }
 
+QByteArray HltvProxy::printHead() const
+{
+    switch (settings().framing) {
+    case Framing::Backtick:
+        return "l`";
+    case Framing::Nul:
+        return QByteArray("l\0", 2);
+    case Framing::None:
+        break;
+    }
+    return "l";
+}
+
 QByteArray HltvProxy::runCommand(const QByteArray& command)
 {
     const QByteArray name = commandName(command);

@@ -29,6 +29,7 @@ protected:
     std::optional<QByteArray> runSimCommand(const QByteArray& name,
                                             const QList<QByteArray>& arguments) override;
     QByteArray refusal() const override;
+    QByteArray printHead() const override;
 
 private:
     QByteArray connectTo(const QByteArray& argument);

@@ -222,6 +222,10 @@ void HubManager::answer(const QByteArray& datagram, const Peer& peer)
         answerRcon(parseChallengelessRcon(text), true, peer);
         return;
     }
+    if (banned()) {
+        sendBanned(peer);
+        return;
+    }
     if (silent())
         return;
     const QByteArray query = text.trimmed();

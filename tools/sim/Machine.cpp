@@ -4,10 +4,12 @@
 #include "Wire.h"
 
 #include <QNetworkDatagram>
+#include <QTimer>
 
 namespace {
 
 constexpr int kMaxHistory = 256;
+constexpr int kRestartDelayMs = 200;
 constexpr qsizetype kMaxHistoryEntry = 256;
 
 // A history line: one line whatever the command held.
@@ -120,8 +122,13 @@ void Machine::answerRcon(const std::optional<RconRequest>& request, bool challen
     }
     if (m_silent)
         return;
+    // What a banned console still sends is kept, as refused.
     if (!isSim)
-        remember(request->command, accepted);
+        remember(request->command, accepted && !m_banned);
+    if (m_banned) {
+        sendBanned(peer);
+        return;
+    }
     sendPrint(accepted ? runCommand(request->command) : refusal(), peer);
 }
 
@@ -142,6 +149,18 @@ QByteArray Machine::runSim(const QByteArray& command)
             return "Usage: sim_still 0|1\n";
         m_moves = first == "0";
         return "sim_still " + first + '\n';
+    }
+    if (name == "sim_ban") {
+        if (first != "0" && first != "1")
+            return "Usage: sim_ban 0|1\n";
+        m_banned = first == "1";
+        return "sim_ban " + first + '\n';
+    }
+    if (name == "sim_restart") {
+        // A moment later, so that this answer and a marker sent right after
+        // the command still carry the old challenge.
+        QTimer::singleShot(kRestartDelayMs, this, [this] { restart(); });
+        return "sim_restart\n";
     }
     if (name == "sim_echo")
         return commandArgument(command).left(1024) + '\n';
@@ -171,6 +190,12 @@ void Machine::send(const QByteArray& datagram, const Peer& peer)
 {
     ++m_traffic.sent[datagram.size() > 4 ? datagram.mid(4, 1) : QByteArray("?")];
     m_socket.writeDatagram(datagram, peer.address, peer.port);
+}
+
+void Machine::sendBanned(const Peer& peer)
+{
+    if (!m_silent)
+        sendPrint("You have been banned from this server.\n", peer);
 }
 
 void Machine::sendPrint(const QByteArray& output, const Peer& peer)

@@ -72,6 +72,9 @@ protected:
     virtual QByteArray refusal() const;
     // What follows FF FF FF FF in a print reply, before the text.
     virtual QByteArray printHead() const { return "l"; }
+    // sim_restart: the machine comes back as after a restart (forgetting
+    // the rcon challenges it gave); the kinds add what they forget.
+    virtual void restart() {}
 
     // Checks the password of a parsed rcon command (nothing: it could not be
     // parsed), runs it and sends its output. `challengeRight` says whether
@@ -84,6 +87,10 @@ protected:
     QRandomGenerator& random() { return m_random; }
     bool moves() const { return m_moves; }
     bool silent() const { return m_silent; }
+    // The console's address is banned: everything but the sim_ commands is
+    // answered with the ban text.
+    bool banned() const { return m_banned; }
+    void sendBanned(const Peer& peer);
 
     static QByteArray unknownCommand(const QByteArray& command);
     // The text of a query: from after the prefix up to its 00 byte (or the end).
@@ -104,6 +111,7 @@ private:
     QRandomGenerator m_random;
     QUdpSocket m_socket;
     bool m_silent = false;
+    bool m_banned = false;
     bool m_moves;
     QList<QByteArray> m_history;
     Traffic m_traffic;

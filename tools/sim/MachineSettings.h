@@ -23,6 +23,16 @@ enum class ProxyStyle
     Current
 };
 
+// What a proxy puts between the type byte 'l' of a print reply and its text.
+// Real proxies write the text one byte further on and leave that byte as it
+// happens to be; the first HLTV releases wrote no such byte.
+enum class Framing
+{
+    None,
+    Backtick,
+    Nul
+};
+
 // How an old-style proxy writes its rate line: "Network In X, Out Y" or
 // "Network In X Out Y".
 enum class RateLine
@@ -85,6 +95,7 @@ struct MachineSettings
 
     // proxies
     ProxyStyle style = ProxyStyle::Old;
+    Framing framing = Framing::None;
     RateLine rateLine = RateLine::Comma;
     bool rateLineSet = false;
     int delay = 30;

@@ -100,6 +100,9 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
          QStringLiteral("PASSWORD")},
         {QStringLiteral("proxy-style"), QStringLiteral("Status text of the proxies: old or current."),
          QStringLiteral("STYLE"), QStringLiteral("old")},
+        {QStringLiteral("proxy-framing"),
+         QStringLiteral("Byte the proxies put before a print text: none, backtick or nul."),
+         QStringLiteral("BYTE"), QStringLiteral("none")},
         {QStringLiteral("hub-refusal"),
          QStringLiteral("How hub managers answer a wrong rcon password: print or silent."),
          QStringLiteral("HOW"), QStringLiteral("print")},
@@ -163,6 +166,15 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
         proxyDefaults.style = ProxyStyle::Current;
     } else if (style != QLatin1String("old")) {
         *error = QStringLiteral("--proxy-style takes old or current");
+        return std::nullopt;
+    }
+    const QString framing = parser.value(QStringLiteral("proxy-framing"));
+    if (framing == QLatin1String("backtick")) {
+        proxyDefaults.framing = Framing::Backtick;
+    } else if (framing == QLatin1String("nul")) {
+        proxyDefaults.framing = Framing::Nul;
+    } else if (framing != QLatin1String("none")) {
+        *error = QStringLiteral("--proxy-framing takes none, backtick or nul");
         return std::nullopt;
     }
 

@@ -1,4 +1,4 @@
-#include "objects/CutToken.h"
+#include "core/TextTokens.h"
 
 std::string CutToken(std::string& source, std::string_view delimiter, int* notFound)
 {
@@ -11,4 +11,9 @@ std::string CutToken(std::string& source, std::string_view delimiter, int* notFo
     std::string token = source.substr(0, position);
     source.erase(0, position + delimiter.size());
     return token;
+}
+
+bool beginsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
 }
