@@ -8,16 +8,20 @@ In one run, on 127.0.0.1 only:
 2. a park of N game servers in one `quorvane-sim` process, watched by
    `quorvane --headless --json --server 127.0.0.1:PORT ...` for T seconds, then
    stopped with SIGTERM: its CPU (user + system) and peak RSS from wait4();
-3. a fresh park of the same N servers (same seed), queried by QStat once every
-   six seconds (the console's poll cycle) for the same T seconds, each run over
-   all N servers with players: the CPU of all runs summed, the peak RSS of the
-   largest run.
+3. for each QStat mode, `-hls` (details + players) and `-a2s` ('T' info + 'U'
+   players with a challenge), a fresh park of the same N servers (same seed),
+   queried by QStat once every six seconds (the console's poll cycle) for the
+   same T seconds, each run over all N servers with players: the CPU of all
+   runs summed, the peak RSS of the largest run.
 
+A poll is one server asked once for its details and its players: quorvane polls
+every server once per six-second cycle, a QStat run polls every server once.
 The park runs with --count-queries, so that the queries each tool really sent
-are counted on the servers' side: a quorvane poll of a server is one `details`
-query (sent with a 'T' info query; the `players` and 'U' queries follow two
-seconds later), a QStat poll one info query. The park's own CPU is reported
-apart; it is counted in neither tool's figure.
+are counted on the servers' side, rcon and its challenge left out. For
+quorvane, the park is also asked (SIGUSR1) for its counts after the first
+WARMUP_CYCLES cycles, which give the queries per server per cycle once every
+server's dialect is known. The park's own CPU is reported apart; it is counted
+in no tool's figure.
 
 Python 3 standard library only. Exits 1 with a message when a program is
 missing or the park does not come up.
@@ -39,8 +43,11 @@ POLL_CYCLE_SECONDS = 6
 BASELINE_SECONDS = 8
 PARK_START_SECONDS = 120
 STOP_GRACE_SECONDS = 30
-# QStat types, each with the sim's name of the query that makes one poll.
-QSTAT_TYPES = {"a2s": "T", "hls": "details"}
+# Cycles in which quorvane still learns each server's dialect.
+WARMUP_CYCLES = 2
+QSTAT_TYPES = ("hls", "a2s")
+# Kinds of datagrams the park counts that are not queries of the state.
+RCON_KINDS = ("challenge", "rcon")
 
 
 class BenchError(Exception):
@@ -138,6 +145,24 @@ class Park:
         if len(self.ports) != servers:
             raise BenchError(f"the park listed {len(self.ports)} servers instead of {servers}")
 
+    def snapshot(self):
+        """The traffic counted so far (SIGUSR1 makes the park print it)."""
+        self.process.send_signal(signal.SIGUSR1)
+        deadline = time.monotonic() + STOP_GRACE_SECONDS
+        err = self.process.stderr.fileno()
+        buffered = b""
+        while b"\nmachines " not in b"\n" + buffered or not buffered.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0:
+                raise BenchError("the park did not report its traffic on SIGUSR1")
+            readable, _, _ = select.select([err], [], [], left)
+            if readable:
+                chunk = os.read(err, 65536)
+                if not chunk:
+                    raise BenchError("the park ended while reporting its traffic")
+                buffered += chunk
+        return parse_traffic(buffered.decode(errors="replace"))
+
     def stop(self):
         """SIGTERM, wait4; reads the traffic totals the park prints on exit."""
         if self.process.returncode is not None or self.usage is not None:
@@ -166,9 +191,15 @@ def parse_traffic(text):
     return traffic
 
 
-def run_quorvane(quorvane, ports, seconds, output_path):
+def state_queries(queries):
+    """Queries of the machines' state, rcon and its challenge left out."""
+    return sum(count for kind, count in queries.items() if kind not in RCON_KINDS)
+
+
+def run_quorvane(quorvane, ports, seconds, output_path, midway=None):
     """quorvane --headless watching the ports for `seconds`; stopped by
-    SIGTERM. Its change reports go to a file, never a pipe."""
+    SIGTERM. Its change reports go to a file, never a pipe. midway, when
+    given, is (seconds, callable): called that long after the start."""
     arguments = [quorvane, "--headless", "--json"]
     for port in ports:
         arguments += ["--server", f"127.0.0.1:{port}"]
@@ -177,7 +208,12 @@ def run_quorvane(quorvane, ports, seconds, output_path):
                                    stderr=subprocess.DEVNULL, preexec_fn=raise_open_files)
     started = time.monotonic()
     try:
-        time.sleep(seconds)
+        if midway:
+            time.sleep(midway[0])
+            midway[1]()
+            time.sleep(max(0.0, started + seconds - time.monotonic()))
+        else:
+            time.sleep(seconds)
         process.send_signal(signal.SIGTERM)
         status, usage = wait_rusage(process.pid, STOP_GRACE_SECONDS)
     except BaseException:
@@ -187,7 +223,7 @@ def run_quorvane(quorvane, ports, seconds, output_path):
     process.returncode = os.waitstatus_to_exitcode(status)
     if process.returncode != 0:
         raise BenchError(f"quorvane ended with {process.returncode} instead of stopping cleanly")
-    return usage, time.monotonic() - started
+    return usage, time.monotonic() - started, started
 
 
 def final_statuses(output_path):
@@ -255,6 +291,37 @@ def count_up(output_path, qstat_type, ports):
     return {"up": len(up), "with_players": len(with_players)}
 
 
+def measure_qstat(qstat, qstat_type, sim, servers, seconds, args, workdir):
+    """QStat in one mode on a fresh park of the same servers."""
+    park = Park(sim, servers, args.seed)
+    try:
+        runs = run_qstat(qstat, qstat_type, park.ports, seconds, args.maxsim, workdir)
+    finally:
+        park.stop()
+    queries = park.traffic["queries"]
+    cpu = sum(cpu_seconds(run["usage"]) for run in runs)
+    polls = len(runs) * servers
+    return {
+        "program": qstat,
+        "type": qstat_type,
+        "maxsim": args.maxsim,
+        "cpu_seconds": round(cpu, 3),
+        "peak_rss_kb": max(run["usage"].ru_maxrss for run in runs),
+        "runs": len(runs),
+        "polls": polls,
+        "cpu_us_per_poll": round(cpu * 1e6 / polls, 1) if polls else None,
+        "queries_per_server_per_cycle": round(state_queries(queries) / polls, 3) if polls else None,
+        "answered": min(run["up"]["up"] for run in runs),
+        "answered_per_run": [run["up"]["up"] for run in runs],
+        "with_players_per_run": [run["up"]["with_players"] for run in runs],
+        "wall_seconds_per_run": round(sum(run["wall"] for run in runs) / len(runs), 3),
+        "wall_seconds_max_run": round(max(run["wall"] for run in runs), 3),
+        "park_queries": queries,
+        "park_replies": park.traffic["replies"],
+        "park_cpu_seconds": round(cpu_seconds(park.usage), 3),
+    }
+
+
 def measure(args):
     quorvane = executable(args.quorvane, "quorvane")
     sim = executable(args.sim, "quorvane-sim")
@@ -266,65 +333,60 @@ def measure(args):
         output_path = os.path.join(workdir, "quorvane.out")
 
         # The baseline: the same program watching nothing.
-        baseline_usage, _ = run_quorvane(quorvane, [], args.baseline_seconds, output_path)
+        baseline_usage, _, _ = run_quorvane(quorvane, [], args.baseline_seconds, output_path)
 
-        # Quorvane on the park.
+        # Quorvane on the park; the park's counts after the warm-up cycles.
         park = Park(sim, servers, args.seed)
+        warmup = {}
+
+        def take_snapshot():
+            warmup["traffic"] = park.snapshot()
+            warmup["at"] = time.monotonic()
+
+        warmup_seconds = WARMUP_CYCLES * POLL_CYCLE_SECONDS
         try:
-            usage, wall = run_quorvane(quorvane, park.ports, seconds, output_path)
+            usage, wall, started = run_quorvane(
+                quorvane, park.ports, seconds, output_path,
+                (warmup_seconds, take_snapshot) if seconds > warmup_seconds else None)
+            stopped = time.monotonic()
         finally:
             park.stop()
         statuses = final_statuses(output_path)
         queries = park.traffic["queries"]
-        polls = queries.get("details", 0)
-        quorvane_result = {
+        cycles = seconds // POLL_CYCLE_SECONDS
+        polls = servers * cycles
+        steady = None
+        if "traffic" in warmup:
+            steady_cycles = (stopped - warmup["at"]) / POLL_CYCLE_SECONDS
+            steady_queries = state_queries(queries) - state_queries(warmup["traffic"]["queries"])
+            steady = round(steady_queries / (servers * steady_cycles), 3)
+        result["quorvane"] = {
             "cpu_seconds": round(cpu_seconds(usage), 3),
             "peak_rss_kb": usage.ru_maxrss,
             "polls": polls,
-            "expected_polls": servers * (seconds // POLL_CYCLE_SECONDS),
             "cpu_us_per_poll": round(cpu_seconds(usage) * 1e6 / polls, 1) if polls else None,
+            "queries_per_server_per_cycle": round(state_queries(queries) / polls, 3) if polls else None,
+            "queries_per_server_per_cycle_known": steady,
             "answered": sum(1 for status in statuses.values() if status not in (None, "Timeout")),
             "objects_reported": len(statuses),
             "statuses": count_values(statuses.values()),
             "servers_answering_in_park": park.traffic["answered"],
             "park_queries": queries,
+            "park_queries_after_warmup": warmup.get("traffic", {}).get("queries"),
             "park_replies": park.traffic["replies"],
+            "park_cpu_seconds": round(cpu_seconds(park.usage), 3),
             "wall_seconds": round(wall, 2),
         }
-        result["quorvane"] = quorvane_result
         result["quorvane_baseline_rss_kb"] = baseline_usage.ru_maxrss
         result["memory_per_server_bytes"] = (
             round((usage.ru_maxrss - baseline_usage.ru_maxrss) * 1024 / servers) if servers else None)
-        result["park_cpu_seconds_quorvane"] = round(cpu_seconds(park.usage), 3)
 
-        # QStat on a fresh park of the same servers.
-        park = Park(sim, servers, args.seed)
-        try:
-            runs = run_qstat(qstat, args.qstat_type, park.ports, seconds, args.maxsim, workdir)
-        finally:
-            park.stop()
-        queries = park.traffic["queries"]
-        qstat_cpu = sum(cpu_seconds(run["usage"]) for run in runs)
-        qstat_polls = len(runs) * servers
-        result["qstat"] = {
-            "program": qstat,
-            "type": args.qstat_type,
-            "maxsim": args.maxsim,
-            "cpu_seconds": round(qstat_cpu, 3),
-            "peak_rss_kb": max(run["usage"].ru_maxrss for run in runs),
-            "runs": len(runs),
-            "polls": qstat_polls,
-            "polls_counted_by_park": queries.get(QSTAT_TYPES[args.qstat_type], 0),
-            "cpu_us_per_poll": round(qstat_cpu * 1e6 / qstat_polls, 1) if qstat_polls else None,
-            "answered": min(run["up"]["up"] for run in runs),
-            "answered_per_run": [run["up"]["up"] for run in runs],
-            "with_players_per_run": [run["up"]["with_players"] for run in runs],
-            "wall_seconds_per_run": round(sum(run["wall"] for run in runs) / len(runs), 3),
-            "wall_seconds_max_run": round(max(run["wall"] for run in runs), 3),
-            "park_queries": queries,
-            "park_replies": park.traffic["replies"],
-        }
-        result["park_cpu_seconds_qstat"] = round(cpu_seconds(park.usage), 3)
+        # QStat in both modes, each on a fresh park.
+        result["qstat"] = {qstat_type: measure_qstat(qstat, qstat_type, sim, servers, seconds, args, workdir)
+                           for qstat_type in QSTAT_TYPES}
+        hls = result["qstat"]["hls"]["cpu_us_per_poll"]
+        ours = result["quorvane"]["cpu_us_per_poll"]
+        result["cpu_ratio_to_qstat_hls"] = round(ours / hls, 3) if ours and hls else None
     return result
 
 
@@ -337,30 +399,42 @@ def count_values(values):
 
 def print_table(result):
     q = result["quorvane"]
-    s = result["qstat"]
+    hls, a2s = result["qstat"]["hls"], result["qstat"]["a2s"]
+    n = result["servers"]
+    known = q["queries_per_server_per_cycle_known"]
     rows = [
-        ("", "quorvane", f"qstat -{s['type']}"),
-        ("CPU seconds (user+sys)", f"{q['cpu_seconds']:.2f}", f"{s['cpu_seconds']:.2f}"),
-        ("peak RSS (kB)", q["peak_rss_kb"], f"{s['peak_rss_kb']} (largest run)"),
-        ("polls", f"{q['polls']} (expected {q['expected_polls']})",
-         f"{s['polls']} ({s['runs']} runs; park counted {s['polls_counted_by_park']})"),
-        ("CPU us per poll", q["cpu_us_per_poll"], s["cpu_us_per_poll"]),
-        ("servers answered", f"{q['answered']} of {result['servers']}",
-         f"{s['answered']} of {result['servers']} (fewest in a run)"),
-        ("wall seconds per run", "", f"{s['wall_seconds_per_run']} (max {s['wall_seconds_max_run']})"),
+        ("", "quorvane", "qstat -hls", "qstat -a2s"),
+        ("CPU seconds (user+sys)", f"{q['cpu_seconds']:.2f}", f"{hls['cpu_seconds']:.2f}",
+         f"{a2s['cpu_seconds']:.2f}"),
+        ("polls (servers x cycles)", q["polls"], f"{hls['polls']} ({hls['runs']} runs)",
+         f"{a2s['polls']} ({a2s['runs']} runs)"),
+        ("CPU us per poll", q["cpu_us_per_poll"], hls["cpu_us_per_poll"], a2s["cpu_us_per_poll"]),
+        ("queries per server per cycle (park)",
+         f"{q['queries_per_server_per_cycle']} ({known} once dialects are known)",
+         hls["queries_per_server_per_cycle"], a2s["queries_per_server_per_cycle"]),
+        ("peak RSS (kB)", q["peak_rss_kb"], f"{hls['peak_rss_kb']} (largest run)",
+         f"{a2s['peak_rss_kb']} (largest run)"),
+        ("servers answered", f"{q['answered']} of {n}", f"{hls['answered']} of {n} (fewest in a run)",
+         f"{a2s['answered']} of {n} (fewest in a run)"),
+        ("wall seconds per run", "", f"{hls['wall_seconds_per_run']} (max {hls['wall_seconds_max_run']})",
+         f"{a2s['wall_seconds_per_run']} (max {a2s['wall_seconds_max_run']})"),
     ]
-    width = [max(len(str(row[i])) for row in rows) for i in range(3)]
-    print(f"{result['servers']} servers, {result['seconds']} s")
+    width = [max(len(str(row[i])) for row in rows) for i in range(4)]
+    print(f"{n} servers, {result['seconds']} s")
     for row in rows:
         print("  ".join(str(cell).ljust(width[i]) for i, cell in enumerate(row)).rstrip())
+    print(f"quorvane CPU per poll / qstat -hls: {result['cpu_ratio_to_qstat_hls']}")
     print(f"quorvane baseline peak RSS (no server): {result['quorvane_baseline_rss_kb']} kB; "
           f"memory per monitored server: {result['memory_per_server_bytes']} bytes")
     print(f"quorvane final statuses: {q['statuses']}")
-    print(f"park traffic with quorvane: queries {q['park_queries']}, replies {q['park_replies']}")
-    print(f"park traffic with qstat:    queries {s['park_queries']}, replies {s['park_replies']}")
-    print(f"qstat servers up per run: {s['answered_per_run']}; with players: {s['with_players_per_run']}")
-    print(f"park CPU seconds (not counted above): {result['park_cpu_seconds_quorvane']} with quorvane, "
-          f"{result['park_cpu_seconds_qstat']} with qstat")
+    print(f"park traffic with quorvane: queries {q['park_queries']} "
+          f"(after warm-up {q['park_queries_after_warmup']}), replies {q['park_replies']}")
+    for mode, s in (("hls", hls), ("a2s", a2s)):
+        print(f"park traffic with qstat -{mode}: queries {s['park_queries']}, replies {s['park_replies']}")
+        print(f"qstat -{mode} servers up per run: {s['answered_per_run']}; "
+              f"with players: {s['with_players_per_run']}")
+    print(f"park CPU seconds (not counted above): {q['park_cpu_seconds']} with quorvane, "
+          f"{hls['park_cpu_seconds']} with qstat -hls, {a2s['park_cpu_seconds']} with qstat -a2s")
 
 
 def main():
@@ -371,8 +445,6 @@ def main():
     parser.add_argument("--quorvane", default=os.path.join(root, "build", "bin", "quorvane"))
     parser.add_argument("--sim", default=os.path.join(root, "build", "bin", "quorvane-sim"))
     parser.add_argument("--qstat", default=None, help="QStat program (default: qstat, else quakestat, on PATH)")
-    parser.add_argument("--qstat-type", choices=sorted(QSTAT_TYPES), default="a2s",
-                        help="a2s: 'T' info + 'U' players with challenge (default); hls: details + players")
     parser.add_argument("--maxsim", type=int, default=256, help="QStat -maxsim (default 256)")
     parser.add_argument("--seed", type=int, default=2003, help="seed of the park (default 2003)")
     parser.add_argument("--baseline-seconds", type=int, default=BASELINE_SECONDS)

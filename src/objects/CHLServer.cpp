@@ -59,6 +59,7 @@ void CHLServer::Tick()
 {
     m_nChallengeResends = 0;
     CheckTimeout();
+    m_dialect.ForgetIfSilent(Now());
     RunPollPhase(m_nPhase);
     m_nPhase = (m_nPhase + 1) % 6;
 }
@@ -163,16 +164,22 @@ void CHLServer::RequestChallenge()
 
 void CHLServer::RequestPlayers()
 {
-    SendDatagram(oob::playersQuery());
-    m_bPlayersQueryLast = true;
-    SendDatagram(oob::playerQuery(m_queryChallenge.value_or(oob::kNoQueryChallenge)));
+    if (m_dialect.AsksClassic())
+        SendDatagram(oob::playersQuery());
+    if (m_dialect.AsksCurrent()) {
+        m_bPlayersQueryLast = true;
+        SendDatagram(oob::playerQuery(m_queryChallenge.value_or(oob::kNoQueryChallenge)));
+    }
 }
 
 void CHLServer::RequestDetails()
 {
-    SendDatagram(oob::detailsQuery());
-    m_bPlayersQueryLast = false;
-    SendDatagram(oob::infoQuery(m_queryChallenge));
+    if (m_dialect.AsksClassic())
+        SendDatagram(oob::detailsQuery());
+    if (m_dialect.AsksCurrent()) {
+        m_bPlayersQueryLast = false;
+        SendDatagram(oob::infoQuery(m_queryChallenge));
+    }
 }
 
 void CHLServer::QueryStatus()
@@ -280,12 +287,15 @@ bool CHLServer::OnQueryReply(std::string_view datagram, bool choosePicture)
     switch (datagram[4]) {
     case 'C':
     case 'm':
+        m_dialect.OnClassicReply(Now());
         ApplyDetails(replies::parseDetails(datagram), choosePicture);
         break;
     case 'I':
+        m_dialect.OnCurrentReply(Now());
         ApplyDetails(replies::parseInfo(datagram), choosePicture);
         break;
     case 'D':
+        m_dialect.OnPlayersReply(Now());
         ApplyPlayers(replies::parsePlayers(datagram));
         break;
     case 'A':

@@ -2,6 +2,7 @@
 
 #include "objects/CClanDetector.h"
 #include "objects/CCommonObject.h"
+#include "objects/QueryDialect.h"
 #include "objects/RconChallenge.h"
 #include "objects/StatusPlayers.h"
 
@@ -126,5 +127,6 @@ private:
     std::optional<std::uint32_t> m_queryChallenge;
     bool m_bPlayersQueryLast = false;
     int m_nChallengeResends = 0;
+    QueryDialect m_dialect;
     RconChallenge m_rconChallenge;
 };

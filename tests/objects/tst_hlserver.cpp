@@ -110,8 +110,8 @@ private slots:
         QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
         for (int i = 0; i < 6; ++i)
             server->Tick();
-        const Sent sent = peer->drain(*server);
-        QCOMPARE(sent.size(), std::size_t{4}); // details, info, players, player query: nothing else
+        // A classic server (it gave "details") is asked details and players, nothing else.
+        QCOMPARE(peer->drain(*server), (Sent{oob::detailsQuery(), oob::playersQuery()}));
     }
 
     void timeoutAfterMoreThanTenSeconds()
@@ -297,8 +297,7 @@ private slots:
 
         server->Tick();
         server->Tick(); // phase 2: players with the challenge known
-        QCOMPARE(peer->drain(*server),
-                 (Sent{oob::challengeQuery(), oob::playersQuery(), oob::playerQuery(0x04030201u)}));
+        QCOMPARE(peer->drain(*server), (Sent{oob::challengeQuery(), oob::playerQuery(0x04030201u)}));
         server->OnReply(oobReply("A\x09\x09\x09\x09"));
         QCOMPARE(peer->drain(*server), Sent{oob::playerQuery(0x09090909u)});
         // A server answering challenges for ever is not chased for ever.
@@ -306,6 +305,92 @@ private slots:
         server->OnReply(oobReply("A\x0B\x0B\x0B\x0B"));
         QCOMPARE(peer->drain(*server), Sent{oob::playerQuery(0x0A0A0A0Au)});
         QCOMPARE(server->m_timeLastReply, std::int64_t{1'000'000});
+    }
+
+    // Which queries a poll cycle sends after the replies to the first
+    // cycle's probe: the info reply ('I') keeps the server on the current
+    // dialect, a details reply alone on the classic one, and a server that
+    // answered neither is probed again in both.
+    void dialectFollowsTheReplies_data()
+    {
+        QTest::addColumn<std::vector<std::string>>("replies");
+        QTest::addColumn<Sent>("players");
+        QTest::addColumn<Sent>("details");
+        const std::string info = oobReply(std::string("I\x30Modern\0cs_italy\0cstrike\0CS\0", 29));
+        const std::string classic = details("cstrike");
+        const std::string challenge = oobReply("A\x01\x02\x03\x04");
+        const Sent both{oob::playersQuery(), oob::playerQuery(oob::kNoQueryChallenge)};
+        QTest::addRow("no reply") << std::vector<std::string>{} << both
+                                  << Sent{oob::detailsQuery(), oob::infoQuery(std::nullopt)};
+        QTest::addRow("info") << std::vector{info} << Sent{oob::playerQuery(oob::kNoQueryChallenge)}
+                              << Sent{oob::infoQuery(std::nullopt)};
+        QTest::addRow("details") << std::vector{classic} << Sent{oob::playersQuery()}
+                                 << Sent{oob::detailsQuery()};
+        QTest::addRow("details, then info")
+            << std::vector{classic, info} << Sent{oob::playerQuery(oob::kNoQueryChallenge)}
+            << Sent{oob::infoQuery(std::nullopt)};
+        QTest::addRow("info, then details")
+            << std::vector{info, classic} << Sent{oob::playerQuery(oob::kNoQueryChallenge)}
+            << Sent{oob::infoQuery(std::nullopt)};
+        QTest::addRow("details, challenge, info")
+            << std::vector{classic, challenge, info} << Sent{oob::playerQuery(0x04030201u)}
+            << Sent{oob::infoQuery(0x04030201u)};
+        // A challenge alone is no answer: the server is still probed.
+        QTest::addRow("challenge only")
+            << std::vector{challenge} << Sent{oob::playersQuery(), oob::playerQuery(0x04030201u)}
+            << Sent{oob::detailsQuery(), oob::infoQuery(0x04030201u)};
+        // A players reply is the same in both dialects: it decides nothing.
+        QTest::addRow("players only") << std::vector{oobReply(std::string("D\0", 2))} << both
+                                      << Sent{oob::detailsQuery(), oob::infoQuery(std::nullopt)};
+    }
+
+    void dialectFollowsTheReplies()
+    {
+        QFETCH(std::vector<std::string>, replies);
+        QFETCH(Sent, players);
+        QFETCH(Sent, details);
+        server->m_strRconPassword.clear(); // only queries go out
+        QCOMPARE(tick(), (Sent{oob::detailsQuery(), oob::infoQuery(std::nullopt)}));
+        for (const std::string& reply : replies)
+            server->OnReply(reply);
+        peer->drain(*server); // the info query again with the challenge
+        QCOMPARE(tick(), Sent{});
+        QCOMPARE(tick(), players);
+        for (int phase = 3; phase < 6; ++phase)
+            QCOMPARE(tick(), Sent{});
+        QCOMPARE(tick(), details);
+    }
+
+    // After more than ten seconds without a query reply, the dialect is
+    // forgotten and the server is probed in both again, also while its rcon
+    // keeps answering.
+    void dialectForgottenAfterSilence_data()
+    {
+        QTest::addColumn<std::string>("reply");
+        QTest::addColumn<Sent>("known");
+        QTest::addRow("current") << oobReply(std::string("I\x30Modern\0cs_italy\0cstrike\0CS\0", 29))
+                                 << Sent{oob::infoQuery(std::nullopt)};
+        QTest::addRow("classic") << details("cstrike") << Sent{oob::detailsQuery()};
+    }
+
+    void dialectForgottenAfterSilence()
+    {
+        QFETCH(std::string, reply);
+        QFETCH(Sent, known);
+        server->m_strRconPassword.clear();
+        tick();
+        server->OnReply(reply);
+        // Unanswered cycles: phase 0 runs again at 6 s and at 12 s.
+        for (int second = 1; second <= 12; ++second) {
+            env.clock.advance(1);
+            server->OnReply(oobReply("lrcon output\n"));
+            const Sent sent = tick();
+            if (second == 6)
+                QCOMPARE(sent, known);
+            if (second == 12)
+                QCOMPARE(sent, (Sent{oob::detailsQuery(), oob::infoQuery(std::nullopt)}));
+        }
+        QCOMPARE(server->m_nStatus, CSStatus_MONITORING); // the rcon output kept it from timing out
     }
 
     void kick_data()

@@ -67,6 +67,21 @@ private slots:
         peer.reset();
     }
 
+    // A proxy answers the classic details query: from then on it is asked
+    // only the classic queries.
+    void proxyKeptOnTheClassicQueries()
+    {
+        proxy->m_strRconPassword.clear();
+        proxy->Tick();
+        QCOMPARE(peer->drain(*proxy), (Sent{oob::detailsQuery(), oob::infoQuery(std::nullopt)}));
+        proxy->OnReply(oobReply(std::string("m127.0.0.1:27020\0HLTV\0de_dust2\0cstrike\0Game\0\x03", 45)));
+        for (int phase = 1; phase <= 6; ++phase)
+            proxy->Tick();
+        // Step 3 asks for the rcon challenge whatever the password.
+        QCOMPARE(peer->drain(*proxy),
+                 (Sent{oob::playersQuery(), oob::challengeQuery(), oob::detailsQuery()}));
+    }
+
     void pollCycleAndStatusText()
     {
         QCOMPARE(proxy->m_nBitmapId, 153);

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <csignal>
+
 namespace {
 
 using Kind = SimulatedPark::Kind;
@@ -249,7 +251,7 @@ private slots:
         QCOMPARE(sim.exitCode(), 2);
     }
 
-    // --count-queries: the totals of one server's traffic on SIGTERM.
+    // --count-queries: the traffic so far on SIGUSR1, the totals on SIGTERM.
     void countQueriesOnExit()
     {
         QProcess sim;
@@ -265,6 +267,12 @@ private slots:
         ParkProbe probe(static_cast<quint16>(words[1].toUInt()));
         probe.send(withNul("details"));
         QVERIFY(probe.receive());
+        ::kill(static_cast<pid_t>(sim.processId()), SIGUSR1);
+        sim.setReadChannel(QProcess::StandardError);
+        QByteArray sofar;
+        while (!sofar.contains("machines") && sim.waitForReadyRead(10000))
+            sofar += sim.readAllStandardError();
+        QCOMPARE(sofar, QByteArray("queries details=1\nreplies m=1\nmachines 1 asked 1 answered 1\n"));
         probe.send("U" + QByteArray(4, '\xFF'));
         const auto challenge = probe.receive(); // 'A' and the challenge
         QVERIFY(challenge && challenge->size() == 9 && challenge->at(4) == 'A');

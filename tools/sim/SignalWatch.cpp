@@ -12,9 +12,12 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 
-void onSignal(int)
+constexpr char kStop = 1;
+constexpr char kReport = 2;
+
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = signal == SIGUSR1 ? kReport : kStop;
     // Nothing else is safe here; a full pipe already holds a request.
     if (::write(g_pipe[0], &byte, 1) < 0) {
     }
@@ -35,6 +38,7 @@ SignalWatch::SignalWatch()
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGUSR1, &action, nullptr);
 }
 
 SignalWatch::~SignalWatch()
@@ -43,6 +47,7 @@ SignalWatch::~SignalWatch()
         return;
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGUSR1, SIG_DFL);
     m_notifier.reset();
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
@@ -59,6 +64,14 @@ void SignalWatch::dieWithParent()
 void SignalWatch::drain()
 {
     char buffer[16];
-    if (::read(g_pipe[1], buffer, sizeof buffer) > 0)
+    const ssize_t got = ::read(g_pipe[1], buffer, sizeof buffer);
+    bool stop = false;
+    for (ssize_t i = 0; i < got; ++i) {
+        if (buffer[i] == kReport)
+            emit reportRequested();
+        else
+            stop = true;
+    }
+    if (stop)
         emit stopRequested();
 }

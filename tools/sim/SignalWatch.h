@@ -5,8 +5,9 @@
 
 #include <memory>
 
-// Turns SIGINT and SIGTERM into a clean quit of the event loop: the handler
-// only writes a byte to a socket pair, which the event loop then reads.
+// Turns SIGINT and SIGTERM into a clean quit of the event loop, and SIGUSR1
+// into a request for the traffic counted so far: the handler only writes a
+// byte to a socket pair, which the event loop then reads.
 class SignalWatch : public QObject
 {
     Q_OBJECT
@@ -23,6 +24,7 @@ public:
 
 signals:
     void stopRequested();
+    void reportRequested();
 
 private:
     void drain();

@@ -42,10 +42,17 @@ int main(int argc, char* argv[])
     std::fwrite(listing.constData(), 1, static_cast<size_t>(listing.size()), stdout);
     std::fflush(stdout);
 
-    const int code = QCoreApplication::exec();
-    if (plan->countQueries) {
+    // The totals go to standard error on exit, and so far on SIGUSR1 (each
+    // report is the three lines, counted from the start).
+    const auto reportTraffic = [&park] {
         const QByteArray report = park.trafficReport();
         std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), stderr);
-    }
+        std::fflush(stderr);
+    };
+    if (plan->countQueries)
+        QObject::connect(&signalWatch, &SignalWatch::reportRequested, &app, reportTraffic);
+    const int code = QCoreApplication::exec();
+    if (plan->countQueries)
+        reportTraffic();
     return code;
 }
