@@ -8,6 +8,7 @@
 #include "core/ResourceLimits.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/LayoutFile.h"
+#include "metrics/MetricsServer.h"
 #include "ui/CControlView.h"
 #include "ui/CMainFrame.h"
 #include "ui/WidgetOperator.h"
@@ -16,8 +17,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTimer>
-#include <memory>
 #include <iostream>
+#include <memory>
 
 namespace {
 
@@ -66,10 +67,22 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
         demo.buildLayout(document);
     }
 
+    MetricsServer metrics(document);
+    if (commandLine.metricsPort != 0) {
+        const QHostAddress address(QString::fromStdString(commandLine.metricsAddress));
+        if (address.isNull() || metrics.listen(address, static_cast<quint16>(commandLine.metricsPort)) == 0) {
+            std::cerr << "quorvane: cannot serve metrics on " << commandLine.metricsAddress << ':'
+                      << commandLine.metricsPort << std::endl;
+            return 2;
+        }
+    }
+
     SignalBridge signalBridge;
-    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app,
+                     [] { QCoreApplication::exit(0); });
     HeadlessRunner runner(commandLine, document);
-    QObject::connect(&runner, &HeadlessRunner::finished, &app, [](int code) { QCoreApplication::exit(code); });
+    QObject::connect(&runner, &HeadlessRunner::finished, &app,
+                     [](int code) { QCoreApplication::exit(code); });
     runner.start();
     return QCoreApplication::exec();
 }
@@ -93,7 +106,8 @@ int runWindowed(int argc, char* argv[], const CommandLine& commandLine)
         demo.buildLayout(document);
     }
     SignalBridge signalBridge;
-    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app,
+                     [] { QCoreApplication::exit(0); });
 
     CMainFrame window(document, new CControlView(document));
     op.setParentWidget(&window);

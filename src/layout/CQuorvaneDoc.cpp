@@ -181,6 +181,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     if (slice + 1 < slices)
         return;
     m_nTick = (m_nTick + 1) % 6;
+    UpdateFeeds();
     UpdateAllViews(HintTick);
 }
 
@@ -402,6 +403,7 @@ void CQuorvaneDoc::OnDeleteObject()
     if (!index)
         return;
     ClearLinksTo(*target);
+    m_feeds.forget(target->GetName());
     m_objects.erase(m_objects.begin() + static_cast<std::ptrdiff_t>(*index));
     m_pSelectedObject = nullptr;
     MarkChanged(HintLayout);
