@@ -1,12 +1,15 @@
 // A park machine streams its log to a headless instance: the instance asks
 // it by rcon (--stream-logs), the machine sends its lines over UDP, and the
 // events come out as JSON lines. A stranger's datagram to the same port
-// does not.
+// does not. A machine that stops answering runs the --on-change command.
 #include "support/SimulatedPark.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -79,6 +82,48 @@ private slots:
                 QVERIFY(event.value(QLatin1String("text")).toString() != QLatin1String("spoofed"));
             }
         }
+    }
+
+    void downMachineRunsOnChange()
+    {
+        const QString tee = QStandardPaths::findExecutable(QStringLiteral("tee"));
+        QVERIFY(!tee.isEmpty());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("alerts with space.txt"));
+        SimulatedPark park;
+        QVERIFY2(park.start({QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
+                             QStringLiteral("0")}),
+                 qPrintable(park.errorString()));
+        const QString server = QStringLiteral("127.0.0.1:%1").arg(park.serverPorts()[0]);
+        QProcess quorvane;
+        // Quotes group a path with a space; no shell is involved.
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("--json"), QStringLiteral("--server"),
+                        server, QStringLiteral("--on-change"),
+                        QStringLiteral("%1 -a \"%2\"").arg(tee, path)});
+        QVERIFY(quorvane.waitForStarted(10000));
+        QByteArray printed;
+        QTRY_VERIFY_WITH_TIMEOUT((printed += quorvane.readAllStandardOutput()).contains("\"Monitor only\""),
+                                 15000);
+        // Coming up at the start is no news.
+        QTest::qWait(1500);
+        QVERIFY(!QFile::exists(path));
+
+        ParkProbe probe(park.serverPorts()[0]);
+        QVERIFY(probe.control("sim_silence 1"));
+        const auto alerts = [&path] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(alerts().endsWith('\n'), 25000);
+        quorvane.kill();
+        quorvane.waitForFinished(5000);
+        const QList<QByteArray> lines = alerts().trimmed().split('\n');
+        QCOMPARE(lines.size(), 1);
+        const QJsonObject report = QJsonDocument::fromJson(lines.front()).object();
+        QCOMPARE(report.value(QLatin1String("object")).toString(), server);
+        QCOMPARE(report.value(QLatin1String("change")).toString(), QStringLiteral("down"));
+        QCOMPARE(report.value(QLatin1String("status")).toString(), QStringLiteral("Timeout"));
     }
 };
 
