@@ -3,6 +3,7 @@
 #include "core/CommandArguments.h"
 
 #include <QFile>
+#include <QProcess>
 
 namespace {
 
@@ -84,6 +85,10 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             const auto text = value();
             if (!text)
                 return std::nullopt;
+            if (QProcess::splitCommand(*text).isEmpty()) {
+                error = QStringLiteral("--on-change needs a command");
+                return std::nullopt;
+            }
             line.onChangeCommand = *text;
         } else if (argument == QLatin1String("--server") || argument == QLatin1String("--proxy") ||
                    argument == QLatin1String("--hub")) {
