@@ -6,9 +6,11 @@
 #   make fuzz  build the fuzz targets with clang and libFuzzer, run each for
 #              FUZZ_SECONDS over a scratch copy of its corpus
 
+# qt6-websockets-dev: Debian's CMake files of qt6-httpserver-dev require it without depending on it.
 DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libcurl4-openssl-dev \
                 fonts-dejavu-core tzdata python3-pyftpdlib \
-                xvfb xauth libbenchmark-dev qstat clang libclang-rt-14-dev
+                xvfb xauth libbenchmark-dev qstat clang libclang-rt-14-dev \
+                qt6-httpserver-dev qt6-websockets-dev prometheus
 BUILD_DIR    ?= build
 SAN_DIR      ?= build-sanitize
 BUILD_TYPE   ?= RelWithDebInfo

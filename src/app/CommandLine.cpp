@@ -3,6 +3,7 @@
 #include "core/CommandArguments.h"
 
 #include <QFile>
+#include <QProcess>
 
 namespace {
 
@@ -69,6 +70,34 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             line.json = true;
         } else if (argument == QLatin1String("--once")) {
             line.once = true;
+        } else if (argument == QLatin1String("--log-listen") || argument == QLatin1String("--metrics")) {
+            const auto text = value();
+            if (!text)
+                return std::nullopt;
+            const bool log = argument == QLatin1String("--log-listen");
+            std::string& address = log ? line.logListenAddress : line.metricsAddress;
+            int& port = log ? line.logListenPort : line.metricsPort;
+            if (!splitAddress(*text, address, port)) {
+                address = "127.0.0.1";
+                bool ok = false;
+                port = text->toInt(&ok);
+                if (!ok || port < 1 || port > 65535) {
+                    error =
+                        QStringLiteral("%1 expects ADDRESS:PORT or PORT, not \"%2\"").arg(argument, *text);
+                    return std::nullopt;
+                }
+            }
+        } else if (argument == QLatin1String("--stream-logs")) {
+            line.streamLogs = true;
+        } else if (argument == QLatin1String("--on-change")) {
+            const auto text = value();
+            if (!text)
+                return std::nullopt;
+            if (QProcess::splitCommand(*text).isEmpty()) {
+                error = QStringLiteral("--on-change needs a command");
+                return std::nullopt;
+            }
+            line.onChangeCommand = *text;
         } else if (argument == QLatin1String("--server") || argument == QLatin1String("--proxy") ||
                    argument == QLatin1String("--hub")) {
             const auto text = value();
@@ -111,8 +140,16 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             return std::nullopt;
         }
     }
-    if (!line.headless && line.renderPath.isEmpty() && (line.json || line.once || !line.objects.empty())) {
-        error = QStringLiteral("--server, --proxy, --hub, --json and --once need --headless");
+    if (!line.headless && line.renderPath.isEmpty() &&
+        (line.json || line.once || !line.objects.empty() || line.logListenPort != 0 || line.streamLogs ||
+         line.metricsPort != 0 || !line.onChangeCommand.isEmpty())) {
+        error =
+            QStringLiteral("--server, --proxy, --hub, --json, --once, --log-listen, --stream-logs, --metrics "
+                           "and --on-change need --headless");
+        return std::nullopt;
+    }
+    if (line.streamLogs && line.logListenPort == 0) {
+        error = QStringLiteral("--stream-logs needs --log-listen");
         return std::nullopt;
     }
     return line;
@@ -147,7 +184,8 @@ QString usageText()
         "Usage: quorvane [LAYOUT]\n"
         "       quorvane --headless [LAYOUT] [--server|--proxy|--hub ADDRESS:PORT\n"
         "                [--rcon PASSWORD | --rcon-file FILE]]...\n"
-        "                [--json] [--once]\n"
+        "                [--json] [--once] [--log-listen [ADDRESS:]PORT [--stream-logs]]\n"
+        "                [--metrics [ADDRESS:]PORT] [--on-change COMMAND]\n"
         "       quorvane --render LAYOUT OUT.png [--server|--proxy|--hub ADDRESS:PORT [--rcon PASSWORD]]...\n"
         "\n"
         "A console for a park of Half-Life game servers, HLTV proxies and GTV hub managers.\n"
@@ -159,6 +197,14 @@ QString usageText()
         "                     first line is the password)\n"
         "  --json             print one JSON object a line instead of text\n"
         "  --once             poll one full cycle, print every object, exit 1 if one is timed out\n"
+        "  --log-listen A:P   receive the logs machines stream to this UDP address (PORT alone:\n"
+        "                     127.0.0.1) and print chat, kills, joins, rounds and maps\n"
+        "  --stream-logs      ask each game server with rcon to stream its log to --log-listen\n"
+        "                     (logaddress_add and log on)\n"
+        "  --metrics A:P      serve /metrics for Prometheus on this TCP address (PORT alone:\n"
+        "                     127.0.0.1)\n"
+        "  --on-change CMD    run CMD (split at spaces, no shell) with the object's JSON on its\n"
+        "                     standard input when a machine goes down or comes back\n"
         "  --render L OUT     poll one full cycle of layout L and write its canvas to OUT (PNG)\n"
         "  --demo             start a simulated park on 127.0.0.1 and show it (with --headless: print it)\n"
         "  --screenshot OUT   after one poll cycle, save the window as shown to OUT (PNG) and exit\n"

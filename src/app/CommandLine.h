@@ -34,6 +34,16 @@ struct CommandLine
     QString screenshotPath;
     // --screenshot-delay SECONDS: how long the window runs before it is saved.
     int screenshotDelaySeconds = 8;
+    // --log-listen ADDR:PORT: the UDP port machines stream their logs to.
+    std::string logListenAddress;
+    int logListenPort = 0;
+    // --stream-logs: ask every game server with rcon to stream its log here.
+    bool streamLogs = false;
+    // --metrics ADDR:PORT (or PORT, on 127.0.0.1): the Prometheus endpoint.
+    std::string metricsAddress;
+    int metricsPort = 0;
+    // --on-change CMD: run for each object that goes down or comes back.
+    QString onChangeCommand;
     std::vector<ObjectArgument> objects;
     QString layoutPath;
 };

@@ -1,6 +1,8 @@
 #include "app/HeadlessRunner.h"
 
+#include "core/Clock.h"
 #include "core/TerminalText.h"
+#include "feeds/EventReport.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
 #include "layout/CanvasPainter.h"
@@ -9,8 +11,8 @@
 
 #include <QImage>
 #include <QJsonArray>
-#include <QPainter>
 #include <QJsonDocument>
+#include <QPainter>
 #include <algorithm>
 #include <iostream>
 
@@ -48,7 +50,7 @@ bool sameKey(const HeadlessRunner::ChangeKey& key, const CCommonObject& object)
 } // namespace
 
 HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& document, QObject* parent)
-    : QObject(parent), m_commandLine(commandLine), m_document(document)
+    : QObject(parent), m_commandLine(commandLine), m_document(document), m_alerts(commandLine.onChangeCommand)
 {
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, &HeadlessRunner::tick);
@@ -59,6 +61,10 @@ HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& doc
 
 void HeadlessRunner::start()
 {
+    if (!openLogPort()) {
+        QTimer::singleShot(0, this, [this] { emit finished(2); });
+        return;
+    }
     CGroup* servers = m_document.m_groups.empty() ? nullptr : m_document.m_groups.front().get();
     CGroup* proxies = m_document.m_groups.size() > 1 ? m_document.m_groups[1].get() : servers;
     CGroup* hubs = m_document.m_groups.empty() ? nullptr : m_document.m_groups.back().get();
@@ -86,6 +92,10 @@ void HeadlessRunner::tick()
 {
     m_document.TickSecond();
     ++m_ticks;
+    if (m_commandLine.streamLogs)
+        streamLogs();
+    if (m_alerts.isValid())
+        m_alerts.check(m_document, m_document.context().clock->now());
     if (!m_commandLine.once) {
         printChanges();
     } else if (m_ticks == kTicksForOnce) {
@@ -150,4 +160,44 @@ bool HeadlessRunner::renderCanvas()
         return true;
     std::cerr << "quorvane: cannot write " << m_commandLine.renderPath.toStdString() << std::endl;
     return false;
+}
+
+bool HeadlessRunner::openLogPort()
+{
+    if (m_commandLine.logListenPort == 0)
+        return true;
+    const QHostAddress address(QString::fromStdString(m_commandLine.logListenAddress));
+    QString error = QStringLiteral("not an IP address");
+    if (!address.isNull() &&
+        m_document.m_feeds.listen(address, static_cast<quint16>(m_commandLine.logListenPort), error)) {
+        connect(&m_document.m_feeds, &LiveFeeds::eventReceived, this, &HeadlessRunner::printEvent);
+        return true;
+    }
+    std::cerr << "quorvane: cannot listen for logs on " << m_commandLine.logListenAddress << ':'
+              << m_commandLine.logListenPort << ": " << error.toStdString() << std::endl;
+    return false;
+}
+
+void HeadlessRunner::printEvent(const std::string& objectName, const LogEvent& event)
+{
+    if (m_commandLine.json)
+        std::cout
+            << QJsonDocument(describeEvent(objectName, event)).toJson(QJsonDocument::Compact).toStdString();
+    else
+        std::cout << eventLine(objectName, event).toStdString();
+    std::cout << std::endl;
+}
+
+void HeadlessRunner::streamLogs()
+{
+    for (const auto& object : m_document.m_objects) {
+        if (!object->IsGameServer() || object->m_nStatus < CSStatus_CONTROL ||
+            m_streaming.count(object->GetName()))
+            continue;
+        std::string error;
+        if (m_document.StreamLogs(*object, true, error))
+            m_streaming.insert(object->GetName());
+        else
+            std::cerr << "quorvane: " << error << std::endl;
+    }
 }

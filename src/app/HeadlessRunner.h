@@ -1,12 +1,16 @@
 #pragma once
 
+#include "app/ChangeAlerts.h"
 #include "app/CommandLine.h"
 #include "objects/ObjectStatus.h"
 
 #include <QObject>
 #include <QTimer>
-#include <unordered_map>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+struct LogEvent;
 
 class CCommonObject;
 class CQuorvaneDoc;
@@ -43,6 +47,12 @@ private:
     void printObject(const CCommonObject& object);
     void printChanges();
     void finishOnce();
+    // Opens the log port of --log-listen; false (reason on standard error)
+    // when it cannot be opened.
+    bool openLogPort();
+    void printEvent(const std::string& objectName, const LogEvent& event);
+    // --stream-logs: each game server, once rcon is accepted, is asked once.
+    void streamLogs();
     // Writes the canvas, as painted, to the --render picture.
     bool renderCanvas();
 
@@ -53,4 +63,7 @@ private:
     int m_ticks = 0;
     // What was last printed per object.
     std::unordered_map<const CCommonObject*, ChangeKey> m_printed;
+    ChangeAlerts m_alerts;
+    // Names of the servers already asked to stream their log.
+    std::unordered_set<std::string> m_streaming;
 };

@@ -8,6 +8,7 @@
 #include "core/ResourceLimits.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/LayoutFile.h"
+#include "metrics/MetricsServer.h"
 #include "ui/CControlView.h"
 #include "ui/CMainFrame.h"
 #include "ui/WidgetOperator.h"
@@ -62,6 +63,16 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
             return 1;
         }
         demo.buildLayout(document);
+    }
+
+    MetricsServer metrics(document);
+    if (commandLine.metricsPort != 0) {
+        const QHostAddress address(QString::fromStdString(commandLine.metricsAddress));
+        if (address.isNull() || metrics.listen(address, static_cast<quint16>(commandLine.metricsPort)) == 0) {
+            std::cerr << "quorvane: cannot serve metrics on " << commandLine.metricsAddress << ':'
+                      << commandLine.metricsPort << std::endl;
+            return 2;
+        }
     }
 
     SignalBridge signalBridge;

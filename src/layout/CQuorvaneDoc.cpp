@@ -186,6 +186,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
         return;
     m_nTick = (m_nTick + 1) % 6;
     WatchDown();
+    UpdateFeeds();
     UpdateAllViews(HintTick);
 }
 
@@ -421,6 +422,7 @@ void CQuorvaneDoc::OnDeleteObject()
     if (!index)
         return;
     ClearLinksTo(*target);
+    m_feeds.forget(target->GetName());
     m_objects.erase(m_objects.begin() + static_cast<std::ptrdiff_t>(*index));
     m_pSelectedObject = nullptr;
     MarkChanged(HintLayout);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/CoreContext.h"
+#include "feeds/LiveFeeds.h"
 #include "layout/CGroup.h"
 #include "layout/CZone.h"
 #include "layout/DownWatch.h"
@@ -91,6 +92,14 @@ public:
     // taken now shows the links that the last replies name.
     void RelinkAll();
 
+    // Once a second, after the objects: who may stream a log here, and the
+    // per-minute player history.
+    void UpdateFeeds();
+    // Asks a game server by rcon to stream its log to the log port (start),
+    // or to stop. False with the reason when the port is closed or the
+    // machine's address is not known yet. Never done unasked.
+    bool StreamLogs(CCommonObject& object, bool start, std::string& error);
+
     // Every 30 seconds: the AutoWeb module builds and queues its page.
     void TickAutoWeb();
 
@@ -164,6 +173,8 @@ public:
 
     CModuleAdminBot m_moduleAdminBot;
     CFtpJobManager m_ftpJobs;
+    // Log events and player history per object; the log port.
+    LiveFeeds m_feeds;
     CModuleAutoWeb m_moduleAutoWeb;
     CCommonObject* m_pSelectedObject = nullptr;
     CZone* m_pSelectedZone = nullptr;
@@ -221,6 +232,7 @@ private:
     bool m_bModified = false;
     DownWatch m_downWatch;
     QUndoStack m_undoStack;
+    std::int64_t m_nHistoryMinute = -1;
     // Hands the FTP worker's messages to the operator on this thread.
     UiThreadReporter m_ftpMessages;
 };

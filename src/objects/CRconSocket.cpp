@@ -103,6 +103,11 @@ void CRconSocket::onLookedUp(const QHostInfo& host)
     m_operator.showMessage("Connect failed for " + m_target);
 }
 
+quint32 CRconSocket::resolvedAddress() const
+{
+    return ntohl(m_address);
+}
+
 void CRconSocket::connectTo(quint32 address)
 {
     m_address = address;

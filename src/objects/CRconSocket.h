@@ -41,6 +41,8 @@ public:
     void Send(std::string_view datagram);
     bool isConnected() const;
     quint16 localPort() const;
+    // The machine's IPv4 address in host order once looked up, else 0.
+    quint32 resolvedAddress() const;
 
 private:
     friend class ChannelPoller;

@@ -5,6 +5,8 @@
 
 #include <QList>
 
+#include <algorithm>
+
 namespace {
 
 const QList<QByteArray> kMaps{"de_dust2", "de_inferno", "de_nuke", "de_train", "de_aztec", "cs_office"};
@@ -49,7 +51,10 @@ GameServer::GameServer(const MachineSettings& settings, int index, int ordinal, 
       m_map(settings.map.isEmpty() ? kMaps[(ordinal - 1) % kMaps.size()] : settings.map),
       m_description(settings.description.isEmpty() ? descriptionFor(settings.gameDir) : settings.description),
       m_serverPassword(settings.serverPassword), m_roster(random(), settings.maxPlayers),
-      m_match(settings.match)
+      m_match(settings.match),
+      m_log([this](const QByteArray& datagram, const QHostAddress& address, quint16 port) {
+          send(datagram, Peer{address, port});
+      })
 {
     const int capacity = m_roster.capacity();
     m_roster.reset(settings.players >= 0 ? settings.players
@@ -58,6 +63,7 @@ GameServer::GameServer(const MachineSettings& settings, int index, int ordinal, 
 
 void GameServer::tick()
 {
+    const std::vector<Player> before = m_roster.players();
     m_roster.tick(moves());
     if (moves()) {
         // slowly: one player in or out every twenty seconds or so
@@ -68,6 +74,50 @@ void GameServer::tick()
             m_roster.leave();
     }
     m_match.tick(random());
+    if (m_log.streaming())
+        logTick(before);
+}
+
+void GameServer::logTick(const std::vector<Player>& before)
+{
+    const auto absent = [](const std::vector<Player>& list, const Player& who) {
+        return std::none_of(list.begin(), list.end(),
+                            [&](const Player& p) { return p.userId == who.userId; });
+    };
+    const std::vector<Player>& now = m_roster.players();
+    for (const Player& who : before) {
+        if (absent(now, who))
+            m_log.write(ServerLog::player(who) + " disconnected");
+    }
+    for (const Player& who : now) {
+        if (absent(before, who)) {
+            m_log.write(ServerLog::player(who) +
+                        " connected, address \"127.0.0.1:" + QByteArray::number(who.clientPort) + '"');
+            m_log.write(ServerLog::player(who) + " entered the game");
+        }
+    }
+    if (!moves() || now.size() < 2 || random().bounded(4) != 0)
+        return;
+    static const QList<QByteArray> kWeapons{"ak47", "m4a1", "awp", "deagle", "usp", "knife"};
+    static const QList<QByteArray> kChat{"gg", "nice shot", "rush B", "who has the bomb?", "lol \"quoted\""};
+    const Player& one = now[random().bounded(static_cast<int>(now.size()))];
+    const Player& other = now[random().bounded(static_cast<int>(now.size()))];
+    if (random().bounded(2) == 0 && one.userId != other.userId)
+        m_log.write(ServerLog::player(one) + " killed " + ServerLog::player(other) + " with \"" +
+                    kWeapons[random().bounded(kWeapons.size())] + '"');
+    else
+        m_log.write(ServerLog::player(one) + " say \"" + kChat[random().bounded(kChat.size())] + '"');
+}
+
+void GameServer::logStart()
+{
+    m_log.write("Started map \"" + m_map + "\" (CRC \"-1\")");
+    m_log.write("World triggered \"Round_Start\"");
+    const std::vector<Player>& players = m_roster.players();
+    for (const Player& who : players)
+        m_log.write(ServerLog::player(who) + " entered the game");
+    if (!players.empty())
+        m_log.write(ServerLog::player(players.front()) + " say \"hello from the park\"");
 }
 
 InfoFacts GameServer::info() const
@@ -105,11 +155,18 @@ QByteArray GameServer::runCommand(const QByteArray& command)
         return "Console: " + wireText(unquoted(argument), 190) + '\n';
     if (name == "kick")
         return kick(argument);
+    if (const auto output = m_log.runCommand(name, argument)) {
+        if (name == "log" && argument == "on")
+            logStart();
+        return *output;
+    }
     if (name == "changelevel") {
         const QByteArray map = wireText(unquoted(argument), 31);
         if (map.isEmpty())
             return "changelevel <levelname> : continue game on a new level\n";
         m_map = map;
+        m_log.write("Loading map \"" + m_map + '"');
+        m_log.write("Started map \"" + m_map + "\" (CRC \"-1\")");
         return {};
     }
     return unknownCommand(command);

@@ -3,6 +3,7 @@
 #include "HalfLifeMachine.h"
 #include "Match.h"
 #include "Roster.h"
+#include "ServerLog.h"
 
 // A Half-Life (Counter-Strike) dedicated server: its players come and go,
 // an AdminBot-amx style match may run, and rcon answers the commands a
@@ -31,6 +32,11 @@ private:
     QByteArray kick(const QByteArray& argument);
     QByteArray simMatch(const QList<QByteArray>& arguments);
     // A cvar command: without a value it prints the value, with one it sets it.
+    // The log lines of players who came and went during a tick, and now and
+    // then a chat line or a kill.
+    void logTick(const std::vector<Player>& before);
+    // What a server logs when logging starts: its map and who is in the game.
+    void logStart();
     static QByteArray cvar(const char* name, QByteArray* value, const QByteArray& argument);
 
     QByteArray m_hostName;
@@ -39,4 +45,5 @@ private:
     QByteArray m_serverPassword;
     Roster m_roster;
     Match m_match;
+    ServerLog m_log;
 };

@@ -1,0 +1,36 @@
+#include "feeds/EventRing.h"
+
+namespace {
+
+void cut(std::string& text)
+{
+    if (text.size() <= EventRing::kMaxField)
+        return;
+    std::size_t end = EventRing::kMaxField;
+    // Never split a UTF-8 sequence: back up over continuation bytes.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    text.resize(end);
+}
+
+void cut(LogPlayer& player)
+{
+    cut(player.name);
+    cut(player.uid);
+    cut(player.steamId);
+    cut(player.team);
+}
+
+} // namespace
+
+void EventRing::push(LogEvent event)
+{
+    cut(event.player);
+    cut(event.victim);
+    cut(event.weapon);
+    cut(event.text);
+    cut(event.time);
+    if (m_events.size() >= m_capacity)
+        m_events.pop_front();
+    m_events.push_back(std::move(event));
+}

@@ -1,0 +1,83 @@
+#include "feeds/LiveFeeds.h"
+
+#include "feeds/LogLine.h"
+
+#include <QVariant>
+
+#include <QNetworkDatagram>
+#include <string_view>
+
+LiveFeeds::LiveFeeds(QObject* parent) : QObject(parent)
+{
+    connect(&m_socket, &QUdpSocket::readyRead, this, &LiveFeeds::readBatch);
+}
+
+bool LiveFeeds::listen(const QHostAddress& address, quint16 port, QString& error)
+{
+    m_socket.close();
+    if (m_socket.bind(address, port)) {
+        // Room for a park's bursts (a round end logs a line per player).
+        m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(1 << 20));
+        return true;
+    }
+    error = m_socket.errorString();
+    return false;
+}
+
+bool LiveFeeds::isListening() const
+{
+    return m_socket.state() == QAbstractSocket::BoundState;
+}
+
+const ObjectFeed* LiveFeeds::feed(const std::string& name) const
+{
+    const auto found = m_feeds.find(name);
+    return found == m_feeds.end() ? nullptr : &found->second;
+}
+
+void LiveFeeds::recordPlayers(const std::string& name, std::int64_t seconds, int count)
+{
+    m_feeds[name].history.record(seconds, count);
+}
+
+void LiveFeeds::readBatch()
+{
+    // The rest of a burst stays queued; the socket's notifier fires again on
+    // the next pass of the event loop, after the timers due by then.
+    QByteArray buffer(kMaxDatagram, Qt::Uninitialized);
+    for (int i = 0; i < kBatch && m_socket.hasPendingDatagrams(); ++i) {
+        QHostAddress sender;
+        quint16 port = 0;
+        const qint64 size = m_socket.readDatagram(buffer.data(), buffer.size(), &sender, &port);
+        if (size < 0)
+            break;
+        receive(QByteArrayView(buffer.constData(), size), sender, port);
+    }
+}
+
+void LiveFeeds::receive(QByteArrayView datagram, const QHostAddress& sender, quint16 port)
+{
+    bool isIpv4 = false;
+    const quint32 ipv4 = sender.toIPv4Address(&isIpv4);
+    const auto source = isIpv4 ? m_sources.find(sourceKey(ipv4, port)) : m_sources.end();
+    if (source == m_sources.end()) {
+        ++m_droppedStrangers;
+        return;
+    }
+    const std::string_view bytes(datagram.data(), static_cast<std::size_t>(datagram.size()));
+    const auto line = logLineOfDatagram(bytes);
+    if (!line) {
+        ++m_droppedMalformed;
+        return;
+    }
+    auto event = parseLogLine(*line);
+    if (!event)
+        return; // a log line of a kind not followed (cvars, rcon echoes, ...)
+    // A copy: a receiver of the signal may replace the sources.
+    const std::string name = source->second;
+    ObjectFeed& feed = m_feeds[name];
+    ++feed.counts[static_cast<std::size_t>(event->type)];
+    feed.events.push(std::move(*event));
+    const LogEvent filed = feed.events.events().back();
+    emit eventReceived(name, filed);
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "feeds/LogEvent.h"
+#include "feeds/ObjectFeed.h"
+
+#include <QByteArrayView>
+#include <QHostAddress>
+#include <QObject>
+#include <QUdpSocket>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+// The live feeds of a park: one UDP socket that machines stream their logs
+// to, and per object (by its "address:port" name) the events and history
+// kept in memory.
+//
+// A datagram is given to the object whose address and port sent it; from
+// anyone else it is dropped and counted, and so is one that is not a log
+// line. At most kBatch datagrams are read per wake-up, so a flood waits in
+// the kernel's buffer (which drops what overflows) while timers still run;
+// per object only the newest events are kept.
+class LiveFeeds : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kBatch = 64;
+    static constexpr int kMaxDatagram = 2048;
+
+    explicit LiveFeeds(QObject* parent = nullptr);
+
+    // Opens the log socket; false with the reason in error.
+    bool listen(const QHostAddress& address, quint16 port, QString& error);
+    bool isListening() const;
+    QHostAddress listenAddress() const { return m_socket.localAddress(); }
+    quint16 listenPort() const { return m_socket.localPort(); }
+
+    // Who may send: IPv4 address (host order) and port, to the object's name.
+    using Sources = std::unordered_map<std::uint64_t, std::string>;
+    static std::uint64_t sourceKey(quint32 ipv4, quint16 port) { return (std::uint64_t{ipv4} << 16) | port; }
+    void setSources(Sources sources) { m_sources = std::move(sources); }
+
+    // The object's feed, nullptr when nothing was kept for it yet.
+    const ObjectFeed* feed(const std::string& name) const;
+    // Records a player count for the object's history.
+    void recordPlayers(const std::string& name, std::int64_t seconds, int count);
+    // Forgets an object that left the park.
+    void forget(const std::string& name) { m_feeds.erase(name); }
+
+    // Datagrams dropped: from a sender that is no object, or not a log line.
+    std::int64_t droppedStrangers() const { return m_droppedStrangers; }
+    std::int64_t droppedMalformed() const { return m_droppedMalformed; }
+
+    // Parses and files one datagram as if it came from sender; what the
+    // socket does for each datagram it reads.
+    void receive(QByteArrayView datagram, const QHostAddress& sender, quint16 port);
+
+signals:
+    // A log event, filed in the object's ring. Fields are the machine's text.
+    void eventReceived(const std::string& objectName, const LogEvent& event);
+
+private:
+    void readBatch();
+
+    QUdpSocket m_socket;
+    Sources m_sources;
+    std::unordered_map<std::string, ObjectFeed> m_feeds;
+    std::int64_t m_droppedStrangers = 0;
+    std::int64_t m_droppedMalformed = 0;
+};

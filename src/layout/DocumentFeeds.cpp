@@ -1,0 +1,98 @@
+// The document's side of the live feeds: who may stream a log here, the
+// per-minute history, and the rcon commands that start and stop a stream.
+#include "layout/CQuorvaneDoc.h"
+
+#include "core/Clock.h"
+#include "feeds/LogStream.h"
+#include "objects/CGTV.h"
+#include "objects/CHLTV.h"
+#include "objects/CRconSocket.h"
+
+namespace {
+
+// What the history follows: players, a proxy's spectators, a hub manager's clients.
+int watchedCount(const CCommonObject& object)
+{
+    if (const auto* manager = dynamic_cast<const CGTV*>(&object))
+        return manager->m_nSvClients;
+    if (const auto* proxy = dynamic_cast<const CHLTV*>(&object))
+        return proxy->m_nClients;
+    return object.GetPlayerCount();
+}
+
+} // namespace
+
+void CQuorvaneDoc::UpdateFeeds()
+{
+    const std::int64_t now = m_context.clock->now();
+    if (now / 60 != m_nHistoryMinute) {
+        m_nHistoryMinute = now / 60;
+        for (const auto& object : m_objects) {
+            // A machine that does not answer gives no sample, not a zero.
+            if (object->m_nStatus != CSStatus_TIMEOUT && object->m_nStatus != CSStatus_BAD)
+                m_feeds.recordPlayers(object->GetName(), now, watchedCount(*object));
+        }
+    }
+    if (!m_feeds.isListening())
+        return;
+    // Typed addresses first, as resolved by the channel; what a machine
+    // reports of itself only where no typed address holds that key. The
+    // reported address is only matched against, never sent to.
+    LiveFeeds::Sources sources;
+    for (const auto& object : m_objects) {
+        const CRconSocket* channel = object->channel();
+        if (channel && channel->resolvedAddress() != 0 && object->m_nPort > 0 && object->m_nPort <= 65535)
+            sources.emplace(
+                LiveFeeds::sourceKey(channel->resolvedAddress(), static_cast<quint16>(object->m_nPort)),
+                object->GetName());
+    }
+    for (const auto& object : m_objects) {
+        const auto* server = dynamic_cast<const CHLServer*>(object.get());
+        if (!server || server->m_strReportedAddress.empty())
+            continue;
+        const std::string& reported = server->m_strReportedAddress;
+        const std::size_t colon = reported.rfind(':');
+        bool portOk = false;
+        bool addressOk = false;
+        const int port = QString::fromStdString(reported.substr(colon + 1)).toInt(&portOk);
+        const quint32 ipv4 =
+            colon == std::string::npos
+                ? 0
+                : QHostAddress(QString::fromStdString(reported.substr(0, colon))).toIPv4Address(&addressOk);
+        if (colon != std::string::npos && portOk && addressOk && ipv4 != 0 && port > 0 && port <= 65535)
+            sources.emplace(LiveFeeds::sourceKey(ipv4, static_cast<quint16>(port)), object->GetName());
+    }
+    m_feeds.setSources(std::move(sources));
+}
+
+bool CQuorvaneDoc::StreamLogs(CCommonObject& object, bool start, std::string& error)
+{
+    if (!m_feeds.isListening()) {
+        error = "No log port is open.";
+        return false;
+    }
+    const CRconSocket* channel = object.channel();
+    if (!channel || channel->resolvedAddress() == 0) {
+        error = "The address of " + object.GetName() + " is not known yet.";
+        return false;
+    }
+    // The log port's own address when it is bound to one, else the address
+    // the system sends from towards that machine.
+    QHostAddress local = m_feeds.listenAddress();
+    if (local.isNull() || local == QHostAddress::AnyIPv4 || local == QHostAddress::Any) {
+        const auto routed = localAddressToward(channel->resolvedAddress());
+        if (!routed) {
+            error = "No route to " + object.GetName() + ".";
+            return false;
+        }
+        local = *routed;
+    }
+    const auto commands = logStreamCommands(start, local, m_feeds.listenPort());
+    if (!commands) {
+        error = "The log port's address cannot be given to a game server.";
+        return false;
+    }
+    for (const std::string& command : *commands)
+        object.SendCommand(command);
+    return true;
+}

@@ -1,0 +1,119 @@
+// The log port on 127.0.0.1: datagrams from the objects' addresses are
+// filed, strangers are dropped and counted, a flood neither grows memory
+// nor keeps timers from running; the per-minute history ring.
+#include "feeds/LiveFeeds.h"
+
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+#include <algorithm>
+
+namespace {
+
+QByteArray logDatagram(const QByteArray& body)
+{
+    return "\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: " + body + "\n" + '\0';
+}
+
+} // namespace
+
+class TestLiveFeeds : public QObject
+{
+    Q_OBJECT
+
+private:
+    LiveFeeds feeds;
+    QUdpSocket park; // the machine that streams its log
+    QUdpSocket stranger;
+    const std::string name = "127.0.0.1:27015";
+
+    void sendFrom(QUdpSocket& socket, const QByteArray& datagram)
+    {
+        socket.writeDatagram(datagram, QHostAddress::LocalHost, feeds.listenPort());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(feeds.listen(QHostAddress::LocalHost, 0, error), qPrintable(error));
+        QVERIFY(park.bind(QHostAddress::LocalHost, 0));
+        QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
+        feeds.setSources(
+            {{LiveFeeds::sourceKey(QHostAddress(QHostAddress::LocalHost).toIPv4Address(), park.localPort()),
+              name}});
+    }
+
+    void strangersAreDropped()
+    {
+        std::vector<std::string> names;
+        const auto connection = connect(&feeds, &LiveFeeds::eventReceived, this,
+                                        [&names](const std::string& object) { names.push_back(object); });
+        sendFrom(stranger, logDatagram("\"evil<1><STEAM_0:0:1><CT>\" say \"spoofed\""));
+        sendFrom(park, "\xFF\xFF\xFF\xFFlnot a log line");
+        sendFrom(park, logDatagram("\"bob<2><STEAM_0:1:2><CT>\" say \"real\""));
+        QTRY_COMPARE(names.size(), std::size_t{1});
+        disconnect(connection);
+        QCOMPARE(names.front(), name);
+        QTRY_COMPARE(feeds.droppedStrangers(), 1);
+        QCOMPARE(feeds.droppedMalformed(), 1);
+        const ObjectFeed* feed = feeds.feed(name);
+        QVERIFY(feed);
+        QCOMPARE(feed->events.events().back().text, std::string("real"));
+        QCOMPARE(feed->counts[static_cast<std::size_t>(LogEvent::Type::Say)], 1);
+    }
+
+    void floodIsBounded()
+    {
+        constexpr int kSent = 1000;
+        int received = 0;
+        int receivedWhenTimerRan = -1;
+        connect(&feeds, &LiveFeeds::eventReceived, this, [&received] { ++received; });
+        for (int i = 0; i < kSent; ++i)
+            sendFrom(park, logDatagram("\"bob<2><STEAM_0:1:2><CT>\" say \"" + QByteArray(260, 'x') +
+                                       QByteArray::number(i) + '"'));
+        // Due before the event loop reads anything: it must run after the
+        // first batch, not after the whole flood.
+        QTimer::singleShot(0, this, [&] { receivedWhenTimerRan = received; });
+        QTRY_VERIFY(receivedWhenTimerRan >= 0);
+        // The kernel's buffer may drop part of the burst; a full ring is what counts.
+        QTRY_VERIFY_WITH_TIMEOUT(received >= static_cast<int>(EventRing::kDefaultCapacity), 10000);
+        QVERIFY2(receivedWhenTimerRan <= LiveFeeds::kBatch,
+                 qPrintable(QString::number(receivedWhenTimerRan)));
+        const ObjectFeed* feed = feeds.feed(name);
+        QCOMPARE(feed->events.events().size(), feed->events.capacity());
+        // Long fields are cut, and the newest event is kept.
+        QCOMPARE(feed->events.events().back().text.size(), EventRing::kMaxField);
+    }
+
+    void history()
+    {
+        PlayerHistory history;
+        const std::int64_t day = 86'400;
+        const std::int64_t start = 1000 * day; // a minute boundary
+        history.record(start, 5);
+        history.record(start + 30, 7); // same minute: replaced
+        history.record(start + 60, 8);
+        history.record(start + 10 * 60, 12); // minutes 2..9 without samples
+        history.record(start + 5 * 60, 99);  // back in time: ignored
+        auto last = history.lastDay(start + 10 * 60);
+        QCOMPARE(last.size(), std::size_t{PlayerHistory::kMinutes});
+        QCOMPARE(last.back(), std::optional<int>(12));
+        QCOMPARE(last[last.size() - 10], std::optional<int>(8));
+        QCOMPARE(last[last.size() - 11], std::optional<int>(7));
+        QCOMPARE(last[last.size() - 5], std::nullopt);
+        QCOMPARE(last[last.size() - 12], std::nullopt);
+        // A day later the old samples have left the window.
+        last = history.lastDay(start + day + 60);
+        QCOMPARE(last.front(), std::nullopt);
+        QCOMPARE(last[last.size() - 1 - (day / 60 + 1 - 10)], std::optional<int>(12));
+        // After more than a day away, nothing old shows through the ring.
+        history.record(start + 3 * day, 1);
+        last = history.lastDay(start + 3 * day);
+        QCOMPARE(std::count_if(last.begin(), last.end(), [](auto v) { return v.has_value(); }), 1);
+        QCOMPARE(history.latest(), std::optional<int>(1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLiveFeeds)
+#include "tst_livefeeds.moc"

@@ -1,0 +1,186 @@
+// The log-line parser on lines as engines write them, and on lines built to
+// fool it: names holding '<', '>' and '"', UTF-8, odd spacing, truncation.
+#include "feeds/LogLine.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(LogEvent::Type)
+
+class TestLogLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void playerLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<LogEvent::Type>("type");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("steamId");
+        QTest::addColumn<QByteArray>("team");
+        QTest::addColumn<QByteArray>("text"); // message, new team, or victim's name for kills
+
+        const QByteArray stamp = "L 10/05/2024 - 14:22:01: ";
+        QTest::addRow("say") << stamp + "\"bob<2><STEAM_0:1:1234><CT>\" say \"hello all\""
+                             << LogEvent::Type::Say << QByteArray("bob") << QByteArray("STEAM_0:1:1234")
+                             << QByteArray("CT") << QByteArray("hello all");
+        QTest::addRow("say_team, dead")
+            << stamp + "\"eve<3><STEAM_0:0:9><TERRORIST>\" say_team \"rush b\" (dead)" << LogEvent::Type::Say
+            << QByteArray("eve") << QByteArray("STEAM_0:0:9") << QByteArray("TERRORIST")
+            << QByteArray("rush b");
+        QTest::addRow("quotes and brackets in name and text")
+            << stamp + "\"Big \"Q\"<x><7><STEAM_0:1:5><CT>\" say \"he said \"hi\" >\" say \"\""
+            << LogEvent::Type::Say << QByteArray("Big \"Q\"<x>") << QByteArray("STEAM_0:1:5")
+            << QByteArray("CT") << QByteArray("he said \"hi\" >\" say \"");
+        QTest::addRow("UTF-8 name")
+            << stamp + "\"J\xC3\xBCrgen \xE7\x8E\xA9<11><STEAM_0:0:77><>\" say \"\xC3\xA9t\xC3\xA9\""
+            << LogEvent::Type::Say << QByteArray("J\xC3\xBCrgen \xE7\x8E\xA9") << QByteArray("STEAM_0:0:77")
+            << QByteArray() << QByteArray("\xC3\xA9t\xC3\xA9");
+        QTest::addRow("odd spacing in the stamp")
+            << QByteArray("L  10/05/2024  -  14:22:01:   \"a<1><BOT><CT>\" say \"x\"") << LogEvent::Type::Say
+            << QByteArray("a") << QByteArray("BOT") << QByteArray("CT") << QByteArray("x");
+        QTest::addRow("kill")
+            << stamp + "\"bob<2><STEAM_0:1:1><CT>\" killed \"eve<3><STEAM_0:0:9><TERRORIST>\" with \"ak47\""
+            << LogEvent::Type::Kill << QByteArray("bob") << QByteArray("STEAM_0:1:1") << QByteArray("CT")
+            << QByteArray("eve");
+        QTest::addRow("kill, victim named like a weapon")
+            << stamp + "\"bob<2><STEAM_0:1:1><CT>\" killed \"x\" with \"y<3><STEAM_0:0:9><TERRORIST>\" with "
+                       "\"awp\""
+            << LogEvent::Type::Kill << QByteArray("bob") << QByteArray("STEAM_0:1:1") << QByteArray("CT")
+            << QByteArray("x\" with \"y");
+        QTest::addRow("kill with positions (newer engines)")
+            << stamp + "\"a<2><[U:1:5]><CT>\" [10 -20 30] killed \"b<3><[U:1:6]><TERRORIST>\" [1 2 3] with "
+                       "\"m4a1\""
+            << LogEvent::Type::Kill << QByteArray("a") << QByteArray("[U:1:5]") << QByteArray("CT")
+            << QByteArray("b");
+        QTest::addRow("connected")
+            << stamp + "\"new guy<12><STEAM_ID_PENDING><>\" connected, address \"10.0.0.5:27005\""
+            << LogEvent::Type::Connect << QByteArray("new guy") << QByteArray("STEAM_ID_PENDING")
+            << QByteArray() << QByteArray();
+        QTest::addRow("entered") << stamp + "\"new guy<12><STEAM_0:0:3><>\" entered the game"
+                                 << LogEvent::Type::Enter << QByteArray("new guy")
+                                 << QByteArray("STEAM_0:0:3") << QByteArray() << QByteArray();
+        QTest::addRow("disconnected")
+            << stamp + "\"<<>><12><STEAM_0:0:3><CT>\" disconnected" << LogEvent::Type::Disconnect
+            << QByteArray("<<>>") << QByteArray("STEAM_0:0:3") << QByteArray("CT") << QByteArray();
+        QTest::addRow("joined team") << stamp + "\"bob<2><STEAM_0:1:1><Unassigned>\" joined team \"CT\""
+                                     << LogEvent::Type::Team << QByteArray("bob") << QByteArray("STEAM_0:1:1")
+                                     << QByteArray("Unassigned") << QByteArray("CT");
+    }
+
+    void playerLines()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(LogEvent::Type, type);
+        const auto event =
+            parseLogLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+        QVERIFY(event);
+        QCOMPARE(event->type, type);
+        QCOMPARE(event->time, std::string("2024-10-05T14:22:01"));
+        QTEST(QByteArray::fromStdString(event->player.name), "name");
+        QTEST(QByteArray::fromStdString(event->player.steamId), "steamId");
+        QTEST(QByteArray::fromStdString(event->player.team), "team");
+        QFETCH(QByteArray, text);
+        if (type == LogEvent::Type::Kill) {
+            QCOMPARE(QByteArray::fromStdString(event->victim.name), text);
+            QVERIFY(!event->weapon.empty());
+            QCOMPARE(event->victim.team, std::string("TERRORIST"));
+        } else {
+            QCOMPARE(QByteArray::fromStdString(event->text), text);
+        }
+        QCOMPARE(event->teamOnly, line.contains("say_team"));
+    }
+
+    void worldLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<LogEvent::Type>("type");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addRow("round start") << QByteArray("L 10/05/2024 - 14:22:01: World triggered \"Round_Start\"")
+                                     << LogEvent::Type::Round << QByteArray("Round_Start");
+        QTest::addRow("round end") << QByteArray("L 10/05/2024 - 14:22:01: World triggered \"Round_End\"")
+                                   << LogEvent::Type::Round << QByteArray("Round_End");
+        QTest::addRow("started map") << QByteArray(
+                                            "L 10/05/2024 - 14:22:01: Started map \"de_dust2\" (CRC \"-1\")")
+                                     << LogEvent::Type::Map << QByteArray("de_dust2");
+        QTest::addRow("loading map") << QByteArray("L 10/05/2024 - 14:22:01: Loading map \"cs_office\"")
+                                     << LogEvent::Type::Map << QByteArray("cs_office");
+    }
+
+    void worldLines()
+    {
+        QFETCH(QByteArray, line);
+        const auto event =
+            parseLogLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+        QVERIFY(event);
+        QTEST(event->type, "type");
+        QTEST(QByteArray::fromStdString(event->text), "text");
+    }
+
+    void ignored_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addRow("empty") << QByteArray();
+        QTest::addRow("no stamp") << QByteArray("\"a<1><BOT><CT>\" say \"x\"");
+        QTest::addRow("stamp cut short") << QByteArray("L 10/05/2024 - 14:2");
+        QTest::addRow("letters in the date")
+            << QByteArray("L 1x/05/2024 - 14:22:01: World triggered \"Round_Start\"");
+        QTest::addRow("cvar") << QByteArray("L 10/05/2024 - 14:22:01: Server cvar \"mp_timelimit\" = \"30\"");
+        QTest::addRow("no closing quote") << QByteArray("L 10/05/2024 - 14:22:01: Started map \"de_d");
+        QTest::addRow("player field without ids") << QByteArray("L 10/05/2024 - 14:22:01: \"bob\" say \"x\"");
+        QTest::addRow("uid not a number") << QByteArray("L 10/05/2024 - 14:22:01: \"b<x><S><CT>\" say \"x\"");
+        QTest::addRow("say cut short") << QByteArray("L 10/05/2024 - 14:22:01: \"b<1><S><CT>\" say \"x");
+        QTest::addRow("kill without weapon")
+            << QByteArray("L 10/05/2024 - 14:22:01: \"b<1><S><CT>\" killed \"c<2><S><T>\"");
+        QTest::addRow("unknown verb")
+            << QByteArray("L 10/05/2024 - 14:22:01: \"b<1><S><CT>\" triggered \"Planted_The_Bomb\"");
+    }
+
+    void ignored()
+    {
+        QFETCH(QByteArray, line);
+        QVERIFY(!parseLogLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size()))));
+    }
+
+    void datagrams_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QByteArray>("line"); // empty: not a log datagram
+        QTest::addColumn<QByteArray>("secret");
+        const QByteArray ff("\xFF\xFF\xFF\xFF");
+        QTest::addRow("classic") << ff + "log L 01/02/2024 - 03:04:05: x\n" + '\0'
+                                 << QByteArray("L 01/02/2024 - 03:04:05: x") << QByteArray();
+        QTest::addRow("newer, no secret") << ff + "RL 01/02/2024 - 03:04:05: x\n"
+                                          << QByteArray("L 01/02/2024 - 03:04:05: x") << QByteArray();
+        QTest::addRow("newer, secret") << ff + "S1234L 01/02/2024 - 03:04:05: x\r\n" + '\0'
+                                       << QByteArray("L 01/02/2024 - 03:04:05: x") << QByteArray("1234");
+        QTest::addRow("stops at NUL") << ff + "log L 01/02: a" + '\0' + "hidden\n"
+                                      << QByteArray("L 01/02: a") << QByteArray();
+        QTest::addRow("no header") << QByteArray("log L 01/02/2024 - 03:04:05: x") << QByteArray()
+                                   << QByteArray();
+        QTest::addRow("short header") << QByteArray("\xFF\xFF\xFF") << QByteArray() << QByteArray();
+        QTest::addRow("rcon reply") << ff + "lhello\n" << QByteArray() << QByteArray();
+        QTest::addRow("secret without line") << ff + "S12345" << QByteArray() << QByteArray();
+        QTest::addRow("secret too long")
+            << ff + 'S' + QByteArray(100, '7') + "L x" << QByteArray() << QByteArray();
+    }
+
+    void datagrams()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QByteArray, line);
+        // A copy the exact size of the datagram: a read past its end is
+        // caught by the sanitizer build.
+        const std::string bytes(datagram.constData(), static_cast<std::size_t>(datagram.size()));
+        std::string_view secret;
+        const auto found = logLineOfDatagram(bytes, &secret);
+        QCOMPARE(found.has_value(), !line.isEmpty());
+        if (found) {
+            QCOMPARE(QByteArray(found->data(), static_cast<qsizetype>(found->size())), line);
+            QTEST(QByteArray(secret.data(), static_cast<qsizetype>(secret.size())), "secret");
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(TestLogLine)
+#include "tst_logline.moc"

@@ -1,0 +1,131 @@
+// A park machine streams its log to a headless instance: the instance asks
+// it by rcon (--stream-logs), the machine sends its lines over UDP, and the
+// events come out as JSON lines. A stranger's datagram to the same port
+// does not. A machine that stops answering runs the --on-change command.
+#include "support/SimulatedPark.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUdpSocket>
+
+class TestLogStream : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void streamedEventsComeOutAsJson()
+    {
+        SimulatedPark park;
+        QVERIFY2(park.start({QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
+                             QStringLiteral("0"), QStringLiteral("--rcon"), QStringLiteral("secret")}),
+                 qPrintable(park.errorString()));
+        quint16 logPort = 0;
+        {
+            QUdpSocket probe; // a free port for the log, given back at once
+            QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+            logPort = probe.localPort();
+        }
+        const QString server = QStringLiteral("127.0.0.1:%1").arg(park.serverPorts()[0]);
+        QProcess quorvane;
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("--json"), QStringLiteral("--server"),
+                        server, QStringLiteral("--rcon"), QStringLiteral("secret"),
+                        QStringLiteral("--log-listen"), QStringLiteral("127.0.0.1:%1").arg(logPort),
+                        QStringLiteral("--stream-logs")});
+        QVERIFY(quorvane.waitForStarted(10000));
+
+        QUdpSocket stranger;
+        QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
+        std::map<QString, QList<QJsonObject>> events; // by event name
+        QByteArray pending;
+        const auto readEvents = [&] {
+            pending += quorvane.readAllStandardOutput();
+            qsizetype end = 0;
+            while ((end = pending.indexOf('\n')) >= 0) {
+                const QJsonObject line = QJsonDocument::fromJson(pending.left(end)).object();
+                pending.remove(0, end + 1);
+                if (line.contains(QLatin1String("event")))
+                    events[line.value(QLatin1String("event")).toString()].append(line);
+            }
+            // Once the stream runs, a stranger claims a line of its own.
+            if (!events.empty())
+                stranger.writeDatagram(
+                    "\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: \"x<1><STEAM_0:0:1><CT>\" say "
+                    "\"spoofed\"\n",
+                    QHostAddress::LocalHost, logPort);
+            return events.count(QStringLiteral("say")) > 0 && events.count(QStringLiteral("map")) > 0 &&
+                   events[QStringLiteral("connect")].size() >= 2;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(readEvents(), 30000);
+        // A little longer, for the stranger's datagrams to be (not) printed.
+        QTest::qWait(1500);
+        readEvents();
+        quorvane.kill();
+        quorvane.waitForFinished(5000);
+
+        const QJsonObject map = events[QStringLiteral("map")].front();
+        QCOMPARE(map.value(QLatin1String("object")).toString(), server);
+        QVERIFY(!map.value(QLatin1String("map")).toString().isEmpty());
+        const QJsonObject say = events[QStringLiteral("say")].front();
+        QCOMPARE(say.value(QLatin1String("text")).toString(), QStringLiteral("hello from the park"));
+        QVERIFY(say.value(QLatin1String("steamid")).toString().startsWith(QLatin1String("STEAM_0:")));
+        QVERIFY(!say.value(QLatin1String("player")).toString().isEmpty());
+        QVERIFY(!say.value(QLatin1String("time")).toString().isEmpty());
+        for (const auto& [name, list] : events) {
+            for (const QJsonObject& event : list) {
+                QCOMPARE(event.value(QLatin1String("object")).toString(), server);
+                QVERIFY(event.value(QLatin1String("text")).toString() != QLatin1String("spoofed"));
+            }
+        }
+    }
+
+    void downMachineRunsOnChange()
+    {
+        const QString tee = QStandardPaths::findExecutable(QStringLiteral("tee"));
+        QVERIFY(!tee.isEmpty());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("alerts with space.txt"));
+        SimulatedPark park;
+        QVERIFY2(park.start({QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
+                             QStringLiteral("0")}),
+                 qPrintable(park.errorString()));
+        const QString server = QStringLiteral("127.0.0.1:%1").arg(park.serverPorts()[0]);
+        QProcess quorvane;
+        // Quotes group a path with a space; no shell is involved.
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("--json"), QStringLiteral("--server"),
+                        server, QStringLiteral("--on-change"),
+                        QStringLiteral("%1 -a \"%2\"").arg(tee, path)});
+        QVERIFY(quorvane.waitForStarted(10000));
+        QByteArray printed;
+        QTRY_VERIFY_WITH_TIMEOUT((printed += quorvane.readAllStandardOutput()).contains("\"Monitor only\""),
+                                 15000);
+        // Coming up at the start is no news.
+        QTest::qWait(1500);
+        QVERIFY(!QFile::exists(path));
+
+        ParkProbe probe(park.serverPorts()[0]);
+        QVERIFY(probe.control("sim_silence 1"));
+        const auto alerts = [&path] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(alerts().endsWith('\n'), 25000);
+        quorvane.kill();
+        quorvane.waitForFinished(5000);
+        const QList<QByteArray> lines = alerts().trimmed().split('\n');
+        QCOMPARE(lines.size(), 1);
+        const QJsonObject report = QJsonDocument::fromJson(lines.front()).object();
+        QCOMPARE(report.value(QLatin1String("object")).toString(), server);
+        QCOMPARE(report.value(QLatin1String("change")).toString(), QStringLiteral("down"));
+        QCOMPARE(report.value(QLatin1String("status")).toString(), QStringLiteral("Timeout"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogStream)
+#include "tst_logstream.moc"
