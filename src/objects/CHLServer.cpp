@@ -431,7 +431,7 @@ bool CHLServer::ApplyPrintLine(const std::string& line)
         m_strTeamB.clear();
     }
     if (m_statusTable.readLine(line))
-        m_statusPlayers = m_statusTable.players();
+        m_statusPlayers = m_statusTable.takeTable();
     if (beginsWith(line, replies::kBadPasswordPrefix)) {
         OnBadPassword();
         return true;

@@ -95,8 +95,6 @@ bool StatusTableReader::readLine(std::string_view line)
     }
     const auto parts = words(line);
     if (parts.size() == 2 && number(parts[0], 1024) && (parts[1] == "users" || parts[1] == "user")) {
-        m_players = std::move(m_pending);
-        m_pending.clear();
         m_inTable = false;
         return true;
     }

@@ -31,16 +31,17 @@ std::optional<StatusPlayer> parseStatusPlayerLine(std::string_view line);
 
 // Collects the table as its lines arrive (one command's output may come in
 // several datagrams): the column header starts a table, player lines add to
-// it, the "N users" line ends it and makes it the current one.
+// it, the "N users" line ends it.
 class StatusTableReader
 {
 public:
-    // True when the line ended a table; then players() holds the new one.
+    // True when the line ended a table; then takeTable() hands it over.
     bool readLine(std::string_view line);
-    const std::vector<StatusPlayer>& players() const { return m_players; }
+    // The table the last readLine ended, moved out (a park of thousands
+    // keeps one copy per server, not two).
+    std::vector<StatusPlayer> takeTable() { return std::move(m_pending); }
 
 private:
-    std::vector<StatusPlayer> m_players;
     std::vector<StatusPlayer> m_pending;
     bool m_inTable = false;
 };

@@ -256,20 +256,25 @@ private slots:
     void statusTable()
     {
         StatusTableReader reader;
-        const auto feed = [&reader](const char* text) {
+        std::vector<StatusPlayer> table;
+        const auto feed = [&](const char* text) {
             bool ended = false;
-            for (const auto& line : replies::printLines(oobReply(std::string("l") + text)))
-                ended = reader.readLine(line) || ended;
+            for (const auto& line : replies::printLines(oobReply(std::string("l") + text))) {
+                if (reader.readLine(line)) {
+                    ended = true;
+                    table = reader.takeTable();
+                }
+            }
             return ended;
         };
         QVERIFY(!feed("# 1 \"Early\" 1 BOT 0 0:01 0 0\n")); // before any header
         QVERIFY(feed("hostname: x\n#      name userid uniqueid frag time ping loss adr\n"
                      "# 1 \"A\" 1 BOT 0 0:01 0 0\n# 2 \"B\" 2 BOT 0 0:01 0 0\n2 users\n"));
-        QCOMPARE(reader.players().size(), std::size_t{2});
+        QCOMPARE(table.size(), std::size_t{2});
         QVERIFY(!feed("#      name userid uniqueid frag time ping loss adr\n# 1 \"C\" 3 BOT 0 0:01 0 0\n"));
-        QCOMPARE(reader.players().size(), std::size_t{2});
+        QCOMPARE(table.size(), std::size_t{2});
         QVERIFY(feed("0 users\n"));
-        QCOMPARE(reader.players().size(), std::size_t{1});
+        QCOMPARE(table.size(), std::size_t{1});
     }
 };
 
