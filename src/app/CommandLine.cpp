@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <algorithm>
 
 namespace {
 
@@ -130,6 +131,23 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
                 return std::nullopt;
             }
             line.objects.back().rconPassword = password;
+        } else if (argument == QLatin1String("--log-secret")) {
+            const auto text = value();
+            if (!text)
+                return std::nullopt;
+            if (line.objects.empty() || line.objects.back().kind != CommandLine::Kind::Server) {
+                error = QStringLiteral("--log-secret must follow the --server it belongs to");
+                return std::nullopt;
+            }
+            // What the log's "S<secret>L " form can carry: no spaces, no controls.
+            const std::string secret = text->toStdString();
+            if (secret.empty() || secret.size() > 64 || std::any_of(secret.begin(), secret.end(), [](char c) {
+                    return static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) == 0x7F;
+                })) {
+                error = QStringLiteral("--log-secret expects 1 to 64 characters without spaces");
+                return std::nullopt;
+            }
+            line.objects.back().logSecret = secret;
         } else if (argument.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option %1").arg(argument);
             return std::nullopt;
@@ -140,12 +158,12 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
             return std::nullopt;
         }
     }
+    // --log-listen and --metrics also serve the window (over its settings).
     if (!line.headless && line.renderPath.isEmpty() &&
-        (line.json || line.once || !line.objects.empty() || line.logListenPort != 0 || line.streamLogs ||
-         line.metricsPort != 0 || !line.onChangeCommand.isEmpty())) {
-        error =
-            QStringLiteral("--server, --proxy, --hub, --json, --once, --log-listen, --stream-logs, --metrics "
-                           "and --on-change need --headless");
+        (line.json || line.once || !line.objects.empty() || line.streamLogs ||
+         !line.onChangeCommand.isEmpty())) {
+        error = QStringLiteral("--server, --proxy, --hub, --json, --once, --stream-logs and --on-change "
+                               "need --headless");
         return std::nullopt;
     }
     if (line.streamLogs && line.logListenPort == 0) {
@@ -181,9 +199,9 @@ bool wantsWindow(const QStringList& arguments)
 QString usageText()
 {
     return QStringLiteral(
-        "Usage: quorvane [LAYOUT]\n"
+        "Usage: quorvane [LAYOUT] [--log-listen [ADDRESS:]PORT] [--metrics [ADDRESS:]PORT]\n"
         "       quorvane --headless [LAYOUT] [--server|--proxy|--hub ADDRESS:PORT\n"
-        "                [--rcon PASSWORD | --rcon-file FILE]]...\n"
+        "                [--rcon PASSWORD | --rcon-file FILE] [--log-secret SECRET]]...\n"
         "                [--json] [--once] [--log-listen [ADDRESS:]PORT [--stream-logs]]\n"
         "                [--metrics [ADDRESS:]PORT] [--on-change COMMAND]\n"
         "       quorvane --render LAYOUT OUT.png [--server|--proxy|--hub ADDRESS:PORT [--rcon PASSWORD]]...\n"
@@ -191,6 +209,8 @@ QString usageText()
         "A console for a park of Half-Life game servers, HLTV proxies and GTV hub managers.\n"
         "\n"
         "  LAYOUT             a layout file to open\n"
+        "                     (the window keeps its log port and metrics address in Modules >\n"
+        "                     Live Feeds; --log-listen and --metrics override them for the session)\n"
         "  --headless         run without a window: poll, link, record, publish the AutoWeb page\n"
         "  --server A:P       watch a game server (also --proxy, --hub); --rcon sets its password\n"
         "                     (visible to other local users: prefer --rcon-file FILE, whose\n"
@@ -199,6 +219,7 @@ QString usageText()
         "  --once             poll one full cycle, print every object, exit 1 if one is timed out\n"
         "  --log-listen A:P   receive the logs machines stream to this UDP address (PORT alone:\n"
         "                     127.0.0.1) and print chat, kills, joins, rounds and maps\n"
+        "  --log-secret S     accept the server's log only with sv_logsecret S (after --server)\n"
         "  --stream-logs      ask each game server with rcon to stream its log to --log-listen\n"
         "                     (logaddress_add and log on)\n"
         "  --metrics A:P      serve /metrics for Prometheus on this TCP address (PORT alone:\n"

@@ -20,6 +20,8 @@ struct CommandLine
         std::string address;
         int port = 0;
         std::string rconPassword;
+        // --log-secret: the sv_logsecret its log datagrams must carry.
+        std::string logSecret;
     };
 
     bool headless = false;

@@ -71,7 +71,10 @@ void HeadlessRunner::start()
     for (const CommandLine::ObjectArgument& object : m_commandLine.objects) {
         switch (object.kind) {
         case CommandLine::Kind::Server:
-            m_document.AddServer(object.address, object.port, object.rconPassword, servers);
+            if (CCommonObject* server =
+                    m_document.AddServer(object.address, object.port, object.rconPassword, servers);
+                server && !object.logSecret.empty())
+                m_document.m_feeds.setSecret(server->GetName(), object.logSecret);
             break;
         case CommandLine::Kind::Proxy:
             m_document.AddProxy(object.address, object.port, proxies, object.rconPassword, "", object.address,
@@ -200,4 +203,16 @@ void HeadlessRunner::streamLogs()
         else
             std::cerr << "quorvane: " << error << std::endl;
     }
+}
+
+void HeadlessRunner::stopStreaming()
+{
+    for (const auto& object : m_document.m_objects) {
+        if (!m_streaming.count(object->GetName()))
+            continue;
+        std::string error;
+        if (!m_document.StreamLogs(*object, false, error))
+            std::cerr << "quorvane: " << error << std::endl;
+    }
+    m_streaming.clear();
 }

@@ -29,6 +29,9 @@ public:
 
     // Adds the objects of the command line and starts ticking.
     void start();
+    // Before the program ends: the servers asked to stream their log here
+    // are asked to stop (logaddress_del). Datagrams only, sent at once.
+    void stopStreaming();
 
     // What a change report is printed for.
     struct ChangeKey

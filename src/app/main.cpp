@@ -3,6 +3,7 @@
 #include "app/DemoPark.h"
 #include "app/HeadlessRunner.h"
 #include "app/SignalBridge.h"
+#include "app/WindowFeeds.h"
 #include "core/Clock.h"
 #include "core/RandomSource.h"
 #include "core/ResourceLimits.h"
@@ -75,12 +76,15 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
         }
     }
 
-    SignalBridge signalBridge;
-    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app,
-                     [] { QCoreApplication::exit(0); });
     HeadlessRunner runner(commandLine, document);
-    QObject::connect(&runner, &HeadlessRunner::finished, &app,
-                     [](int code) { QCoreApplication::exit(code); });
+    // Either way out, the servers streaming their log here are told to stop.
+    const auto finish = [&runner](int code) {
+        runner.stopStreaming();
+        QCoreApplication::exit(code);
+    };
+    SignalBridge signalBridge;
+    QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app, [finish] { finish(0); });
+    QObject::connect(&runner, &HeadlessRunner::finished, &app, finish);
     runner.start();
     return QCoreApplication::exec();
 }
@@ -109,6 +113,10 @@ int runWindowed(QApplication& app, const CommandLine& commandLine)
     CMainFrame window(document, new CControlView(document));
     op.setParentWidget(&window);
     window.show();
+    WindowFeeds feeds(document, op);
+    feeds.start(commandLine);
+    QObject::connect(&window, &CMainFrame::feedSettingsRequested, &window,
+                     [&feeds, &window] { feeds.edit(&window); });
     if (!commandLine.layoutPath.isEmpty())
         window.OpenLayout(commandLine.layoutPath);
     if (!commandLine.screenshotPath.isEmpty()) {

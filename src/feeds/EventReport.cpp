@@ -23,6 +23,18 @@ QString shown(const std::string& bytes, bool quoted = false)
     return escapeForTerminal(decodeText(bytes), quoted);
 }
 
+// Decoded, with control characters (C0, DEL, C1) replaced.
+QString plain(const std::string& bytes)
+{
+    QString text = decodeText(bytes);
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            c = QChar(QChar::ReplacementCharacter);
+    }
+    return text;
+}
+
 } // namespace
 
 QJsonObject describeEvent(const std::string& objectName, const LogEvent& event)
@@ -86,4 +98,41 @@ QString eventLine(const std::string& objectName, const LogEvent& event)
     default:
         return line + player(event.player);
     }
+}
+
+QString eventText(const LogEvent& event)
+{
+    // "YYYY-MM-DDTHH:MM:SS": the time of day is what a live view needs.
+    const std::size_t t = event.time.find('T');
+    const QString when = plain(t == std::string::npos ? event.time : event.time.substr(t + 1));
+    const QString who = plain(event.player.name);
+    QString what;
+    switch (event.type) {
+    case LogEvent::Type::Say:
+        what = (event.teamOnly ? QStringLiteral("(team) ") : QString()) + who + QStringLiteral(": ") +
+               plain(event.text);
+        break;
+    case LogEvent::Type::Kill:
+        what = QStringLiteral("%1 killed %2 with %3").arg(who, plain(event.victim.name), plain(event.weapon));
+        break;
+    case LogEvent::Type::Connect:
+        what = who + QStringLiteral(" connected");
+        break;
+    case LogEvent::Type::Enter:
+        what = who + QStringLiteral(" entered the game");
+        break;
+    case LogEvent::Type::Disconnect:
+        what = who + QStringLiteral(" disconnected");
+        break;
+    case LogEvent::Type::Team:
+        what = QStringLiteral("%1 joined %2").arg(who, plain(event.text));
+        break;
+    case LogEvent::Type::Round:
+        what = QStringLiteral("Round: ") + plain(event.text);
+        break;
+    case LogEvent::Type::Map:
+        what = QStringLiteral("Map: ") + plain(event.text);
+        break;
+    }
+    return when + QStringLiteral("  ") + what;
 }

@@ -40,6 +40,14 @@ void LiveFeeds::recordPlayers(const std::string& name, std::int64_t seconds, int
     m_feeds[name].history.record(seconds, count);
 }
 
+void LiveFeeds::setSecret(const std::string& name, const std::string& secret)
+{
+    if (secret.empty())
+        m_secrets.erase(name);
+    else
+        m_secrets[name] = secret;
+}
+
 void LiveFeeds::readBatch()
 {
     // The rest of a burst stays queued; the socket's notifier fires again on
@@ -65,9 +73,15 @@ void LiveFeeds::receive(QByteArrayView datagram, const QHostAddress& sender, qui
         return;
     }
     const std::string_view bytes(datagram.data(), static_cast<std::size_t>(datagram.size()));
-    const auto line = logLineOfDatagram(bytes);
+    std::string_view secret;
+    const auto line = logLineOfDatagram(bytes, &secret);
     if (!line) {
         ++m_droppedMalformed;
+        return;
+    }
+    if (const auto expected = m_secrets.find(source->second);
+        expected != m_secrets.end() && expected->second != secret) {
+        ++m_droppedBadSecret;
         return;
     }
     auto event = parseLogLine(*line);

@@ -33,6 +33,8 @@ public:
     // Opens the log socket; false with the reason in error.
     bool listen(const QHostAddress& address, quint16 port, QString& error);
     bool isListening() const;
+    // Closes the log socket; what was kept stays.
+    void close() { m_socket.close(); }
     QHostAddress listenAddress() const { return m_socket.localAddress(); }
     quint16 listenPort() const { return m_socket.localPort(); }
 
@@ -46,11 +48,20 @@ public:
     // Records a player count for the object's history.
     void recordPlayers(const std::string& name, std::int64_t seconds, int count);
     // Forgets an object that left the park.
-    void forget(const std::string& name) { m_feeds.erase(name); }
+    void forget(const std::string& name)
+    {
+        m_feeds.erase(name);
+        m_secrets.erase(name);
+    }
+    // The log secret (sv_logsecret) the object's datagrams must carry; with
+    // one set, a datagram without it or with another is dropped. Empty: none.
+    void setSecret(const std::string& name, const std::string& secret);
 
-    // Datagrams dropped: from a sender that is no object, or not a log line.
+    // Datagrams dropped: from a sender that is no object, not a log line,
+    // or without the object's secret.
     std::int64_t droppedStrangers() const { return m_droppedStrangers; }
     std::int64_t droppedMalformed() const { return m_droppedMalformed; }
+    std::int64_t droppedBadSecret() const { return m_droppedBadSecret; }
 
     // Parses and files one datagram as if it came from sender; what the
     // socket does for each datagram it reads.
@@ -66,6 +77,8 @@ private:
     QUdpSocket m_socket;
     Sources m_sources;
     std::unordered_map<std::string, ObjectFeed> m_feeds;
+    std::unordered_map<std::string, std::string> m_secrets;
     std::int64_t m_droppedStrangers = 0;
     std::int64_t m_droppedMalformed = 0;
+    std::int64_t m_droppedBadSecret = 0;
 };

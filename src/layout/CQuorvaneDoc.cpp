@@ -278,6 +278,14 @@ bool CQuorvaneDoc::OnCommand(int id)
     case ID_MODULES_ADMINBOT:
         OnAdminBotSettings();
         return true;
+    case ID_OBJECT_STREAMLOGS:
+    case ID_OBJECT_STOPSTREAMING:
+        if (CCommonObject* object = m_pSelectedObject; object && CanStreamLogs(*object)) {
+            std::string error;
+            if (!StreamLogs(*object, id == ID_OBJECT_STREAMLOGS, error))
+                m_context.op->showMessage(error);
+        }
+        return true;
     default:
         return false;
     }

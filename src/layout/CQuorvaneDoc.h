@@ -99,6 +99,9 @@ public:
     // or to stop. False with the reason when the port is closed or the
     // machine's address is not known yet. Never done unasked.
     bool StreamLogs(CCommonObject& object, bool start, std::string& error);
+    // True when the log port is open and the object is a game server whose
+    // rcon password is set, not suspended, and in use.
+    bool CanStreamLogs(const CCommonObject& object) const;
 
     // Every 30 seconds: the AutoWeb module builds and queues its page.
     void TickAutoWeb();
@@ -233,6 +236,9 @@ private:
     DownWatch m_downWatch;
     QUndoStack m_undoStack;
     std::int64_t m_nHistoryMinute = -1;
+    // The objects' address generation the log port's senders were last
+    // gathered at; none while the port is closed.
+    std::optional<std::uint64_t> m_nSourcesGeneration;
     // Hands the FTP worker's messages to the operator on this thread.
     UiThreadReporter m_ftpMessages;
 };

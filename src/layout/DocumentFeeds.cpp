@@ -33,8 +33,14 @@ void CQuorvaneDoc::UpdateFeeds()
                 m_feeds.recordPlayers(object->GetName(), now, watchedCount(*object));
         }
     }
-    if (!m_feeds.isListening())
+    if (!m_feeds.isListening()) {
+        m_nSourcesGeneration.reset();
         return;
+    }
+    // Gathered again only when an object came, went or changed address.
+    if (m_nSourcesGeneration == CCommonObject::AddressGeneration())
+        return;
+    m_nSourcesGeneration = CCommonObject::AddressGeneration();
     // Typed addresses first, as resolved by the channel; what a machine
     // reports of itself only where no typed address holds that key. The
     // reported address is only matched against, never sent to.
@@ -94,5 +100,14 @@ bool CQuorvaneDoc::StreamLogs(CCommonObject& object, bool start, std::string& er
     }
     for (const std::string& command : *commands)
         object.SendCommand(command);
+    object.m_log.Add(std::string("Quorvane : ") +
+                     (start ? "asked to stream its log to " : "asked to stop streaming to ") +
+                     local.toString().toStdString() + ':' + std::to_string(m_feeds.listenPort()));
     return true;
+}
+
+bool CQuorvaneDoc::CanStreamLogs(const CCommonObject& object) const
+{
+    return m_feeds.isListening() && object.IsGameServer() && !object.m_strRconPassword.empty() &&
+           !object.RconSuspended() && object.m_nStatus >= CSStatus_CONTROL;
 }

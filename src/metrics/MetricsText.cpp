@@ -88,6 +88,13 @@ QByteArray metricsText(const CQuorvaneDoc& document, std::int64_t now)
                  return std::nullopt;
              return o.GetPlayerCount();
          }},
+        {"quorvane_max_players", "gauge", "Player slots of a game server, as its details reply names them.",
+         [](const CCommonObject& o) -> std::optional<double> {
+             const auto* server = dynamic_cast<const CHLServer*>(&o);
+             if (!server || !o.IsGameServer() || server->m_nMaxPlayers <= 0)
+                 return std::nullopt;
+             return server->m_nMaxPlayers;
+         }},
         {"quorvane_proxy_clients", "gauge", "Spectators connected to a proxy.",
          [](const CCommonObject& o) -> std::optional<double> {
              if (const CHLTV* p = asProxy(o))
@@ -146,10 +153,13 @@ QByteArray metricsText(const CQuorvaneDoc& document, std::int64_t now)
         }
     }
     text += header("quorvane_log_datagrams_dropped_total", "counter",
-                   "Datagrams on the log port dropped: from no monitored machine, or not a log line.");
+                   "Datagrams on the log port dropped: from no monitored machine, not a log line, or "
+                   "without the machine's log secret.");
     text += "quorvane_log_datagrams_dropped_total{reason=\"stranger\"} " +
             QByteArray::number(static_cast<qint64>(document.m_feeds.droppedStrangers())) + '\n';
     text += "quorvane_log_datagrams_dropped_total{reason=\"malformed\"} " +
             QByteArray::number(static_cast<qint64>(document.m_feeds.droppedMalformed())) + '\n';
+    text += "quorvane_log_datagrams_dropped_total{reason=\"secret\"} " +
+            QByteArray::number(static_cast<qint64>(document.m_feeds.droppedBadSecret())) + '\n';
     return text;
 }

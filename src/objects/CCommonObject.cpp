@@ -17,7 +17,24 @@ CCommonObject::CCommonObject(const CoreContext& context) : m_context(context)
     m_nPhase = m_context.random->uniform(0, 4);
 }
 
-CCommonObject::~CCommonObject() = default;
+namespace {
+std::uint64_t g_addressGeneration = 0;
+} // namespace
+
+CCommonObject::~CCommonObject()
+{
+    AddressChanged();
+}
+
+std::uint64_t CCommonObject::AddressGeneration()
+{
+    return g_addressGeneration;
+}
+
+void CCommonObject::AddressChanged()
+{
+    ++g_addressGeneration;
+}
 
 bool CCommonObject::IsHubManager() const
 {

@@ -35,6 +35,13 @@ public:
     CCommonObject(const CCommonObject&) = delete;
     CCommonObject& operator=(const CCommonObject&) = delete;
 
+    // Moves whenever the address an object is reached at or reports may
+    // have changed (a channel connected, a machine named a new address, an
+    // object went away), so that a table kept by address is rebuilt only
+    // then. Objects live on one thread: a plain counter.
+    static std::uint64_t AddressGeneration();
+    static void AddressChanged();
+
     virtual bool IsHubManager() const;
     // True when GetName() equals name byte for byte.
     virtual bool IsNamed(const std::string& name) const;

@@ -235,6 +235,7 @@ void CHLServer::ApplyReportedAddress(const std::string& address, std::int32_t po
     if (reported == m_strReportedAddress)
         return;
     m_strReportedAddress = std::move(reported);
+    AddressChanged();
     if (m_strReportedAddress != GetName())
         m_log.Add("Quorvane : the machine reports its address as " + m_strReportedAddress);
 }
@@ -253,6 +254,8 @@ void CHLServer::ApplyDetails(const replies::Details& details, bool choosePicture
         m_strGameDir = *details.gameDir;
     if (details.gameDesc)
         m_strGameDesc = *details.gameDesc;
+    if (details.maxPlayers)
+        m_nMaxPlayers = *details.maxPlayers;
     if (choosePicture)
         m_nBitmapId = m_strGameDir == "cstrike" ? 154 : 160;
 }

@@ -62,6 +62,8 @@ public:
     std::string m_strGameDir;
     std::string m_strGameDesc;
     std::string m_strMap;
+    // Player slots, from the details or info reply; 0 until one names them.
+    std::int32_t m_nMaxPlayers = 0;
     std::string m_strClans;
     std::uint32_t m_nChallenge = 0;
     std::string m_strTeamA = "?";

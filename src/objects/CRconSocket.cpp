@@ -111,6 +111,7 @@ quint32 CRconSocket::resolvedAddress() const
 void CRconSocket::connectTo(quint32 address)
 {
     m_address = address;
+    CCommonObject::AddressChanged();
     m_createFailed = false;
     m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     m_poller = ChannelPoller::instance();

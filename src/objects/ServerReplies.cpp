@@ -24,6 +24,14 @@ void readDescriptionStrings(DatagramReader& reader, Details& details)
         details.gameDesc = reader.string();
 }
 
+// The player count and the slots after the description strings.
+void readMaxPlayers(DatagramReader& reader, Details& details)
+{
+    if (details.gameDesc && reader.byte())
+        if (const auto slots = reader.byte())
+            details.maxPlayers = *slots;
+}
+
 } // namespace
 
 Details parseDetails(std::string_view datagram)
@@ -41,6 +49,7 @@ Details parseDetails(std::string_view datagram)
         }
     }
     readDescriptionStrings(reader, details);
+    readMaxPlayers(reader, details);
     return details;
 }
 
@@ -50,6 +59,9 @@ Details parseInfo(std::string_view datagram)
     DatagramReader reader(datagram, kPayloadOffset);
     if (reader.byte()) // protocol version
         readDescriptionStrings(reader, details);
+    // The two bytes of the application id come before the counts.
+    if (details.gameDesc && reader.byte() && reader.byte())
+        readMaxPlayers(reader, details);
     return details;
 }
 

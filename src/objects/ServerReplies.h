@@ -21,6 +21,7 @@ struct Details
     std::optional<std::string> map;
     std::optional<std::string> gameDir;
     std::optional<std::string> gameDesc;
+    std::optional<std::int32_t> maxPlayers;
 };
 
 Details parseDetails(std::string_view datagram);

@@ -3,12 +3,15 @@
 #include "core/Clock.h"
 #include "core/Operator.h"
 #include "core/TextCodec.h"
+#include "feeds/EventReport.h"
 #include "layout/CQuorvaneDoc.h"
+#include "layout/CommandIds.h"
 #include "objects/CCommonObject.h"
 #include "objects/CHLTV.h"
 #include "objects/DemoNames.h"
 #include "objects/ObjectReport.h"
 #include "ui/PlayerTable.h"
+#include "ui/Sparkline.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -151,6 +154,18 @@ std::vector<PlayerRow> playerRows(const CCommonObject& object)
 
 } // namespace
 
+QColor liveTeamColor(const std::string& team)
+{
+    const QString name = QString::fromLatin1(team.data(), static_cast<qsizetype>(team.size())).toLower();
+    if (name == QLatin1String("ct") || name == QLatin1String("blue"))
+        return QColor(25, 80, 200);
+    if (name == QLatin1String("terrorist") || name == QLatin1String("t") || name == QLatin1String("red"))
+        return QColor(190, 30, 30);
+    if (name == QLatin1String("spectator"))
+        return QColor(110, 110, 110);
+    return QColor();
+}
+
 CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(parent), m_document(document)
 {
     setObjectName(QStringLiteral("controlView"));
@@ -171,6 +186,22 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     m_pConsole = makeList(m_pPages, QStringLiteral("consoleList"), QStringLiteral("Chat"));
     m_pPages->addTab(m_pTranscript, tr("&Commands"));
     m_pPages->addTab(m_pConsole, tr("&All replies"));
+    auto* livePage = new QWidget(m_pPages);
+    m_pLive = makeList(livePage, QStringLiteral("liveList"), QStringLiteral("Live"));
+    m_pStreamLogs = makeButton(livePage, QStringLiteral("streamLogsButton"), tr("Stream Logs Here"));
+    m_pStopStreaming = makeButton(livePage, QStringLiteral("stopStreamingButton"), tr("Stop Streaming"));
+    auto* liveButtons = new QHBoxLayout;
+    liveButtons->addWidget(m_pStreamLogs);
+    liveButtons->addWidget(m_pStopStreaming);
+    liveButtons->addStretch(1);
+    auto* liveLayout = new QVBoxLayout(livePage);
+    liveLayout->setContentsMargins(0, 0, 0, 0);
+    liveLayout->addWidget(m_pLive, 1);
+    liveLayout->addLayout(liveButtons);
+    m_pPages->addTab(livePage, tr("&Live"));
+    m_pHistory = new SparklineWidget(this);
+    m_pHistory->setObjectName(QStringLiteral("historySparkline"));
+    m_pHistory->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_pSend = makeButton(m_pRcon, QStringLiteral("sendButton"), QStringLiteral("Send"));
     m_pCommand = new QLineEdit(m_pRcon);
     m_pCommand->setObjectName(QStringLiteral("commandEdit"));
@@ -196,7 +227,13 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     rcon->addWidget(m_pPages, 1);
     rcon->addLayout(commandLine);
 
+    auto* historyRow = new QHBoxLayout;
+    auto* historyLabel = new QLabel(tr("24 h:"), this);
+    historyLabel->setTextFormat(Qt::PlainText);
+    historyRow->addWidget(historyLabel);
+    historyRow->addWidget(m_pHistory, 1);
     auto* playerColumn = new QVBoxLayout;
+    playerColumn->addLayout(historyRow);
     playerColumn->addWidget(m_pPlayers, 1);
     playerColumn->addWidget(m_pKick);
 
@@ -216,6 +253,9 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     connect(m_pKick, &QPushButton::clicked, this, &CControlView::OnKick);
     connect(m_pStartRecord, &QPushButton::clicked, this, &CControlView::OnStartRecord);
     connect(m_pStopRecording, &QPushButton::clicked, this, &CControlView::OnStopRecording);
+    connect(m_pStreamLogs, &QPushButton::clicked, this, [this] { OnStreamLogs(true); });
+    connect(m_pStopStreaming, &QPushButton::clicked, this, [this] { OnStreamLogs(false); });
+    connect(&m_document.m_feeds, &LiveFeeds::eventReceived, this, &CControlView::onLogEvent);
     connect(m_pPlayers, &QWidget::customContextMenuRequested, this, &CControlView::showPlayerMenu);
     connect(&m_document, &CQuorvaneDoc::viewsUpdated, this, &CControlView::refresh);
 
@@ -234,6 +274,10 @@ void CControlView::refresh()
         m_pPlayers->setPlayers({});
         m_pConsole->clear();
         fillTranscript(nullptr);
+        fillLive(nullptr);
+        fillHistory(nullptr);
+        m_pStreamLogs->setEnabled(false);
+        m_pStopStreaming->setEnabled(false);
     } else {
         // Worked out first and applied once, so that no control flickers
         // between enabled and disabled at every refresh.
@@ -270,6 +314,11 @@ void CControlView::refresh()
         fillPlayers(*object);
         fillConsole(*object);
         fillTranscript(object);
+        fillLive(object);
+        fillHistory(object);
+        const bool stream = m_document.CanStreamLogs(*object);
+        m_pStreamLogs->setEnabled(stream);
+        m_pStopStreaming->setEnabled(stream);
     }
     showText(*m_pFtp, QStringLiteral("FTP Queue : %1 jobs left").arg(m_document.m_ftpJobs.GetJobCount()));
 }
@@ -337,6 +386,56 @@ void CControlView::fillTranscript(const CCommonObject* object)
         delete m_pTranscript->takeItem(0);
     if (follow)
         m_pTranscript->scrollToBottom();
+}
+
+void CControlView::fillLive(const CCommonObject* object)
+{
+    const std::string name = object ? object->GetName() : std::string();
+    if (name == m_shownLive)
+        return;
+    m_shownLive = name;
+    m_pLive->clear();
+    const ObjectFeed* feed = object ? m_document.m_feeds.feed(name) : nullptr;
+    if (!feed)
+        return;
+    for (const LogEvent& event : feed->events.events())
+        addLiveRow(event);
+    m_pLive->scrollToBottom();
+}
+
+void CControlView::addLiveRow(const LogEvent& event)
+{
+    // Plain text: a list item never reads its text as markup.
+    auto* item = new QListWidgetItem(eventText(event));
+    const QColor color = liveTeamColor(event.type == LogEvent::Type::Team ? event.text : event.player.team);
+    if (color.isValid())
+        item->setForeground(color);
+    m_pLive->addItem(item);
+    // As many rows as the ring keeps events, oldest dropped first.
+    while (m_pLive->count() > static_cast<int>(EventRing::kDefaultCapacity))
+        delete m_pLive->takeItem(0);
+}
+
+void CControlView::onLogEvent(const std::string& objectName, const LogEvent& event)
+{
+    if (objectName != m_shownLive || !m_document.m_pSelectedObject)
+        return;
+    const bool follow = followsEnd(*m_pLive);
+    addLiveRow(event);
+    if (follow)
+        m_pLive->scrollToBottom();
+}
+
+void CControlView::fillHistory(const CCommonObject* object)
+{
+    const ObjectFeed* feed = object ? m_document.m_feeds.feed(object->GetName()) : nullptr;
+    m_pHistory->setSamples(feed ? feed->history.lastDay(m_document.context().clock->now())
+                                : std::vector<std::optional<int>>{});
+}
+
+void CControlView::OnStreamLogs(bool start)
+{
+    m_document.OnCommand(start ? ID_OBJECT_STREAMLOGS : ID_OBJECT_STOPSTREAMING);
 }
 
 void CControlView::setActionControlsEnabled(bool enabled)

@@ -2,6 +2,7 @@
 
 #include "ui/CommandTranscript.h"
 
+#include <QColor>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -12,6 +13,8 @@
 class CCommonObject;
 class CQuorvaneDoc;
 class PlayerTable;
+class SparklineWidget;
+struct LogEvent;
 struct PlayerRow;
 class QGroupBox;
 class QLabel;
@@ -20,14 +23,20 @@ class QListWidget;
 class QPushButton;
 class QTabWidget;
 
+// The colour a live row takes for a team ("CT", "TERRORIST", ...); an
+// invalid colour (the list's own) for a team it does not know.
+QColor liveTeamColor(const std::string& team);
+
 // The lower pane of the main window: the object picked in the canvas, its
 // host name, status, players and console lines, an rcon command line with a
 // history of the commands sent in this session, Kick (or Change POV for a hub
 // manager), the record buttons for proxies and the FTP queue length.
 //
-// The console has two pages: the operator's own commands with their replies
-// (1,000 lines per machine, kept apart from the polls' answers) and the
-// machine's whole console. The player list is a sortable table.
+// The console has three pages: the operator's own commands with their
+// replies (1,000 lines per machine, kept apart from the polls' answers), the
+// machine's whole console, and its live log (chat, kills, joins, rounds, as
+// the machine streams them, with Stream Logs Here and Stop Streaming). The
+// player list is a sortable table under a sparkline of the last 24 hours.
 //
 // Everything shown is rebuilt from the picked object at every document
 // update; the panel keeps only the command history and transcripts.
@@ -47,6 +56,8 @@ public:
     void OnKick();
     void OnStartRecord();
     void OnStopRecording();
+    // Asks the picked game server to stream its log to the log port, or to stop.
+    void OnStreamLogs(bool start);
 
     // The commands sent in this session, oldest first.
     const std::vector<QString>& commandHistory() const { return m_history; }
@@ -61,6 +72,11 @@ private:
     void fillPlayers(const CCommonObject& object);
     void fillConsole(const CCommonObject& object);
     void fillTranscript(const CCommonObject* object);
+    // The live page: rebuilt from the object's ring when the pick changes.
+    void fillLive(const CCommonObject* object);
+    void addLiveRow(const LogEvent& event);
+    void onLogEvent(const std::string& objectName, const LogEvent& event);
+    void fillHistory(const CCommonObject* object);
     // Passes the new console lines of every machine the operator has just
     // sent a command to into its transcript.
     void collectReplies();
@@ -82,6 +98,10 @@ private:
     QTabWidget* m_pPages;
     QListWidget* m_pTranscript;
     QListWidget* m_pConsole;
+    QListWidget* m_pLive;
+    QPushButton* m_pStreamLogs;
+    QPushButton* m_pStopStreaming;
+    SparklineWidget* m_pHistory;
     QPushButton* m_pSend;
     QLineEdit* m_pCommand;
     PlayerTable* m_pPlayers;
@@ -95,4 +115,6 @@ private:
     // What the transcript page shows: whose, and how many lines it had.
     std::string m_shownTranscript;
     std::uint64_t m_shownTranscriptLines = 0;
+    // Whose events the live page shows.
+    std::string m_shownLive;
 };

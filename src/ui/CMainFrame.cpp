@@ -280,6 +280,11 @@ void CMainFrame::CreateMenus()
     QMenu* modules = menuBar()->addMenu(tr("&Modules"));
     AddCommand(modules, ID_MODULES_AUTOWEB, tr("AutoWeb..."));
     AddCommand(modules, ID_MODULES_ADMINBOT, tr("AdminBot..."));
+    modules->addSeparator();
+    QAction* feeds = modules->addAction(tr("Live &Feeds..."));
+    feeds->setObjectName(QStringLiteral("feedSettingsAction"));
+    feeds->setStatusTip(tr("The log port and the Prometheus metrics address"));
+    connect(feeds, &QAction::triggered, this, &CMainFrame::feedSettingsRequested);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     QAction* legend = help->addAction(tr("&Legend..."));

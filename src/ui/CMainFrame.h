@@ -50,6 +50,10 @@ public:
     // The action of a menu command, found by its id; null when none.
     QAction* action(int id) const;
 
+signals:
+    // Modules, Live Feeds: the program opens the settings and applies them.
+    void feedSettingsRequested();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

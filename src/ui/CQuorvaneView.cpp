@@ -9,6 +9,7 @@
 #include "objects/CHLTV.h"
 #include "ui/ObjectMatch.h"
 #include "ui/ObjectToolTip.h"
+#include "ui/Sparkline.h"
 
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -45,6 +46,16 @@ void addItems(QMenu& menu, std::initializer_list<MenuItem> items)
             menu.addSeparator();
         menu.addAction(QString::fromLatin1(item.text))->setData(item.id);
     }
+}
+
+// What an object's history counts.
+QString historyCaption(const CCommonObject& object)
+{
+    if (object.IsHubManager())
+        return QStringLiteral("Clients");
+    if (dynamic_cast<const CHLTV*>(&object))
+        return QStringLiteral("Spectators");
+    return QStringLiteral("Players");
 }
 
 } // namespace
@@ -205,6 +216,17 @@ QMenu* CQuorvaneView::ContextMenu(QWidget* parent) const
                          {ID_OBJECT_MOVEUP, "Move Up", true},
                          {ID_OBJECT_MOVEDOWN, "Move Down", false},
                          {ID_OBJECT_PROPERTIES, "Properies", true}});
+        // Asked by rcon, so greyed until the log port is open and rcon works.
+        if (m_document.m_pSelectedObject->IsGameServer()) {
+            addItems(*menu, {{ID_OBJECT_STREAMLOGS, "Stream Logs Here", true},
+                             {ID_OBJECT_STOPSTREAMING, "Stop Streaming", false}});
+            const bool usable = m_document.CanStreamLogs(*m_document.m_pSelectedObject);
+            for (QAction* action : menu->actions()) {
+                const int id = action->data().toInt();
+                if (id == ID_OBJECT_STREAMLOGS || id == ID_OBJECT_STOPSTREAMING)
+                    action->setEnabled(usable);
+            }
+        }
     } else {
         delete menu;
         return nullptr;
@@ -489,8 +511,16 @@ bool CQuorvaneView::viewportEvent(QEvent* event)
                         text = hubRowToolTip(hub);
                 }
             }
-            if (text.isEmpty())
-                text = objectToolTip(*object, m_document.context().clock->now());
+            if (text.isEmpty()) {
+                const std::int64_t now = m_document.context().clock->now();
+                text = objectToolTip(*object, now);
+                // Drawn only now, as the tip is asked for.
+                if (const ObjectFeed* feed = m_document.m_feeds.feed(object->GetName())) {
+                    const QString day = sparklineToolTip(feed->history.lastDay(now), historyCaption(*object));
+                    if (!day.isEmpty())
+                        text += QStringLiteral("<br>") + day;
+                }
+            }
             break;
         }
         if (text.isEmpty())

@@ -2,6 +2,7 @@
 // filed, strangers are dropped and counted, a flood neither grows memory
 // nor keeps timers from running; the per-minute history ring.
 #include "feeds/LiveFeeds.h"
+#include "feeds/LogStream.h"
 
 #include <QTest>
 #include <QTimer>
@@ -61,6 +62,39 @@ private slots:
         QVERIFY(feed);
         QCOMPARE(feed->events.events().back().text, std::string("real"));
         QCOMPARE(feed->counts[static_cast<std::size_t>(LogEvent::Type::Say)], 1);
+    }
+
+    // With a secret set, only the "S<secret>L" form carrying it is filed.
+    void secretIsRequired()
+    {
+        const std::string secretName = "127.0.0.1:1";
+        feeds.setSources(
+            {{LiveFeeds::sourceKey(QHostAddress(QHostAddress::LocalHost).toIPv4Address(), 1), secretName}});
+        feeds.setSecret(secretName, "4711");
+        const QByteArray body = " 10/05/2024 - 14:22:01: \"bob<2><STEAM_0:1:2><CT>\" say \"x\"\n";
+        for (const QByteArray& head : {QByteArray("S4711L"), QByteArray("S4712L"), QByteArray("log L"),
+                                       QByteArray("RL"), QByteArray("S4711L")})
+            feeds.receive(QByteArray("\xFF\xFF\xFF\xFF") + head + body, QHostAddress::LocalHost, 1);
+        QCOMPARE(feeds.feed(secretName)->events.events().size(), std::size_t{2});
+        QCOMPARE(feeds.droppedBadSecret(), 3);
+        feeds.forget(secretName);
+        feeds.setSources(
+            {{LiveFeeds::sourceKey(QHostAddress(QHostAddress::LocalHost).toIPv4Address(), park.localPort()),
+              name}});
+    }
+
+    // The commands a server is sent, from the address that routes to it.
+    void streamCommands()
+    {
+        const quint32 loopback = QHostAddress(QHostAddress::LocalHost).toIPv4Address();
+        QCOMPARE(localAddressToward(loopback),
+                 std::optional<QHostAddress>(QHostAddress(QHostAddress::LocalHost)));
+        using Commands = std::optional<std::vector<std::string>>;
+        QCOMPARE(logStreamCommands(true, QHostAddress(QStringLiteral("10.0.0.2")), 27500),
+                 Commands({"logaddress_add 10.0.0.2 27500", "log on"}));
+        QCOMPARE(logStreamCommands(false, QHostAddress(QStringLiteral("10.0.0.2")), 27500),
+                 Commands({"logaddress_del 10.0.0.2 27500"}));
+        QCOMPARE(logStreamCommands(true, QHostAddress(QStringLiteral("::1")), 27500), Commands());
     }
 
     void floodIsBounded()

@@ -1,7 +1,8 @@
 // A park machine streams its log to a headless instance: the instance asks
 // it by rcon (--stream-logs), the machine sends its lines over UDP, and the
 // events come out as JSON lines. A stranger's datagram to the same port
-// does not. A machine that stops answering runs the --on-change command.
+// does not; on a clean exit the machine is asked to stop. A machine that stops answering runs the --on-change
+// command.
 #include "support/SimulatedPark.h"
 
 #include <QFile>
@@ -65,8 +66,15 @@ private slots:
         // A little longer, for the stranger's datagrams to be (not) printed.
         QTest::qWait(1500);
         readEvents();
-        quorvane.kill();
-        quorvane.waitForFinished(5000);
+        // A clean exit asks the server to stop streaming here.
+        quorvane.terminate();
+        QVERIFY(quorvane.waitForFinished(5000));
+        const QByteArray history =
+            ParkProbe(park.serverPorts()[0]).control("sim_history").value_or(QByteArray());
+        const QByteArray target = "127.0.0.1 " + QByteArray::number(logPort) + '\n';
+        for (const QByteArray& command :
+             {"logaddress_add " + target, QByteArray("\nlog on\n"), "logaddress_del " + target})
+            QVERIFY2(history.contains(command), history.constData());
 
         const QJsonObject map = events[QStringLiteral("map")].front();
         QCOMPARE(map.value(QLatin1String("object")).toString(), server);

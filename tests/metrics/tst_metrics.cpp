@@ -118,6 +118,7 @@ private slots:
         QCOMPARE(metrics.status, 200);
         QVERIFY(metrics.body.contains("quorvane_proxy_slots{object=\"127.0.0.1:"));
         QVERIFY(metrics.body.contains("quorvane_hub_clients{object=\"127.0.0.1:"));
+        QVERIFY(metrics.body.contains("quorvane_max_players{object=\"127.0.0.1:"));
         QVERIFY(metrics.body.contains("quorvane_log_datagrams_dropped_total{reason=\"stranger\"} 0"));
         QCOMPARE(request("POST", metricsUrl).status, 404);
         QCOMPARE(

@@ -111,6 +111,17 @@ private slots:
         QTEST(opt(parsed.gameDesc), "gameDesc");
     }
 
+    // The slots follow the player count, in both forms; absent when cut off.
+    void maxPlayers()
+    {
+        const std::string fields = str("Host\0de_dust2\0cstrike\0Counter-Strike\0\x05\x10", 39);
+        QCOMPARE(replies::parseDetails(oobReply(str("m1.2.3.4:1\0", 11) + fields)).maxPlayers,
+                 std::optional<std::int32_t>(16));
+        QCOMPARE(replies::parseInfo(oobReply(str("I\x30N\0m\0d\0g\0\x0a\x00\x03\x14", 14))).maxPlayers,
+                 std::optional<std::int32_t>(20));
+        QVERIFY(!replies::parseDetails(oobReply(str("m1.2.3.4:1\0Host\0de_aztec\0", 25))).maxPlayers);
+    }
+
     void players_data()
     {
         QTest::addColumn<std::string>("datagram");

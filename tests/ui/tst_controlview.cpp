@@ -412,6 +412,32 @@ private slots:
             QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->objectName()));
     }
 
+    // Log events of the picked server, as plain text whatever the names
+    // hold; picking another object shows its events instead.
+    void livePaneFollowsThePick()
+    {
+        CHLServer* first = controlledServer();
+        CHLServer* second = add<CHLServer>(CSStatus_CONTROL);
+        second->m_nPort = 1; // another name, the same peer
+        auto* live = view->findChild<QListWidget*>(QStringLiteral("liveList"));
+        const quint32 local = QHostAddress(QHostAddress::LocalHost).toIPv4Address();
+        doc->m_feeds.setSources({{LiveFeeds::sourceKey(local, 1), first->GetName()},
+                                 {LiveFeeds::sourceKey(local, 2), second->GetName()}});
+        const auto log = [this](quint16 from, const QByteArray& body) {
+            doc->m_feeds.receive("\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: " + body + '\n',
+                                 QHostAddress::LocalHost, from);
+        };
+        log(1, "\"<b>Bob</b><img src=x><2><STEAM_0:1:2><CT>\" say \"<i>hi</i> &amp;\"");
+        log(2, "\"Ann<3><STEAM_0:1:3><TERRORIST>\" killed \"Cy<4><STEAM_0:1:4><CT>\" with \"ak47\"");
+        QCOMPARE(rows(live), QStringList{"14:22:01  <b>Bob</b><img src=x>: <i>hi</i> &amp;"});
+        QCOMPARE(live->item(0)->foreground().color(), liveTeamColor("CT"));
+        pick(second);
+        QCOMPARE(rows(live), QStringList{"14:22:01  Ann killed Cy with ak47"});
+        QCOMPARE(live->item(0)->foreground().color(), liveTeamColor("TERRORIST"));
+        // No log port: nothing to stream to.
+        QVERIFY(!view->findChild<QPushButton*>(QStringLiteral("streamLogsButton"))->isEnabled());
+    }
+
     void consoleRowsKeptAndScrolled()
     {
         CHLServer* server = controlledServer();
