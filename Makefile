@@ -5,18 +5,23 @@
 #   make bench  the benchmarks, as one table (BENCH_SERVERS, BENCH_SECONDS)
 #   make fuzz  build the fuzz targets with clang and libFuzzer, run each for
 #              FUZZ_SECONDS over a scratch copy of its corpus
+#   make package  the Debian package quorvane_VERSION_ARCH.deb (in build-package/),
+#              checked by tools/package/check.sh
 
 # qt6-websockets-dev: Debian's CMake files of qt6-httpserver-dev require it without depending on it.
+# dpkg-dev (dpkg-shlibdeps), appstream and desktop-file-utils: make package.
 DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libcurl4-openssl-dev \
                 fonts-dejavu-core tzdata python3-pyftpdlib \
                 xvfb xauth libbenchmark-dev qstat clang libclang-rt-14-dev \
-                qt6-httpserver-dev qt6-websockets-dev prometheus
+                qt6-httpserver-dev qt6-websockets-dev prometheus \
+                dpkg-dev appstream desktop-file-utils
 BUILD_DIR    ?= build
 SAN_DIR      ?= build-sanitize
 BUILD_TYPE   ?= RelWithDebInfo
 JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 CTEST_FLAGS  ?= --output-on-failure --timeout 300
 FUZZ_DIR     ?= build-fuzz
+PKG_DIR      ?= build-package
 FUZZ_SECONDS ?= 60
 # Datagrams are at most 2048 bytes; layout files get more room.
 FUZZ_TARGETS := fuzz_server_reply:2048 fuzz_proxy_reply:2048 fuzz_hub_reply:2048 fuzz_layout_reader:16384 \
@@ -27,7 +32,7 @@ SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 BENCH_SERVERS ?= 2000
 BENCH_SECONDS ?= 60
 
-.PHONY: deps configure build run test test-sanitize bench fuzz clean
+.PHONY: deps configure build run test test-sanitize bench fuzz package clean
 
 deps:
 	@missing=""; \
@@ -99,5 +104,16 @@ fuzz: deps
 	if [ -n "$$failed" ]; then echo "Fuzzing found faults in:$$failed"; exit 1; fi; \
 	echo "Fuzzing found nothing."
 
+# The programs built as for the tests (BUILD_TYPE) but without tests or
+# benchmarks, installed under /usr by CPack (stripped, with the Depends that
+# dpkg-shlibdeps finds), then checked.
+package: deps
+	cmake -S . -B $(PKG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	    -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF
+	cmake --build $(PKG_DIR) -j $(JOBS)
+	rm -f $(PKG_DIR)/quorvane_*.deb
+	cd $(PKG_DIR) && cpack -G DEB
+	tools/package/check.sh $(PKG_DIR)/quorvane_*.deb
+
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR) $(PKG_DIR)

@@ -148,6 +148,7 @@ int main(int argc, char* argv[])
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
 
     // The window takes Qt's own options (-style, -platform, -stylesheet,
     // -reverse, ...): the application removes them before ours are read.
