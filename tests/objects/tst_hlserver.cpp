@@ -3,8 +3,6 @@
 #include "support/LoopbackPeer.h"
 #include "support/TestContext.h"
 
-#include <QImage>
-#include <QPainter>
 #include <QTest>
 #include <algorithm>
 
@@ -100,18 +98,6 @@ private slots:
         QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
         QCOMPARE(server->m_nBitmapId, 160);
         QCOMPARE(peer->drain(*server), Sent{});
-    }
-
-    void withoutPasswordOnlyMonitored()
-    {
-        server->m_strRconPassword.clear();
-        server->OnReply(details("valve"));
-        server->OnReply(oobReply("lsome output\n"));
-        QCOMPARE(server->m_nStatus, CSStatus_MONITORING);
-        for (int i = 0; i < 6; ++i)
-            server->Tick();
-        // A classic server (it gave "details") is asked details and players, nothing else.
-        QCOMPARE(peer->drain(*server), (Sent{oob::detailsQuery(), oob::playersQuery()}));
     }
 
     void timeoutAfterMoreThanTenSeconds()
@@ -461,55 +447,6 @@ private slots:
         QCOMPARE(server->m_strReportedAddress, std::string("127.0.0.1:27015"));
     }
 
-    void clansFromThePlayers()
-    {
-        for (const char* name : {"[ABC]bob", "[ABC]john", "[ABC]mike", "qwe", "xyz", "stale"})
-            server->m_strPlayers[static_cast<std::size_t>(server->m_nPlayers++)] = name;
-        server->m_nPlayers = 5; // the sixth name is not valid
-        server->DetectClans();
-        QCOMPARE(server->Clans(), std::string("[ABC]"));
-        server->m_nPlayers = 4;
-        server->DetectClans();
-        QCOMPARE(server->Clans(), std::string());
-    }
-
-    void drawing()
-    {
-        server->m_rcBox = {0, 0, 120, 78};
-        server->m_nPlayers = 7;
-        const auto render = [this] {
-            QImage image(130, 90, QImage::Format_RGB32);
-            image.fill(Qt::white);
-            QPainter painter(&image);
-            server->Draw(painter);
-            return image;
-        };
-        // Timed out: no bar.
-        QImage image = render();
-        QCOMPARE(image.pixel(36 + 48 + 4, 30), qRgb(255, 255, 255));
-
-        server->SetStatus(CSStatus_CONTROL);
-        server->m_bMatchRunning = true;
-        image = render();
-        const int barX = 84 + 4;
-        QCOMPARE(image.pixel(barX, 23), qRgb(170, 170, 170));
-        QCOMPARE(image.pixel(barX, 24), qRgb(0, 0, 255)); // 7 players: 24 of 48 pixels
-        QCOMPARE(image.pixel(barX, 47), qRgb(0, 0, 255));
-        // The crossed swords stand under the status mark, left of the icon.
-        const auto swordsShown = [](const QImage& picture) {
-            for (int y = 18; y < 50; ++y)
-                for (int x = 0; x < 32; ++x)
-                    if (picture.pixel(x, y) != qRgb(255, 255, 255))
-                        return true;
-            return false;
-        };
-        QVERIFY(swordsShown(image));
-        server->m_bMatchRunning = false;
-        QVERIFY(!swordsShown(render()));
-        server->m_bMatchRunning = true;
-        server->SetStatus(CSStatus_MONITORING);
-        QVERIFY(!swordsShown(render()));
-    }
 };
 
 QTEST_MAIN(TestHLServer)

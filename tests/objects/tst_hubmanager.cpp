@@ -222,23 +222,6 @@ private slots:
         QCOMPARE(peer->drain(*manager), Sent{});
     }
 
-    void selectedRowIsHighlighted()
-    {
-        manager->OnReply(managerInfo("\\numHubs\\1\\hubs\\4 0"));
-        manager->m_rcBox = {0, 0, 120, 123};
-        manager->OnClick({0, 0});
-        const auto rowColour = [this] {
-            QImage image(130, 130, QImage::Format_RGB32);
-            image.fill(Qt::red);
-            QPainter painter(&image);
-            manager->Draw(painter);
-            return image.pixel(6, 56);
-        };
-        QCOMPARE(rowColour(), qRgb(255, 255, 255));
-        manager->OnClick({10, 60});
-        QCOMPARE(rowColour(), qRgb(160, 243, 230));
-    }
-
     // A wrong password or a ban refuses the probe: the manager stays in
     // monitoring, keeps the password and sends nothing by rcon until the
     // operator enters one again.

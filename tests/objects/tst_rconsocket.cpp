@@ -204,20 +204,6 @@ private slots:
         QCOMPARE(env.op.messages.size(), std::size_t{1});
     }
 
-    void channelHearsAgainOnceTheMachineIsBack()
-    {
-        // The machine goes down: what the object sends meets "port
-        // unreachable", and the error waits on the object's socket.
-        const quint16 port = peer.localPort();
-        peer.close();
-        for (int i = 0; i < 3; ++i) {
-            object->SendDatagram(oob::detailsQuery());
-            QTest::qWait(20);
-        }
-        QVERIFY(peer.bind(QHostAddress::LocalHost, port));
-        flushWithMarker();
-    }
-
     void reopeningReplacesTheChannel()
     {
         const quint16 oldPort = object->channel()->localPort();
