@@ -188,10 +188,7 @@ private slots:
     {
         ObjectDialogRequest request = proxyRequest();
         request.propertiesMode = true;
-        CObjectDlg own(request);
-        QVERIFY(!child<QCheckBox>(own, "externalCheck")->isChecked());
-
-        request.values.externalPort = 27021;
+        request.values.externalPort = 27021; // an external address of its own: checked
         CObjectDlg relayed(request);
         QVERIFY(child<QCheckBox>(relayed, "externalCheck")->isChecked());
         QVERIFY(child<QLineEdit>(relayed, "externalPortEdit")->isEnabled());

@@ -56,9 +56,9 @@ def unit_tests():
     return [line.split(": ", 1)[1].strip() for line in listing.splitlines() if line.strip().startswith("Test #")]
 
 
-def build(log, tests):
-    # Only the unit tests and what they need: the program and the benchmarks are not tested here.
-    return run(["cmake", "--build", str(BUILD), "-j2"] + [arg for test in tests for arg in ("--target", test)],
+def build(log, targets=()):
+    """Builds the given targets (the first tests, named as their programs), else everything."""
+    return run(["cmake", "--build", str(BUILD), "-j2"] + [arg for target in targets for arg in ("--target", target)],
                log) == 0
 
 
@@ -68,9 +68,9 @@ def tests_pass(log, tests):
                log) == 0
 
 
-def killed(log, tests):
+def killed(log, tests, targets=()):
     """Builds and runs tests; None when they do not build."""
-    if not build(log, tests):
+    if not build(log, targets):
         return None
     return not tests_pass(log, tests)
 
@@ -88,10 +88,10 @@ def try_mutant(mutant, log):
         # The tests nearest the fault first, so that a killed mutant ends early.
         everything = unit_tests()
         first = [test for test in mutant.first if test in everything]
-        for tests in (first, [test for test in everything if test not in first]):
+        for tests, targets in ((first, first), ([test for test in everything if test not in first], ())):
             if not tests:
                 continue
-            outcome = killed(log, tests)
+            outcome = killed(log, tests, targets)
             if outcome is None:
                 return "build-error"
             if outcome:
