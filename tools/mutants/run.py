@@ -17,6 +17,7 @@ when a mutant is not applicable; 2 when the unmutated tree fails.
 """
 
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -53,7 +54,7 @@ def run(command, log):
 def unit_tests():
     listing = subprocess.run(["ctest", "--test-dir", str(BUILD), "-N", "-E", EXCLUDE], env=ENV,
                              capture_output=True, text=True, check=True).stdout
-    return [line.split(": ", 1)[1].strip() for line in listing.splitlines() if line.strip().startswith("Test #")]
+    return re.findall(r"^\s*Test\s+#\d+: (\S+)$", listing, re.MULTILINE)
 
 
 def build(log, targets=()):
