@@ -278,22 +278,21 @@ private slots:
         QCOMPARE(proxy->GetRelayedServer(), nullptr);
     }
 
-    void automaticRecording()
+    // While the relayed server's match runs, a demo named after its teams
+    // (cleaned for a file name), else after the clans; stopped when it ends.
+    void automaticRecordingAndDemoNames()
     {
         CHLServer server(env.context());
         proxy->m_pLinked = &server;
-        proxy->m_strMap = "de_dust2";
+        proxy->m_strMap = "de_in ferno";
         server.m_bMatchRunning = true;
-        server.m_strTeamA = "TeamA";
-        server.m_strTeamB = "TeamB";
-
+        server.m_strTeamA = "Team. One";
+        server.m_strTeamB = "B";
         proxy->CheckAutoRecord();
         QCOMPARE(peer->drain(*proxy), Sent{}); // option off
-
         proxy->m_bAutoRecord = true;
         proxy->CheckAutoRecord();
-        QCOMPARE(peer->drain(*proxy), Sent{rcon("record 2003-06-14_21h05_de_dust2_TeamA_TeamB")});
-
+        QCOMPARE(peer->drain(*proxy), Sent{rcon("record 2003-06-14_21h05_de_inferno_TeamOne_B")});
         proxy->m_strRecordFile = "x.dem";
         proxy->CheckAutoRecord();
         QCOMPARE(peer->drain(*proxy), Sent{});
@@ -301,18 +300,7 @@ private slots:
         proxy->CheckAutoRecord();
         proxy->CheckAutoRecord();
         QCOMPARE(peer->drain(*proxy), (Sent{rcon("stoprecord"), rcon("stoprecord")}));
-    }
 
-    void demoNames()
-    {
-        CHLServer server(env.context());
-        proxy->m_pLinked = &server;
-        proxy->m_strMap = "de_in ferno";
-        server.m_bMatchRunning = true;
-        server.m_strTeamA = "Team. One";
-        server.m_strTeamB = "...";
-        QCOMPARE(proxy->MakeAutoDemoName(), std::string("2003-06-14_21h05_de_inferno_TeamOne_"));
-        server.m_bMatchRunning = false;
         for (const char* name : {"[ABC]a", "[ABC]b", "[ABC]c", "d", "e"})
             proxy->m_strPlayers[static_cast<std::size_t>(proxy->m_nPlayers++)] = name;
         proxy->DetectClans();

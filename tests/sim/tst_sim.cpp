@@ -18,7 +18,6 @@ using Kind = SimulatedPark::Kind;
 const QByteArray kPrefix("\xFF\xFF\xFF\xFF", 4);
 
 const auto withNul = [](const char* text) { return QByteArray(text) + '\0'; };
-const auto address = [](quint16 port) { return "127.0.0.1:" + QByteArray::number(port); };
 
 } // namespace
 
@@ -151,23 +150,6 @@ private slots:
             probe.send(query);
             QVERIFY(probe.receive());
         }
-    }
-
-    void exampleConfigurationConnectsItsMachines()
-    {
-        const QString example = QFINDTESTDATA("../../tools/sim/example-park.json");
-        SimulatedPark sample;
-        QVERIFY2(sample.start({QStringLiteral("--config"), example, QStringLiteral("--port"),
-                               QStringLiteral("0"), QStringLiteral("--rcon"), QStringLiteral("pw")}),
-                 qPrintable(sample.errorString()));
-        const QByteArray cupServer = address(sample.serverPorts().value(0));
-        const quint16 cupTv = sample.proxyPorts().value(0);
-        const auto status = [](quint16 port) { return ParkProbe(port).rcon("pw", "status").value_or(""); };
-        QVERIFY(status(cupTv).contains("\nHLTV proxy connected to " + cupServer + ','));
-        QVERIFY(status(sample.proxyPorts().value(1))
-                    .contains("\nConnected to HLTV Proxy " + address(cupTv) + '\n'));
-        const auto hub = ParkProbe(sample.hubPorts().value(0)).ask("gethubinfo 1").value_or("");
-        QVERIFY2(hub.contains("\\parent\\" + cupServer + '\\'), hub.constData());
     }
 
     void configurationMistakeEndsWithCode2_data()
