@@ -284,11 +284,8 @@ private slots:
         doc->SetSelection(nullptr, b);
         doc->RunCommand(ID_OBJECT_MOVEUP);
         QCOMPARE(doc->m_objects.front().get(), b);
-        ObjectDialogValues values;
-        values.address = "127.0.0.1";
-        values.port = 1; // a's: refused, the rest applies
-        values.groupIndex = 1;
-        values.rconPassword = "secret";
+        // a's port: refused, the rest applies
+        ObjectDialogValues values{.address = "127.0.0.1", .port = 1, .groupIndex = 1, .rconPassword = "secret"};
         env.op.objectAnswers = {values};
         doc->RunCommand(ID_OBJECT_PROPERTIES);
         QCOMPARE(env.op.messages.size(), std::size_t{1});
