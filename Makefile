@@ -3,6 +3,7 @@
 #   make test  install what is missing, build, run the whole test suite
 #   make test-sanitize   the same suite built with ASan and UBSan
 #   make bench  the benchmarks, as one table (BENCH_SERVERS, BENCH_SECONDS)
+#   make mutants  mutation testing: faults put in the core must fail the unit tests
 #   make fuzz  build the fuzz targets with clang and libFuzzer, run each for
 #              FUZZ_SECONDS over a scratch copy of its corpus
 #   make package  the Debian package quorvane_VERSION_ARCH.deb (in build-package/),
@@ -32,7 +33,7 @@ SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 BENCH_SERVERS ?= 2000
 BENCH_SECONDS ?= 60
 
-.PHONY: deps configure build run test test-sanitize bench fuzz package clean
+.PHONY: deps configure build run test test-sanitize bench mutants fuzz package clean
 
 deps:
 	@missing=""; \
@@ -72,6 +73,11 @@ test-sanitize: deps
 
 bench: build
 	python3 bench/run_bench.py --build-dir $(BUILD_DIR) --servers $(BENCH_SERVERS) --seconds $(BENCH_SECONDS)
+
+# Each mutant of tools/mutants/mutants.py in turn, built in build-mutants/;
+# fails below a kill rate of 90 %.
+mutants: deps
+	python3 tools/mutants/run.py
 
 # One target after the other, each over a scratch copy of fuzz/corpus/<target>
 # (new inputs stay in $(FUZZ_DIR)/fuzz-work). A crash, leak, sanitizer report
@@ -116,4 +122,4 @@ package: deps
 	tools/package/check.sh $(PKG_DIR)/quorvane_*.deb
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR) $(PKG_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR) $(PKG_DIR) build-mutants

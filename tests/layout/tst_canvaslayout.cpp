@@ -54,14 +54,6 @@ private slots:
         QCOMPARE(doc->m_groups[1]->m_rcArea.left, 230);
     }
 
-    void oneServerInItsGroup()
-    {
-        auto* server = place(std::make_unique<CHLServer>(env.context()), doc->m_groups[0].get());
-        RecalcLayout(*doc);
-        QCOMPARE(server->m_rcBox, (Rect{40, 70, 160, 148}));
-        QCOMPARE(doc->m_groups[0]->m_rcArea, (Rect{30, 50, 170, 158}));
-    }
-
     void groupsOfOneLevelStack()
     {
         CGroup* extra = doc->AddGroup("Extra", doc->m_zones[0].get(), 1);
@@ -128,14 +120,6 @@ private slots:
             lineSeen = lineSeen || image.pixel(x, lineY) == qRgb(0, 0, 0);
         QVERIFY(lineSeen);
 
-        // Painting only a part leaves the rest alone.
-        QImage part(size, QImage::Format_RGB32);
-        part.fill(Qt::red);
-        painter.begin(&part);
-        PaintCanvas(painter, *doc, QRect(0, 0, 100, 100));
-        painter.end();
-        QCOMPARE(part.pixel(200, 200), qRgb(255, 0, 0));
-        QCOMPARE(part.pixel(20, 50), qRgb(255, 255, 190));
     }
 };
 

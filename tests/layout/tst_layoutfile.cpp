@@ -185,41 +185,38 @@ private slots:
             QVERIFY(object->channel());
     }
 
-    void idsArePositions()
-    {
-        std::swap(doc->m_groups[0], doc->m_groups[2]);
-        layoutfile::save(*doc);
-        QCOMPARE(doc->m_groups[0]->m_strName, std::string("HLTV Internet"));
-        QCOMPARE(doc->m_groups[0]->m_nId, 2);
-        QCOMPARE(doc->m_groups[2]->m_nId, 4);
-    }
-
-    void stringLengthForms()
+    // Lengths below 255 take one byte, below 0xFFFE a marker and a word,
+    // longer ones a marker, FFFF and a dword; counts likewise from 0xFFFF.
+    void stringLengthAndCountForms()
     {
         ArchiveWriter out;
-        out.writeString(std::string(300, 'a'));
-        out.writeString(std::string(70000, 'b'));
-        out.writeString("");
-        QCOMPARE(out.bytes().left(3), hex("FF2C01"));
-        QCOMPARE(out.bytes().mid(303, 7), hex("FF FFFF 70110100"));
+        const std::vector<std::size_t> lengths{0, 254, 255, 300, 0xFFFD, 0xFFFE, 70000};
+        for (const std::size_t length : lengths)
+            out.writeString(std::string(length, 'a'));
+        for (const std::uint32_t count : {0xFFFEu, 0xFFFFu, 0x12345u})
+            out.writeCount(count);
+        QCOMPARE(out.bytes().left(3), hex("00FE61"));
+        QCOMPARE(out.bytes().mid(1 + 1 + 254, 3), hex("FFFF00"));
+        QCOMPARE(out.bytes().right(14), hex("FEFF FFFF FFFF0000 FFFF 45230100"));
+        ArchiveReader in(out.bytes());
+        for (const std::size_t length : lengths)
+            QCOMPARE(in.readString(), std::optional<std::string>(std::string(length, 'a')));
+        for (const std::uint32_t count : {0xFFFEu, 0xFFFFu, 0x12345u})
+            QCOMPARE(in.readCount(), std::optional<std::uint32_t>(count));
+        QVERIFY(in.atEnd());
 
         // The wide form is read and turned into UTF-8.
         const QByteArray wide = hex("FF FEFF 03 4100 E900 AC20") + hex("FF FEFF FF 0200 5A00 4F00");
-        ArchiveReader in(wide);
-        QCOMPARE(in.readString(), std::optional<std::string>("A\xC3\xA9\xE2\x82\xAC"));
-        QCOMPARE(in.readString(), std::optional<std::string>("ZO"));
-        QVERIFY(in.atEnd());
-        QVERIFY(!in.failed());
+        ArchiveReader wideIn(wide);
+        QCOMPARE(wideIn.readString(), std::optional<std::string>("A\xC3\xA9\xE2\x82\xAC"));
+        QCOMPARE(wideIn.readString(), std::optional<std::string>("ZO"));
+        QVERIFY(wideIn.atEnd());
+        QVERIFY(!wideIn.failed());
     }
 
-    void countAndTagForms()
+    // A class first named after index 0x7FFE is repeated in the long form.
+    void tagForms()
     {
-        ArchiveWriter out;
-        out.writeCount(0xFFFE);
-        out.writeCount(0x12345);
-        QCOMPARE(out.bytes(), hex("FEFF FFFF 45230100"));
-
-        // A class first named after index 0x7FFE is repeated in the long form.
         ArchiveWriter many;
         for (int i = 0; i < 0x4000; ++i)
             many.writeObjectTag("CZone", 1); // class 1, objects 2..0x4001

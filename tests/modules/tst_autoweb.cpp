@@ -117,15 +117,6 @@ private slots:
         QCOMPARE(doc->m_moduleAutoWeb.m_nPeakSpectators, 50);
     }
 
-    void matchStateTexts()
-    {
-        QCOMPARE(CModuleAutoWeb::MatchStateText(0), std::string("No match detected"));
-        QCOMPARE(CModuleAutoWeb::MatchStateText(4), std::string("fighting "));
-        QCOMPARE(CModuleAutoWeb::MatchStateText(5), std::string("match is finished"));
-        QCOMPARE(CModuleAutoWeb::MatchStateText(6), std::string());
-        QCOMPARE(CModuleAutoWeb::MatchStateText(-1), std::string());
-    }
-
     void missingMarkersLeaveEmptyPieces()
     {
         QCOMPARE(doc->m_moduleAutoWeb.GeneratePage(*doc, "no markers at all", "NOW"), std::string());

@@ -75,6 +75,9 @@ private slots:
         proxy->Tick();
         QCOMPARE(peer->drain(*proxy), (Sent{oob::detailsQuery(), oob::infoQuery(std::nullopt)}));
         proxy->OnReply(oobReply(std::string("m127.0.0.1:27020\0HLTV\0de_dust2\0cstrike\0Game\0\x03", 45)));
+        QCOMPARE(proxy->m_nBitmapId, 153); // a game directory does not change a proxy's picture
+        QCOMPARE(proxy->m_strMap, std::string("de_dust2"));
+        QCOMPARE(proxy->m_nStatus, CSStatus_MONITORING);
         for (int phase = 1; phase <= 6; ++phase)
             proxy->Tick();
         // Step 3 asks for the rcon challenge whatever the password.
@@ -126,14 +129,6 @@ private slots:
         proxy->OnReply(oobReply("j"));
         proxy->Tick();
         QCOMPARE(proxy->m_nStatus, CSStatus_TIMEOUT);
-    }
-
-    void detailsKeepThePicture()
-    {
-        proxy->OnReply(oobReply(std::string("m127.0.0.1:9\0HLTV\0de_nuke\0cstrike\0HLTV\0", 40)));
-        QCOMPARE(proxy->m_nBitmapId, 153);
-        QCOMPARE(proxy->m_strMap, std::string("de_nuke"));
-        QCOMPARE(proxy->m_nStatus, CSStatus_MONITORING);
     }
 
     void namedByEitherAddress()
@@ -283,22 +278,21 @@ private slots:
         QCOMPARE(proxy->GetRelayedServer(), nullptr);
     }
 
-    void automaticRecording()
+    // While the relayed server's match runs, a demo named after its teams
+    // (cleaned for a file name), else after the clans; stopped when it ends.
+    void automaticRecordingAndDemoNames()
     {
         CHLServer server(env.context());
         proxy->m_pLinked = &server;
-        proxy->m_strMap = "de_dust2";
+        proxy->m_strMap = "de_in ferno";
         server.m_bMatchRunning = true;
-        server.m_strTeamA = "TeamA";
-        server.m_strTeamB = "TeamB";
-
+        server.m_strTeamA = "Team. One";
+        server.m_strTeamB = "B";
         proxy->CheckAutoRecord();
         QCOMPARE(peer->drain(*proxy), Sent{}); // option off
-
         proxy->m_bAutoRecord = true;
         proxy->CheckAutoRecord();
-        QCOMPARE(peer->drain(*proxy), Sent{rcon("record 2003-06-14_21h05_de_dust2_TeamA_TeamB")});
-
+        QCOMPARE(peer->drain(*proxy), Sent{rcon("record 2003-06-14_21h05_de_inferno_TeamOne_B")});
         proxy->m_strRecordFile = "x.dem";
         proxy->CheckAutoRecord();
         QCOMPARE(peer->drain(*proxy), Sent{});
@@ -306,18 +300,7 @@ private slots:
         proxy->CheckAutoRecord();
         proxy->CheckAutoRecord();
         QCOMPARE(peer->drain(*proxy), (Sent{rcon("stoprecord"), rcon("stoprecord")}));
-    }
 
-    void demoNames()
-    {
-        CHLServer server(env.context());
-        proxy->m_pLinked = &server;
-        proxy->m_strMap = "de_in ferno";
-        server.m_bMatchRunning = true;
-        server.m_strTeamA = "Team. One";
-        server.m_strTeamB = "...";
-        QCOMPARE(proxy->MakeAutoDemoName(), std::string("2003-06-14_21h05_de_inferno_TeamOne_"));
-        server.m_bMatchRunning = false;
         for (const char* name : {"[ABC]a", "[ABC]b", "[ABC]c", "d", "e"})
             proxy->m_strPlayers[static_cast<std::size_t>(proxy->m_nPlayers++)] = name;
         proxy->DetectClans();

@@ -11,13 +11,10 @@
 #include <optional>
 #include <utility>
 
-// The simulated park (quorvane-sim) as a child process of a test. start()
-// runs it with the given arguments and waits, at most ten seconds, for the
-// lines that list its machines; the destructor kills it.
-//
-// Unless the arguments name a seed or a configuration file, a fixed seed is
-// added, so that a restarted park is the same park (same names, same rcon
-// challenge numbers).
+// The simulated park (quorvane-sim) as a child process of a test: start()
+// waits (at most ten seconds) for the lines that list its machines; the
+// destructor kills it. Without a seed or configuration file in the arguments
+// a fixed seed is added, so that a restarted park is the same park.
 class SimulatedPark
 {
 public:
@@ -45,8 +42,7 @@ public:
     bool isRunning() const;
     QString errorString() const { return m_error; }
 
-    // In listing order: the game servers, then the proxies, then the hub
-    // managers.
+    // In listing order: game servers, proxies, hub managers.
     const QList<Machine>& machines() const { return m_machines; }
     QList<quint16> serverPorts() const { return ports(Kind::Server); }
     QList<quint16> proxyPorts() const { return ports(Kind::Proxy); }
@@ -82,14 +78,13 @@ public:
     void send(const QByteArray& payload);
     // The next datagram from the machine, whole; nothing after timeoutMs.
     std::optional<QByteArray> receive(int timeoutMs = 3000);
-    // The digits of the machine's rcon challenge number. It is asked for
-    // once and then kept (a machine keeps its number), so that a machine
-    // told to be silent can still be told to speak again.
+    // The digits of the machine's rcon challenge number, asked for once and
+    // kept, so that a machine told to be silent can be told to speak again.
     std::optional<QByteArray> rconChallenge();
 
     // Sends the rcon command, then a sim_echo marker with the control
-    // password, and returns the print datagrams (whole) that came before the
-    // marker's answer; nothing when the marker does not come back in time.
+    // password; the print datagrams (whole) that came before the marker's
+    // answer, nothing when it does not come back in time.
     std::optional<QList<QByteArray>> rconReplies(const QByteArray& password, const QByteArray& command,
                                                  const QByteArray& controlPassword = "sim");
     // The same, as the text of those datagrams run together.
@@ -98,13 +93,11 @@ public:
     // A sim_ command with the control password; its answer.
     std::optional<QByteArray> control(const QByteArray& command, const QByteArray& controlPassword = "sim");
 
-    // Sends FF FF FF FF, the query and 00; the text of the next datagram
-    // (after its four 0xFF bytes, without its closing 00). For the hub
-    // managers' "getManagerInfo" and "gethubinfo N".
+    // Sends FF FF FF FF, the query and 00 (as "gethubinfo N"); the text of
+    // the next datagram, without its four 0xFF bytes and closing 00.
     std::optional<QByteArray> ask(const QByteArray& query, int timeoutMs = 3000);
-    // The keys and values of a hub manager's reply text, in order:
-    // "hubInfoResponse\n\\hubNum\\2\\desc\\Main" gives (hubNum, 2), (desc, Main).
-    // The text before the first backslash is not part of it.
+    // The keys and values of a hub manager's reply text, in order, from the
+    // first backslash: "...\\hubNum\\2\\desc\\Main" gives (hubNum, 2), (desc, Main).
     static QList<std::pair<QByteArray, QByteArray>> keyValues(const QByteArray& text);
 
 private:

@@ -1,24 +1,13 @@
-"""An FTP server for the transfer tests, built on pyftpdlib.
+"""An FTP server for the transfer tests, built on pyftpdlib, on 127.0.0.1.
 
-It listens on 127.0.0.1 (port 0 picks a free one) and prints one line per
-event on standard output:
+Prints one line per event: "ready PORT", "held" / "released" (answers to the
+"hold" / "release" commands read from standard input: while held, the data of
+every upload is left unread), "receiving PATH" (a held upload has started)
+and "received PATH" (an upload is complete). Ends when standard input closes.
 
-  ready PORT          listening
-  held | released     answer to the "hold" / "release" commands
-  receiving PATH      an upload to PATH has started and is being held
-  received PATH       an upload to PATH is complete
-
-Commands come one per line on standard input:
-
-  hold      from now on, the data of every upload is left unread
-  release   read the held uploads and every later one
-
-The server ends when standard input closes, so it never outlives its test.
-
-Users: the one given by --user/--password may write anywhere under --home;
-"reader" (password "reader") may only read. After login the working
-directory is --start-dir, so that paths relative to the login directory and
-absolute paths lead to different files.
+Users: --user/--password may write anywhere under --home, "reader" (password
+"reader") may only read. After login the working directory is --start-dir,
+so that relative and absolute paths lead to different files.
 """
 
 import argparse

@@ -139,32 +139,27 @@ private slots:
         QCOMPARE(dialog.answer().levelIndex, -1);
     }
 
-    void objectDialogListsGroupsSortedAndAnswersTheirIndex()
+    // Groups are listed sorted; OK needs one, and answers its index in the request.
+    void objectDialogNeedsAGroupAndAnswersItsIndex()
     {
-        CObjectDlg dialog(proxyRequest());
-        dialog.show();
-        auto* list = child<QComboBox>(dialog, "groupList");
-        QCOMPARE(entries(list),
-                 (QStringList{"Internet/HLTV Internet", "LAN Local/HLTV Local", "LAN Local/Servers"}));
-        QCOMPARE(list->currentText(), QStringLiteral("LAN Local/HLTV Local"));
-        list->setCurrentIndex(2);
-        clickOk(dialog);
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.values().groupIndex, 0);
-    }
-
-    void objectDialogRefusesOkWithoutGroup()
-    {
+        CObjectDlg preselected(proxyRequest());
+        QCOMPARE(child<QComboBox>(preselected, "groupList")->currentText(), QStringLiteral("LAN Local/HLTV Local"));
         ObjectDialogRequest request = proxyRequest();
         request.preselectLabel.clear();
         CObjectDlg dialog(request);
         collect(dialog);
         dialog.show();
-        QCOMPARE(child<QComboBox>(dialog, "groupList")->currentIndex(), -1);
+        auto* list = child<QComboBox>(dialog, "groupList");
+        QCOMPARE(entries(list),
+                 (QStringList{"Internet/HLTV Internet", "LAN Local/HLTV Local", "LAN Local/Servers"}));
+        QCOMPARE(list->currentIndex(), -1);
         clickOk(dialog);
         QCOMPARE(messages, QStringList{"Please choose the group the object belongs to."});
         QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        list->setCurrentIndex(2);
+        clickOk(dialog);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.values().groupIndex, 0);
     }
 
     // Properties name the kind of object, let the address and port be
@@ -193,10 +188,7 @@ private slots:
     {
         ObjectDialogRequest request = proxyRequest();
         request.propertiesMode = true;
-        CObjectDlg own(request);
-        QVERIFY(!child<QCheckBox>(own, "externalCheck")->isChecked());
-
-        request.values.externalPort = 27021;
+        request.values.externalPort = 27021; // an external address of its own: checked
         CObjectDlg relayed(request);
         QVERIFY(child<QCheckBox>(relayed, "externalCheck")->isChecked());
         QVERIFY(child<QLineEdit>(relayed, "externalPortEdit")->isEnabled());
@@ -228,9 +220,7 @@ private slots:
         request.autoRecordEnabled = false;
         CObjectDlg dialog(request);
         dialog.show();
-        auto* autoRecord = child<QCheckBox>(dialog, "autoRecordCheck");
-        QVERIFY(!autoRecord->isEnabled());
-        QVERIFY(autoRecord->isChecked());
+        QVERIFY(!child<QCheckBox>(dialog, "autoRecordCheck")->isEnabled());
         clickOk(dialog);
         QVERIFY(dialog.values().autoRecord);
     }
@@ -409,9 +399,8 @@ private slots:
         CPromptDlg dialog("Enter new name", "old");
         dialog.show();
         QCOMPARE(child<QLabel>(dialog, "promptLabel")->text(), QStringLiteral("Enter new name"));
-        auto* edit = child<QLineEdit>(dialog, "valueEdit");
-        retype(edit, QStringLiteral("new"));
-        QTest::keyClick(edit, Qt::Key_Return);
+        retype(child<QLineEdit>(dialog, "valueEdit"), QStringLiteral("new"));
+        QTest::keyClick(child<QLineEdit>(dialog, "valueEdit"), Qt::Key_Return);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.value(), std::string("new"));
     }
