@@ -251,6 +251,8 @@ private slots:
         ::getsockname(sinkFd, reinterpret_cast<sockaddr*>(&bound), &length);
         const int buffer = 4 << 20;
         ::setsockopt(sinkFd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+        const int on = 1;
+        ::setsockopt(sinkFd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
 
         QByteArray layout;
         {
@@ -260,6 +262,7 @@ private slots:
                 auto server = std::make_unique<CHLServer>(built.context());
                 server->m_strAddress = "127.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1);
                 server->m_nPort = ntohs(bound.sin_port);
+                server->m_strRconPassword = "secret"; // so that each makes its own rcon socket too
                 server->m_pGroup = built.m_groups[0].get();
                 built.m_objects.push_back(std::move(server));
             }
@@ -281,23 +284,32 @@ private slots:
                                              [](const auto& o) { return o->channel()->isConnected(); }),
                                  30000);
 
-        // Each object's queries reach the sink: a worker drains it while the
+        // Each object's queries reach the sink, which tells them apart by
+        // the address they were sent to: a worker drains it while the
         // document ticks (a lost datagram is made up for by the next cycle).
-        std::set<quint16> expected;
+        std::set<quint32> expected;
         for (const auto& object : document.m_objects)
-            expected.insert(object->channel()->localPort());
-        std::set<quint16> heard;
+            expected.insert(object->channel()->resolvedAddress());
+        std::set<quint32> heard;
         std::atomic<bool> stop{false};
         std::thread drain([&] {
             char datagram[2048];
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
             while (!stop) {
-                sockaddr_in from{};
-                socklen_t fromLength = sizeof from;
-                if (::recvfrom(sinkFd, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from),
-                               &fromLength) > 0)
-                    heard.insert(ntohs(from.sin_port));
-                else
+                iovec part{datagram, sizeof datagram};
+                msghdr header{};
+                header.msg_iov = &part;
+                header.msg_iovlen = 1;
+                header.msg_control = control;
+                header.msg_controllen = sizeof control;
+                if (::recvmsg(sinkFd, &header, 0) <= 0) {
                     std::this_thread::sleep_for(std::chrono::microseconds(200));
+                    continue;
+                }
+                for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c)) {
+                    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
+                        heard.insert(ntohl(reinterpret_cast<const in_pktinfo*>(CMSG_DATA(c))->ipi_addr.s_addr));
+                }
             }
         });
         for (int tick = 0; tick < 12; ++tick) {
@@ -308,7 +320,7 @@ private slots:
         stop = true;
         drain.join();
         ::close(sinkFd);
-        std::vector<quint16> silent;
+        std::vector<quint32> silent;
         std::set_difference(expected.begin(), expected.end(), heard.begin(), heard.end(),
                             std::back_inserter(silent));
         QVERIFY2(silent.empty(), qPrintable(QStringLiteral("%1 objects never sent").arg(silent.size())));
