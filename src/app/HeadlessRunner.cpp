@@ -111,7 +111,7 @@ void HeadlessRunner::printObject(const CCommonObject& object)
 {
     const QJsonObject report = describeObject(object);
     if (m_commandLine.json) {
-        std::cout << QJsonDocument(report).toJson(QJsonDocument::Compact).toStdString() << std::endl;
+        std::cout << QJsonDocument(report).toJson(QJsonDocument::Compact).toStdString() << '\n';
         return;
     }
     // Host names and maps come from the machines: escaped, they can neither
@@ -121,7 +121,7 @@ void HeadlessRunner::printObject(const CCommonObject& object)
     };
     std::cout << field("object") << ' ' << field("kind") << ' ' << field("status") << " \""
               << field("hostname", true) << "\" " << field("map") << ' '
-              << report.value(QLatin1String("players")).toInt() << " players" << std::endl;
+              << report.value(QLatin1String("players")).toInt() << " players\n";
 }
 
 void HeadlessRunner::printChanges()
@@ -133,6 +133,9 @@ void HeadlessRunner::printChanges()
         m_printed[object.get()] = changeKey(*object);
         printObject(*object);
     }
+    // One write for the second's reports, not one per line: a reader sees
+    // each second whole.
+    std::cout.flush();
 }
 
 void HeadlessRunner::finishOnce()
@@ -149,6 +152,7 @@ void HeadlessRunner::finishOnce()
         printObject(*object);
         allAnswer = allAnswer && object->m_nStatus != CSStatus_TIMEOUT;
     }
+    std::cout.flush();
     emit finished(allAnswer ? 0 : 1);
 }
 

@@ -66,10 +66,13 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
         demo.buildLayout(document);
     }
 
-    MetricsServer metrics(document);
+    // Made only when asked for: an HTTP server loads the system's
+    // certificates as it is made.
+    std::unique_ptr<MetricsServer> metrics;
     if (commandLine.metricsPort != 0) {
+        metrics = std::make_unique<MetricsServer>(document);
         const QHostAddress address(QString::fromStdString(commandLine.metricsAddress));
-        if (address.isNull() || metrics.listen(address, static_cast<quint16>(commandLine.metricsPort)) == 0) {
+        if (address.isNull() || metrics->listen(address, static_cast<quint16>(commandLine.metricsPort)) == 0) {
             std::cerr << "quorvane: cannot serve metrics on " << commandLine.metricsAddress << ':'
                       << commandLine.metricsPort << std::endl;
             return 2;

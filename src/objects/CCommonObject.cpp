@@ -208,6 +208,12 @@ void CCommonObject::SendDatagram(std::string_view datagram)
         m_pChannel->Send(datagram);
 }
 
+void CCommonObject::SendQuery(std::string_view datagram)
+{
+    if (m_pChannel)
+        m_pChannel->SendQuery(datagram);
+}
+
 std::int64_t CCommonObject::Now() const
 {
     return m_context.clock->now();

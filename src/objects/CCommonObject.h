@@ -124,6 +124,8 @@ protected:
     bool RconUsable() const { return !m_strRconPassword.empty() && !m_bRconSuspended; }
     // Sends one datagram through the rcon channel; nothing while there is none.
     void SendDatagram(std::string_view datagram);
+    // Sends a query of the machine's state; its reply comes to OnReply.
+    void SendQuery(std::string_view datagram);
     std::int64_t Now() const;
     // The last host name of a machine that went down, greyed, where the
     // live name stood.

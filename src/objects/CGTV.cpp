@@ -94,12 +94,12 @@ void CGTV::SendCommand(std::string command)
 
 void CGTV::RequestManagerInfo()
 {
-    SendDatagram(oob::managerInfoQuery());
+    SendQuery(oob::managerInfoQuery());
 }
 
 void CGTV::RequestHubInfo(std::int32_t hubNumber)
 {
-    SendDatagram(oob::hubInfoQuery(hubNumber));
+    SendQuery(oob::hubInfoQuery(hubNumber));
 }
 
 void CGTV::Tick()

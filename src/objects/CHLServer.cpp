@@ -165,20 +165,20 @@ void CHLServer::RequestChallenge()
 void CHLServer::RequestPlayers()
 {
     if (m_dialect.AsksClassic())
-        SendDatagram(oob::playersQuery());
+        SendQuery(oob::playersQuery());
     if (m_dialect.AsksCurrent()) {
         m_bPlayersQueryLast = true;
-        SendDatagram(oob::playerQuery(m_queryChallenge.value_or(oob::kNoQueryChallenge)));
+        SendQuery(oob::playerQuery(m_queryChallenge.value_or(oob::kNoQueryChallenge)));
     }
 }
 
 void CHLServer::RequestDetails()
 {
     if (m_dialect.AsksClassic())
-        SendDatagram(oob::detailsQuery());
+        SendQuery(oob::detailsQuery());
     if (m_dialect.AsksCurrent()) {
         m_bPlayersQueryLast = false;
-        SendDatagram(oob::infoQuery(m_queryChallenge));
+        SendQuery(oob::infoQuery(m_queryChallenge));
     }
 }
 
@@ -199,8 +199,19 @@ void CHLServer::QueryMatchReport()
 
 void CHLServer::DetectClans()
 {
-    std::vector<std::string> names(m_strPlayers.begin(),
-                                   m_strPlayers.begin() + std::clamp(m_nPlayers, 0, kMaxPlayers));
+    // The same names give the same clans: nothing to do until they change
+    // (the names are compared through a 64-bit FNV-1a hash, without a copy).
+    const int count = std::clamp(m_nPlayers, 0, kMaxPlayers);
+    std::uint64_t hash = 14695981039346656037ull ^ static_cast<std::uint64_t>(count);
+    for (int i = 0; i < count; ++i) {
+        for (const char c : m_strPlayers[static_cast<std::size_t>(i)])
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        hash = (hash ^ 0x100u) * 1099511628211ull; // ends the name
+    }
+    if (m_nClansInput == hash)
+        return;
+    m_nClansInput = hash;
+    std::vector<std::string> names(m_strPlayers.begin(), m_strPlayers.begin() + count);
     m_clanDetector.m_nMinShare = 25;
     m_clanDetector.m_nMaxShare = 100;
     m_clanDetector.m_nMinMembers = 3;
@@ -280,9 +291,9 @@ void CHLServer::OnQueryChallenge(std::string_view datagram)
     m_queryChallenge = *challenge;
     ++m_nChallengeResends;
     if (m_bPlayersQueryLast)
-        SendDatagram(oob::playerQuery(*challenge));
+        SendQuery(oob::playerQuery(*challenge));
     else
-        SendDatagram(oob::infoQuery(*challenge));
+        SendQuery(oob::infoQuery(*challenge));
 }
 
 bool CHLServer::OnQueryReply(std::string_view datagram, bool choosePicture)

@@ -130,5 +130,7 @@ private:
     bool m_bPlayersQueryLast = false;
     int m_nChallengeResends = 0;
     QueryDialect m_dialect;
+    // The hash of the names the clans were last looked for in (0: never).
+    std::uint64_t m_nClansInput = 0;
     RconChallenge m_rconChallenge;
 };

@@ -3,7 +3,8 @@
 #include "core/Operator.h"
 #include "objects/CCommonObject.h"
 #include "objects/ChannelPoller.h"
-#include "objects/OobDatagrams.h"
+#include "objects/DatagramBatch.h"
+#include "objects/QueryChannel.h"
 
 #include <QHostAddress>
 #include <QHostInfo>
@@ -14,7 +15,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -23,45 +23,7 @@ namespace {
 // once, not once for each of thousands of objects.
 bool g_creationFailing = false;
 
-// Room for one wake-up's datagrams, each one byte longer than the largest
-// reply so that a longer datagram shows as too long. Channels share these
-// (they all run on one thread); a reply handled inside another's handling
-// (a modal message runs the event loop) takes a second one.
-struct ReceiveBatch
-{
-    static constexpr int kSlot = CRconSocket::kMaxDatagram + 1;
-    char bytes[CRconSocket::kMaxDatagramsPerWakeUp][kSlot + 1]; // + the NUL after each
-    iovec parts[CRconSocket::kMaxDatagramsPerWakeUp];
-    mmsghdr headers[CRconSocket::kMaxDatagramsPerWakeUp];
-};
-
-std::vector<std::unique_ptr<ReceiveBatch>>& spareBatches()
-{
-    static std::vector<std::unique_ptr<ReceiveBatch>> spares;
-    return spares;
-}
-
-class BorrowedBatch
-{
-public:
-    BorrowedBatch()
-    {
-        auto& spares = spareBatches();
-        if (spares.empty()) {
-            m_batch = std::make_unique<ReceiveBatch>();
-        } else {
-            m_batch = std::move(spares.back());
-            spares.pop_back();
-        }
-    }
-    ~BorrowedBatch() { spareBatches().push_back(std::move(m_batch)); }
-    BorrowedBatch(const BorrowedBatch&) = delete;
-    BorrowedBatch& operator=(const BorrowedBatch&) = delete;
-    ReceiveBatch& operator*() { return *m_batch; }
-
-private:
-    std::unique_ptr<ReceiveBatch> m_batch;
-};
+static_assert(CRconSocket::kMaxDatagram == ReceiveBatch::kMaxDatagram);
 
 } // namespace
 
@@ -71,6 +33,10 @@ CRconSocket::~CRconSocket()
 {
     if (m_lookupId >= 0)
         QHostInfo::abortHostLookup(m_lookupId);
+    if (m_resolved) {
+        if (QueryChannel* queries = QueryChannel::instance())
+            queries->forget(m_address, m_port, this);
+    }
     closeSocket();
 }
 
@@ -111,7 +77,18 @@ quint32 CRconSocket::resolvedAddress() const
 void CRconSocket::connectTo(quint32 address)
 {
     m_address = address;
+    m_resolved = true;
     CCommonObject::AddressChanged();
+    if (QueryChannel* queries = QueryChannel::instance())
+        queries->watch(m_address, m_port, this);
+    // An object without a password may never send rcon: its socket waits
+    // for the first datagram that needs it.
+    if (!m_owner.m_strRconPassword.empty())
+        openSocket();
+}
+
+void CRconSocket::openSocket()
+{
     m_createFailed = false;
     m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     m_poller = ChannelPoller::instance();
@@ -131,11 +108,11 @@ void CRconSocket::connectTo(quint32 address)
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(m_port);
-    peer.sin_addr.s_addr = address;
+    peer.sin_addr.s_addr = m_address;
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
         closeSocket();
+        m_connectFailed = true;
         m_operator.showMessage("Connect failed for " + m_target);
-        return;
     }
 }
 
@@ -151,20 +128,44 @@ void CRconSocket::closeSocket()
 
 void CRconSocket::Send(std::string_view datagram)
 {
-    if (m_fd < 0) {
-        if (m_createFailed)
-            connectTo(m_address);
+    if (!m_resolved || m_connectFailed)
         return;
+    if (m_fd < 0) {
+        // A socket that could not be made is tried again now, and the
+        // datagram after this one goes out through it.
+        const bool retrying = m_createFailed;
+        openSocket();
+        if (retrying || m_fd < 0)
+            return;
     }
+    // Queries made before this datagram leave before it.
+    if (QueryChannel* queries = QueryChannel::instance())
+        queries->sendQueued();
     // Best effort, like any datagram: a full buffer or the "port
     // unreachable" of a machine that is down loses this one, and the
     // machine's silence is what the owner's timeout sees.
     (void)::send(m_fd, datagram.data(), datagram.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
+void CRconSocket::SendQuery(std::string_view datagram)
+{
+    QueryChannel* queries = QueryChannel::instance();
+    if (!queries || m_createFailed) {
+        Send(datagram);
+        return;
+    }
+    if (isConnected())
+        queries->send(m_address, m_port, datagram);
+}
+
+void CRconSocket::deliverQueryReply(std::string_view datagram)
+{
+    m_owner.OnReply(datagram);
+}
+
 bool CRconSocket::isConnected() const
 {
-    return m_fd >= 0;
+    return m_resolved && !m_connectFailed && !m_createFailed;
 }
 
 quint16 CRconSocket::localPort() const
@@ -184,22 +185,11 @@ void CRconSocket::onReadable()
     // unreachable" of a machine that was down) takes it off the socket.
     BorrowedBatch borrowed;
     ReceiveBatch& batch = *borrowed;
-    for (int i = 0; i < kMaxDatagramsPerWakeUp; ++i) {
-        batch.parts[i] = iovec{batch.bytes[i], ReceiveBatch::kSlot};
-        batch.headers[i] = mmsghdr{};
-        batch.headers[i].msg_hdr.msg_iov = &batch.parts[i];
-        batch.headers[i].msg_hdr.msg_iovlen = 1;
-    }
-    const int received = ::recvmmsg(m_fd, batch.headers, kMaxDatagramsPerWakeUp, MSG_DONTWAIT, nullptr);
+    const int received = batch.receive(m_fd, false);
     const QPointer<CRconSocket> alive(this);
     for (int i = 0; i < received; ++i) {
-        const auto length = static_cast<std::size_t>(batch.headers[i].msg_len);
-        // Too long for a reply: dropped whole rather than passed on cut.
-        if (length > static_cast<std::size_t>(kMaxDatagram) || (batch.headers[i].msg_hdr.msg_flags & MSG_TRUNC))
-            continue;
-        batch.bytes[i][length] = '\0';
-        const std::string_view datagram(batch.bytes[i], length);
-        if (!oob::hasOobPrefix(datagram))
+        const std::string_view datagram = batch.reply(i);
+        if (datagram.empty())
             continue;
         // The owner may reopen its channel while handling the reply.
         m_owner.OnReply(datagram);

@@ -1,6 +1,7 @@
 #include "objects/CCommonObject.h"
 #include "objects/CRconSocket.h"
 #include "objects/OobDatagrams.h"
+#include "objects/QueryChannel.h"
 #include "support/TestContext.h"
 
 #include <QTest>
@@ -16,8 +17,11 @@ namespace {
 class ReplyRecorder : public CCommonObject
 {
 public:
-    using CCommonObject::CCommonObject;
+    // With a password, as the objects that use rcon: the socket is made
+    // when the channel opens.
+    explicit ReplyRecorder(const CoreContext& context) : CCommonObject(context) { m_strRconPassword = "secret"; }
     using CCommonObject::SendDatagram;
+    using CCommonObject::SendQuery;
 
     void OnReply(std::string_view datagram) override
     {
@@ -190,6 +194,30 @@ private slots:
         int received = 0;
         QTRY_VERIFY_WITH_TIMEOUT((received += drainPeer()) == 20, 5000);
         QCOMPARE(env.op.messages.size(), std::size_t{1});
+    }
+
+    void queriesShareOneChannel()
+    {
+        // A query made before an rcon datagram reaches the machine first,
+        // from the application's query port, and the reply to it comes back
+        // to the object; the same bytes from another address do not.
+        object->SendQuery(oob::detailsQuery());
+        object->SendDatagram(oob::challengeQuery());
+        QTRY_VERIFY_WITH_TIMEOUT(peer.hasPendingDatagrams(), 5000);
+        const QNetworkDatagram query = peer.receiveDatagram();
+        QCOMPARE(query.data().toStdString(), oob::detailsQuery());
+        QCOMPARE(query.senderPort(), QueryChannel::instance()->localPort());
+        QTRY_VERIFY_WITH_TIMEOUT(peer.hasPendingDatagrams(), 5000);
+        QCOMPARE(peer.receiveDatagram().data().toStdString(), oob::challengeQuery());
+
+        QUdpSocket stranger;
+        QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
+        const quint64 strangersBefore = QueryChannel::instance()->strangers();
+        stranger.writeDatagram(QByteArray("\xFF\xFF\xFF\xFFmstranger", 13), QHostAddress::LocalHost, query.senderPort());
+        QTRY_COMPARE_WITH_TIMEOUT(QueryChannel::instance()->strangers(), strangersBefore + 1, 5000);
+        peer.writeDatagram(QByteArray("\xFF\xFF\xFF\xFFmreply", 10), QHostAddress::LocalHost, query.senderPort());
+        QTRY_COMPARE_WITH_TIMEOUT(object->replies.size(), std::size_t{1}, 5000);
+        QCOMPARE(object->replies[0], std::string("\xFF\xFF\xFF\xFFmreply", 10));
     }
 
     void reopeningReplacesTheChannel()
