@@ -52,6 +52,8 @@ bool sameKey(const HeadlessRunner::ChangeKey& key, const CCommonObject& object)
 HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& document, QObject* parent)
     : QObject(parent), m_commandLine(commandLine), m_document(document), m_alerts(commandLine.onChangeCommand)
 {
+    // Nothing here shows the player history: not kept.
+    m_document.KeepHistory(false);
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, &HeadlessRunner::tick);
     // The status page, when the layout enables it, as the window would.

@@ -30,7 +30,15 @@ void EventRing::push(LogEvent event)
     cut(event.weapon);
     cut(event.text);
     cut(event.time);
-    if (m_events.size() >= m_capacity)
-        m_events.pop_front();
-    m_events.push_back(std::move(event));
+    if (!m_events)
+        m_events = std::make_unique<std::deque<LogEvent>>();
+    if (m_events->size() >= m_capacity)
+        m_events->pop_front();
+    m_events->push_back(std::move(event));
+}
+
+const std::deque<LogEvent>& EventRing::events() const
+{
+    static const std::deque<LogEvent> none;
+    return m_events ? *m_events : none;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <memory>
 
 // The newest events of one object, oldest first. A full ring forgets its
 // oldest event for each new one, so a flood costs a fixed amount of memory.
@@ -18,10 +19,12 @@ public:
     explicit EventRing(std::size_t capacity = kDefaultCapacity) : m_capacity(capacity == 0 ? 1 : capacity) {}
 
     void push(LogEvent event);
-    const std::deque<LogEvent>& events() const { return m_events; }
+    const std::deque<LogEvent>& events() const;
     std::size_t capacity() const { return m_capacity; }
 
 private:
     std::size_t m_capacity;
-    std::deque<LogEvent> m_events;
+    // Made with the first event: an empty deque already takes a block of
+    // memory, and most objects of a park never stream their log.
+    std::unique_ptr<std::deque<LogEvent>> m_events;
 };

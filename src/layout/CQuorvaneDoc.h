@@ -95,6 +95,9 @@ public:
     // Once a second, after the objects: who may stream a log here, and the
     // per-minute player history.
     void UpdateFeeds();
+    // Whether the per-minute player history is kept (the window shows it;
+    // without a window nothing does, and a large park saves its memory).
+    void KeepHistory(bool keep) { m_bKeepHistory = keep; }
     // Asks a game server by rcon to stream its log to the log port (start),
     // or to stop. False with the reason when the port is closed or the
     // machine's address is not known yet. Never done unasked.
@@ -236,6 +239,7 @@ private:
     DownWatch m_downWatch;
     QUndoStack m_undoStack;
     std::int64_t m_nHistoryMinute = -1;
+    bool m_bKeepHistory = true;
     // The objects' address generation the log port's senders were last
     // gathered at; none while the port is closed.
     std::optional<std::uint64_t> m_nSourcesGeneration;

@@ -25,7 +25,7 @@ int watchedCount(const CCommonObject& object)
 void CQuorvaneDoc::UpdateFeeds()
 {
     const std::int64_t now = m_context.clock->now();
-    if (now / 60 != m_nHistoryMinute) {
+    if (m_bKeepHistory && now / 60 != m_nHistoryMinute) {
         m_nHistoryMinute = now / 60;
         for (const auto& object : m_objects) {
             // A machine that does not answer gives no sample, not a zero.

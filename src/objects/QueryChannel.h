@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -18,7 +19,9 @@ class QSocketNotifier;
 // leaves in batches of one system call each (sendmmsg) once the tick is
 // over, and the replies are taken many to a call (recvmmsg), each handed
 // to the channel whose machine's address and port sent it. A datagram from
-// any other address is dropped.
+// any other address is dropped. After each wake-up for replies the channel
+// waits a few milliseconds before the next, so that replies are taken many
+// at a time rather than one per wake-up.
 //
 // Rcon stays on each object's own connected socket: its replies (a refused
 // password, a ban) belong to the object that sent the command, not to
@@ -76,6 +79,7 @@ private:
 
     int m_fd;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_gather; // wakes the notifier again after a pause
     std::unordered_multimap<quint64, QPointer<CRconSocket>> m_channels;
     std::vector<Query> m_queue;
     std::size_t m_sent = 0; // the queue's first m_sent entries are gone

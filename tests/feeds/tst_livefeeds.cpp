@@ -146,6 +146,13 @@ private slots:
         last = history.lastDay(start + 3 * day);
         QCOMPARE(std::count_if(last.begin(), last.end(), [](auto v) { return v.has_value(); }), 1);
         QCOMPARE(history.latest(), std::optional<int>(1));
+        // Counts above a byte keep the samples taken before them.
+        history.record(start + 3 * day + 60, 254);
+        history.record(start + 3 * day + 120, 70000);
+        last = history.lastDay(start + 3 * day + 120);
+        QCOMPARE(last[last.size() - 3], std::optional<int>(1));
+        QCOMPARE(last[last.size() - 2], std::optional<int>(254));
+        QCOMPARE(last.back(), std::optional<int>(65534));
     }
 };
 
