@@ -26,7 +26,7 @@ namespace {
 
 constexpr int kTickMs = 1000;
 // The second's polls go out in this many slices, evenly over the second.
-constexpr int kTickSlices = 10;
+constexpr int kTickSlices = 20;
 constexpr int kAutoWebMs = 30000;
 constexpr int kAutoScrollStep = 70;
 // The zoom steps of Ctrl+= and Ctrl+-, in per cent.
