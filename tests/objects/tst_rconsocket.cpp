@@ -219,15 +219,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(object->replies.size(), std::size_t{1}, 5000);
         QCOMPARE(object->replies[0], std::string("\xFF\xFF\xFF\xFFmreply", 10));
     }
-
-    void reopeningReplacesTheChannel()
-    {
-        const quint16 oldPort = object->channel()->localPort();
-        object->OpenChannel();
-        QTRY_VERIFY_WITH_TIMEOUT(object->channel()->isConnected(), 5000);
-        QVERIFY(object->channel()->localPort() != oldPort);
-        flushWithMarker();
-    }
 };
 
 QTEST_GUILESS_MAIN(TestRconSocket)
