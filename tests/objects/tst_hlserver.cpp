@@ -255,7 +255,6 @@ private slots:
         QVERIFY(!server->m_bMatchRunning);
         QCOMPARE(server->m_strTeamA, std::string());
         QCOMPARE(server->m_nScoreA1, 0);
-        QCOMPARE(server->m_nMatchState, 0);
     }
 
     void currentQueryChallenge()

@@ -103,7 +103,6 @@ private slots:
         QByteArray received(static_cast<qsizetype>(peer.pendingDatagramSize()), '\0');
         peer.readDatagram(received.data(), received.size());
         QCOMPARE(received, QByteArray(rcon.data(), static_cast<qsizetype>(rcon.size())));
-        QVERIFY(received.contains("rcon 4000000000 "));
     }
 
     // Up to the largest datagram, whole and followed by a 00 byte; larger
