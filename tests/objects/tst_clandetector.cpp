@@ -40,8 +40,6 @@ private slots:
         QTest::addRow("prefix cut at twelve characters")
             << std::vector<std::string>{"LongClanName_1", "LongClanName_2", "LongClanName_3", "a", "b"}
             << QByteArray("LongClanName");
-        QTest::addRow("tag in the middle of the list")
-            << std::vector<std::string>{"aaa", "bbb", "[K]x", "[K]y", "[K]z", "zzz"} << QByteArray("[K]");
         QTest::addRow("all names identical") << std::vector<std::string>(5, "Same") << QByteArray("Same");
         // Thirteen two-byte characters in common: the tag is twelve whole
         // characters, never a cut sequence.

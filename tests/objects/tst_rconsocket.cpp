@@ -103,7 +103,6 @@ private slots:
         QByteArray received(static_cast<qsizetype>(peer.pendingDatagramSize()), '\0');
         peer.readDatagram(received.data(), received.size());
         QCOMPARE(received, QByteArray(rcon.data(), static_cast<qsizetype>(rcon.size())));
-        QVERIFY(received.contains("rcon 4000000000 "));
     }
 
     // Up to the largest datagram, whole and followed by a 00 byte; larger
@@ -218,15 +217,6 @@ private slots:
         peer.writeDatagram(QByteArray("\xFF\xFF\xFF\xFFmreply", 10), QHostAddress::LocalHost, query.senderPort());
         QTRY_COMPARE_WITH_TIMEOUT(object->replies.size(), std::size_t{1}, 5000);
         QCOMPARE(object->replies[0], std::string("\xFF\xFF\xFF\xFFmreply", 10));
-    }
-
-    void reopeningReplacesTheChannel()
-    {
-        const quint16 oldPort = object->channel()->localPort();
-        object->OpenChannel();
-        QTRY_VERIFY_WITH_TIMEOUT(object->channel()->isConnected(), 5000);
-        QVERIFY(object->channel()->localPort() != oldPort);
-        flushWithMarker();
     }
 };
 

@@ -248,29 +248,3 @@ std::optional<QByteArray> ParkProbe::control(const QByteArray& command, const QB
 {
     return rcon(controlPassword, command, controlPassword);
 }
-
-std::optional<QByteArray> ParkProbe::ask(const QByteArray& query, int timeoutMs)
-{
-    send(query + '\0');
-    std::optional<QByteArray> reply = receive(timeoutMs);
-    if (!reply || !reply->startsWith(kPrefix))
-        return std::nullopt;
-    QByteArray text = reply->mid(kPrefix.size());
-    if (text.endsWith('\0'))
-        text.chop(1);
-    return text;
-}
-
-QList<std::pair<QByteArray, QByteArray>> ParkProbe::keyValues(const QByteArray& text)
-{
-    QList<std::pair<QByteArray, QByteArray>> pairs;
-    const qsizetype first = text.indexOf('\\');
-    if (first < 0)
-        return pairs;
-    const QList<QByteArray> fields = text.mid(first + 1).split('\\');
-    for (qsizetype i = 0; i + 1 < fields.size(); i += 2)
-        pairs.append({fields[i], fields[i + 1]});
-    if (fields.size() % 2 == 1)
-        pairs.append({fields.last(), QByteArray()}); // a key without its value
-    return pairs;
-}

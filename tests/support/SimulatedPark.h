@@ -93,13 +93,6 @@ public:
     // A sim_ command with the control password; its answer.
     std::optional<QByteArray> control(const QByteArray& command, const QByteArray& controlPassword = "sim");
 
-    // Sends FF FF FF FF, the query and 00 (as "gethubinfo N"); the text of
-    // the next datagram, without its four 0xFF bytes and closing 00.
-    std::optional<QByteArray> ask(const QByteArray& query, int timeoutMs = 3000);
-    // The keys and values of a hub manager's reply text, in order, from the
-    // first backslash: "...\\hubNum\\2\\desc\\Main" gives (hubNum, 2), (desc, Main).
-    static QList<std::pair<QByteArray, QByteArray>> keyValues(const QByteArray& text);
-
 private:
     QUdpSocket m_socket;
     quint16 m_port;

@@ -29,7 +29,7 @@ from mutants import MUTANTS  # noqa: E402
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = ROOT / "build-mutants"
-END_TO_END = ["tst_park", "tst_hubpark", "tst_faults", "tst_logstream", "tst_metrics", "smoke_window"]
+END_TO_END = ["tst_park", "tst_faults", "tst_logstream", "tst_metrics", "smoke_window"]
 EXCLUDE = "^(" + "|".join(END_TO_END) + ")$"
 MIN_KILL_RATE = 0.90
 # The object files keep their own debug paths: share the cache with build/.
