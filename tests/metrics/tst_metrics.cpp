@@ -1,15 +1,20 @@
 // The Prometheus endpoint of a headless instance watching a simulated park:
-// label escaping, what /metrics serves and refuses, and promtool's verdict on it.
+// label escaping, what /metrics serves and refuses, promtool's verdict on
+// it, and a real Prometheus server scraping it.
 #include "metrics/MetricsText.h"
 #include "support/SimulatedPark.h"
 
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -113,6 +118,7 @@ private slots:
         QCOMPARE(metrics.status, 200);
         QVERIFY(metrics.body.contains("quorvane_proxy_slots{object=\"127.0.0.1:"));
         QVERIFY(metrics.body.contains("quorvane_hub_clients{object=\"127.0.0.1:"));
+        QVERIFY(metrics.body.contains("quorvane_max_players{object=\"127.0.0.1:"));
         QVERIFY(metrics.body.contains("quorvane_log_datagrams_dropped_total{reason=\"stranger\"} 0"));
         QCOMPARE(request("POST", metricsUrl).status, 404);
         QCOMPARE(
@@ -134,6 +140,49 @@ private slots:
         QVERIFY(check.waitForFinished(20000));
         QVERIFY2(check.exitCode() == 0,
                  (check.readAllStandardOutput() + check.readAllStandardError()).constData());
+    }
+
+    void prometheusScrapes()
+    {
+        const QString binary = QStandardPaths::findExecutable(QStringLiteral("prometheus"));
+        if (binary.isEmpty())
+            QSKIP("prometheus is not installed");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const quint16 port = freeTcpPort();
+        QFile config(dir.filePath(QStringLiteral("prometheus.yml")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: quorvane\n"
+                     "    static_configs:\n      - targets: ['" +
+                     QUrl(metricsUrl).authority().toUtf8() + "']\n");
+        config.close();
+        QProcess prometheus;
+        prometheus.setProcessChannelMode(QProcess::MergedChannels);
+        prometheus.start(binary,
+                         {QStringLiteral("--config.file=") + config.fileName(),
+                          QStringLiteral("--storage.tsdb.path=") + dir.filePath(QStringLiteral("data")),
+                          QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port)});
+        QVERIFY(prometheus.waitForStarted(10000));
+        const QString query = QStringLiteral("http://127.0.0.1:%1/api/v1/query?query=quorvane_up").arg(port);
+        QJsonArray result;
+        const auto scraped = [&] {
+            const QJsonObject answer = QJsonDocument::fromJson(request("GET", query).body).object();
+            result = answer.value(QLatin1String("data")).toObject().value(QLatin1String("result")).toArray();
+            return result.size() == park.machines().size();
+        };
+        const bool done = QTest::qWaitFor(scraped, 60000);
+        prometheus.terminate();
+        if (!prometheus.waitForFinished(10000))
+            prometheus.kill();
+        QVERIFY2(done, prometheus.readAll().right(2000).constData());
+        QSet<QString> objects;
+        for (const QJsonValue& series : result) {
+            const QJsonObject metric = series.toObject().value(QLatin1String("metric")).toObject();
+            objects.insert(metric.value(QLatin1String("object")).toString());
+            QVERIFY(metric.contains(QLatin1String("kind")));
+        }
+        for (const SimulatedPark::Machine& machine : park.machines())
+            QVERIFY(objects.contains(QStringLiteral("127.0.0.1:%1").arg(machine.port)));
     }
 };
 
