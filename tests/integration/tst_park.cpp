@@ -105,9 +105,9 @@ class TestPark : public QObject
                                                  "127.0.0.1", port, true, false));
     }
 
-    QByteArray history(quint16 port)
+    QByteArray history(quint16 port, SimulatedPark::Kind kind = SimulatedPark::Kind::Server)
     {
-        return ParkProbe(port).control("sim_history").value_or(QByteArray());
+        return ParkProbe(port, kind).control("sim_history").value_or(QByteArray());
     }
 
     QString savedLayout()
@@ -265,6 +265,25 @@ private slots:
         const Run failed = runQuorvane(arguments + QStringList{"--server", at(silent.localPort())});
         QCOMPARE(failed.code, 1);
         QCOMPARE(field(failed.reports.at(at(silent.localPort())), "status"), QStringLiteral("Timeout"));
+    }
+
+    // Wrong passwords: no machine is under control, and none is sent its
+    // refused command again on every poll.
+    void headlessWrongPasswordsMonitorOnly()
+    {
+        const quint16 proxyPort = park.proxyPorts()[0];
+        const quint16 hubPort = park.hubPorts()[0];
+        ParkProbe(proxyPort).control("sim_history clear");
+        ParkProbe(hubPort, SimulatedPark::Kind::Hub).control("sim_history clear");
+        const Run run = runQuorvane({"--headless", "--server", at(park.serverPorts()[0]), "--rcon", "wrong",
+                                     "--proxy", at(proxyPort), "--rcon", "wrong", "--hub", at(hubPort),
+                                     "--rcon", "wrong", "--json", "--once"});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.reports.size(), std::size_t{3});
+        for (const auto& [name, report] : run.reports)
+            QCOMPARE(field(report, "status"), QStringLiteral("Monitor only"));
+        QCOMPARE(history(proxyPort).count("(refused) status"), 1);
+        QCOMPARE(history(hubPort, SimulatedPark::Kind::Hub).count("(refused) gtv_follow"), 1);
     }
 
     void headlessFromALayoutAndRender()
