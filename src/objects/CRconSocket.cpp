@@ -34,7 +34,7 @@ CRconSocket::~CRconSocket()
     if (m_lookupId >= 0)
         QHostInfo::abortHostLookup(m_lookupId);
     if (m_resolved) {
-        if (QueryChannel* queries = QueryChannel::instance())
+        if (QueryChannel* queries = QueryChannel::existing())
             queries->forget(m_address, m_port, this);
     }
     closeSocket();
@@ -139,7 +139,7 @@ void CRconSocket::Send(std::string_view datagram)
             return;
     }
     // Queries made before this datagram leave before it.
-    if (QueryChannel* queries = QueryChannel::instance())
+    if (QueryChannel* queries = QueryChannel::existing())
         queries->sendQueued();
     // Best effort, like any datagram: a full buffer or the "port
     // unreachable" of a machine that is down loses this one, and the

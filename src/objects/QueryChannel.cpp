@@ -76,15 +76,17 @@ void QueryChannel::watch(quint32 address, quint16 port, CRconSocket* channel)
     m_channels.emplace(keyOf(address, port), channel);
 }
 
+QueryChannel* QueryChannel::existing()
+{
+    return g_channel;
+}
+
 void QueryChannel::forget(quint32 address, quint16 port, CRconSocket* channel)
 {
-    auto [first, last] = m_channels.equal_range(keyOf(address, port));
-    for (auto it = first; it != last; ++it) {
-        if (it->second == channel || !it->second) {
-            m_channels.erase(it);
-            return;
-        }
-    }
+    // Entries of channels already gone go with it.
+    auto [it, last] = m_channels.equal_range(keyOf(address, port));
+    while (it != last)
+        it = (it->second == channel || !it->second) ? m_channels.erase(it) : std::next(it);
 }
 
 quint16 QueryChannel::localPort() const

@@ -40,6 +40,8 @@ public:
     // The channel of the application (made on first use); nullptr when its
     // socket cannot be made.
     static QueryChannel* instance();
+    // The channel if it was made, without making it (for closing down).
+    static QueryChannel* existing();
 
     ~QueryChannel() override;
 
