@@ -170,11 +170,7 @@ bool CRconSocket::isConnected() const
 
 quint16 CRconSocket::localPort() const
 {
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (m_fd < 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
-        return 0;
-    return ntohs(local.sin_port);
+    return boundPort(m_fd);
 }
 
 void CRconSocket::onReadable()

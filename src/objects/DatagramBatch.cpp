@@ -2,6 +2,7 @@
 
 #include "objects/OobDatagrams.h"
 
+#include <arpa/inet.h>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,15 @@ std::vector<std::unique_ptr<ReceiveBatch>>& spareBatches()
 }
 
 } // namespace
+
+unsigned short boundPort(int fd)
+{
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return 0;
+    return ntohs(local.sin_port);
+}
 
 int ReceiveBatch::receive(int fd, bool withSources)
 {

@@ -4,6 +4,9 @@
 #include <string_view>
 #include <sys/socket.h>
 
+// The local port a UDP socket is bound to; 0 for none (or no socket).
+unsigned short boundPort(int fd);
+
 // Room to take many datagrams off a socket in one recvmmsg call. Each slot
 // is one byte longer than the largest reply, so that a longer datagram
 // shows as too long, and one more for the NUL written after a datagram.

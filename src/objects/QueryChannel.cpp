@@ -91,11 +91,7 @@ void QueryChannel::forget(quint32 address, quint16 port, CRconSocket* channel)
 
 quint16 QueryChannel::localPort() const
 {
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
-        return 0;
-    return ntohs(local.sin_port);
+    return boundPort(m_fd);
 }
 
 void QueryChannel::send(quint32 address, quint16 port, std::string_view datagram)
