@@ -113,7 +113,11 @@ def main():
         verdict(no_socket_frame, 8))
     for name, label, target in [("Save10000", "Save 10,000 objects to a file", 100),
                                 ("Open10000WithoutSockets", "Open 10,000 objects, no sockets", 100),
-                                ("Open10000WithSockets", "Open 10,000 objects, every socket connected", None)]:
+                                ("Open10000WithSockets", "Open 10,000 objects, every socket connected", None),
+                                ("Open20000GroupsAnd20000Objects",
+                                 "Open 20,000 groups and 20,000 objects, channels opened", None),
+                                ("Open100000ObjectsIn20000Groups",
+                                 "Open 100,000 objects in 20,000 groups, channels opened", 2000)]:
         entry = layout[name]
         if target is None:
             row(label, timing(entry))

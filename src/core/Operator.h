@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,6 +64,12 @@ struct ObjectDialogRequest
     std::string editedObject;
     bool serverMode = false;
     bool autoRecordEnabled = false; // the AdminBot module is on
+    // Properties mode: why the address and port on OK cannot be the edited
+    // object's (another object has them, or they are unusable); nothing
+    // when they can. A refusal is shown and keeps the dialog open, so that
+    // no other field is taken without the address.
+    using RefuseAddress = std::function<std::optional<std::string>(const std::string& address, std::uint32_t port)>;
+    RefuseAddress refuseAddress;
 };
 
 // The range dialog ("Add a range of object"). Validation happens in the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/CoreContext.h"
+#include "core/Operator.h"
 #include "feeds/LiveFeeds.h"
 #include "layout/CGroup.h"
 #include "layout/CZone.h"
@@ -122,6 +123,18 @@ public:
     void DropOn(CCommonObject& dragged, CCommonObject& target);
     // The undoable edits; emptied with the document's contents.
     QUndoStack& undoStack() { return m_undoStack; }
+    // Undo and Redo as the window runs them: a step that would put an object
+    // onto an address another object has taken since is refused with a
+    // message, and the stack stays where it is. False when nothing ran.
+    bool Undo();
+    bool Redo();
+    // The first object other than except at address and port.
+    CCommonObject* FindOtherObject(const std::string& address, std::int32_t port,
+                                   const CCommonObject& except) const;
+    // "Cannot undo "Delete 127.0.0.5:27015": ..." naming the holder's group
+    // and zone; step is "undo" or "redo", edit the command's text.
+    std::string TakenSinceMessage(const std::string& step, const std::string& edit,
+                                  const CCommonObject& holder) const;
     // "the game server 10.0.0.5:27015 (name)", "the group "Servers" with 3 objects".
     std::string DescribePick() const;
 
@@ -202,11 +215,18 @@ private:
     void ChangeLayer(int step);
     void MoveZone(int direction);
     void MoveObject(int direction);
-    // Gives an object the address and port typed in its Properties; an
-    // address another object has is refused with the duplicate message.
-    bool Readdress(CCommonObject& object, const std::string& address, std::int32_t port);
+    // Why an object cannot take the address and port typed in its
+    // Properties: unusable, or another object's (the duplicate message).
+    std::optional<std::string> AddressRefusal(const CCommonObject& object, const std::string& address,
+                                              std::uint32_t port) const;
+    // Gives an object an address and port that AddressRefusal accepted.
+    void Readdress(CCommonObject& object, const std::string& address, std::int32_t port);
+    // The Properties dialog for object; nothing when cancelled or refused.
+    std::optional<ObjectDialogValues> AskProperties(CCommonObject& object, ObjectDialogRequest& request);
     // The duplicate test shared by the three creation operations.
     bool RefuseDuplicate(const std::string& address, std::int32_t port);
+    // "This Object already exists" with the holder's group and zone.
+    static std::string DuplicateMessage(const CCommonObject& holder);
     CGroup* GroupAt(int index) const;
     std::string PreselectedGroupLabel() const;
     // Runs the range dialog and creates one object per address and port.

@@ -221,11 +221,17 @@ void CMainFrame::CreateMenus()
     // Undo and Redo run the document's stack; nothing in a layout is edited
     // with the clipboard: shown, greyed.
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    // The stack's own actions keep their text and state; triggered, they go
+    // through the document, which refuses a step onto a taken address.
     QAction* undo = m_document.undoStack().createUndoAction(this, tr("&Undo"));
+    disconnect(undo, &QAction::triggered, &m_document.undoStack(), &QUndoStack::undo);
+    connect(undo, &QAction::triggered, this, [this] { m_document.Undo(); });
     undo->setShortcuts({QKeySequence::Undo, QKeySequence(Qt::ALT | Qt::Key_Backspace)});
     edit->addAction(undo);
     m_actions[ID_EDIT_UNDO] = undo;
     QAction* redo = m_document.undoStack().createRedoAction(this, tr("&Redo"));
+    disconnect(redo, &QAction::triggered, &m_document.undoStack(), &QUndoStack::redo);
+    connect(redo, &QAction::triggered, this, [this] { m_document.Redo(); });
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     edit->addAction(redo);
     m_actions[ID_EDIT_REDO] = redo;

@@ -49,7 +49,8 @@ QCheckBox* makeCheck(QWidget* parent, const QString& text, const QString& object
 
 CObjectDlg::CObjectDlg(const ObjectDialogRequest& request, QWidget* parent)
     : ModalDialog(QStringLiteral("Add one object"), parent), m_serverMode(request.serverMode),
-      m_propertiesMode(request.propertiesMode), m_values(request.values)
+      m_propertiesMode(request.propertiesMode), m_refuseAddress(request.refuseAddress),
+      m_values(request.values)
 {
     const ObjectDialogValues& in = request.values;
     setDialogSize(199, 174);
@@ -185,6 +186,15 @@ bool CObjectDlg::validateAndStore()
         out.externalPort = out.port;
         m_externalAddress->setText(m_address->text());
         m_externalPort->setText(QString::number(out.port));
+    }
+    // All or nothing: with an address the document refuses, no other field
+    // is taken either, and the operator corrects it here.
+    if (m_refuseAddress) {
+        if (const auto refusal = m_refuseAddress(out.address, out.port)) {
+            showMessage(decodeText(*refusal));
+            m_address->setFocus();
+            return false;
+        }
     }
     m_values = out;
     return true;

@@ -40,6 +40,7 @@ private:
 
     bool m_serverMode;
     bool m_propertiesMode;
+    ObjectDialogRequest::RefuseAddress m_refuseAddress;
     QLineEdit* m_address;
     QLineEdit* m_port;
     SortedComboBox* m_group;

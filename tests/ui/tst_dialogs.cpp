@@ -182,6 +182,39 @@ private slots:
         }
     }
 
+    // OK with an address the document refuses takes nothing, not even the
+    // typed password: the dialog stays open with the reason, for a correction.
+    void refusedAddressKeepsPropertiesOpen()
+    {
+        ObjectDialogRequest request = proxyRequest();
+        request.values.address = request.values.externalAddress = "127.0.0.5";
+        request.values.rconPassword = "old";
+        request.propertiesMode = true;
+        request.refuseAddress = [](const std::string& address, std::uint32_t port) -> std::optional<std::string> {
+            if (address == "127.0.0.9" && port == 27020)
+                return std::string("This Object already exists\nGroup : Servers\nZone : LAN Local");
+            return std::nullopt;
+        };
+        for (bool serverMode : {false, true}) {
+            request.serverMode = serverMode;
+            CObjectDlg dialog(request);
+            collect(dialog);
+            dialog.show();
+            retype(child<QLineEdit>(dialog, "addressEdit"), QStringLiteral("127.0.0.9"));
+            retype(child<QLineEdit>(dialog, "rconEdit"), QStringLiteral("typed"));
+            clickOk(dialog);
+            QCOMPARE(messages, QStringList{"This Object already exists\nGroup : Servers\nZone : LAN Local"});
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(dialog.values().rconPassword, std::string("old"));
+            QCOMPARE(dialog.values().address, std::string("127.0.0.5"));
+            retype(child<QLineEdit>(dialog, "addressEdit"), QStringLiteral("127.0.0.8"));
+            clickOk(dialog);
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(dialog.values().address, std::string("127.0.0.8"));
+            QCOMPARE(dialog.values().rconPassword, std::string("typed"));
+        }
+    }
+
     void externalAddressCheckToggles()
     {
         ObjectDialogRequest request = proxyRequest();

@@ -261,7 +261,8 @@ private slots:
         QCOMPARE(doc->m_groups.size(), std::size_t{2});
     }
 
-    // A refused port leaves the rest of the properties applied; every change undoes.
+    // A refused port applies none of the properties and leaves nothing to
+    // undo; every change made undoes.
     void undoOfMovesAndProperties()
     {
         CCommonObject* a = answering(doc->m_groups[0].get(), 1, "A");
@@ -277,12 +278,75 @@ private slots:
         doc->RunCommand(ID_OBJECT_PROPERTIES);
         QCOMPARE(env.op.messages.size(), std::size_t{1});
         QCOMPARE(b->GetName(), std::string("127.0.0.1:2"));
-        QCOMPARE(b->m_pGroup, doc->m_groups[1].get());
+        QCOMPARE(b->m_pGroup, doc->m_groups[0].get());
+        QVERIFY(b->m_strRconPassword.empty());
+        QCOMPARE(doc->undoStack().count(), 1);
+        values.port = 3;
+        env.op.objectAnswers = {values};
+        doc->RunCommand(ID_OBJECT_PROPERTIES);
+        QCOMPARE(b->GetName(), std::string("127.0.0.1:3"));
+        QCOMPARE(b->m_strRconPassword, std::string("secret"));
         doc->undoStack().undo();
         QVERIFY(b->m_strRconPassword.empty());
-        QCOMPARE(b->m_pGroup, doc->m_groups[0].get());
+        QCOMPARE(b->GetName(), std::string("127.0.0.1:2"));
         doc->undoStack().undo();
         QCOMPARE(doc->m_objects.front().get(), a);
+    }
+
+    // Undo and Redo never put an object onto an address another object has
+    // taken since: the step is refused with a message and the stack stays
+    // where it was, ready once the address is free again.
+    void undoOntoATakenAddressIsRefused()
+    {
+        QAction* undo = frame->action(57643);
+        QAction* redo = frame->action(57644);
+        CCommonObject* deleted = doc->AddServer("127.0.0.1", 27015, "", doc->m_groups[0].get());
+        doc->SetSelection(nullptr, deleted);
+        env.op.yesNoAnswers = {true};
+        doc->DeletePicked();
+        CCommonObject* newcomer = doc->AddServer("127.0.0.1", 27015, "", doc->m_groups[2].get());
+        undo->trigger();
+        QCOMPARE(env.op.messages, std::vector<std::string>{
+                                      "Cannot undo \"Delete 127.0.0.1:27015\": another object has taken "
+                                      "127.0.0.1:27015 since.\nGroup : HLTV Internet\nZone : Internet"});
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        QCOMPARE(doc->undoStack().index(), 1);
+        doc->undoStack().undo(); // straight to the stack: still no second object
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        doc->undoStack().redo();
+        doc->SetSelection(nullptr, newcomer);
+        doc->OnDeleteObject(); // the address is free again
+        undo->trigger();
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        QCOMPARE(doc->m_objects.front().get(), deleted);
+
+        // Properties: undo back to an address taken since, redo onto one.
+        env.op.messages.clear();
+        doc->SetSelection(nullptr, deleted);
+        ObjectDialogValues values;
+        values.address = "127.0.0.1";
+        values.port = 27016;
+        values.groupIndex = 0;
+        env.op.objectAnswers = {values};
+        doc->RunCommand(ID_OBJECT_PROPERTIES);
+        QCOMPARE(deleted->GetName(), std::string("127.0.0.1:27016"));
+        CCommonObject* other = doc->AddServer("127.0.0.1", 27015, "", doc->m_groups[0].get());
+        const int index = doc->undoStack().index();
+        undo->trigger();
+        QCOMPARE(env.op.messages.size(), std::size_t{1});
+        QVERIFY(env.op.messages.back().rfind("Cannot undo \"Properties of 127.0.0.1:27015\"", 0) == 0);
+        QCOMPARE(deleted->GetName(), std::string("127.0.0.1:27016"));
+        QCOMPARE(doc->undoStack().index(), index);
+        doc->SetSelection(nullptr, other);
+        doc->OnDeleteObject();
+        undo->trigger();
+        QCOMPARE(deleted->GetName(), std::string("127.0.0.1:27015"));
+        doc->AddServer("127.0.0.1", 27016, "", doc->m_groups[0].get());
+        redo->trigger();
+        QCOMPARE(env.op.messages.size(), std::size_t{2});
+        QVERIFY(env.op.messages.back().rfind("Cannot redo ", 0) == 0);
+        QCOMPARE(deleted->GetName(), std::string("127.0.0.1:27015"));
+        QCOMPARE(doc->undoStack().index(), index - 1);
     }
 
     // Ctrl+F filters by host name, map, address or player; Enter walks the
