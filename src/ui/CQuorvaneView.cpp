@@ -1,5 +1,6 @@
 #include "ui/CQuorvaneView.h"
 
+#include "core/CanvasTone.h"
 #include "core/Clock.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
@@ -7,6 +8,7 @@
 #include "layout/CommandIds.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
+#include "ui/CanvasPalette.h"
 #include "ui/ObjectMatch.h"
 #include "ui/ObjectToolTip.h"
 #include "ui/Sparkline.h"
@@ -139,8 +141,9 @@ void CQuorvaneView::RenderCanvas(QPainter& painter, const QRect& area)
 void CQuorvaneView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
-    // Outside the canvas the window stays white too.
-    painter.fillRect(event->rect(), Qt::white);
+    const ScopedCanvasTone tone(isDarkCanvas() ? CanvasTone::Dark : CanvasTone::Light);
+    // Outside the canvas the window takes the canvas's background too.
+    painter.fillRect(event->rect(), canvasColor(Qt::white));
     const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
     painter.translate(-offset);
     painter.scale(m_zoom, m_zoom);
@@ -392,6 +395,50 @@ void CQuorvaneView::setZoom(double zoom)
     horizontalScrollBar()->setValue(horizontalScrollBar()->value() + moved.x());
     verticalScrollBar()->setValue(verticalScrollBar()->value() + moved.y());
     viewport()->update();
+    emit zoomChanged(m_zoom);
+}
+
+void CQuorvaneView::ResetZoom()
+{
+    setZoom(1.0);
+    // The zone under the centre of the view, else the first one.
+    const QPoint centre = toCanvas(viewport()->rect().center());
+    const CZone* shown = nullptr;
+    for (const auto& zone : m_document.m_zones) {
+        if (!shown || zone->m_rcArea.contains(centre))
+            shown = zone.get();
+        if (zone->m_rcArea.contains(centre))
+            break;
+    }
+    if (!shown)
+        return;
+    // Its top-left corner, with the margin above the title, at the top-left
+    // of the view unless it is already in sight.
+    const QPoint corner = toViewport(QPoint(shown->m_rcArea.left, shown->m_rcArea.top));
+    const QRect visible = viewport()->rect();
+    if (!visible.contains(corner) || !visible.contains(corner + QPoint(0, 20))) {
+        const int margin = 15;
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + corner.x() - margin);
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + corner.y() - margin);
+    }
+}
+
+void CQuorvaneView::setDarkCanvasForced(bool forced)
+{
+    m_darkForced = forced;
+    viewport()->update();
+}
+
+bool CQuorvaneView::isDarkCanvas() const
+{
+    return m_darkForced || isDarkPalette(viewport()->palette());
+}
+
+void CQuorvaneView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        viewport()->update();
+    QAbstractScrollArea::changeEvent(event);
 }
 
 void CQuorvaneView::ZoomIn()
