@@ -1,5 +1,6 @@
 #include "ui/WindowPlacement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
@@ -42,10 +43,43 @@ QSize frameExtra(const QWidget& window)
     return extra.isValid() && !extra.isEmpty() ? extra : QSize(0, 0);
 }
 
+// Once the window is shown its frame is known: the frame, not only the
+// client area, goes inside the available area.
+class FitWhenShown : public QObject
+{
+public:
+    explicit FitWhenShown(QWidget& window) : QObject(&window), m_window(window) { window.installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &m_window && event->type() == QEvent::Show)
+            QMetaObject::invokeMethod(this, [this] { fit(); }, Qt::QueuedConnection);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void fit()
+    {
+        if (m_window.isMaximized() || m_window.isFullScreen())
+            return;
+        const QRect frame = m_window.frameGeometry();
+        const QRect kept = keptInside(frame, availableFor(m_window));
+        if (kept == frame)
+            return;
+        const QSize extra = frame.size() - m_window.geometry().size();
+        const QPoint inset = m_window.geometry().topLeft() - frame.topLeft();
+        m_window.setGeometry(QRect(kept.topLeft() + inset, kept.size() - extra));
+    }
+
+    QWidget& m_window;
+};
+
 } // namespace
 
 void restore(QWidget& window, QSettings& store, const QString& key, QSize preferred)
 {
+    new FitWhenShown(window);
     const QByteArray saved = store.value(key).toByteArray();
     const bool restored = !saved.isEmpty() && window.restoreGeometry(saved);
     const QRect available = availableFor(window);
