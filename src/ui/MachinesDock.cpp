@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "layout/CQuorvaneDoc.h"
 #include "ui/CQuorvaneView.h"
+#include "ui/MachinesDelegate.h"
 #include "ui/MachinesModel.h"
 
 #include <QHeaderView>
@@ -31,6 +32,7 @@ MachinesDock::MachinesDock(CQuorvaneDoc& document, CQuorvaneView& view, QWidget*
     m_table = new QTableView(body);
     m_table->setObjectName(QStringLiteral("machinesTable"));
     m_table->setModel(m_sorted);
+    m_table->setItemDelegate(new MachinesDelegate(m_table));
     m_table->setSortingEnabled(true);
     m_table->sortByColumn(MachinesModel::NameColumn, Qt::AscendingOrder);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
