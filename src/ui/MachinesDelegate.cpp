@@ -27,9 +27,18 @@ void MachinesDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         painter->drawStaticText(room.left(), top, laid.text);
         return;
     }
-    // Only the cells that do not fit work out an ellipsis.
-    painter->drawText(room, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
-                      option.fontMetrics.elidedText(text, Qt::ElideRight, room.width()));
+    // A cell that does not fit shows the text cut with an ellipsis, laid out
+    // once for its width.
+    const QString key = QString::number(room.width()) + QLatin1Char('\x1f') + text;
+    auto found = m_cache.find(key);
+    if (found == m_cache.end()) {
+        QStaticText cut(option.fontMetrics.elidedText(text, Qt::ElideRight, room.width()));
+        cut.setTextFormat(Qt::PlainText);
+        cut.prepare(QTransform(), option.font);
+        found = m_cache.insert(key, Laid{room.width(), cut});
+    }
+    const int top = room.top() + (room.height() - option.fontMetrics.height()) / 2;
+    painter->drawStaticText(room.left(), top, found->text);
 }
 
 const MachinesDelegate::Laid& MachinesDelegate::laidOut(const QString& text, const QFont& font) const

@@ -24,7 +24,7 @@ private:
         int width;
         QStaticText text;
     };
-    static constexpr int kCacheSize = 8192;
+    static constexpr int kCacheSize = 32768;
     const Laid& laidOut(const QString& text, const QFont& font) const;
 
     mutable QHash<QString, Laid> m_cache;
