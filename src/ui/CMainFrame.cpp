@@ -2,6 +2,7 @@
 
 #include "core/Operator.h"
 #include "layout/CQuorvaneDoc.h"
+#include "layout/CanvasLayout.h"
 #include "layout/CommandIds.h"
 #include "layout/LayoutFile.h"
 #include "ui/CAboutDlg.h"
@@ -67,6 +68,7 @@ const QString kSplitterKey = QStringLiteral("Window/Splitter");
 const QString kGeometryKey = QStringLiteral("Window/Geometry");
 const QString kDocksKey = QStringLiteral("Window/Docks");
 const QString kDarkCanvasKey = QStringLiteral("View/DarkCanvas");
+const QString kMachinesKey = QStringLiteral("View/Machines");
 // The canvas keeps at least this share of the height at any size and scale.
 constexpr double kCanvasShare = 0.4;
 
@@ -222,6 +224,16 @@ void CMainFrame::AddWindowItems(QMenu* viewMenu)
     machines->setText(tr("&Machines"));
     machines->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
     viewMenu->addAction(machines);
+    if (settings().value(kMachinesKey, false).toBool())
+        m_machines->show();
+    connect(machines, &QAction::toggled, this, [](bool shown) { settings().setValue(kMachinesKey, shown); });
+    QAction* columns = viewMenu->addAction(tr("Arrange Groups in &Columns"));
+    columns->setObjectName(QStringLiteral("groupColumnsAction"));
+    columns->setCheckable(true);
+    columns->setChecked(savedLayoutOptions().groupsSideBySide);
+    if (columns->isChecked())
+        m_view->setGroupsSideBySide(true);
+    connect(columns, &QAction::toggled, m_view, &CQuorvaneView::setGroupsSideBySide);
     QAction* dark = viewMenu->addAction(tr("&Dark Canvas"));
     dark->setObjectName(QStringLiteral("darkCanvasAction"));
     dark->setCheckable(true);

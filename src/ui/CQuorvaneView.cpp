@@ -81,7 +81,10 @@ CQuorvaneView::CQuorvaneView(CQuorvaneDoc& document, QWidget* parent)
 
 void CQuorvaneView::OnUpdate(int)
 {
-    m_sizeLayout = RecalcLayout(m_document);
+    LayoutOptions options;
+    options.groupsSideBySide = m_groupsSideBySide;
+    options.wrapWidth = static_cast<int>(viewport()->width() / m_zoom);
+    m_sizeLayout = RecalcLayout(m_document, options);
     UpdateScrollBars();
     if (isDragging())
         m_bRedrawPending = true;
@@ -154,6 +157,8 @@ void CQuorvaneView::paintEvent(QPaintEvent* event)
 void CQuorvaneView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    if (m_groupsSideBySide && !isDragging())
+        OnUpdate(CQuorvaneDoc::HintLayout); // the rows wrap at the new width
     UpdateScrollBars();
 }
 
@@ -390,6 +395,8 @@ void CQuorvaneView::setZoom(double zoom)
     // The canvas point at the centre of the view stays there.
     const QPoint centre = toCanvas(viewport()->rect().center());
     m_zoom = zoom;
+    if (m_groupsSideBySide)
+        m_sizeLayout = RecalcLayout(m_document, {true, static_cast<int>(viewport()->width() / m_zoom)});
     UpdateScrollBars();
     const QPoint moved = toViewport(centre) - viewport()->rect().center();
     horizontalScrollBar()->setValue(horizontalScrollBar()->value() + moved.x());
@@ -421,6 +428,13 @@ void CQuorvaneView::ResetZoom()
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() + corner.x() - margin);
         verticalScrollBar()->setValue(verticalScrollBar()->value() + corner.y() - margin);
     }
+}
+
+void CQuorvaneView::setGroupsSideBySide(bool sideBySide)
+{
+    m_groupsSideBySide = sideBySide;
+    OnUpdate(CQuorvaneDoc::HintLayout);
+    saveLayoutOptions({sideBySide, static_cast<int>(viewport()->width() / m_zoom)});
 }
 
 void CQuorvaneView::setDarkCanvasForced(bool forced)

@@ -77,6 +77,11 @@ public:
     void setDarkCanvasForced(bool forced);
     bool isDarkCanvas() const;
 
+    // View, Arrange Groups in Columns: a zone's groups side by side,
+    // wrapping at the width of the view; off, the classic arrangement.
+    void setGroupsSideBySide(bool sideBySide);
+    bool groupsSideBySide() const { return m_groupsSideBySide; }
+
     // Moves the pick to the nearest object in the direction of an arrow key
     // (Qt::Key_Left, ...); the first object when nothing is picked.
     void MovePick(int arrowKey);
@@ -116,4 +121,5 @@ private:
     bool m_onlyDown = false;
     double m_zoom = 1.0;
     bool m_darkForced = false;
+    bool m_groupsSideBySide = false;
 };

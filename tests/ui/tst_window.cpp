@@ -6,6 +6,7 @@
 #include "core/CanvasTone.h"
 #include "core/Painting.h"
 #include "layout/CQuorvaneDoc.h"
+#include "layout/CanvasLayout.h"
 #include "objects/CHLServer.h"
 #include "support/TestContext.h"
 #include "ui/CControlView.h"
@@ -472,6 +473,26 @@ private slots:
         doc->UpdateAllViews(CQuorvaneDoc::HintTick);
         QCOMPARE(console->count(), 0);
         QCOMPARE(server->m_log.count(), 0);
+    }
+
+    void groupsInColumnsUseTheWidthAndAreKept()
+    {
+        CZone* zone = doc->m_zones[0].get();
+        for (const char* name : {"B", "C", "D"})
+            doc->AddGroup(name, zone, 1);
+        showFrame();
+        const Rect classic = doc->m_groups[5]->m_rcArea;
+        QVERIFY(classic.top > doc->m_groups[0]->m_rcArea.bottom); // one below the other
+        auto* columns = frame->findChild<QAction*>(QStringLiteral("groupColumnsAction"));
+        QVERIFY(columns && !columns->isChecked());
+        columns->trigger();
+        QCOMPARE(doc->m_groups[3]->m_rcArea.top, doc->m_groups[0]->m_rcArea.top);
+        QVERIFY(zone->m_rcArea.right <= frame->view()->viewport()->width());
+        // The pictures made without a window follow the choice.
+        QVERIFY(savedLayoutOptions().groupsSideBySide);
+        columns->trigger();
+        QCOMPARE(doc->m_groups[5]->m_rcArea, classic);
+        QVERIFY(!savedLayoutOptions().groupsSideBySide);
     }
 
     void zoomShowsItsLevelAndActualSizeBringsTitlesBack()
