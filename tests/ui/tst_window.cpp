@@ -8,6 +8,7 @@
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
 #include "objects/CHLServer.h"
+#include "objects/IconLibrary.h"
 #include "support/TestContext.h"
 #include "ui/CControlView.h"
 #include "ui/CMainFrame.h"
@@ -493,6 +494,26 @@ private slots:
         columns->trigger();
         QCOMPARE(doc->m_groups[5]->m_rcArea, classic);
         QVERIFY(!savedLayoutOptions().groupsSideBySide);
+    }
+
+    void iconsAreDrawnAtTheDevicePixelRatio()
+    {
+        // A 48-pixel icon on a 2x device covers 96 device pixels: they come
+        // from the picture rendered at 96, not from the 48 one blown up.
+        QImage target(96, 96, QImage::Format_ARGB32_Premultiplied);
+        target.setDevicePixelRatio(2);
+        target.fill(Qt::transparent);
+        QPainter painter(&target);
+        drawIcon(painter, 153, 0, 0);
+        painter.end();
+        const QImage sharp =
+            QImage(QStringLiteral(":/icons/153@2x.png")).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QCOMPARE(sharp.size(), QSize(96, 96));
+        int differing = 0;
+        for (int y = 0; y < 96; ++y)
+            for (int x = 0; x < 96; ++x)
+                differing += qAbs(qAlpha(target.pixel(x, y)) - qAlpha(sharp.pixel(x, y))) > 8;
+        QVERIFY2(differing < 96 * 96 / 100, qPrintable(QString::number(differing)));
     }
 
     void zoomShowsItsLevelAndActualSizeBringsTitlesBack()
