@@ -6,6 +6,7 @@
 #include "layout/CanvasLayout.h"
 #include "layout/CanvasPainter.h"
 #include "layout/CommandIds.h"
+#include "layout/GroupMove.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
 #include "ui/CanvasPalette.h"
@@ -13,6 +14,7 @@
 #include "ui/ObjectToolTip.h"
 #include "ui/Sparkline.h"
 
+#include <QApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -250,6 +252,8 @@ void CQuorvaneView::mousePressEvent(QMouseEvent* event)
         CCommonObject* picked = m_document.m_pSelectedObject;
         if (picked && picked->CanDrag())
             BeginDrag(picked);
+        m_pDragGroup = picked ? nullptr : dynamic_cast<CGroup*>(m_document.m_pSelectedZone);
+        m_ptGroupPress = event->position().toPoint();
     } else if (event->button() == Qt::RightButton) {
         window()->activateWindow();
         SelectAt(point);
@@ -269,6 +273,9 @@ void CQuorvaneView::mouseMoveEvent(QMouseEvent* event)
         const QPoint position = event->position().toPoint();
         DragTo(toCanvas(position));
         AutoScroll(position);
+    } else if (m_pDragGroup) {
+        viewport()->setCursor(Qt::ClosedHandCursor);
+        AutoScroll(event->position().toPoint());
     }
     QAbstractScrollArea::mouseMoveEvent(event);
 }
@@ -278,6 +285,16 @@ void CQuorvaneView::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton && isDragging()) {
         DragTo(toCanvas(event->position().toPoint()));
         EndDrag();
+    }
+    if (event->button() == Qt::LeftButton && m_pDragGroup) {
+        CGroup* group = m_pDragGroup;
+        m_pDragGroup = nullptr;
+        viewport()->unsetCursor();
+        const QPoint position = event->position().toPoint();
+        const bool present = std::any_of(m_document.m_groups.begin(), m_document.m_groups.end(),
+                                         [group](const auto& g) { return g.get() == group; });
+        if (present && (position - m_ptGroupPress).manhattanLength() >= QApplication::startDragDistance())
+            dropGroup(m_document, *group, toCanvas(position));
     }
     QAbstractScrollArea::mouseReleaseEvent(event);
 }

@@ -122,4 +122,8 @@ private:
     double m_zoom = 1.0;
     bool m_darkForced = false;
     bool m_groupsSideBySide = false;
+    // A group pressed on: dragged to another place or zone when released
+    // away from where it was pressed.
+    class CGroup* m_pDragGroup = nullptr;
+    QPoint m_ptGroupPress;
 };

@@ -516,6 +516,54 @@ private slots:
         QVERIFY2(differing < 96 * 96 / 100, qPrintable(QString::number(differing)));
     }
 
+    void groupsAreDraggedWithinAndBetweenZonesUndoably()
+    {
+        showFrame();
+        CQuorvaneView* view = frame->view();
+        const auto dragGroup = [&](QPoint from, QPoint to) {
+            QWidget* surface = view->viewport();
+            QTest::mousePress(surface, Qt::LeftButton, {}, view->toViewport(from));
+            QMouseEvent move(QEvent::MouseMove, QPointF(view->toViewport(to)),
+                             surface->mapToGlobal(QPointF(view->toViewport(to))), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(surface, &move);
+            QTest::mouseRelease(surface, Qt::LeftButton, {}, view->toViewport(to));
+        };
+        CGroup* servers = doc->m_groups[0].get();
+        CGroup* local = doc->m_groups[1].get(); // level 2, beside "Servers"
+        CZone* lan = doc->m_zones[0].get();
+        CZone* internet = doc->m_zones[1].get();
+
+        // Within its zone: onto "Servers", it takes its level and stands before it.
+        dragGroup(QPoint(local->m_rcArea.left + 5, local->m_rcArea.bottom - 5),
+                  QPoint(servers->m_rcArea.left + 5, servers->m_rcArea.bottom - 5));
+        QCOMPARE(local->m_nLevel, 1);
+        QCOMPARE(doc->m_groups[0].get(), local);
+        QCOMPARE(local->m_rcArea.top, 50);
+        QVERIFY(servers->m_rcArea.top > local->m_rcArea.bottom);
+
+        // To another zone's empty area.
+        dragGroup(QPoint(local->m_rcArea.left + 5, local->m_rcArea.bottom - 5),
+                  QPoint(internet->m_rcArea.right - 5, internet->m_rcArea.bottom - 5));
+        QCOMPARE(local->m_pZone, internet);
+        QVERIFY(internet->m_rcArea.contains(local->m_rcArea.toQRect().center()));
+
+        // Both undone, in turn.
+        doc->undoStack().undo();
+        QCOMPARE(local->m_pZone, lan);
+        QCOMPARE(doc->m_groups[0].get(), local);
+        doc->undoStack().undo();
+        QCOMPARE(local->m_nLevel, 2);
+        QCOMPARE(doc->m_groups[1].get(), local);
+        QCOMPARE(local->m_rcArea, (Rect{190, 50, 290, 250}));
+
+        // A click without a move moves nothing.
+        const int steps = doc->undoStack().count();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->toViewport(QPoint(servers->m_rcArea.left + 5, servers->m_rcArea.bottom - 5)));
+        QCOMPARE(doc->undoStack().count(), steps);
+        QCOMPARE(doc->m_pSelectedZone, servers);
+    }
+
     void zoomShowsItsLevelAndActualSizeBringsTitlesBack()
     {
         for (int i = 0; i < 30; ++i)
