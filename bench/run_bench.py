@@ -75,6 +75,7 @@ def main():
     replies = run_google_benchmark(os.path.join(binaries, "bench_replies"), arguments.repetitions)
     document = run_google_benchmark(os.path.join(binaries, "bench_document"), arguments.repetitions)
     layout = run_google_benchmark(os.path.join(binaries, "bench_layoutfile"), arguments.repetitions)
+    machines = run_google_benchmark(os.path.join(binaries, "bench_machines"), arguments.repetitions)
     park = None
     if not arguments.skip_park:
         command = [sys.executable, os.path.join(HERE, "park_vs_qstat.py"), "--json",
@@ -123,6 +124,11 @@ def main():
             row(label, timing(entry))
         else:
             row(label, timing(entry), f"< {target} ms", verdict(milliseconds(entry, "real_time"), target))
+    listed = machines["MachinesList2000"]
+    row("Machines list of 2,000 objects, changing every second: one step + repaint (mean)",
+        f"{milliseconds(listed, 'real_time'):.2f} ms")
+    row("Machines list of 2,000 objects, changing every second: longest pause", f"{listed['longest_ms']:.2f} ms",
+        "<= 4 ms", verdict(listed["longest_ms"], 4))
     memory = document["MemoryPerGameServer"]["bytes_per_server"]
     row("Heap per game server: channel, 32 players, full console log", f"{memory / 1024:.1f} KB", "< 16 KB",
         verdict(memory, 16 * 1024))

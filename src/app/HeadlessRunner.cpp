@@ -160,7 +160,8 @@ void HeadlessRunner::finishOnce()
 
 bool HeadlessRunner::renderCanvas()
 {
-    const QSize size = RecalcLayout(m_document);
+    // As the window was last arranged.
+    const QSize size = RecalcLayout(m_document, savedLayoutOptions());
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
     PaintCanvas(painter, m_document, image.rect());

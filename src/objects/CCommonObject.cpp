@@ -1,5 +1,6 @@
 #include "objects/CCommonObject.h"
 
+#include "core/CanvasTone.h"
 #include "core/Clock.h"
 #include "core/ColorRef.h"
 #include "core/Operator.h"
@@ -56,7 +57,7 @@ void CCommonObject::DropOn(CCommonObject* target)
 
 void CCommonObject::DrawHighlighted(QPainter& painter)
 {
-    drawFramedBox(painter, m_rcBox, Qt::black, 1, QColor(220, 220, 220));
+    drawFramedBox(painter, m_rcBox, canvasColor(Qt::black), 1, canvasColor(QColor(220, 220, 220)));
     Draw(painter);
 }
 
@@ -68,7 +69,7 @@ bool CCommonObject::CanDrag() const
 void CCommonObject::DrawPlain(QPainter& painter)
 {
     if (const ObjectGroup* group = m_pGroup.view())
-        fillBox(painter, m_rcBox, toQColor(group->GroupFill()));
+        fillBox(painter, m_rcBox, canvasColor(toQColor(group->GroupFill())));
     Draw(painter);
 }
 
@@ -102,7 +103,7 @@ void CCommonObject::Draw(QPainter& painter)
     painter.setFont(canvasFont(13));
     // The label sits on the group's fill.
     if (const ObjectGroup* group = m_pGroup.view())
-        painter.setPen(textColorOn(toQColor(group->GroupFill())));
+        painter.setPen(textColorOn(canvasColor(toQColor(group->GroupFill()))));
     drawSingleLine(painter, m_rcBox, decodeText(GetName()), Qt::AlignHCenter | Qt::AlignBottom);
     painter.restore();
 }
@@ -168,7 +169,7 @@ bool CCommonObject::IsDown() const
 
 QColor CCommonObject::DownTextColor()
 {
-    return QColor(110, 110, 110);
+    return canvasColor(QColor(110, 110, 110));
 }
 
 std::string CCommonObject::GetName() const
@@ -180,7 +181,8 @@ void CCommonObject::DrawLink(QPainter& painter, QPoint from, QPoint to, bool das
 {
     painter.save();
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(dashed ? QPen(Qt::black, 1, Qt::DashDotLine) : QPen(Qt::black, 4, Qt::SolidLine));
+    const QColor ink = canvasColor(Qt::black);
+    painter.setPen(dashed ? QPen(ink, 1, Qt::DashDotLine) : QPen(ink, 4, Qt::SolidLine));
     painter.drawLine(from, to);
     painter.restore();
 }

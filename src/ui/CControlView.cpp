@@ -10,11 +10,14 @@
 #include "objects/CHLTV.h"
 #include "objects/DemoNames.h"
 #include "objects/ObjectReport.h"
+#include "ui/ConsoleFindBar.h"
 #include "ui/PlayerTable.h"
 #include "ui/Sparkline.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -220,9 +223,19 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     top->addStretch(1);
     top->addWidget(m_pFtp);
 
+    // Replies such as "status" are tables: a fixed-width font keeps their
+    // columns.
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (QListWidget* page : {m_pTranscript, m_pConsole, m_pLive})
+        page->setFont(fixed);
+    m_pSaveLog = makeButton(m_pRcon, QStringLiteral("saveLogButton"), tr("Save Log..."));
+    m_pClearLog = makeButton(m_pRcon, QStringLiteral("clearLogButton"), tr("Clear"));
+
     auto* commandLine = new QHBoxLayout;
     commandLine->addWidget(m_pSend);
     commandLine->addWidget(m_pCommand, 1);
+    commandLine->addWidget(m_pSaveLog);
+    commandLine->addWidget(m_pClearLog);
     auto* rcon = new QVBoxLayout(m_pRcon);
     rcon->addWidget(m_pPages, 1);
     rcon->addLayout(commandLine);
@@ -248,6 +261,16 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     setTabOrder(m_pCommand, m_pSend);
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
+    // After the filters: Enter in the find bar finds, it does not send.
+    m_pFind = new ConsoleFindBar(m_pRcon);
+    rcon->insertWidget(1, m_pFind);
+    connect(m_pSaveLog, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, tr("Save Log"), QString(),
+                                                          tr("Text files (*.txt *.log);;All files (*)"));
+        if (!path.isEmpty())
+            SaveLog(path);
+    });
+    connect(m_pClearLog, &QPushButton::clicked, this, &CControlView::ClearLog);
 
     connect(m_pSend, &QPushButton::clicked, this, &CControlView::OnSend);
     connect(m_pKick, &QPushButton::clicked, this, &CControlView::OnKick);
@@ -564,8 +587,45 @@ void CControlView::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
+bool CControlView::SaveLog(const QString& path)
+{
+    auto* page = m_pPages->currentWidget() == m_pTranscript ? m_pTranscript
+                 : m_pPages->currentWidget() == m_pConsole  ? m_pConsole
+                                                            : m_pLive;
+    QString error;
+    if (saveListLines(*page, path, error))
+        return true;
+    m_document.context().op->showMessage("Cannot save the log. " + error.toStdString());
+    return false;
+}
+
+void CControlView::ClearLog()
+{
+    CCommonObject* object = m_document.m_pSelectedObject;
+    if (m_pPages->currentWidget() == m_pTranscript) {
+        if (object)
+            m_transcripts.erase(object->GetName());
+        fillTranscript(object);
+    } else if (m_pPages->currentWidget() == m_pConsole) {
+        if (object)
+            object->m_log.Clear();
+        m_pConsole->clear();
+    } else {
+        m_pLive->clear();
+    }
+}
+
 bool CControlView::eventFilter(QObject* watched, QEvent* event)
 {
+    // Ctrl+F on a console page searches the page, not the canvas.
+    const bool onPage = watched == m_pTranscript || watched == m_pConsole || watched == m_pLive;
+    if (onPage && (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Find)) {
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+            m_pFind->open(static_cast<QListWidget*>(watched));
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

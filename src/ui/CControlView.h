@@ -12,6 +12,7 @@
 
 class CCommonObject;
 class CQuorvaneDoc;
+class ConsoleFindBar;
 class PlayerTable;
 class SparklineWidget;
 struct LogEvent;
@@ -58,6 +59,12 @@ public:
     void OnStopRecording();
     // Asks the picked game server to stream its log to the log port, or to stop.
     void OnStreamLogs(bool start);
+
+    // The console page in front: Save Log... writes its rows to a file,
+    // Clear empties it (the machine's log, the transcript or the live page).
+    bool SaveLog(const QString& path);
+    void ClearLog();
+    ConsoleFindBar* consoleFind() const { return m_pFind; }
 
     // The commands sent in this session, oldest first.
     const std::vector<QString>& commandHistory() const { return m_history; }
@@ -106,6 +113,9 @@ private:
     QLineEdit* m_pCommand;
     PlayerTable* m_pPlayers;
     QPushButton* m_pKick;
+    ConsoleFindBar* m_pFind;
+    QPushButton* m_pSaveLog;
+    QPushButton* m_pClearLog;
 
     std::vector<QString> m_history;
     // Where Up and Down are in the history; m_history.size() is the new line.

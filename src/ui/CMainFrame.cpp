@@ -2,6 +2,7 @@
 
 #include "core/Operator.h"
 #include "layout/CQuorvaneDoc.h"
+#include "layout/CanvasLayout.h"
 #include "layout/CommandIds.h"
 #include "layout/LayoutFile.h"
 #include "ui/CAboutDlg.h"
@@ -10,7 +11,10 @@
 #include "ui/DownAlert.h"
 #include "ui/FindBar.h"
 #include "ui/LegendDialog.h"
+#include "ui/MachinesDock.h"
 #include "ui/PlainMessageBox.h"
+#include "ui/SplitterShare.h"
+#include "ui/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,6 +28,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
@@ -32,6 +37,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 
@@ -59,6 +65,12 @@ enum FrameCommand : int
 
 const QString kRecentGroup = QStringLiteral("Recent File List");
 const QString kSplitterKey = QStringLiteral("Window/Splitter");
+const QString kGeometryKey = QStringLiteral("Window/Geometry");
+const QString kDocksKey = QStringLiteral("Window/Docks");
+const QString kDarkCanvasKey = QStringLiteral("View/DarkCanvas");
+const QString kMachinesKey = QStringLiteral("View/Machines");
+// The canvas keeps at least this share of the height at any size and scale.
+constexpr double kCanvasShare = 0.4;
 
 QSettings settings()
 {
@@ -81,13 +93,25 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
     upperLayout->addWidget(m_findBar);
     upperLayout->addWidget(m_view, 1);
     m_splitter->addWidget(upper);
-    m_splitter->addWidget(lowerPane);
+    // In a scrolling frame, so that however large the panel's controls are
+    // (a 2x scale, a large font) the handle can still give the canvas room.
+    m_panelArea = new QScrollArea(m_splitter);
+    m_panelArea->setObjectName(QStringLiteral("panelArea"));
+    m_panelArea->setWidgetResizable(true);
+    m_panelArea->setFrameShape(QFrame::NoFrame);
+    m_panelArea->setWidget(lowerPane);
+    m_splitter->addWidget(m_panelArea);
     m_splitter->setChildrenCollapsible(false);
     // A larger window gives its room to the canvas; the panel keeps the
     // height the operator dragged it to.
     m_splitter->setStretchFactor(0, 1);
     m_splitter->setStretchFactor(1, 0);
     setCentralWidget(m_splitter);
+    new SplitterShare(*m_splitter, kCanvasShare);
+
+    m_machines = new MachinesDock(document, *m_view, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_machines);
+    m_machines->hide();
 
     CreateMenus();
 
@@ -108,6 +132,12 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
         pane->setEnabled(false);
         statusBar()->addPermanentWidget(pane);
     }
+    m_zoomPane = new QLabel(QStringLiteral("100 %"), this);
+    m_zoomPane->setObjectName(QStringLiteral("zoomPane"));
+    m_zoomPane->setToolTip(tr("Zoom (Ctrl+wheel, Ctrl+=, Ctrl+-; Ctrl+0: actual size)"));
+    statusBar()->insertPermanentWidget(0, m_zoomPane);
+    connect(m_view, &CQuorvaneView::zoomChanged, this,
+            [this](double zoom) { m_zoomPane->setText(QStringLiteral("%1 %").arg(std::lround(zoom * 100))); });
     statusBar()->showMessage(tr("Ready"));
     qApp->installEventFilter(this);
 
@@ -127,10 +157,14 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
         connect(shortcut, &QShortcut::activated, this, &CMainFrame::SwitchPane);
     }
 
-    resize(1000, 760);
+    {
+        QSettings store = settings();
+        windowplacement::restore(*this, store, kGeometryKey, QSize(1000, 760));
+        restoreState(store.value(kDocksKey).toByteArray());
+    }
     // The panel starts 300 pixels high, as a first resize of the classic
     // window leaves it; then it keeps what the operator makes of it.
-    m_splitter->setSizes({760 - kLowerPaneHeight, kLowerPaneHeight});
+    m_splitter->setSizes({std::max(0, height() - kLowerPaneHeight), kLowerPaneHeight});
     RestoreSplitter();
     connect(m_splitter, &QSplitter::splitterMoved, this, &CMainFrame::SaveSplitter);
     SetPath(QString());
@@ -170,6 +204,45 @@ void CMainFrame::SwitchPane()
     }
     if (target)
         target->setFocus(Qt::TabFocusReason);
+}
+
+void CMainFrame::AddWindowItems(QMenu* viewMenu)
+{
+    viewMenu->addSeparator();
+    QAction* panel = viewMenu->addAction(tr("Control &Panel"));
+    panel->setObjectName(QStringLiteral("controlPanelAction"));
+    panel->setCheckable(true);
+    panel->setChecked(true);
+    panel->setShortcut(QKeySequence(Qt::Key_F9));
+    connect(panel, &QAction::toggled, this, [this](bool shown) {
+        m_panelArea->setVisible(shown);
+        if (!shown && m_lowerPane->isAncestorOf(QApplication::focusWidget()))
+            m_view->setFocus(Qt::OtherFocusReason);
+    });
+    QAction* machines = m_machines->toggleViewAction();
+    machines->setObjectName(QStringLiteral("machinesAction"));
+    machines->setText(tr("&Machines"));
+    machines->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    viewMenu->addAction(machines);
+    if (settings().value(kMachinesKey, false).toBool())
+        m_machines->show();
+    connect(machines, &QAction::toggled, this, [](bool shown) { settings().setValue(kMachinesKey, shown); });
+    QAction* columns = viewMenu->addAction(tr("Arrange Groups in &Columns"));
+    columns->setObjectName(QStringLiteral("groupColumnsAction"));
+    columns->setCheckable(true);
+    columns->setChecked(savedLayoutOptions().groupsSideBySide);
+    if (columns->isChecked())
+        m_view->setGroupsSideBySide(true);
+    connect(columns, &QAction::toggled, m_view, &CQuorvaneView::setGroupsSideBySide);
+    QAction* dark = viewMenu->addAction(tr("&Dark Canvas"));
+    dark->setObjectName(QStringLiteral("darkCanvasAction"));
+    dark->setCheckable(true);
+    dark->setChecked(settings().value(kDarkCanvasKey, false).toBool());
+    m_view->setDarkCanvasForced(dark->isChecked());
+    connect(dark, &QAction::toggled, this, [this](bool on) {
+        m_view->setDarkCanvasForced(on);
+        settings().setValue(kDarkCanvasKey, on);
+    });
 }
 
 void CMainFrame::SaveSplitter() const
@@ -269,7 +342,8 @@ void CMainFrame::CreateMenus()
     connect(zoomOut, &QAction::triggered, m_view, &CQuorvaneView::ZoomOut);
     QAction* actualSize = viewMenu->addAction(tr("&Actual Size"));
     actualSize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
-    connect(actualSize, &QAction::triggered, m_view, [this] { m_view->setZoom(1.0); });
+    connect(actualSize, &QAction::triggered, m_view, &CQuorvaneView::ResetZoom);
+    AddWindowItems(viewMenu);
 
     QMenu* layout = menuBar()->addMenu(tr("&Layout"));
     AddCommand(layout, ID_LAYOUT_ADDZONE, tr("Add &Zone..."))->setStatusTip(tr("Add a new Zone"));
@@ -523,6 +597,9 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (SaveModified()) {
         SaveSplitter();
+        QSettings store = settings();
+        windowplacement::save(*this, store, kGeometryKey);
+        store.setValue(kDocksKey, saveState());
         event->accept();
     } else {
         event->ignore();
