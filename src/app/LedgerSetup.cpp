@@ -1,0 +1,59 @@
+#include "app/LedgerSetup.h"
+
+#include "app/CommandLine.h"
+#include "ledger/Ledger.h"
+#include "ledger/LedgerTarget.h"
+
+#include <QSettings>
+#include <QSysInfo>
+
+namespace
+{
+constexpr int kDefaultKeepDays = 30;
+} // namespace
+
+std::optional<LedgerTarget> chosenLedgerTarget(const CommandLine& commandLine, bool window, QString& error)
+{
+    error.clear();
+    if (commandLine.noLedger)
+        return std::nullopt;
+    QString text = commandLine.ledger;
+    if (text.isEmpty() && window)
+    {
+        const QSettings settings;
+        if (!settings.value(QStringLiteral("Ledger/Enabled"), true).toBool())
+            return std::nullopt;
+        text = settings.value(QStringLiteral("Ledger/Target")).toString();
+    }
+    if (text.isEmpty())
+        return LedgerTarget::defaultFile();
+    return LedgerTarget::parse(text, error);
+}
+
+int chosenKeepDays(const CommandLine& commandLine, bool window)
+{
+    if (commandLine.ledgerKeepDays > 0)
+        return commandLine.ledgerKeepDays;
+    if (window)
+    {
+        const int days = QSettings().value(QStringLiteral("Ledger/KeepDays"), kDefaultKeepDays).toInt();
+        if (days >= 1 && days <= 3650)
+            return days;
+    }
+    return kDefaultKeepDays;
+}
+
+std::unique_ptr<Ledger> openRunLedger(const CommandLine& commandLine, bool window, const Clock& clock,
+                                      QString& error)
+{
+    const auto target = chosenLedgerTarget(commandLine, window, error);
+    if (!target)
+        return nullptr;
+    Ledger::Options options;
+    options.settings.target = *target;
+    // Several consoles and headless runs may share one PostgreSQL ledger.
+    options.settings.instance =
+        QSysInfo::machineHostName() + (window ? QStringLiteral("/window") : QStringLiteral("/headless"));
+    options.settings.keepDays = chosenKeepDays(commandLine, window);
+    return std::make_unique<Ledger>(options, clock);
+}
