@@ -122,6 +122,8 @@ bool LedgerConnection::openSqlite(Mode mode, QString& error)
         }
         bool damaged = false;
         QString failure;
+        // Only a writer checks the whole file: a look-up must not read 200 MB first.
+        if (mode == Mode::Write)
         {
             QSqlQuery check(m_db);
             if (!check.exec(QStringLiteral("PRAGMA quick_check")))

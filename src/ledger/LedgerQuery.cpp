@@ -3,6 +3,8 @@
 #include "ledger/LedgerConnection.h"
 
 #include <QDateTime>
+#include <QHostAddress>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -104,7 +106,16 @@ std::optional<LedgerQuery::Table> LedgerQuery::run(const LedgerTarget& target, K
         where << QStringLiteral("(object = ? OR object LIKE ? ESCAPE '!')");
         values << filter.object << QStringLiteral("% ") + LikePattern(filter.object).mid(1).chopped(1);
     }
-    if (!filter.find.isEmpty())
+    // A whole SteamID or IP among the players is looked up by its index, not scanned for.
+    const bool wholeKey = kind == Kind::Players &&
+                          (QRegularExpression(QStringLiteral("^STEAM_\\d+:\\d+:\\d+$")).match(filter.find).hasMatch() ||
+                           !QHostAddress(filter.find).isNull());
+    if (wholeKey)
+    {
+        where << QStringLiteral("(steam_id = ? OR ip = ?)");
+        values << filter.find << QHostAddress(filter.find).toString();
+    }
+    else if (!filter.find.isEmpty())
     {
         QStringList any;
         for (const QString& column : sql.textColumns)

@@ -27,7 +27,8 @@ public:
     {
         std::optional<std::int64_t> since, until; // seconds since 1970
         QString object;                           // "address:port", matched inside the typed address
-        QString find;                             // any text column contains it
+        QString find;                             // any text column contains it; among players a
+                                                  // whole SteamID or IP is matched exactly
         int limit = 100'000;
     };
 

@@ -248,6 +248,11 @@ void TestLedger::recordsRoundTrip()
     filter.since = kStart + 1800;
     QCOMPARE(query(target, LedgerQuery::Kind::Players, filter).rows.size(), std::size_t{1});
     filter = {};
+    filter.find = QStringLiteral("127.0.0.9"); // a whole IP: exactly, not 127.0.0.90
+    QCOMPARE(query(target, LedgerQuery::Kind::Players, filter).rows.size(), std::size_t{2});
+    filter.find = QStringLiteral("Car"); // part of a name
+    QCOMPARE(query(target, LedgerQuery::Kind::Players, filter).rows.size(), std::size_t{1});
+    filter = {};
     filter.object = QStringLiteral("127.0.0.3:27015");
     QCOMPARE(query(target, LedgerQuery::Kind::Players, filter).rows.size(), std::size_t{1});
     filter = {};
