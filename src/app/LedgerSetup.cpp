@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "ledger/Ledger.h"
 #include "ledger/LedgerTarget.h"
+#include "ui/CLedgerSettingsDlg.h"
 
 #include <QSettings>
 #include <QSysInfo>
@@ -56,4 +57,19 @@ std::unique_ptr<Ledger> openRunLedger(const CommandLine& commandLine, bool windo
         QSysInfo::machineHostName() + (window ? QStringLiteral("/window") : QStringLiteral("/headless"));
     options.settings.keepDays = chosenKeepDays(commandLine, window);
     return std::make_unique<Ledger>(options, clock);
+}
+
+void editLedgerSettings(QWidget* parent)
+{
+    QSettings settings;
+    CLedgerSettingsDlg::Values current;
+    current.enabled = settings.value(QStringLiteral("Ledger/Enabled"), true).toBool();
+    current.target = settings.value(QStringLiteral("Ledger/Target")).toString();
+    current.keepDays = settings.value(QStringLiteral("Ledger/KeepDays"), kDefaultKeepDays).toInt();
+    CLedgerSettingsDlg dialog(current, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    settings.setValue(QStringLiteral("Ledger/Enabled"), dialog.values().enabled);
+    settings.setValue(QStringLiteral("Ledger/Target"), dialog.values().target);
+    settings.setValue(QStringLiteral("Ledger/KeepDays"), dialog.values().keepDays);
 }

@@ -17,6 +17,11 @@ std::optional<LedgerTarget> chosenLedgerTarget(const CommandLine& commandLine, b
 // The days personal data are kept: --ledger-keep, else the setting, else 30.
 int chosenKeepDays(const CommandLine& commandLine, bool window);
 
+// Modules > Ledger...: runs the settings dialog over the stored settings and
+// stores what it holds on OK.
+class QWidget;
+void editLedgerSettings(QWidget* parent);
+
 // The ledger this run writes, its writer thread started; null when none is
 // kept (error says why, empty when none was wanted).
 std::unique_ptr<Ledger> openRunLedger(const CommandLine& commandLine, bool window, const Clock& clock,

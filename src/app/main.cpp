@@ -152,6 +152,8 @@ int runWindowed(QApplication& app, const CommandLine& commandLine)
     feeds.start(commandLine);
     QObject::connect(&window, &CMainFrame::feedSettingsRequested, &window,
                      [&feeds, &window] { feeds.edit(&window); });
+    QObject::connect(&window, &CMainFrame::ledgerSettingsRequested, &window,
+                     [&window] { editLedgerSettings(&window); });
     if (!commandLine.layoutPath.isEmpty())
         window.OpenLayout(commandLine.layoutPath);
     if (!commandLine.screenshotPath.isEmpty()) {

@@ -3,6 +3,7 @@
 #include "ledger/PasswordMask.h"
 
 #include <QMetaObject>
+#include <QtGlobal>
 #include <QThread>
 
 namespace
@@ -34,6 +35,10 @@ Ledger::~Ledger()
         m_thread->wait();
         delete m_thread;
     }
+    // Said, not silently lost: the ledger could not be written before the end.
+    if (const std::size_t lost = m_queue.size())
+        qWarning("quorvane: %zu records could not be written to the ledger %s and are lost", lost,
+                 qPrintable(m_options.settings.target.describe()));
 }
 
 void Ledger::runWriter()
