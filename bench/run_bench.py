@@ -76,6 +76,7 @@ def main():
     document = run_google_benchmark(os.path.join(binaries, "bench_document"), arguments.repetitions)
     layout = run_google_benchmark(os.path.join(binaries, "bench_layoutfile"), arguments.repetitions)
     machines = run_google_benchmark(os.path.join(binaries, "bench_machines"), arguments.repetitions)
+    ledger = run_google_benchmark(os.path.join(binaries, "bench_ledger"), arguments.repetitions)
     park = None
     if not arguments.skip_park:
         command = [sys.executable, os.path.join(HERE, "park_vs_qstat.py"), "--json",
@@ -112,6 +113,12 @@ def main():
         milliseconds(document["LayoutAndRepaint2000"], "real_time")
     row("Tick (no sockets) + repaint, 2,000 objects", f"{no_socket_frame:.2f} ms", "< 8 ms",
         verdict(no_socket_frame, 8))
+    row("Ledger: write throughput (mixed records, batched transactions, SQLite)",
+        f"{ledger['WriteThroughput']['items_per_second'] / 1e3:.1f} k records/s")
+    row("Ledger: queueing one record on the window's thread",
+        f"{milliseconds(ledger['QueueRecord'], 'real_time') * 1000:.2f} us")
+    find = milliseconds(ledger["FindSteamIdIn200000Sightings"], "real_time")
+    row("Ledger: look-up of one SteamID among 200,000 sightings", f"{find:.2f} ms", "< 100 ms", verdict(find, 100))
     for name, label, target in [("Save10000", "Save 10,000 objects to a file", 100),
                                 ("Open10000WithoutSockets", "Open 10,000 objects, no sockets", 100),
                                 ("Open10000WithSockets", "Open 10,000 objects, every socket connected", None),

@@ -96,6 +96,8 @@ bool CQuorvaneDoc::OnNewDocument()
 
 void CQuorvaneDoc::DeleteContents()
 {
+    if (m_ledgerFeed)
+        m_ledgerFeed->ForgetAll(m_context.clock->now());
     m_pSelectedObject = nullptr;
     m_pSelectedZone = nullptr;
     // Commands hold deleted objects and point at the ones listed.
@@ -187,6 +189,8 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     m_nTick = (m_nTick + 1) % 6;
     WatchDown();
     UpdateFeeds();
+    if (m_ledgerFeed)
+        m_ledgerFeed->Tick(m_objects, m_context.clock->now());
     UpdateAllViews(HintTick);
 }
 

@@ -6,6 +6,7 @@
 #include "layout/CGroup.h"
 #include "layout/CZone.h"
 #include "layout/DownWatch.h"
+#include "layout/LedgerFeed.h"
 #include "modules/CModule.h"
 #include "modules/CModuleAutoWeb.h"
 #include "modules/PageSource.h"
@@ -106,6 +107,14 @@ public:
     // True when the log port is open and the object is a game server whose
     // rcon password is set, not suspended, and in use.
     bool CanStreamLogs(const CCommonObject& object) const;
+
+    // The ledger the document writes to (not owned; null: none). Set once
+    // at start, before the first tick.
+    void AttachLedger(Ledger* ledger);
+    Ledger* ledger() const { return m_pLedger; }
+    // The operator sent text to object (or the program did for the operator):
+    // kept in the ledger with the first lines that answer it.
+    void NoteCommand(const CCommonObject& object, const std::string& text);
 
     // Every 30 seconds: the AutoWeb module builds and queues its page.
     void TickAutoWeb();
@@ -265,4 +274,6 @@ private:
     std::optional<std::uint64_t> m_nSourcesGeneration;
     // Hands the FTP worker's messages to the operator on this thread.
     UiThreadReporter m_ftpMessages;
+    Ledger* m_pLedger = nullptr;
+    std::unique_ptr<LedgerFeed> m_ledgerFeed;
 };

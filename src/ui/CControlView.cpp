@@ -483,6 +483,7 @@ void CControlView::OnSend()
         const std::string bytes = encodeTyped(command);
         m_transcripts[object->GetName()].Sent(bytes, object->m_log, m_document.context().clock->now());
         object->SendCommand(bytes);
+        m_document.NoteCommand(*object, bytes);
         if (m_history.empty() || m_history.back() != command) {
             m_history.push_back(command);
             if (m_history.size() > kHistoryLimit)
@@ -526,10 +527,13 @@ void CControlView::kickPlayer(const PlayerRow& player)
         if (!m_document.context().op->askYesNo("Are you sure you want to kick " + player.name + " ?"))
             return;
         // The user id shown is the player chosen, whatever his name holds.
-        if (auto* server = dynamic_cast<CHLServer*>(object); server && player.userId)
+        if (auto* server = dynamic_cast<CHLServer*>(object); server && player.userId) {
             server->KickByUserId(*player.userId, player.name);
-        else
+            m_document.NoteCommand(*object, "kick #" + std::to_string(*player.userId) + " (" + player.name + ")");
+        } else {
             object->Kick(player.name);
+            m_document.NoteCommand(*object, "kick \"" + player.name + "\"");
+        }
     } else if (object->IsHubManager()) {
         object->ChangePOV(player.name);
     }
@@ -568,12 +572,15 @@ void CControlView::OnStartRecord()
         return;
     SanitizeDemoName(*name);
     proxy->SendCommand("record " + *name);
+    m_document.NoteCommand(*proxy, "record " + *name);
 }
 
 void CControlView::OnStopRecording()
 {
-    if (auto* proxy = dynamic_cast<CHLTV*>(controlledObject()))
+    if (auto* proxy = dynamic_cast<CHLTV*>(controlledObject())) {
         proxy->SendCommand("stoprecord");
+        m_document.NoteCommand(*proxy, "stoprecord");
+    }
 }
 
 void CControlView::keyPressEvent(QKeyEvent* event)

@@ -365,6 +365,10 @@ void CMainFrame::CreateMenus()
     feeds->setObjectName(QStringLiteral("feedSettingsAction"));
     feeds->setStatusTip(tr("The log port and the Prometheus metrics address"));
     connect(feeds, &QAction::triggered, this, &CMainFrame::feedSettingsRequested);
+    QAction* ledger = modules->addAction(tr("&Ledger..."));
+    ledger->setObjectName(QStringLiteral("ledgerSettingsAction"));
+    ledger->setStatusTip(tr("Where the ledger is kept and for how long"));
+    connect(ledger, &QAction::triggered, this, &CMainFrame::ledgerSettingsRequested);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     QAction* legend = help->addAction(tr("&Legend..."));

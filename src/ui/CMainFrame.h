@@ -61,6 +61,8 @@ public:
 signals:
     // Modules, Live Feeds: the program opens the settings and applies them.
     void feedSettingsRequested();
+    // Modules, Ledger...: the program opens the ledger's settings.
+    void ledgerSettingsRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
