@@ -5,14 +5,22 @@
 QByteArray httpReason(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 408: return "Request Timeout";
-    case 413: return "Content Too Large";
-    case 431: return "Request Header Fields Too Large";
-    case 503: return "Service Unavailable";
-    default: return "Error";
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 408:
+        return "Request Timeout";
+    case 413:
+        return "Content Too Large";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Error";
     }
 }
 
@@ -63,7 +71,8 @@ void HttpConnection::readRequests()
 
 void HttpConnection::send(const HttpAnswer& answer, bool keepAlive)
 {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + httpReason(answer.status) + "\r\n";
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + httpReason(answer.status) + "\r\n";
     if (!answer.contentType.isEmpty())
         head += "Content-Type: " + answer.contentType + "\r\n";
     head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";

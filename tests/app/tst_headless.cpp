@@ -35,9 +35,10 @@ private slots:
         int printed = 0;
         connect(&document.m_feeds, &LiveFeeds::eventReceived, this, [&printed] { ++printed; });
         for (int i = 0; i < 300; ++i)
-            document.m_feeds.receive("\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: \"bob<2><STEAM_0:1:2><CT>\" say \"" +
-                                         QByteArray::number(i) + "\"\n",
-                                     QHostAddress::LocalHost, 27015);
+            document.m_feeds.receive(
+                "\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: \"bob<2><STEAM_0:1:2><CT>\" say \"" +
+                    QByteArray::number(i) + "\"\n",
+                QHostAddress::LocalHost, 27015);
         QCOMPARE(printed, 300);
         const ObjectFeed* feed = document.m_feeds.feed(name);
         QVERIFY(feed);

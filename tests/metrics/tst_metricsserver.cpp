@@ -96,7 +96,8 @@ public:
             if (head < 0 || m_done)
                 return;
             const qsizetype length = m_received.indexOf("Content-Length: ");
-            const qsizetype size = m_received.mid(length + 16, m_received.indexOf('\r', length) - length - 16).toLongLong();
+            const qsizetype size =
+                m_received.mid(length + 16, m_received.indexOf('\r', length) - length - 16).toLongLong();
             if (m_received.size() < head + 4 + size)
                 return;
             m_done = true;
@@ -123,7 +124,8 @@ private:
 class Flooder : public QObject
 {
 public:
-    Flooder(int from, quint16 port, QByteArray head, qint64 limit) : m_socket(connectFrom(from, port)), m_limit(limit)
+    Flooder(int from, quint16 port, QByteArray head, qint64 limit)
+        : m_socket(connectFrom(from, port)), m_limit(limit)
     {
         m_socket->write(head);
         connect(m_socket.get(), &QTcpSocket::bytesWritten, this, &Flooder::more);
@@ -180,7 +182,8 @@ private slots:
         QVERIFY(both.contains("quorvane_log_datagrams_dropped_total{reason=\"stranger\"} 0"));
 
         // The document changes within the second: the page does not.
-        document->m_feeds.receive("\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: x\n", QHostAddress::LocalHost, 9);
+        document->m_feeds.receive("\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: x\n", QHostAddress::LocalHost,
+                                  9);
         QVERIFY(exchange(port, get, 1, 400).contains("{reason=\"stranger\"} 0"));
         ctx.clock.advance(1);
         QVERIFY(exchange(port, get, 1, 400).contains("{reason=\"stranger\"} 1"));
@@ -198,11 +201,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QByteArray>("status");
-        QTest::addRow("head over 8 KB") << "GET /metrics HTTP/1.1\r\nX: " + QByteArray(9000, 'a') << QByteArray("431");
-        QTest::addRow("GET with a body") << QByteArray("GET /metrics HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello")
-                                         << QByteArray("413");
-        QTest::addRow("chunked body") << QByteArray("GET /metrics HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n")
-                                      << QByteArray("413");
+        QTest::addRow("head over 8 KB")
+            << "GET /metrics HTTP/1.1\r\nX: " + QByteArray(9000, 'a') << QByteArray("431");
+        QTest::addRow("GET with a body")
+            << QByteArray("GET /metrics HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello") << QByteArray("413");
+        QTest::addRow("chunked body")
+            << QByteArray("GET /metrics HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n") << QByteArray("413");
         QTest::addRow("not HTTP") << QByteArray("\x16\x03\x01\x02\x05\r\n\r\n") << QByteArray("400");
         QTest::addRow("bad length") << QByteArray("GET /metrics HTTP/1.1\r\nContent-Length: -1\r\n\r\n")
                                     << QByteArray("400");
@@ -267,7 +271,8 @@ private slots:
         for (int i = 0; i < 200; ++i)
             idle.push_back(connectFrom(5 + i % 5, port));
         auto slowloris = connectFrom(10, port);
-        const QByteArray slowHead = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
+        const QByteArray slowHead =
+            "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa";
         qsizetype slowSent = 0;
         QTimer drip;
         connect(&drip, &QTimer::timeout, [&] {
@@ -295,7 +300,8 @@ private slots:
             peak = std::max(peak, residentKiB());
         }
         QVERIFY2(allClosed(), "a hostile connection is still open");
-        QVERIFY2(peak - baseline < 64 * 1024, qPrintable(QStringLiteral("grew by %1 KiB").arg(peak - baseline)));
+        QVERIFY2(peak - baseline < 64 * 1024,
+                 qPrintable(QStringLiteral("grew by %1 KiB").arg(peak - baseline)));
         QVERIFY(endlessHeader.sent < 16LL * 1024 * 1024);
         QVERIFY(body.sent < 16LL * 1024 * 1024);
         QVERIFY(slowloris->readAll().startsWith("HTTP/1.1 408 "));
