@@ -77,6 +77,7 @@ def main():
     layout = run_google_benchmark(os.path.join(binaries, "bench_layoutfile"), arguments.repetitions)
     machines = run_google_benchmark(os.path.join(binaries, "bench_machines"), arguments.repetitions)
     ledger = run_google_benchmark(os.path.join(binaries, "bench_ledger"), arguments.repetitions)
+    feeds = run_google_benchmark(os.path.join(binaries, "bench_feeds"), 1)
     park = None
     if not arguments.skip_park:
         command = [sys.executable, os.path.join(HERE, "park_vs_qstat.py"), "--json",
@@ -139,6 +140,12 @@ def main():
     memory = document["MemoryPerGameServer"]["bytes_per_server"]
     row("Heap per game server: channel, 32 players, full console log", f"{memory / 1024:.1f} KB", "< 16 KB",
         verdict(memory, 16 * 1024))
+    headless_stream = feeds["MemoryPerLogStreamHeadless"]["bytes_per_server"]
+    row("Heap per game server with a busy log stream (300 events), headless", f"{headless_stream / 1024:.2f} KB",
+        "< 4 KB", verdict(headless_stream, 4 * 1024))
+    window_stream = feeds["MemoryPerLogStreamWindow"]["bytes_per_server"]
+    row("Heap per game server with a busy log stream (300 events), window (Live page rings)",
+        f"{window_stream / 1024:.1f} KB")
 
     if park:
         ours, hls, a2s = park["quorvane"], park["qstat"]["hls"], park["qstat"]["a2s"]

@@ -87,8 +87,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
         demo.buildLayout(document);
     }
 
-    // Made only when asked for: an HTTP server loads the system's
-    // certificates as it is made.
+    // Made only when asked for: nothing listens unless told to.
     std::unique_ptr<MetricsServer> metrics;
     if (commandLine.metricsPort != 0) {
         metrics = std::make_unique<MetricsServer>(document);

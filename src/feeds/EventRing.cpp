@@ -23,13 +23,19 @@ void cut(LogPlayer& player)
 
 } // namespace
 
-void EventRing::push(LogEvent event)
+LogEvent EventRing::trimmed(LogEvent event)
 {
     cut(event.player);
     cut(event.victim);
     cut(event.weapon);
     cut(event.text);
     cut(event.time);
+    return event;
+}
+
+void EventRing::push(LogEvent event)
+{
+    event = trimmed(std::move(event));
     if (!m_events)
         m_events = std::make_unique<std::deque<LogEvent>>();
     if (m_events->size() >= m_capacity)

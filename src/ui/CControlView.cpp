@@ -278,6 +278,8 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     connect(m_pStopRecording, &QPushButton::clicked, this, &CControlView::OnStopRecording);
     connect(m_pStreamLogs, &QPushButton::clicked, this, [this] { OnStreamLogs(true); });
     connect(m_pStopStreaming, &QPushButton::clicked, this, [this] { OnStreamLogs(false); });
+    // The Live page reads the newest events of the picked server.
+    m_document.m_feeds.keepEvents(true);
     connect(&m_document.m_feeds, &LiveFeeds::eventReceived, this, &CControlView::onLogEvent);
     connect(m_pPlayers, &QWidget::customContextMenuRequested, this, &CControlView::showPlayerMenu);
     connect(&m_document, &CQuorvaneDoc::viewsUpdated, this, &CControlView::refresh);
