@@ -82,6 +82,7 @@ void CQuorvaneDoc::DeletePicked()
 
 void CQuorvaneDoc::DropOn(CCommonObject& dragged, CCommonObject& target)
 {
+    const OperatorTrail::Act act(m_trail);
     if (dragged.CanRecord() && !dragged.IsHubManager())
         m_undoStack.push(new LinkCommand(*this, dragged, target));
     else
