@@ -16,10 +16,14 @@ double pathLength(const std::vector<QPoint>& path)
     return length;
 }
 
-int crossings(const std::vector<QPoint>& path, const std::vector<const Rect*>& near)
+// The boxes the path meets, counted up to limit (a path that meets more is
+// of no use, however many more it meets).
+int crossings(const std::vector<QPoint>& path, const std::vector<const Rect*>& near, int limit)
 {
     int count = 0;
     for (const Rect* box : near) {
+        if (count > limit)
+            break;
         for (std::size_t i = 1; i < path.size(); ++i) {
             if (segmentMeets(path[i - 1], path[i], *box)) {
                 ++count;
@@ -69,7 +73,8 @@ std::vector<QPoint> routeLink(QPoint from, const Rect& fromBox, QPoint to, const
         near.push_back(&box);
     }
     std::vector<QPoint> straight{from, to};
-    if (near.empty() || crossings(straight, near) == 0)
+    const int straightCrossings = crossings(straight, near, static_cast<int>(near.size()));
+    if (straightCrossings == 0)
         return straight;
 
     std::vector<std::vector<QPoint>> paths;
@@ -95,10 +100,10 @@ std::vector<QPoint> routeLink(QPoint from, const Rect& fromBox, QPoint to, const
     }
 
     std::vector<QPoint> best = straight;
-    int bestCrossings = crossings(straight, near);
+    int bestCrossings = straightCrossings;
     double bestLength = pathLength(straight);
     for (auto& path : paths) {
-        const int crossed = crossings(path, near);
+        const int crossed = crossings(path, near, bestCrossings);
         const double length = pathLength(path);
         if (crossed < bestCrossings || (crossed == bestCrossings && length < bestLength)) {
             best = std::move(path);
