@@ -441,6 +441,8 @@ void CControlView::fillHistory(const CCommonObject* object)
 void CControlView::OnStreamLogs(bool start)
 {
     m_document.OnCommand(start ? ID_OBJECT_STREAMLOGS : ID_OBJECT_STOPSTREAMING);
+    if (CCommonObject* object = m_document.m_pSelectedObject)
+        showTranscript(object);
 }
 
 void CControlView::setActionControlsEnabled(bool enabled)

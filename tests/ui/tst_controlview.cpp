@@ -11,6 +11,7 @@
 #include "ui/PlayerTable.h"
 
 #include <QApplication>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -361,6 +362,19 @@ private slots:
         enter(QStringLiteral("sv_password s3cret; say hi"));
         QCOMPARE(rows(commands), (QStringList{"> say Kicking Bob", "> kick \"Bob\"", "> sv_password ***; say hi"}));
         QVERIFY(peer->drain(*server).back().find("sv_password s3cret") != std::string::npos); // sent as typed
+        QString error;
+        QVERIFY2(doc->m_feeds.listen(QHostAddress::LocalHost, 0, error), qPrintable(error));
+        const QString target = QStringLiteral("127.0.0.1 %1").arg(doc->m_feeds.listenPort());
+        pick(server);
+        // On the live page, not shown: clicked as the keyboard would.
+        view->findChild<QPushButton*>(QStringLiteral("streamLogsButton"))->click();
+        view->findChild<QPushButton*>(QStringLiteral("stopStreamingButton"))->click();
+        QCOMPARE(rows(commands).mid(3),
+                 (QStringList{"> logaddress_add " + target, "> log on",
+                              "Quorvane : asked to stream its log to " + QString(target).replace(' ', ':'),
+                              "> logaddress_del " + target}));
+        doc->m_feeds.close();
+        QCOMPARE(peer->drain(*server).size(), std::size_t{3});
 
         CHLTV* proxy = add<CHLTV>(CSStatus_CONTROL);
         proxy->m_nChallenge = 5;
@@ -395,7 +409,7 @@ private slots:
         QVERIFY(!peer->drain(*proxy).empty());
         QCOMPARE(commands->count(), before);
         pick(server);
-        QCOMPARE(commands->count(), 3);
+        QCOMPARE(commands->count(), 8); // with the note on stopping
     }
 
     // Typed text stays with the machine it was typed for.
