@@ -61,9 +61,8 @@ HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& doc
     m_autoWebTimer.setInterval(kAutoWebMs);
     connect(&m_autoWebTimer, &QTimer::timeout, &m_document, &CQuorvaneDoc::TickAutoWeb);
     // Operator messages go to standard error; so do the AutoWeb notices.
-    connect(&m_document, &CQuorvaneDoc::autoWebNotice, this, [](const QString& text, bool) {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    });
+    connect(&m_document, &CQuorvaneDoc::autoWebNotice, this,
+            [](const QString& text, bool) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); });
 }
 
 void HeadlessRunner::start()

@@ -506,7 +506,7 @@ void CQuorvaneDoc::UpdateAllViews(int hint)
 void CQuorvaneDoc::OnAutoWebSettings()
 {
     CModuleAutoWeb& module = m_moduleAutoWeb;
-    AutoWebValues current{module.m_bEnabled != 0, module.m_strFtpServer, module.m_strLogin,
+    AutoWebValues current{module.m_bEnabled != 0, module.m_strFtpServer,  module.m_strLogin,
                           module.m_strPassword,   module.m_strRemoteFile, module.m_nUpdateInterval};
     current.lastUpload = [&module] { return module.LastUploadText(); };
     current.uploadNow = [this](const AutoWebValues& typed) {

@@ -12,16 +12,15 @@ namespace {
 // Commands and variables whose argument is a password, on game servers,
 // proxies and hub managers.
 constexpr std::array<std::string_view, 7> kPasswordVerbs = {
-    "serverpassword", "spectatorpassword", "proxypassword", "adminpassword",
+    "serverpassword", "spectatorpassword", "proxypassword",       "adminpassword",
     "rcon_password",  "sv_password",       "sv_spectatorpassword"};
 
 bool isPasswordVerb(std::string_view word)
 {
     return std::any_of(kPasswordVerbs.begin(), kPasswordVerbs.end(), [word](std::string_view verb) {
         return word.size() == verb.size() &&
-               std::equal(word.begin(), word.end(), verb.begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) == b;
-               });
+               std::equal(word.begin(), word.end(), verb.begin(),
+                          [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
     });
 }
 

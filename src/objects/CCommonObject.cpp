@@ -2,8 +2,8 @@
 
 #include "core/Clock.h"
 #include "core/ColorRef.h"
-#include "core/Operator.h"
 #include "core/LinkRoute.h"
+#include "core/Operator.h"
 #include "core/Painting.h"
 #include "core/RandomSource.h"
 #include "core/TextCodec.h"

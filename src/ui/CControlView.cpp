@@ -522,6 +522,7 @@ void CControlView::kickPlayer(const PlayerRow& player)
     } else if (object->IsHubManager()) {
         object->ChangePOV(player.name);
     }
+    showTranscript(object);
 }
 
 void CControlView::showPlayerMenu(const QPoint& position)

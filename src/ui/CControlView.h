@@ -1,6 +1,5 @@
 #pragma once
 
-
 #include <QColor>
 #include <QString>
 #include <QWidget>

@@ -19,14 +19,20 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("shown");
-        QTest::addRow("quoted") << "serverpassword \"s3cret\"" << "serverpassword \"***\"";
-        QTest::addRow("unquoted") << "sv_password s3cret" << "sv_password ***";
-        QTest::addRow("any case") << "RCON_PASSWORD x" << "RCON_PASSWORD ***";
-        QTest::addRow("a query names no password") << "sv_password" << "sv_password";
+        QTest::addRow("quoted") << "serverpassword \"s3cret\""
+                                << "serverpassword \"***\"";
+        QTest::addRow("unquoted") << "sv_password s3cret"
+                                  << "sv_password ***";
+        QTest::addRow("any case") << "RCON_PASSWORD x"
+                                  << "RCON_PASSWORD ***";
+        QTest::addRow("a query names no password") << "sv_password"
+                                                   << "sv_password";
         QTest::addRow("every part of a line") << "say hi;proxypassword \"a;b\"; adminpassword z"
                                               << "say hi;proxypassword \"***\"; adminpassword ***";
-        QTest::addRow("a word that only begins like one") << "sv_passwords x" << "sv_passwords x";
-        QTest::addRow("other commands untouched") << "kick \"Bob\"" << "kick \"Bob\"";
+        QTest::addRow("a word that only begins like one") << "sv_passwords x"
+                                                          << "sv_passwords x";
+        QTest::addRow("other commands untouched") << "kick \"Bob\""
+                                                  << "kick \"Bob\"";
     }
 
     void passwordsAreMasked()
@@ -66,10 +72,11 @@ private slots:
         QVERIFY(record);
         QCOMPARE(std::vector<std::string>(record->lines().begin(), record->lines().end()),
                  (std::vector<std::string>{"> users", "> sv_password ***", "2 users"}));
-        QCOMPARE(peer.drain(server), (std::vector<std::string>{oob::rconCommand(9, "pw", "status"),
-                                                               oob::rconCommand(9, "pw", "users"),
-                                                               oob::rconCommand(9, "pw", "sv_password abc"),
-                                                               oob::rconCommand(9, "pw", "nxn_match_report")}));
+        QCOMPARE(
+            peer.drain(server),
+            (std::vector<std::string>{oob::rconCommand(9, "pw", "status"), oob::rconCommand(9, "pw", "users"),
+                                      oob::rconCommand(9, "pw", "sv_password abc"),
+                                      oob::rconCommand(9, "pw", "nxn_match_report")}));
     }
 };
 

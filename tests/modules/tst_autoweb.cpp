@@ -207,12 +207,17 @@ private slots:
         QVERIFY(module.LastUploadText().find(", failed: FTP Engine error") != std::string::npos);
         QCOMPARE(module.LastGoodUpload(), good);
 
-        // Upload Now, to another server, even with the module off.
+        // The dialog's Upload Now, to the server typed there, even with the
+        // module off; the dialog reads the last upload from the module.
         FtpServer other;
         QVERIFY2(other.start(), qPrintable(other.errorString()));
         module.m_bEnabled = 0;
-        doc->UploadAutoWebNow({"127.0.0.1:" + std::to_string(other.port()), FtpServer::kUser, FtpServer::kPassword,
-                               "/now.html"});
+        doc->OnAutoWebSettings(); // cancelled, but what it was given stays for the test
+        AutoWebValues typed = env.op.autoWebRequests.back();
+        QCOMPARE(typed.lastUpload(), module.LastUploadText());
+        typed.ftpServer = "127.0.0.1:" + std::to_string(other.port());
+        typed.remoteFile = "/now.html";
+        typed.uploadNow(typed);
         QDir::setCurrent(previous);
         QVERIFY(other.waitForLine("received /now.html"));
         settle(notices.size(), module.LastUpload().time);
