@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QPainter>
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 
 namespace {
@@ -59,6 +60,9 @@ HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& doc
     // The status page, when the layout enables it, as the window would.
     m_autoWebTimer.setInterval(kAutoWebMs);
     connect(&m_autoWebTimer, &QTimer::timeout, &m_document, &CQuorvaneDoc::TickAutoWeb);
+    // Operator messages go to standard error; so do the AutoWeb notices.
+    connect(&m_document, &CQuorvaneDoc::autoWebNotice, this,
+            [](const QString& text, bool) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); });
 }
 
 void HeadlessRunner::start()

@@ -72,6 +72,14 @@ struct ObjectDialogRequest
     RefuseAddress refuseAddress;
 };
 
+// The kinds the range dialog offers (its list shows them sorted by name).
+enum RangeObjectType : int
+{
+    RangeTypeHLTV = 0,
+    RangeTypeServer = 1,
+    RangeTypeGTV = 2,
+};
+
 // The range dialog ("Add a range of object"). Validation happens in the
 // dialog (see validateRange); an answer is always a valid range.
 struct RangeDialogRequest
@@ -81,7 +89,7 @@ struct RangeDialogRequest
     std::string preselectLabel;
     std::uint32_t firstPort = 0;
     std::uint32_t lastPort = 0;
-    int typeIndex = 0; // 0 "HLTV", 1 "Server"
+    int typeIndex = 0; // a RangeObjectType
 };
 struct RangeDialogAnswer
 {
@@ -91,7 +99,7 @@ struct RangeDialogAnswer
     std::uint32_t firstPort = 0;
     std::uint32_t lastPort = 0;
     int groupIndex = -1;
-    int typeIndex = 0;
+    int typeIndex = 0; // a RangeObjectType
     std::string rconPassword;
 };
 
@@ -104,6 +112,10 @@ struct AutoWebValues
     std::string password;
     std::string remoteFile;
     std::int32_t updateInterval = 45;
+    // Set by the document, read while the dialog is open: the last upload's
+    // time and result, and "Upload Now" with the values as they stand.
+    std::function<std::string()> lastUpload;
+    std::function<void(const AutoWebValues&)> uploadNow;
 };
 
 class Operator

@@ -56,7 +56,7 @@ template <class List> void moveToTail(List& list, std::size_t index)
 } // namespace
 
 CQuorvaneDoc::CQuorvaneDoc(const CoreContext& context, QObject* parent)
-    : QObject(parent), m_context(context), m_ftpMessages(*context.op)
+    : QObject(parent), m_context(context), m_trail(*context.clock), m_ftpMessages(*context.op)
 {
     m_ftpJobs.SetReporter(m_ftpMessages.reporter());
     m_ftpJobs.Start();
@@ -72,6 +72,11 @@ CQuorvaneDoc::~CQuorvaneDoc()
 void CQuorvaneDoc::TickAutoWeb()
 {
     m_moduleAutoWeb.Tick(*this);
+}
+
+void CQuorvaneDoc::UploadAutoWebNow(const CModuleAutoWeb::Target& target)
+{
+    m_moduleAutoWeb.UploadNow(*this, target);
 }
 
 bool CQuorvaneDoc::OnNewDocument()
@@ -191,6 +196,8 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     UpdateFeeds();
     if (m_ledgerFeed)
         m_ledgerFeed->Tick(m_objects, m_context.clock->now());
+    for (const CModuleAutoWeb::Notice& notice : m_moduleAutoWeb.CollectOutcomes(m_context.clock->now()))
+        emit autoWebNotice(QString::fromStdString(notice.text), notice.outageBegins);
     UpdateAllViews(HintTick);
 }
 
@@ -205,6 +212,12 @@ void CQuorvaneDoc::WatchDown()
 }
 
 bool CQuorvaneDoc::OnCommand(int id)
+{
+    const OperatorTrail::Act act(m_trail);
+    return RunDocumentCommand(id);
+}
+
+bool CQuorvaneDoc::RunDocumentCommand(int id)
 {
     switch (id) {
     case ID_LAYOUT_ADDZONE:
@@ -248,6 +261,9 @@ bool CQuorvaneDoc::OnCommand(int id)
         return true;
     case ID_OBJECTS_ADDHLTV:
         OnAddProxy();
+        return true;
+    case ID_OBJECTS_ADDHUBMANAGER:
+        OnAddHubManager();
         return true;
     case ID_OBJECTS_ADDSERVERRANGE:
         OnAddServerRange();
@@ -494,9 +510,13 @@ void CQuorvaneDoc::UpdateAllViews(int hint)
 void CQuorvaneDoc::OnAutoWebSettings()
 {
     CModuleAutoWeb& module = m_moduleAutoWeb;
-    const auto values =
-        m_context.op->askAutoWeb({module.m_bEnabled != 0, module.m_strFtpServer, module.m_strLogin,
-                                  module.m_strPassword, module.m_strRemoteFile, module.m_nUpdateInterval});
+    AutoWebValues current{module.m_bEnabled != 0, module.m_strFtpServer,  module.m_strLogin,
+                          module.m_strPassword,   module.m_strRemoteFile, module.m_nUpdateInterval};
+    current.lastUpload = [&module] { return module.LastUploadText(); };
+    current.uploadNow = [this](const AutoWebValues& typed) {
+        UploadAutoWebNow({typed.ftpServer, typed.login, typed.password, typed.remoteFile});
+    };
+    const auto values = m_context.op->askAutoWeb(current);
     if (!values)
         return;
     module.m_bEnabled = values->enabled ? 1 : 0;

@@ -7,6 +7,7 @@
 #include "layout/CZone.h"
 #include "layout/DownWatch.h"
 #include "layout/LedgerFeed.h"
+#include "layout/OperatorTrail.h"
 #include "modules/CModule.h"
 #include "modules/CModuleAutoWeb.h"
 #include "modules/PageSource.h"
@@ -71,8 +72,11 @@ public:
     CCommonObject* AddObject(int type, const std::string& rconPassword, const std::string& address,
                              std::int32_t port, CGroup* group);
 
-    // A hub manager; the program adds them from the command line and from
-    // layout files, with the same duplicate rule.
+    // The port Add Hub Manager proposes.
+    static constexpr std::int32_t kHubManagerPort = 27015;
+
+    // A hub manager (Add Hub Manager, the range dialog's "GTV", the command
+    // line, layout files), with the same duplicate rule.
     CCommonObject* AddHubManager(const std::string& address, std::int32_t port,
                                  const std::string& rconPassword, CGroup* group);
 
@@ -118,9 +122,17 @@ public:
 
     // Every 30 seconds: the AutoWeb module builds and queues its page.
     void TickAutoWeb();
+    // "Upload Now": the page goes at once to the settings given.
+    void UploadAutoWebNow(const CModuleAutoWeb::Target& target);
 
     // Runs a menu command; false when the id is not one of the document's.
+    // Every rcon command it causes is put on the operator's record.
     bool OnCommand(int id);
+
+    // The record of the commands sent for the operator. Whatever acts for
+    // him outside a menu command (the control panel, a drop) runs inside an
+    // OperatorTrail::Act on it.
+    OperatorTrail& trail() { return m_trail; }
 
     // A menu command as the window runs it: a deletion asks first, naming
     // what goes; deletions, moves, changes of layer and Properties go on the
@@ -160,6 +172,7 @@ public:
     void OnMoveObjectDown();
     void OnAddServer();
     void OnAddProxy();
+    void OnAddHubManager();
     void OnAddServerRange();
     void OnAddProxyRange();
     void OnServerProperties();
@@ -219,6 +232,9 @@ signals:
     void downCountChanged(int count);
     // Machines went down or came back, gathered into one burst.
     void downBurst(const DownWatch::Burst& burst);
+    // The AutoWeb module has news (a failed upload, the page back): for the
+    // status bar and the console; outageBegins for its one notification.
+    void autoWebNotice(const QString& text, bool outageBegins);
 
 private:
     void ChangeLayer(int step);
@@ -263,7 +279,10 @@ private:
     // Once a second: the down count and the bursts of changes.
     void WatchDown();
 
+    bool RunDocumentCommand(int id);
+
     CoreContext m_context;
+    OperatorTrail m_trail;
     bool m_bModified = false;
     DownWatch m_downWatch;
     QUndoStack m_undoStack;

@@ -5,6 +5,7 @@
 #include "layout/CQuorvaneDoc.h"
 
 #include <QPainter>
+#include <vector>
 
 namespace {
 
@@ -31,9 +32,16 @@ void PaintCanvas(QPainter& painter, CQuorvaneDoc& document, const QRect& exposed
             continue;
         group.get() == document.m_pSelectedZone ? group->DrawHighlighted(painter) : group->Draw(painter);
     }
-    // A line may cross the exposed part between two boxes outside it.
+    // A line may cross the exposed part between two boxes outside it; it
+    // goes around the boxes between its ends.
+    std::vector<Rect> boxes;
+    boxes.reserve(document.m_objects.size());
+    for (const auto& object : document.m_objects)
+        boxes.push_back(object->m_rcBox);
+    CCommonObject::SetLinkObstacles(&boxes);
     for (const auto& object : document.m_objects)
         object->DrawLinks(painter);
+    CCommonObject::SetLinkObstacles(nullptr);
     for (const auto& object : document.m_objects) {
         if (!meets(object->m_rcBox, exposed))
             continue;

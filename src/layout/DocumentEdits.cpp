@@ -132,6 +132,7 @@ std::string CQuorvaneDoc::TakenSinceMessage(const std::string& step, const std::
 
 void CQuorvaneDoc::DropOn(CCommonObject& dragged, CCommonObject& target)
 {
+    const OperatorTrail::Act act(m_trail);
     if (dragged.CanRecord() && !dragged.IsHubManager())
         m_undoStack.push(new LinkCommand(*this, dragged, target));
     else

@@ -187,6 +187,23 @@ void CQuorvaneDoc::OnAddProxy()
              static_cast<std::int32_t>(answer->externalPort), answer->exportWeb, answer->autoRecord);
 }
 
+void CQuorvaneDoc::OnAddHubManager()
+{
+    ObjectDialogRequest request;
+    request.serverMode = true; // address, port, group and rcon password, as for a server
+    request.values.address = m_strLastAddress;
+    request.values.port = kHubManagerPort;
+    request.groupLabels = GroupLabels();
+    request.preselectLabel = PreselectedGroupLabel();
+    auto answer = m_context.op->askObject(request);
+    if (!answer || !GroupAt(answer->groupIndex) ||
+        !takeTypedAddress(*m_context.op, answer->address, answer->port))
+        return;
+    m_strLastAddress = answer->address;
+    AddHubManager(answer->address, static_cast<std::int32_t>(answer->port), answer->rconPassword,
+                  GroupAt(answer->groupIndex));
+}
+
 void CQuorvaneDoc::OnAddServerRange()
 {
     AddRange(false);
@@ -206,7 +223,7 @@ void CQuorvaneDoc::AddRange(bool proxyCommand)
     request.groupLabels = GroupLabels();
     request.preselectLabel = PreselectedGroupLabel();
     request.firstPort = request.lastPort = proxyCommand ? 27020 : 27015;
-    request.typeIndex = proxyCommand ? 0 : 1;
+    request.typeIndex = proxyCommand ? RangeTypeHLTV : RangeTypeServer;
     const auto answer = m_context.op->askRange(request);
     if (!answer || !GroupAt(answer->groupIndex))
         return;
@@ -223,9 +240,11 @@ void CQuorvaneDoc::AddRange(bool proxyCommand)
         // when it is the largest value there is.
         for (std::uint32_t port = answer->firstPort;; ++port) {
             const auto storedPort = static_cast<std::int32_t>(port);
-            if (!proxyCommand)
+            if (answer->typeIndex == RangeTypeGTV)
+                AddHubManager(address, storedPort, answer->rconPassword, group);
+            else if (!proxyCommand)
                 AddObject(answer->typeIndex + 1, answer->rconPassword, address, storedPort, group);
-            else if (answer->typeIndex == 1)
+            else if (answer->typeIndex == RangeTypeServer)
                 AddObject(2, answer->rconPassword, address, storedPort, group);
             else
                 AddProxy(address, storedPort, group, answer->rconPassword, "", address, storedPort, false,

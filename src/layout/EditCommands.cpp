@@ -294,6 +294,7 @@ LinkCommand::LinkCommand(CQuorvaneDoc& document, CCommonObject& proxy, CCommonOb
 
 void LinkCommand::redo()
 {
+    const OperatorTrail::Act act(m_document.trail());
     if (holds(m_document.m_objects, m_target))
         m_proxy.DropOn(m_target);
     m_document.UpdateAllViews(CQuorvaneDoc::HintLayout);
@@ -301,6 +302,7 @@ void LinkCommand::redo()
 
 void LinkCommand::undo()
 {
+    const OperatorTrail::Act act(m_document.trail());
     auto* proxy = dynamic_cast<CHLTV*>(&m_proxy);
     if (!proxy)
         return;

@@ -3,6 +3,7 @@
 #include "core/CanvasTone.h"
 #include "core/Clock.h"
 #include "core/ColorRef.h"
+#include "core/LinkRoute.h"
 #include "core/Operator.h"
 #include "core/Painting.h"
 #include "core/RandomSource.h"
@@ -20,7 +21,23 @@ CCommonObject::CCommonObject(const CoreContext& context) : m_context(context)
 
 namespace {
 std::uint64_t g_addressGeneration = 0;
+// Objects live on one thread, and so does whoever acts for the operator.
+CommandWatcher* g_commandWatcher = nullptr;
+const std::vector<Rect>* g_linkObstacles = nullptr;
 } // namespace
+
+CommandWatcher* CCommonObject::WatchCommands(CommandWatcher* watcher)
+{
+    CommandWatcher* previous = g_commandWatcher;
+    g_commandWatcher = watcher;
+    return previous;
+}
+
+void CCommonObject::ReportCommand(const std::string& command)
+{
+    if (g_commandWatcher)
+        g_commandWatcher->CommandSent(*this, command);
+}
 
 CCommonObject::~CCommonObject()
 {
@@ -177,13 +194,32 @@ std::string CCommonObject::GetName() const
     return m_strAddress + ":" + std::to_string(m_nPort);
 }
 
+void CCommonObject::SetLinkObstacles(const std::vector<Rect>* boxes)
+{
+    g_linkObstacles = boxes;
+}
+
 void CCommonObject::DrawLink(QPainter& painter, QPoint from, QPoint to, bool dashed)
 {
+    std::vector<QPoint> path{from, to};
+    if (g_linkObstacles) {
+        // The end boxes are those that hold the two icons.
+        const Rect* fromBox = nullptr;
+        const Rect* toBox = nullptr;
+        for (const Rect& box : *g_linkObstacles) {
+            if (!fromBox && box.contains(from))
+                fromBox = &box;
+            if (!toBox && box.contains(to))
+                toBox = &box;
+        }
+        if (fromBox && toBox && fromBox != toBox)
+            path = routeLink(from, *fromBox, to, *toBox, *g_linkObstacles);
+    }
     painter.save();
     painter.setBrush(Qt::NoBrush);
     const QColor ink = canvasColor(Qt::black);
     painter.setPen(dashed ? QPen(ink, 1, Qt::DashDotLine) : QPen(ink, 4, Qt::SolidLine));
-    painter.drawLine(from, to);
+    painter.drawPolyline(path.data(), static_cast<int>(path.size()));
     painter.restore();
 }
 

@@ -91,6 +91,7 @@ void CGTV::SendCommand(std::string command)
     if (!RconUsable())
         return;
     SendDatagram(oob::hubRconCommand(m_strRconPassword, command));
+    ReportCommand(command);
 }
 
 void CGTV::RequestManagerInfo()

@@ -110,6 +110,7 @@ void CHLServer::SendCommand(std::string command)
     if (!RconUsable())
         return;
     SendDatagram(oob::rconCommand(m_nChallenge, m_strRconPassword, command));
+    ReportCommand(command);
 }
 
 void CHLServer::SetRconPassword(std::string password)

@@ -6,6 +6,7 @@
 #include "feeds/EventReport.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
+#include "layout/CommandTranscript.h"
 #include "objects/CCommonObject.h"
 #include "objects/CHLTV.h"
 #include "objects/DemoNames.h"
@@ -259,6 +260,8 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     layout->addLayout(body, 1);
 
     setTabOrder(m_pCommand, m_pSend);
+    // F6 from the canvas lands where the operator types.
+    setFocusProxy(m_pCommand);
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
     // After the filters: Enter in the find bar finds, it does not send.
@@ -290,8 +293,9 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
 
 void CControlView::refresh()
 {
-    collectReplies();
+    m_document.trail().Collect(m_document.m_objects);
     CCommonObject* object = m_document.m_pSelectedObject;
+    switchDraft(object ? object->GetName() : std::string());
     if (!object) {
         showText(*m_pStatus, QString());
         showText(*m_pName, QStringLiteral("---"));
@@ -348,19 +352,20 @@ void CControlView::refresh()
     showText(*m_pFtp, QStringLiteral("FTP Queue : %1 jobs left").arg(m_document.m_ftpJobs.GetJobCount()));
 }
 
-void CControlView::collectReplies()
+void CControlView::switchDraft(const std::string& name)
 {
-    const std::int64_t now = m_document.context().clock->now();
-    for (auto& [name, transcript] : m_transcripts) {
-        if (!transcript.IsListening(now))
-            continue;
-        for (const auto& object : m_document.m_objects) {
-            if (object->IsNamed(name)) {
-                transcript.Take(object->m_log, now);
-                break;
-            }
-        }
+    if (name == m_commandOwner)
+        return;
+    if (!m_commandOwner.empty()) {
+        if (m_pCommand->text().isEmpty())
+            m_drafts.erase(m_commandOwner);
+        else
+            m_drafts[m_commandOwner] = m_pCommand->text();
     }
+    m_commandOwner = name;
+    const auto draft = m_drafts.find(name);
+    m_pCommand->setText(draft == m_drafts.end() ? QString() : draft->second);
+    m_historyPos = m_history.size();
 }
 
 void CControlView::fillPlayers(const CCommonObject& object)
@@ -382,14 +387,14 @@ void CControlView::fillConsole(const CCommonObject& object)
 void CControlView::fillTranscript(const CCommonObject* object)
 {
     const std::string name = object ? object->GetName() : std::string();
-    const auto found = m_transcripts.find(name);
-    if (!object || found == m_transcripts.end()) {
+    const CommandTranscript* found = object ? m_document.trail().Find(name) : nullptr;
+    if (!found) {
         m_pTranscript->clear();
         m_shownTranscript = name;
         m_shownTranscriptLines = 0;
         return;
     }
-    const CommandTranscript& transcript = found->second;
+    const CommandTranscript& transcript = *found;
     if (name != m_shownTranscript) {
         m_pTranscript->clear();
         m_shownTranscript = name;
@@ -461,6 +466,8 @@ void CControlView::fillHistory(const CCommonObject* object)
 void CControlView::OnStreamLogs(bool start)
 {
     m_document.OnCommand(start ? ID_OBJECT_STREAMLOGS : ID_OBJECT_STOPSTREAMING);
+    if (CCommonObject* object = m_document.m_pSelectedObject)
+        showTranscript(object);
 }
 
 void CControlView::setActionControlsEnabled(bool enabled)
@@ -483,7 +490,7 @@ void CControlView::OnSend()
     const QString command = m_pCommand->text();
     if (CCommonObject* object = m_document.m_pSelectedObject; object && !command.isEmpty()) {
         const std::string bytes = encodeTyped(command);
-        m_transcripts[object->GetName()].Sent(bytes, object->m_log, m_document.context().clock->now());
+        const OperatorTrail::Act act(m_document.trail());
         object->SendCommand(bytes);
         m_document.NoteCommand(*object, bytes);
         if (m_history.empty() || m_history.back() != command) {
@@ -491,12 +498,17 @@ void CControlView::OnSend()
             if (m_history.size() > kHistoryLimit)
                 m_history.erase(m_history.begin());
         }
-        m_pPages->setCurrentWidget(m_pTranscript);
-        fillTranscript(object);
-        m_pTranscript->scrollToBottom();
+        showTranscript(object);
     }
     m_historyPos = m_history.size();
     m_pCommand->clear();
+}
+
+void CControlView::showTranscript(CCommonObject* object)
+{
+    m_pPages->setCurrentWidget(m_pTranscript);
+    fillTranscript(object);
+    m_pTranscript->scrollToBottom();
 }
 
 void CControlView::walkHistory(int step)
@@ -525,6 +537,7 @@ void CControlView::kickPlayer(const PlayerRow& player)
     CCommonObject* object = controlledObject();
     if (!object)
         return;
+    const OperatorTrail::Act act(m_document.trail());
     if (object->IsGameServer()) {
         if (!m_document.context().op->askYesNo("Are you sure you want to kick " + player.name + " ?"))
             return;
@@ -539,6 +552,7 @@ void CControlView::kickPlayer(const PlayerRow& player)
     } else if (object->IsHubManager()) {
         object->ChangePOV(player.name);
     }
+    showTranscript(object);
 }
 
 void CControlView::showPlayerMenu(const QPoint& position)
@@ -573,15 +587,19 @@ void CControlView::OnStartRecord()
     if (!name)
         return;
     SanitizeDemoName(*name);
+    const OperatorTrail::Act act(m_document.trail());
     proxy->SendCommand("record " + *name);
     m_document.NoteCommand(*proxy, "record " + *name);
+    showTranscript(proxy);
 }
 
 void CControlView::OnStopRecording()
 {
     if (auto* proxy = dynamic_cast<CHLTV*>(controlledObject())) {
+        const OperatorTrail::Act act(m_document.trail());
         proxy->SendCommand("stoprecord");
         m_document.NoteCommand(*proxy, "stoprecord");
+        showTranscript(proxy);
     }
 }
 
@@ -613,7 +631,7 @@ void CControlView::ClearLog()
     CCommonObject* object = m_document.m_pSelectedObject;
     if (m_pPages->currentWidget() == m_pTranscript) {
         if (object)
-            m_transcripts.erase(object->GetName());
+            m_document.trail().Forget(object->GetName());
         fillTranscript(object);
     } else if (m_pPages->currentWidget() == m_pConsole) {
         if (object)

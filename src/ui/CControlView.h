@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/CommandTranscript.h"
-
 #include <QColor>
 #include <QString>
 #include <QWidget>
@@ -79,14 +77,17 @@ private:
     void fillPlayers(const CCommonObject& object);
     void fillConsole(const CCommonObject& object);
     void fillTranscript(const CCommonObject* object);
+    // Brings the operator's page of object to the front, at its newest line.
+    void showTranscript(CCommonObject* object);
     // The live page: rebuilt from the object's ring when the pick changes.
     void fillLive(const CCommonObject* object);
     void addLiveRow(const LogEvent& event);
     void onLogEvent(const std::string& objectName, const LogEvent& event);
     void fillHistory(const CCommonObject* object);
-    // Passes the new console lines of every machine the operator has just
-    // sent a command to into its transcript.
-    void collectReplies();
+    // The command line belongs to the machine it was typed for: a change of
+    // pick keeps what stands there as that machine's draft and shows the
+    // draft of the new one.
+    void switchDraft(const std::string& name);
     // Up (-1) or Down (+1) in the command history.
     void walkHistory(int step);
     // The picked object when it is in rcon control (or better), else null.
@@ -120,8 +121,9 @@ private:
     std::vector<QString> m_history;
     // Where Up and Down are in the history; m_history.size() is the new line.
     std::size_t m_historyPos = 0;
-    // The operator's transcripts, by "address:port".
-    std::map<std::string, CommandTranscript> m_transcripts;
+    // Unsent command lines, by "address:port", and whose the line is now.
+    std::map<std::string, QString> m_drafts;
+    std::string m_commandOwner;
     // What the transcript page shows: whose, and how many lines it had.
     std::string m_shownTranscript;
     std::uint64_t m_shownTranscriptLines = 0;

@@ -38,6 +38,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -150,6 +151,14 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
         if (m_notifier)
             m_notifier->notify(alert.summary, alert.body);
     });
+    // AutoWeb trouble never interrupts: the status bar and the console at
+    // each failure, one notification when an outage begins.
+    connect(&m_document, &CQuorvaneDoc::autoWebNotice, this, [this](const QString& text, bool outageBegins) {
+        statusBar()->showMessage(text);
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        if (outageBegins && m_notifier)
+            m_notifier->notify(tr("AutoWeb cannot publish the page"), text);
+    });
     connect(&m_document, &CQuorvaneDoc::modifiedChanged, this, &QWidget::setWindowModified);
 
     for (const QKeySequence& key : {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {
@@ -193,9 +202,14 @@ void CMainFrame::SwitchPane()
         m_view->setFocus(Qt::TabFocusReason);
         return;
     }
-    // Back where the operator was in the panel, else its first control
-    // that takes the focus.
-    QWidget* target = m_lowerPane->focusWidget();
+    // The panel's own choice (its command line) while it takes input; else
+    // back where the operator was in the panel, else its first control that
+    // takes the focus.
+    QWidget* target = m_lowerPane->focusProxy();
+    if (target && !(target->isEnabled() && target->isVisible()))
+        target = nullptr;
+    if (!target)
+        target = m_lowerPane->focusWidget();
     for (QWidget* child = m_lowerPane->nextInFocusChain(); !target && child && child != m_lowerPane;
          child = child->nextInFocusChain()) {
         if (m_lowerPane->isAncestorOf(child) && child->isEnabled() && child->isVisible() &&
@@ -356,6 +370,8 @@ void CMainFrame::CreateMenus()
     AddCommand(objects, ID_OBJECTS_ADDSERVERRANGE, tr("Add Server Range..."));
     AddCommand(objects, ID_OBJECTS_ADDHLTV, tr("Add HLTV..."))->setStatusTip(tr("Add a new HLTV"));
     AddCommand(objects, ID_OBJECTS_ADDHLTVRANGE, tr("Add HLTV Range..."));
+    AddCommand(objects, ID_OBJECTS_ADDHUBMANAGER, tr("Add Hub Manager..."))
+        ->setStatusTip(tr("Add a new GTV hub manager"));
 
     QMenu* modules = menuBar()->addMenu(tr("&Modules"));
     AddCommand(modules, ID_MODULES_AUTOWEB, tr("AutoWeb..."));
@@ -397,6 +413,7 @@ void CMainFrame::CreateMenus()
                                0,
                                ID_OBJECTS_ADDSERVER,
                                ID_OBJECTS_ADDHLTV,
+                               ID_OBJECTS_ADDHUBMANAGER,
                                0,
                                ID_APP_ABOUT};
     for (int id : toolButtons) {

@@ -96,7 +96,11 @@ CObjectDlg::CObjectDlg(const ObjectDialogRequest& request, QWidget* parent)
     m_cancel = addCancelButton(142, 153, 50, 14);
 
     connect(m_useExternal, &QCheckBox::toggled, this, &CObjectDlg::syncExternalEdits);
-    connect(m_address, &QLineEdit::textEdited, this, &CObjectDlg::takePortFromAddress);
+    // While the address is typed the port field follows what stands after
+    // the colon; the address itself is taken apart only once it is done, so
+    // that "127.0.0.1:2" typed on the way to ":27100" never splits early.
+    connect(m_address, &QLineEdit::textEdited, this, &CObjectDlg::showTypedPort);
+    connect(m_address, &QLineEdit::editingFinished, this, &CObjectDlg::takePortFromAddress);
 
     // Passwords are masked; the eye shows them while it is on.
     for (QLineEdit* secret : {m_rcon, m_proxyPassword})
@@ -139,6 +143,12 @@ void CObjectDlg::syncExternalEdits()
     const bool on = m_useExternal->isChecked();
     m_externalAddress->setEnabled(on);
     m_externalPort->setEnabled(on);
+}
+
+void CObjectDlg::showTypedPort()
+{
+    if (const auto port = address::splitHostPort(m_address->text().toStdString()).port)
+        m_port->setText(QString::number(*port));
 }
 
 void CObjectDlg::takePortFromAddress()

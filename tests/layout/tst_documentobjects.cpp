@@ -145,6 +145,35 @@ private slots:
         QCOMPARE(proxy->GetExternalName(), std::string("192.168.0.13:27015"));
     }
 
+    // Hub managers come from the Objects menu, and as ranges of "GTV" from
+    // both range commands, with the range's rcon password.
+    void hubManagersAddedByCommand()
+    {
+        doc->SetSelection(hltvLocal(), nullptr);
+        env.op.objectAnswers.push_back(answer("127.0.0.5:27100", 27015, 2, "hub"));
+        QVERIFY(doc->OnCommand(ID_OBJECTS_ADDHUBMANAGER));
+        const ObjectDialogRequest& request = env.op.objectRequests.back();
+        QVERIFY(request.serverMode);
+        QCOMPARE(request.preselectLabel, std::string("LAN Local/HLTV Local"));
+        auto* manager = dynamic_cast<CGTV*>(doc->m_objects.back().get());
+        QVERIFY(manager && manager->channel());
+        QCOMPARE(manager->GetName(), std::string("127.0.0.5:27100"));
+        QCOMPARE(manager->m_strRconPassword, std::string("hub"));
+        QCOMPARE(manager->m_pGroup.view(), static_cast<const ObjectGroup*>(doc->m_groups[2].get()));
+
+        for (const int command : {ID_OBJECTS_ADDSERVERRANGE, ID_OBJECTS_ADDHLTVRANGE}) {
+            const int first = command == ID_OBJECTS_ADDSERVERRANGE ? 10 : 20;
+            env.op.rangeAnswers.push_back(range("127.0.1.", first, first + 1, 27015, 27015, RangeTypeGTV));
+            doc->OnCommand(command);
+        }
+        QCOMPARE(doc->m_objects.size(), std::size_t{5});
+        for (std::size_t i = 1; i < doc->m_objects.size(); ++i) {
+            QVERIFY(doc->m_objects[i]->IsHubManager());
+            QCOMPARE(doc->m_objects[i]->m_strRconPassword, std::string("typed"));
+        }
+        QCOMPARE(doc->m_objects.back()->GetName(), std::string("127.0.1.21:27015"));
+    }
+
     // A range of more than 1,024 objects is made only when the operator says
     // so, after being told how many it makes.
     void largeRangeAsksFirst()

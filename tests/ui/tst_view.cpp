@@ -4,6 +4,7 @@
 #include "layout/CommandIds.h"
 #include "layout/LayoutFile.h"
 #include "objects/CHLTV.h"
+#include "support/LoopbackPeer.h"
 #include "support/TestContext.h"
 #include "ui/CMainFrame.h"
 #include "ui/CQuorvaneView.h"
@@ -11,7 +12,10 @@
 #include "ui/Notifier.h"
 #include "ui/ObjectToolTip.h"
 
+#include <QDir>
 #include <QLineEdit>
+#include <QStatusBar>
+#include <QToolBar>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
@@ -388,6 +392,66 @@ private slots:
         QCOMPARE(view().zoom(), CQuorvaneView::kMinZoom);
         click(top->m_rcBox.center());
         QCOMPARE(doc->m_pSelectedObject, top);
+    }
+
+    // Hub managers are added from the Objects menu and the tool bar.
+    void addHubManagerIsACommand()
+    {
+        QAction* add = frame->action(ID_OBJECTS_ADDHUBMANAGER);
+        QVERIFY(add);
+        QCOMPARE(add->text(), QStringLiteral("Add Hub Manager..."));
+        const QList<QAction*> menu = frame->findChild<QToolBar*>(QStringLiteral("toolbar"))->actions();
+        QVERIFY(menu.contains(add));
+        env.op.objectAnswers.push_back(ObjectDialogValues{"127.0.0.9", 27100, 0});
+        add->trigger();
+        QVERIFY(doc->m_objects.size() == 1 && doc->m_objects.back()->IsHubManager());
+    }
+
+    // In a one-column group the line of a proxy to the first server goes
+    // along the column's edge, not across the server in between; the tool
+    // tip names the upstream and how long it has been relayed.
+    void linksGoAroundTheBoxesBetween()
+    {
+        CHLServer* upstream = answering(doc->m_groups[0].get(), 1, "Upstream");
+        CHLServer* between = answering(doc->m_groups[0].get(), 2, "Between");
+        CHLTV* proxy = place(std::make_unique<CHLTV>(env.context()), doc->m_groups[0].get(), 3);
+        proxy->m_nStatus = CSStatus_CONTROL;
+        proxy->OnReply(oobReply("lConnected to Game Server 127.0.0.1:1, Delay 30\n"));
+        doc->RelinkAll();
+        QCOMPARE(proxy->m_pLinked, static_cast<CCommonObject*>(upstream));
+        doc->UpdateAllViews(CQuorvaneDoc::HintLayout);
+        const Rect& box = between->m_rcBox;
+        // Between the icon and the label of the server in between: its fill.
+        for (int y = box.top + 50; y < box.top + 58; ++y)
+            QVERIFY2(qGray(pixelAt({box.center().x(), y})) > 100, qPrintable(QString::number(y)));
+        // Beside the column, the line.
+        QCOMPARE(qGray(pixelAt({box.right + 5, box.center().y()})), 0);
+
+        env.clock.advance(300);
+        const QString tip = objectToolTip(*proxy, env.clock.now());
+        QVERIFY2(tip.contains(QStringLiteral("Relays: 127.0.0.1:1 (Upstream)")), qPrintable(tip));
+        QVERIFY2(tip.contains(QStringLiteral("Relaying for: 5 min")), qPrintable(tip));
+    }
+
+    // AutoWeb trouble that repeats at every tick is told in the status bar
+    // and makes one notification for the outage, never a box.
+    void autoWebFailuresDoNotInterrupt()
+    {
+        QTemporaryDir empty; // no template there
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(empty.path());
+        doc->m_moduleAutoWeb.m_bEnabled = 1;
+        for (int i = 0; i < 3; ++i) {
+            doc->TickAutoWeb();
+            tickSeconds(30);
+        }
+        QDir::setCurrent(previous);
+        QVERIFY(env.op.messages.empty());
+        QCOMPARE(notifier.summaries, QStringList{QStringLiteral("AutoWeb cannot publish the page")});
+        QVERIFY2(frame->statusBar()->currentMessage().startsWith(
+                     QStringLiteral("AutoWeb: Unable to open template file web_template.html")),
+                 qPrintable(frame->statusBar()->currentMessage()));
+        QVERIFY(frame->statusBar()->currentMessage().endsWith(QStringLiteral("(no good upload yet)")));
     }
 
     // Tool tips show machine-sent names as text, never as markup.
