@@ -176,6 +176,9 @@ void CQuorvaneDoc::TickSecond()
 
 void CQuorvaneDoc::TickSlice(int slice, int slices)
 {
+    // The polls are the program's own, also when the tick runs inside a
+    // box the operator has open.
+    const CCommonObject::UnwatchedScope unwatched;
     // Index-based: a tick may not add or remove objects, but keep the walk
     // safe should one ever do so.
     const std::size_t count = m_objects.size();
@@ -212,12 +215,6 @@ void CQuorvaneDoc::WatchDown()
 }
 
 bool CQuorvaneDoc::OnCommand(int id)
-{
-    const OperatorTrail::Act act(m_trail);
-    return RunDocumentCommand(id);
-}
-
-bool CQuorvaneDoc::RunDocumentCommand(int id)
 {
     switch (id) {
     case ID_LAYOUT_ADDZONE:
@@ -302,7 +299,12 @@ bool CQuorvaneDoc::RunDocumentCommand(int id)
     case ID_OBJECT_STOPSTREAMING:
         if (CCommonObject* object = m_pSelectedObject; object && CanStreamLogs(*object)) {
             std::string error;
-            if (!StreamLogs(*object, id == ID_OBJECT_STREAMLOGS, error))
+            bool streamed = false;
+            {
+                const OperatorTrail::Act act(m_trail);
+                streamed = StreamLogs(*object, id == ID_OBJECT_STREAMLOGS, error);
+            }
+            if (!streamed)
                 m_context.op->showMessage(error);
         }
         return true;

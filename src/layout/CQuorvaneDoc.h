@@ -126,12 +126,13 @@ public:
     void UploadAutoWebNow(const CModuleAutoWeb::Target& target);
 
     // Runs a menu command; false when the id is not one of the document's.
-    // Every rcon command it causes is put on the operator's record.
+    // The rcon commands it sends are put on the operator's record.
     bool OnCommand(int id);
 
-    // The record of the commands sent for the operator. Whatever acts for
-    // him outside a menu command (the control panel, a drop) runs inside an
-    // OperatorTrail::Act on it.
+    // The record of the commands sent for the operator. Whatever sends for
+    // him (a menu command, the control panel, a drop) does so inside an
+    // OperatorTrail::Act on it, opened after any question is answered: no
+    // box may be open while an act lives.
     OperatorTrail& trail() { return m_trail; }
 
     // A menu command as the window runs it: a deletion asks first, naming
@@ -278,8 +279,6 @@ private:
 
     // Once a second: the down count and the bursts of changes.
     void WatchDown();
-
-    bool RunDocumentCommand(int id);
 
     CoreContext m_context;
     OperatorTrail m_trail;

@@ -60,6 +60,20 @@ public:
     // Installs the watcher of the rcon commands sent from now on (null: none)
     // and returns the one it replaces.
     static CommandWatcher* WatchCommands(CommandWatcher* watcher);
+    // While one lives no watcher sees anything: what a tick or a reply
+    // sends is the program's own, even when it runs inside the event loop
+    // of a box opened while the operator acts.
+    class UnwatchedScope
+    {
+    public:
+        UnwatchedScope() : m_previous(WatchCommands(nullptr)) {}
+        ~UnwatchedScope() { WatchCommands(m_previous); }
+        UnwatchedScope(const UnwatchedScope&) = delete;
+        UnwatchedScope& operator=(const UnwatchedScope&) = delete;
+
+    private:
+        CommandWatcher* m_previous;
+    };
 
     virtual bool IsHubManager() const;
     // True when GetName() equals name byte for byte.

@@ -537,10 +537,10 @@ void CControlView::kickPlayer(const PlayerRow& player)
     CCommonObject* object = controlledObject();
     if (!object)
         return;
-    const OperatorTrail::Act act(m_document.trail());
     if (object->IsGameServer()) {
         if (!m_document.context().op->askYesNo("Are you sure you want to kick " + player.name + " ?"))
             return;
+        const OperatorTrail::Act act(m_document.trail());
         // The user id shown is the player chosen, whatever his name holds.
         if (auto* server = dynamic_cast<CHLServer*>(object); server && player.userId) {
             server->KickByUserId(*player.userId, player.name);
@@ -550,6 +550,7 @@ void CControlView::kickPlayer(const PlayerRow& player)
             m_document.NoteCommand(*object, "kick \"" + player.name + "\"");
         }
     } else if (object->IsHubManager()) {
+        const OperatorTrail::Act act(m_document.trail());
         object->ChangePOV(player.name);
     }
     showTranscript(object);

@@ -1,5 +1,6 @@
 // The operator's record: what is recorded (only what is sent inside an act),
 // and how passwords are hidden in it.
+#include "layout/CQuorvaneDoc.h"
 #include "layout/OperatorTrail.h"
 #include "objects/CHLServer.h"
 #include "objects/OobDatagrams.h"
@@ -77,6 +78,31 @@ private slots:
             (std::vector<std::string>{oob::rconCommand(9, "pw", "status"), oob::rconCommand(9, "pw", "users"),
                                       oob::rconCommand(9, "pw", "sv_password abc"),
                                       oob::rconCommand(9, "pw", "nxn_match_report")}));
+    }
+
+    // A box the operator has open runs the event loop: the ticks and replies
+    // it handles meanwhile are the program's, even inside an act.
+    void ticksInsideAnActAreNotRecorded()
+    {
+        LoopbackPeer peer;
+        CQuorvaneDoc doc(env.context());
+        auto owned = std::make_unique<CHLServer>(env.context());
+        CHLServer& server = *owned;
+        server.m_strRconPassword = "pw";
+        QVERIFY(peer.attach(server));
+        server.m_nChallenge = 9;
+        server.m_nStatus = CSStatus_CONTROL;
+        server.m_timeLastReply = env.clock.now();
+        doc.m_objects.push_back(std::move(owned));
+        {
+            const OperatorTrail::Act act(doc.trail());
+            for (int i = 0; i < 6; ++i) {
+                env.clock.advance(1);
+                doc.TickSecond();
+            }
+        }
+        QVERIFY(peer.drain(server).size() >= 3); // status, sv_password, nxn_match_report
+        QCOMPARE(doc.trail().Find(server.GetName()), nullptr);
     }
 };
 
