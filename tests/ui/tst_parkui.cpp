@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(table->rowCount(), 2);
         QCOMPARE(table->item(0, 0)->text(), QStringLiteral("bell\\x07"));
         QVERIFY(table->item(0, 1)->text().size() <= 200);
-        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("\\x1B[31mred"));
+        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("\\x1b[31mred"));
 
         // The filter, and a double-click that edits a value (an unsafe one never leaves).
         auto* filter = panel->findChild<QLineEdit*>(QStringLiteral("variablesFilter"));
