@@ -47,7 +47,7 @@ void CQuorvaneDoc::SendNow(const std::vector<CCommonObject*>& machines, const st
         for (const std::string& command : commands)
             NoteCommand(*object, command);
     }
-    UpdateAllViews(HintTick);
+    // The results window redraws itself; the canvas has nothing new to show.
 }
 
 bool CQuorvaneDoc::SendToPicked(const std::vector<std::string>& commands)

@@ -29,6 +29,9 @@ CSendToManyDlg::CSendToManyDlg(CQuorvaneDoc& document, QWidget* parent) : QDialo
     m_pResults->setHorizontalHeaderLabels({tr("Machine"), tr("State"), tr("Answer")});
     m_pResults->horizontalHeader()->setStretchLastSection(true);
     m_pResults->verticalHeader()->hide();
+    // Rows of one line each: hundreds of them are laid out without measuring each.
+    m_pResults->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_pResults->verticalHeader()->setDefaultSectionSize(m_pResults->fontMetrics().height() + 6);
     m_pResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pResults->setWordWrap(false);
     m_pSummary = new QLabel(this);
