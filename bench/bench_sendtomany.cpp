@@ -19,8 +19,8 @@
 #include <QProcess>
 #include <QTableWidget>
 #include <QTimer>
-#include <benchmark/benchmark.h>
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <ctime>
 
@@ -32,9 +32,9 @@ constexpr int kServers = 200;
 QList<quint16> startPark(QProcess& park)
 {
     park.start(QStringLiteral(QUORVANE_SIM_BINARY),
-               {QStringLiteral("--servers"), QString::number(kServers), QStringLiteral("--port"), QStringLiteral("0"),
-                QStringLiteral("--rcon"), QStringLiteral("secret"), QStringLiteral("--still"),
-                QStringLiteral("--seed"), QStringLiteral("5")});
+               {QStringLiteral("--servers"), QString::number(kServers), QStringLiteral("--port"),
+                QStringLiteral("0"), QStringLiteral("--rcon"), QStringLiteral("secret"),
+                QStringLiteral("--still"), QStringLiteral("--seed"), QStringLiteral("5")});
     QList<quint16> ports;
     QByteArray pending;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -160,7 +160,8 @@ void SendTo200Machines(benchmark::State& state)
         results.send();
         const std::chrono::duration<double> sending = std::chrono::steady_clock::now() - start;
         application->longest = std::max(application->longest, sending.count());
-        application->longestCpu = std::max(application->longestCpu, TimedApplication::threadCpuSeconds() - cpuStart);
+        application->longestCpu =
+            std::max(application->longestCpu, TimedApplication::threadCpuSeconds() - cpuStart);
         if (qEnvironmentVariableIsSet("BENCH_SHOW_PAUSES"))
             qWarning("send: %.2f ms", sending.count() * 1e3);
         const SendToMany& sent = document.parkConsole().sending;

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t begin = 0;
     while (begin <= text.size()) {
         const std::size_t end = text.find('\n', begin);
-        reader.addLine(text.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
+        reader.addLine(
+            text.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
         if (end == std::string_view::npos)
             break;
         begin = end + 1;

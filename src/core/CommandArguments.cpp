@@ -17,8 +17,8 @@ bool isSafeCommandWord(std::string_view word)
         return false;
     for (const char c : word) {
         const auto byte = static_cast<unsigned char>(c);
-        const bool alphanumeric = (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') ||
-                                  (byte >= 'A' && byte <= 'Z');
+        const bool alphanumeric =
+            (byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
         if (!alphanumeric && std::string_view("_-.+/!@#$%&()[]{}").find(c) == std::string_view::npos)
             return false;
     }

@@ -19,9 +19,8 @@ std::vector<CCommonObject*> CQuorvaneDoc::PickedMachines() const
     std::vector<CCommonObject*> machines;
     for (const auto& object : m_objects) {
         const CGroup* group = object->m_pGroup.get();
-        const bool inPickedArea =
-            m_pSelectedZone && group &&
-            (pickedGroup ? group == pickedGroup : group->m_pZone == m_pSelectedZone);
+        const bool inPickedArea = m_pSelectedZone && group &&
+                                  (pickedGroup ? group == pickedGroup : group->m_pZone == m_pSelectedZone);
         if (inPickedArea || wanted.count(object.get()))
             machines.push_back(object.get());
     }
@@ -37,7 +36,8 @@ std::vector<CCommonObject*> CQuorvaneDoc::GameServersOf(const std::vector<CCommo
     return servers;
 }
 
-void CQuorvaneDoc::SendNow(const std::vector<CCommonObject*>& machines, const std::vector<std::string>& commands)
+void CQuorvaneDoc::SendNow(const std::vector<CCommonObject*>& machines,
+                           const std::vector<std::string>& commands)
 {
     const OperatorTrail::Act act(m_trail);
     m_parkConsole.sending.Start(machines, commands, m_context.clock->now());
@@ -75,9 +75,10 @@ bool CQuorvaneDoc::ChangeMapOnPicked(const std::string& map)
 {
     const auto command = mapchange::changeLevelCommand(map);
     if (!command) {
-        m_context.op->showMessage("\"" + map.substr(0, 64) +
-                                  "\" cannot be a map name: it holds a space, a quote, a semicolon or a control character, or is "
-                                  "longer than 64 bytes.");
+        m_context.op->showMessage(
+            "\"" + map.substr(0, 64) +
+            "\" cannot be a map name: it holds a space, a quote, a semicolon or a control character, or is "
+            "longer than 64 bytes.");
         return false;
     }
     const std::vector<CCommonObject*> servers = GameServersOf(PickedMachines());
@@ -121,7 +122,8 @@ bool CQuorvaneDoc::SayToPicked(const std::string& text)
     if (text.empty())
         return false;
     if (!isSafeCommandArgument(text)) {
-        m_context.op->showMessage("Not sent: a chat line cannot hold a double quote, a semicolon or a line break.");
+        m_context.op->showMessage(
+            "Not sent: a chat line cannot hold a double quote, a semicolon or a line break.");
         return false;
     }
     const std::vector<CCommonObject*> machines = PickedMachines();
@@ -135,8 +137,9 @@ bool CQuorvaneDoc::SetVariable(CCommonObject& server, const std::string& name, c
 {
     const auto command = variables::setCommand(name, value);
     if (!command) {
-        m_context.op->showMessage("Not sent: a value cannot hold a double quote, a semicolon, a line break or a "
-                                  "NUL byte, nor a name a space or a quote.");
+        m_context.op->showMessage(
+            "Not sent: a value cannot hold a double quote, a semicolon, a line break or a "
+            "NUL byte, nor a name a space or a quote.");
         return false;
     }
     const OperatorTrail::Act act(m_trail);

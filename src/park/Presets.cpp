@@ -16,7 +16,8 @@ std::optional<std::string> presetRefusal(const Preset& preset)
     if (preset.commands.empty() || preset.commands.size() > PresetBook::kMaxCommands)
         return "A preset holds 1 to 64 commands.";
     for (const std::string& command : preset.commands) {
-        if (command.find_first_not_of(" \t") == std::string::npos || command.size() > PresetBook::kMaxCommandBytes)
+        if (command.find_first_not_of(" \t") == std::string::npos ||
+            command.size() > PresetBook::kMaxCommandBytes)
             return "Each command of a preset holds 1 to 255 bytes.";
         if (command.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
             return "A command of a preset cannot hold a line break or a NUL byte.";
@@ -26,8 +27,8 @@ std::optional<std::string> presetRefusal(const Preset& preset)
 
 const Preset* PresetBook::Find(const std::string& name) const
 {
-    const auto found =
-        std::find_if(m_presets.begin(), m_presets.end(), [&](const Preset& preset) { return preset.name == name; });
+    const auto found = std::find_if(m_presets.begin(), m_presets.end(),
+                                    [&](const Preset& preset) { return preset.name == name; });
     return found == m_presets.end() ? nullptr : &*found;
 }
 
@@ -123,7 +124,8 @@ std::optional<std::string> PresetBook::Import(const QByteArray& bytes)
                 break;
         }
         if (auto refusal = merged.Put(preset))
-            return "The preset \"" + preset.name.substr(0, kMaxNameBytes) + "\" cannot be imported: " + *refusal;
+            return "The preset \"" + preset.name.substr(0, kMaxNameBytes) +
+                   "\" cannot be imported: " + *refusal;
     }
     *this = std::move(merged);
     return std::nullopt;

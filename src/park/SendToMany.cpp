@@ -1,9 +1,9 @@
 #include "park/SendToMany.h"
 
+#include "core/TextTokens.h"
 #include "objects/CCommonObject.h"
 #include "objects/PolledReplies.h"
 #include "objects/ServerReplies.h"
-#include "core/TextTokens.h"
 
 #include <algorithm>
 
@@ -42,7 +42,8 @@ bool SendToMany::Collect(std::int64_t now)
         const CConsoleLog& log = watch.object->m_log;
         const std::uint64_t fresh = log.added() - watch.logMark;
         watch.logMark = log.added();
-        const int kept = static_cast<int>(std::min<std::uint64_t>(fresh, static_cast<std::uint64_t>(log.count())));
+        const int kept =
+            static_cast<int>(std::min<std::uint64_t>(fresh, static_cast<std::uint64_t>(log.count())));
         for (int k = log.count() - kept; k < log.count(); ++k) {
             const std::string& line = log.line(k);
             if (beginsWith(line, replies::kBadPasswordPrefix)) {

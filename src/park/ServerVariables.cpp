@@ -35,9 +35,8 @@ namespace {
 bool containsAnyCase(std::string_view text, std::string_view part)
 {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return part.empty() || std::search(text.begin(), text.end(), part.begin(), part.end(), [&](char a, char b) {
-                               return lower(a) == lower(b);
-                           }) != text.end();
+    return part.empty() || std::search(text.begin(), text.end(), part.begin(), part.end(),
+                                       [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
 }
 
 } // namespace

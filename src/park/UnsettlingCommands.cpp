@@ -6,15 +6,16 @@
 namespace unsettling {
 namespace {
 
-constexpr std::array<std::string_view, 10> kCommands{
-    "quit", "exit", "restart", "_restart", "killserver", "shutdown", "map", "changelevel", "rcon_password",
-    "sv_password"};
+constexpr std::array<std::string_view, 10> kCommands{"quit",          "exit",       "restart", "_restart",
+                                                     "killserver",    "shutdown",   "map",     "changelevel",
+                                                     "rcon_password", "sv_password"};
 
 std::string lowered(std::string_view text)
 {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
     return out;
 }
 
@@ -45,7 +46,8 @@ bool isUnsettling(std::string_view line)
 
 bool anyUnsettling(const std::vector<std::string>& lines)
 {
-    return std::any_of(lines.begin(), lines.end(), [](const std::string& line) { return isUnsettling(line); });
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const std::string& line) { return isUnsettling(line); });
 }
 
 std::string question(const std::vector<std::string>& lines, std::size_t machines)

@@ -12,8 +12,8 @@
 #include "objects/DemoNames.h"
 #include "objects/ObjectReport.h"
 #include "ui/ConsoleFindBar.h"
-#include "ui/PlayerTable.h"
 #include "ui/ParkText.h"
+#include "ui/PlayerTable.h"
 #include "ui/Sparkline.h"
 
 #include <QApplication>
@@ -22,6 +22,7 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,7 +30,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QHeaderView>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -320,7 +320,8 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     connect(m_pSay, &QPushButton::clicked, this, &CControlView::OnSay);
     connect(m_pPages, &QTabWidget::currentChanged, this, &CControlView::fillVariables);
     connect(m_pVariablesFilter, &QLineEdit::textChanged, this, &CControlView::fillVariables);
-    connect(m_pVariables, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { EditVariable(row); });
+    connect(m_pVariables, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { EditVariable(row); });
     // The Live page reads the newest events of the picked server.
     m_document.m_feeds.keepEvents(true);
     connect(&m_document.m_feeds, &LiveFeeds::eventReceived, this, &CControlView::onLogEvent);
@@ -400,7 +401,8 @@ void CControlView::refresh()
 CHLServer* CControlView::variablesServer() const
 {
     CCommonObject* object = m_document.m_pSelectedObject;
-    if (!object || !object->IsGameServer() || object->CanRecord() || m_pPages->currentWidget() != m_pVariablesPage)
+    if (!object || !object->IsGameServer() || object->CanRecord() ||
+        m_pPages->currentWidget() != m_pVariablesPage)
         return nullptr;
     return dynamic_cast<CHLServer*>(object);
 }
@@ -434,9 +436,10 @@ void CControlView::fillVariables()
     if (!server->m_rules)
         m_pVariablesState->setText(tr("Asking..."));
     else
-        m_pVariablesState->setText(server->m_rules->complete
-                                       ? tr("%1 variables").arg(server->m_rules->entries.size())
-                                       : tr("%1 variables (the reply was cut short)").arg(server->m_rules->entries.size()));
+        m_pVariablesState->setText(
+            server->m_rules->complete
+                ? tr("%1 variables").arg(server->m_rules->entries.size())
+                : tr("%1 variables (the reply was cut short)").arg(server->m_rules->entries.size()));
 }
 
 void CControlView::EditVariable(int row)

@@ -139,7 +139,8 @@ void CQuorvaneView::RenderCanvas(QPainter& painter, const QRect& area)
         painter.setBrush(Qt::NoBrush);
         for (const CCommonObject* object : picks) {
             const Rect& box = object->m_rcBox;
-            painter.drawRect(QRect(QPoint(box.left, box.top), QPoint(box.right, box.bottom)).adjusted(-2, -2, 1, 1));
+            painter.drawRect(
+                QRect(QPoint(box.left, box.top), QPoint(box.right, box.bottom)).adjusted(-2, -2, 1, 1));
         }
         painter.restore();
     }

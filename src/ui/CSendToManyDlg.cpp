@@ -12,7 +12,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-CSendToManyDlg::CSendToManyDlg(CQuorvaneDoc& document, QWidget* parent) : QDialog(parent), m_document(document)
+CSendToManyDlg::CSendToManyDlg(CQuorvaneDoc& document, QWidget* parent)
+    : QDialog(parent), m_document(document)
 {
     setObjectName(QStringLiteral("sendToManyDialog"));
     setWindowTitle(tr("Send to Many Machines"));
@@ -101,13 +102,12 @@ void CSendToManyDlg::refresh()
         }
     }
     using State = SendToMany::State;
-    m_pSummary->setText(
-        rows.empty() ? QString()
-                     : tr("%1 answered, %2 no output, %3 no answer, %4 refused, %5 skipped%6")
-                           .arg(sending.count(State::Answered))
-                           .arg(sending.count(State::NoOutput))
-                           .arg(sending.count(State::NoAnswer))
-                           .arg(sending.count(State::Refused))
-                           .arg(sending.count(State::Skipped))
-                           .arg(sending.settled() ? QString() : tr(", waiting...")));
+    m_pSummary->setText(rows.empty() ? QString()
+                                     : tr("%1 answered, %2 no output, %3 no answer, %4 refused, %5 skipped%6")
+                                           .arg(sending.count(State::Answered))
+                                           .arg(sending.count(State::NoOutput))
+                                           .arg(sending.count(State::NoAnswer))
+                                           .arg(sending.count(State::Refused))
+                                           .arg(sending.count(State::Skipped))
+                                           .arg(sending.settled() ? QString() : tr(", waiting...")));
 }

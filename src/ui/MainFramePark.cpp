@@ -86,7 +86,8 @@ void CMainFrame::UpdateParkItems()
 {
     const auto picked = static_cast<int>(m_document.PickedMachines().size());
     if (m_sendToManyAction) {
-        m_sendToManyAction->setText(picked == 1 ? tr("Send to 1 machine...") : tr("Send to %1 machines...").arg(picked));
+        m_sendToManyAction->setText(picked == 1 ? tr("Send to 1 machine...")
+                                                : tr("Send to %1 machines...").arg(picked));
         m_sendToManyAction->setEnabled(picked > 0);
     }
 }

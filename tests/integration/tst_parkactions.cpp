@@ -68,8 +68,8 @@ private slots:
         doc->OnNewDocument();
         servers.clear();
         for (int i = 0; i < 3; ++i)
-            servers.push_back(static_cast<CHLServer*>(doc->AddServer("127.0.0.1", park.serverPorts()[i],
-                                                                     i < 2 ? "secret" : "", doc->m_groups[0].get())));
+            servers.push_back(static_cast<CHLServer*>(doc->AddServer(
+                "127.0.0.1", park.serverPorts()[i], i < 2 ? "secret" : "", doc->m_groups[0].get())));
         // The group stands for its machines.
         doc->SetSelection(doc->m_groups[0].get(), nullptr);
     }
@@ -118,12 +118,13 @@ private slots:
         QVERIFY(doc->parkConsole().sending.rows().empty());
 
         QVERIFY(doc->ChangeMapOnPicked("de_nuke"));
-        QVERIFY(tickUntil([&] { return servers[0]->m_strMap == "de_nuke" && servers[1]->m_strMap == "de_nuke"; },
-                          7));
+        QVERIFY(tickUntil(
+            [&] { return servers[0]->m_strMap == "de_nuke" && servers[1]->m_strMap == "de_nuke"; }, 7));
 
         // The park knows sv_restart: it prints nothing (an unknown command would).
         QVERIFY(doc->RestartRoundOnPicked());
-        QVERIFY(tickUntil([&] { return doc->parkConsole().sending.settled(); }, int(SendToMany::kReplySeconds)));
+        QVERIFY(
+            tickUntil([&] { return doc->parkConsole().sending.settled(); }, int(SendToMany::kReplySeconds)));
         QCOMPARE(doc->parkConsole().sending.count(SendToMany::State::NoOutput), std::size_t(2));
     }
 
@@ -154,7 +155,8 @@ private slots:
         QVERIFY(!servers[0]->m_rules);
         QVERIFY(tickUntil([&] { return servers[0]->m_rules.has_value(); }, 3));
         const auto& entries = servers[0]->m_rules->entries;
-        QVERIFY(std::count(entries.begin(), entries.end(), std::pair<std::string, std::string>("mp_freezetime", "6")));
+        QVERIFY(std::count(entries.begin(), entries.end(),
+                           std::pair<std::string, std::string>("mp_freezetime", "6")));
 
         // The current protocol's 'V' behind its challenge.
         console.variables.Show(servers[1], env.clock.now());

@@ -112,10 +112,16 @@ private slots:
     {
         const QByteArray full = oobPayload(CRconSocket::kMaxDatagram, 'a');
         for (const QByteArray& dropped :
-             {oobPayload(CRconSocket::kMaxDatagram + 1, 'b'), QByteArray("\xFF", 1), QByteArray("\xFF\xFF\xFF", 3),
-              QByteArray("\xFE\xFF\xFF", 3), QByteArray("\xFD\xFF\xFF\xFF" "details", 11), QByteArray()})
+             {oobPayload(CRconSocket::kMaxDatagram + 1, 'b'), QByteArray("\xFF", 1),
+              QByteArray("\xFF\xFF\xFF", 3), QByteArray("\xFE\xFF\xFF", 3),
+              QByteArray("\xFD\xFF\xFF\xFF"
+                         "details",
+                         11),
+              QByteArray()})
             sendToObject(dropped);
-        const QByteArray part("\xFE\xFF\xFF\xFF\x01\x00\x00\x00\x02" "E", 10);
+        const QByteArray part("\xFE\xFF\xFF\xFF\x01\x00\x00\x00\x02"
+                              "E",
+                              10);
         sendToObject(part);
         sendToObject(full);
         sendToObject(QByteArray("\xFF\xFF\xFF\xFF", 4)); // the prefix alone is a datagram

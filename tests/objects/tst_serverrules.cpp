@@ -57,7 +57,9 @@ private slots:
             many.emplace_back("r" + std::to_string(i), std::to_string(i));
         QCOMPARE(replies::parseRules(rulesReply(many))->entries.size(), std::size_t(300));
         QVERIFY(!replies::parseRules("\xFF\xFF\xFF\xFFm"));
-        QVERIFY(!replies::parseRules(std::string("\xFE\xFF\xFF\xFF" "E", 5)));
+        QVERIFY(!replies::parseRules(std::string("\xFE\xFF\xFF\xFF"
+                                                 "E",
+                                                 5)));
     }
 
     void hostileRulesStayBounded_data()
@@ -65,10 +67,16 @@ private slots:
         QTest::addColumn<QByteArray>("datagram");
         QTest::addColumn<int>("entries");
         QTest::addColumn<bool>("complete");
-        const auto bytes = [](const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); };
+        const auto bytes = [](const std::string& s) {
+            return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+        };
         QTest::addRow("count larger than the pairs") << bytes(rulesReply({{"a", "1"}}, 40)) << 1 << false;
-        QTest::addRow("no count") << bytes(std::string("\xFF\xFF\xFF\xFF" "E", 5)) << 0 << false;
-        QTest::addRow("name without its value") << bytes(rulesReply({{"a", "1"}}, 2) + "lonely") << 1 << false;
+        QTest::addRow("no count") << bytes(std::string("\xFF\xFF\xFF\xFF"
+                                                       "E",
+                                                       5))
+                                  << 0 << false;
+        QTest::addRow("name without its value")
+            << bytes(rulesReply({{"a", "1"}}, 2) + "lonely") << 1 << false;
         QTest::addRow("markup and control characters")
             << bytes(rulesReply({{"<b>x</b>", "\x1b[31mred\x07"}})) << 1 << true;
         std::vector<std::pair<std::string, std::string>> tooMany(10000, {"x", "1"});
@@ -109,12 +117,21 @@ private slots:
     void brokenPartsMakeNothing_data()
     {
         QTest::addColumn<QByteArray>("datagram");
-        const auto bytes = [](const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); };
+        const auto bytes = [](const std::string& s) {
+            return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+        };
         QTest::addRow("header only") << bytes(part(1, 0, 1, ""));
-        QTest::addRow("no part count") << bytes(part(1, 0, 0, "\xFF\xFF\xFF\xFF" "E"));
-        QTest::addRow("number beyond the count") << bytes(part(1, 3, 2, "\xFF\xFF\xFF\xFF" "E"));
+        QTest::addRow("no part count") << bytes(part(1, 0, 0,
+                                                     "\xFF\xFF\xFF\xFF"
+                                                     "E"));
+        QTest::addRow("number beyond the count") << bytes(part(1, 3, 2,
+                                                               "\xFF\xFF\xFF\xFF"
+                                                               "E"));
         QTest::addRow("whole reply without its prefix") << bytes(part(1, 0, 1, "EEEEEE"));
-        QTest::addRow("a split reply inside a split reply") << bytes(part(1, 0, 1, part(2, 0, 1, "\xFF\xFF\xFF\xFF" "E")));
+        QTest::addRow("a split reply inside a split reply") << bytes(part(1, 0, 1,
+                                                                          part(2, 0, 1,
+                                                                               "\xFF\xFF\xFF\xFF"
+                                                                               "E")));
         QTest::addRow("not a part at all") << bytes(rulesReply({{"a", "b"}}));
     }
 
@@ -134,8 +151,8 @@ private slots:
     void mapListIsRead()
     {
         MapListReader maps;
-        for (const char* line : {"-------------", "de_nuke.bsp", "  cs_office.BSP \r", "de_dust2.bsp", "de_nuke.bsp",
-                                 "Usage:  maps <substring>", "maps.bsp.txt", ".bsp"})
+        for (const char* line : {"-------------", "de_nuke.bsp", "  cs_office.BSP \r", "de_dust2.bsp",
+                                 "de_nuke.bsp", "Usage:  maps <substring>", "maps.bsp.txt", ".bsp"})
             maps.addLine(line);
         QCOMPARE(maps.maps(), (std::vector<std::string>{"cs_office", "de_dust2", "de_nuke"}));
         QCOMPARE(maps.refused(), std::size_t(0));
@@ -148,8 +165,8 @@ private slots:
         MapListReader maps;
         const std::string nul("a\0b.bsp", 7);
         for (const std::string& line : {std::string("<b>x</b>.bsp"), std::string("evil\";quit.bsp"),
-                                       std::string("two words.bsp"), std::string("bell\x07.bsp"), nul,
-                                       std::string("caf\xC3\xA9.bsp"), std::string(70, 'x') + ".bsp"})
+                                        std::string("two words.bsp"), std::string("bell\x07.bsp"), nul,
+                                        std::string("caf\xC3\xA9.bsp"), std::string(70, 'x') + ".bsp"})
             QVERIFY(!maps.addLine(line));
         QCOMPARE(maps.count(), std::size_t(0));
         QCOMPARE(maps.refused(), std::size_t(7));

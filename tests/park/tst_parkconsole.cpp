@@ -84,18 +84,21 @@ private slots:
         QCOMPARE(*mapchange::changeLevelCommand("de_dust2"), std::string("changelevel de_dust2"));
         QVERIFY(!mapchange::changeLevelCommand("two words"));
         QVERIFY(!mapchange::changeLevelCommand(""));
-        QCOMPARE(*variables::setCommand("hostname", "Cup #1 final"), std::string("hostname \"Cup #1 final\""));
+        QCOMPARE(*variables::setCommand("hostname", "Cup #1 final"),
+                 std::string("hostname \"Cup #1 final\""));
         QVERIFY(!variables::setCommand("host name", "x"));
     }
 
     void mapsAreFilteredAndJoined()
     {
         const std::vector<std::string> maps{"de_dust2", "de_nuke", "cs_office", "DE_Aztec"};
-        QCOMPARE(mapchange::filterMaps(maps, "de_"), (std::vector<std::string>{"de_dust2", "de_nuke", "DE_Aztec"}));
+        QCOMPARE(mapchange::filterMaps(maps, "de_"),
+                 (std::vector<std::string>{"de_dust2", "de_nuke", "DE_Aztec"}));
         QCOMPARE(mapchange::filterMaps(maps, "AZT"), (std::vector<std::string>{"DE_Aztec"}));
         QCOMPARE(mapchange::filterMaps(maps, "").size(), maps.size());
         QCOMPARE(mapchange::unionOfMaps({{"b", "a"}, {"c", "a"}}), (std::vector<std::string>{"a", "b", "c"}));
-        const std::vector<std::pair<std::string, std::string>> rules{{"mp_timelimit", "30"}, {"sv_gravity", "800"}};
+        const std::vector<std::pair<std::string, std::string>> rules{{"mp_timelimit", "30"},
+                                                                     {"sv_gravity", "800"}};
         QCOMPARE(variables::filterRules(rules, "GRAV").size(), std::size_t(1));
         QCOMPARE(variables::filterRules(rules, "30").front().first, std::string("mp_timelimit"));
     }

@@ -167,7 +167,8 @@ private slots:
         QCOMPARE(probe.rcon("pw", "maps nuke"), std::optional<QByteArray>("-------------\nde_nuke.bsp\n"));
         QCOMPARE(probe.rcon("pw", "sv_restart 1"), std::optional<QByteArray>(QByteArray()));
         QCOMPARE(probe.rcon("pw", "mp_freezetime 6"), std::optional<QByteArray>(QByteArray()));
-        QCOMPARE(probe.rcon("pw", "mp_freezetime"), std::optional<QByteArray>("\"mp_freezetime\" is \"6\"\n"));
+        QCOMPARE(probe.rcon("pw", "mp_freezetime"),
+                 std::optional<QByteArray>("\"mp_freezetime\" is \"6\"\n"));
     }
 };
 

@@ -102,11 +102,13 @@ private slots:
         auto* picked = panel->findChild<QLabel*>(QStringLiteral("pickedLabel"));
         QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, canvas->toViewport(centerOf(*server(0))));
         QCOMPARE(doc->m_pSelectedObject, server(0));
-        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, canvas->toViewport(centerOf(*server(2))));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier,
+                          canvas->toViewport(centerOf(*server(2))));
         QCOMPARE(doc->PickedMachines(), (std::vector<CCommonObject*>{server(0), server(2)}));
         QCOMPARE(picked->text(), QStringLiteral("2 machines picked"));
         // Ctrl+click again takes it out; a plain click picks one again.
-        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, canvas->toViewport(centerOf(*server(2))));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier,
+                          canvas->toViewport(centerOf(*server(2))));
         QCOMPARE(doc->PickedMachines().size(), std::size_t(1));
         QCOMPARE(picked->text(), QString());
 
@@ -145,7 +147,9 @@ private slots:
             },
             6));
         QCOMPARE(table->item(0, 2)->text(), QStringLiteral("Console: hello"));
-        QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("resultsSummary"))->text().startsWith(QStringLiteral("3 answered")));
+        QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("resultsSummary"))
+                    ->text()
+                    .startsWith(QStringLiteral("3 answered")));
 
         // Ctrl+Shift+Enter in the command line hands the line on for every picked machine.
         auto* command = panel->findChild<QLineEdit*>(QStringLiteral("commandEdit"));

@@ -82,7 +82,8 @@ public:
         for (auto it = pairs.begin(); it != pairs.end(); ++it) {
             if (!it.value().isString())
                 return fail(key, QStringLiteral("an object of strings"));
-            target->append({wireText(it.key().toUtf8(), maxBytes), wireText(it.value().toString().toUtf8(), maxBytes)});
+            target->append(
+                {wireText(it.key().toUtf8(), maxBytes), wireText(it.value().toString().toUtf8(), maxBytes)});
         }
     }
 

@@ -61,10 +61,11 @@ GameServer::GameServer(const MachineSettings& settings, int index, int ordinal, 
         m_mapFiles.append("sim_map_" + QByteArray::number(i));
     m_rules = settings.rules;
     const QList<QPair<QByteArray, QByteArray>> stock{
-        {"mp_timelimit", "30"}, {"mp_friendlyfire", "0"}, {"mp_freezetime", "3"},  {"mp_roundtime", "5"},
+        {"mp_timelimit", "30"}, {"mp_friendlyfire", "0"}, {"mp_freezetime", "3"}, {"mp_roundtime", "5"},
         {"mp_c4timer", "35"},   {"sv_gravity", "800"},    {"sv_maxspeed", "320"}, {"mp_autokick", "1"}};
     for (const auto& rule : stock) {
-        if (std::none_of(m_rules.begin(), m_rules.end(), [&](const auto& r) { return r.first == rule.first; }))
+        if (std::none_of(m_rules.begin(), m_rules.end(),
+                         [&](const auto& r) { return r.first == rule.first; }))
             m_rules.append(rule);
     }
     for (int i = 1; i <= settings.extraRules; ++i)

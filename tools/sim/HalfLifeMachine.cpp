@@ -183,7 +183,8 @@ void HalfLifeMachine::sendRules(const Peer& peer)
         return;
     }
     const qsizetype partBytes = kDatagram - kHeader;
-    const int parts = static_cast<int>(std::min<qsizetype>((whole.size() + partBytes - 1) / partBytes, kMaxParts));
+    const int parts =
+        static_cast<int>(std::min<qsizetype>((whole.size() + partBytes - 1) / partBytes, kMaxParts));
     const quint32 id = m_nextSplitId++;
     for (int i = 0; i < parts; ++i) {
         QByteArray part("\xFE\xFF\xFF\xFF", 4);
