@@ -186,6 +186,10 @@ void TestLedger::passwordMasking_data()
     QTest::addRow("no value") << "rcon_password" << "rcon_password";
     QTest::addRow("quoted word naming a password is not a verb") << "say \"password\" ok" << "say \"password\" ok";
     QTest::addRow("nothing to mask") << "changelevel de_dust2" << "changelevel de_dust2";
+    QTest::addRow("a console's answer to a query")
+        << "\"sv_password\" is \"join me\"\n\"rcon_password\" is \"x\" ( def. \"\" )"
+        << "\"sv_password\" is \"***\"\n\"rcon_password\" is \"***\" ( def. \"\" )";
+    QTest::addRow("an answer about another variable") << "\"hostname\" is \"Cup\"" << "\"hostname\" is \"Cup\"";
 }
 
 void TestLedger::passwordMasking()
