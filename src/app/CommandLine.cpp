@@ -221,6 +221,7 @@ QString usageText()
         "                [--metrics [ADDRESS:]PORT] [--on-change COMMAND]\n"
         "       quorvane ledger matches|players|commands|availability [--since DATE] [--until DATE]\n"
         "                [--object ADDRESS:PORT] [--find TEXT] [--json] [--ledger L]\n"
+        "       quorvane ledger forget STEAMID|IP [--ledger L]\n"
         "       quorvane --render LAYOUT OUT.png [--server|--proxy|--hub ADDRESS:PORT [--rcon PASSWORD]]...\n"
         "\n"
         "A console for a park of Half-Life game servers, HLTV proxies and GTV hub managers.\n"

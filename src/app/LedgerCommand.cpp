@@ -2,10 +2,15 @@
 
 #include "app/CommandLine.h"
 #include "app/LedgerSetup.h"
+#include "core/Clock.h"
 #include "core/TerminalText.h"
+#include "ledger/Ledger.h"
+#include "ledger/LedgerBrowse.h"
 #include "ledger/LedgerQuery.h"
 #include "ledger/LedgerTarget.h"
 
+#include <QFileInfo>
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,18 +32,78 @@ QString Printable(const QString& text)
 {
     return escapeForTerminal(text);
 }
+const char* const kUsage =
+    "usage: quorvane ledger matches|players|commands|availability [--since DATE] [--until DATE]\n"
+    "       [--object ADDRESS:PORT] [--find TEXT] [--json] [--ledger FILE|postgresql://USER@HOST[:PORT]/DB]\n"
+    "       quorvane ledger forget STEAMID|IP [--ledger ...]\n";
+
+// quorvane ledger forget WHO: written by the ledger's own writer, here on
+// this thread, before the program exits.
+int runForget(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    const auto usage = [&err](const QString& problem) {
+        err << "quorvane: " << problem << "\n" << kUsage;
+        return 2;
+    };
+    CommandLine commandLine;
+    QString who;
+    for (qsizetype i = 0; i < arguments.size(); ++i)
+    {
+        if (arguments[i] == QLatin1String("--ledger") && i + 1 < arguments.size())
+            commandLine.ledger = arguments[++i];
+        else if (who.isEmpty() && !arguments[i].startsWith(QLatin1String("--")))
+            who = arguments[i];
+        else
+            return usage(QStringLiteral("unknown option %1").arg(Printable(arguments[i])));
+    }
+    if (!LedgerBrowse::IsPlayerKey(who))
+        return usage(QStringLiteral("forget expects a SteamID (STEAM_0:1:1234) or an IP address"));
+    // The ledger keeps addresses as Qt writes them.
+    if (const QHostAddress address(who); !address.isNull())
+        who = address.toString();
+    QString error;
+    const auto target = chosenLedgerTarget(commandLine, true, error);
+    if (!target)
+    {
+        err << "quorvane: " << (error.isEmpty() ? QStringLiteral("the ledger is switched off") : error) << "\n";
+        return 2;
+    }
+    if (target->kind == LedgerTarget::Kind::Sqlite && !QFileInfo::exists(target->path))
+    {
+        err << "quorvane: there is no ledger at " << target->path << "\n";
+        return 1;
+    }
+    SystemClock clock;
+    Ledger::Options options;
+    options.settings.target = *target;
+    // The writer prunes as it opens: by the days the window keeps.
+    options.settings.keepDays = chosenKeepDays(commandLine, true);
+    options.threaded = false;
+    Ledger ledger(options, clock);
+    QString trouble;
+    QObject::connect(&ledger, &Ledger::message, [&trouble](const QString& text) { trouble = text; });
+    ledger.forgetPlayer(who.toStdString());
+    if (!ledger.pump() || ledger.queued() != 0)
+    {
+        err << "quorvane: " << (trouble.isEmpty() ? QStringLiteral("the ledger cannot be written") : trouble)
+            << "\n";
+        return 1;
+    }
+    out << "quorvane: " << who << " is forgotten in the ledger " << target->describe() << "\n";
+    return 0;
+}
 } // namespace
 
 int runLedgerCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
     const auto usage = [&err](const QString& problem) {
-        err << "quorvane: " << problem << "\n"
-            << "usage: quorvane ledger matches|players|commands|availability [--since DATE] [--until DATE]\n"
-               "       [--object ADDRESS:PORT] [--find TEXT] [--json] [--ledger FILE|postgresql://USER@HOST[:PORT]/DB]\n";
+        err << "quorvane: " << problem << "\n" << kUsage;
         return 2;
     };
     if (arguments.isEmpty())
         return usage(QStringLiteral("ledger needs what to list"));
+    if (arguments[0] == QLatin1String("forget"))
+        return runForget(arguments.mid(1), out, err);
     const auto kind = LedgerQuery::KindNamed(arguments[0]);
     if (!kind)
         return usage(QStringLiteral("no such list: %1").arg(Printable(arguments[0])));

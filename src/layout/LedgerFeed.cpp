@@ -31,6 +31,19 @@ std::vector<std::string> SecretsOf(const CCommonObject& object)
         secrets.push_back(proxy->m_strProxyPassword);
     return secrets;
 }
+
+// Adds item to a space-separated list unless it is there whole (an item may
+// hold a blank itself: "proxy 127.0.0.1:27020"); true when added.
+bool AddItem(std::string& list, const std::string& item)
+{
+    for (std::size_t at = list.find(item); at != std::string::npos; at = list.find(item, at + 1))
+        if ((at == 0 || list[at - 1] == ' ') && (at + item.size() == list.size() || list[at + item.size()] == ' '))
+            return false;
+    if (list.size() + item.size() >= 3000)
+        return false;
+    list += (list.empty() ? "" : " ") + item;
+    return true;
+}
 } // namespace
 
 std::string LedgerFeed::TypedAddress(const CCommonObject& object)
@@ -171,6 +184,10 @@ void LedgerFeed::WatchMatch(const CHLServer& server, State& state, std::int64_t 
         state.matchStarted = now;
         state.scores.clear();
         state.lastScore.clear();
+        state.proxies.clear();
+        state.demos.clear();
+        state.map.clear();
+        state.teams.clear();
     }
     const bool scoreChanged = running && score != state.lastScore;
     if (scoreChanged)
@@ -181,25 +198,35 @@ void LedgerFeed::WatchMatch(const CHLServer& server, State& state, std::int64_t 
     }
     MatchRecord match;
     match.object = TypedAddress(server);
-    match.map = server.m_strMap;
-    match.teams = server.m_strTeamA + " vs " + server.m_strTeamB;
+    if (running && !server.m_strMap.empty())
+        state.map = server.m_strMap;
+    if (running && !(server.m_strTeamA.empty() && server.m_strTeamB.empty()))
+        state.teams = server.m_strTeamA + " vs " + server.m_strTeamB;
+    match.map = state.map;
+    match.teams = state.teams;
     match.scores = state.scores;
     match.started = state.matchStarted;
+    // A recording starts a while after the match and may stop before its
+    // end is seen: each demo is kept when it first shows.
+    bool recordingFound = false;
     for (const auto& object : objects)
     {
         auto* proxy = dynamic_cast<CHLTV*>(object.get());
-        if (!proxy || proxy->m_strRecordFile.empty() || proxy->GetRelayedServer() != &server)
+        if (!running || !proxy || proxy->m_strRecordFile.empty() || proxy->GetRelayedServer() != &server)
             continue;
-        match.proxies += (match.proxies.empty() ? "" : " ") + TypedAddress(*proxy);
-        match.demos += (match.demos.empty() ? "" : " ") + proxy->m_strRecordFile;
+        if (AddItem(state.demos, proxy->m_strRecordFile))
+            recordingFound = true;
+        AddItem(state.proxies, TypedAddress(*proxy));
     }
+    match.proxies = state.proxies;
+    match.demos = state.demos;
     if (!running)
     {
         state.matchRunning = false;
         match.ended = now;
         match.ending = server.IsDown() ? "server down" : "finished";
     }
-    if (scoreChanged || !running || now - state.matchStarted < 1)
+    if (scoreChanged || recordingFound || !running || now - state.matchStarted < 1)
         m_ledger.record(std::move(match));
 }
 

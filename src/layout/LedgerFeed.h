@@ -52,6 +52,13 @@ private:
         std::int64_t matchStarted = 0;
         std::string scores;
         std::string lastScore;
+        // Every proxy that recorded the match and every demo name it was
+        // told, kept after the recording stops.
+        std::string proxies;
+        std::string demos;
+        // As the match report last gave them: at the end it gives none.
+        std::string map;
+        std::string teams;
     };
     struct PendingCommand
     {

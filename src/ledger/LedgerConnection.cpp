@@ -155,7 +155,9 @@ bool LedgerConnection::openSqlite(Mode mode, QString& error)
         {
             QSqlQuery pragma(m_db);
             if (!pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-                !pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+                !pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+                // What is pruned or forgotten is overwritten, not left in free pages.
+                !pragma.exec(QStringLiteral("PRAGMA secure_delete=ON")))
                 pragmaError = pragma.lastError().text();
         }
         if (!pragmaError.isEmpty())

@@ -86,6 +86,12 @@ std::optional<LedgerQuery::Table> LedgerQuery::run(const LedgerTarget& target, K
     LedgerConnection connection(target);
     if (!connection.open(LedgerConnection::Mode::Read, error))
         return std::nullopt;
+    return run(connection, kind, filter, error);
+}
+
+std::optional<LedgerQuery::Table> LedgerQuery::run(LedgerConnection& connection, Kind kind, const Filter& filter,
+                                                   QString& error)
+{
     const KindSql sql = SqlFor(kind);
     QStringList where;
     QVariantList values;
@@ -120,8 +126,9 @@ std::optional<LedgerQuery::Table> LedgerQuery::run(const LedgerTarget& target, K
         QStringList any;
         for (const QString& column : sql.textColumns)
         {
-            any << column + QStringLiteral(" LIKE ? ESCAPE '!'");
-            values << LikePattern(filter.find);
+            // Folded on both sides: PostgreSQL's LIKE minds the case, SQLite's does not.
+            any << QStringLiteral("LOWER(") + column + QStringLiteral(") LIKE ? ESCAPE '!'");
+            values << LikePattern(filter.find.toLower());
         }
         where << QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
@@ -129,7 +136,9 @@ std::optional<LedgerQuery::Table> LedgerQuery::run(const LedgerTarget& target, K
         QStringLiteral("SELECT %1 FROM %2").arg(QString::fromLatin1(sql.columns), QString::fromLatin1(sql.table));
     if (!where.isEmpty())
         statement += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
-    statement += QStringLiteral(" ORDER BY %1, id LIMIT %2").arg(time).arg(std::max(1, filter.limit));
+    statement += filter.newestFirst ? QStringLiteral(" ORDER BY %1 DESC, id DESC LIMIT %2")
+                                    : QStringLiteral(" ORDER BY %1, id LIMIT %2");
+    statement = statement.arg(time).arg(std::max(1, filter.limit));
 
     Table table;
     table.columns = sql.headers;

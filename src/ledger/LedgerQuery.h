@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+class LedgerConnection;
+
 // The look-ups the window and `quorvane ledger ...` run, on a connection of
 // their own that changes nothing.
 class LedgerQuery
@@ -30,6 +32,8 @@ public:
         QString find;                             // any text column contains it; among players a
                                                   // whole SteamID or IP is matched exactly
         int limit = 100'000;
+        // The newest rows first (a window shows the latest when the limit cuts).
+        bool newestFirst = false;
     };
 
     struct Table
@@ -42,6 +46,8 @@ public:
 
     // nullopt with the reason when the ledger cannot be read.
     static std::optional<Table> run(const LedgerTarget& target, Kind kind, const Filter& filter, QString& error);
+    // The same on a connection already open for reading (a browser keeps one).
+    static std::optional<Table> run(LedgerConnection& connection, Kind kind, const Filter& filter, QString& error);
 
     // "2026-12-07T05:30:00Z".
     static QString FormatTime(std::int64_t seconds);

@@ -101,6 +101,8 @@ bool LedgerStore::pump()
             return false;
         }
     }
+    if (m_foldDue)
+        foldLog();
     const std::uint64_t dropped = m_queue.dropped();
     if (m_inTrouble)
     {
@@ -283,5 +285,17 @@ bool LedgerStore::forget(const std::string& who, QString& error)
                                  " WHERE text <> REPLACE(text, ?, '***') OR answer <> REPLACE(answer, ?, '***')"));
     for (int i = 0; i < 4; ++i)
         query.addBindValue(key);
-    return Exec(query, error);
+    if (!Exec(query, error))
+        return false;
+    m_foldDue = m_connection.dialect() == LedgerSchema::Dialect::Sqlite;
+    return true;
+}
+
+void LedgerStore::foldLog()
+{
+    // A reader in the middle of a look-up keeps the log from being emptied:
+    // tried again at the next write until it is.
+    QSqlQuery query(m_connection.db());
+    if (query.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")) && query.next())
+        m_foldDue = query.value(0).toInt() != 0;
 }

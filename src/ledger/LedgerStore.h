@@ -45,6 +45,9 @@ private:
     bool write(const LedgerRecord& record, QString& error);
     bool prune(std::int64_t before, QString& error);
     bool forget(const std::string& who, QString& error);
+    // After a forget: the write-ahead log, which still holds the pages as
+    // they were, is folded into the file and emptied.
+    void foldLog();
     void trouble(const QString& what);
 
     Settings m_settings;
@@ -56,5 +59,6 @@ private:
     std::int64_t m_nextAttempt = 0;
     std::int64_t m_nextPrune = 0;
     bool m_inTrouble = false;
+    bool m_foldDue = false;
     std::uint64_t m_droppedReported = 0;
 };

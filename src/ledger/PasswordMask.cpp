@@ -29,6 +29,28 @@ void ReplaceSecrets(std::string& text, std::vector<std::string> secrets)
     }
 }
 
+// A console answers a query of a variable with `"sv_password" is "VALUE"`:
+// the quoted value after "is" that follows at goes. Returns where to go on.
+std::size_t MaskQueryAnswer(std::string& text, std::size_t at)
+{
+    const auto blank = [&](std::size_t k) { return text[k] == ' ' || text[k] == '\t'; };
+    std::size_t v = at;
+    while (v < text.size() && blank(v))
+        ++v;
+    if (text.compare(v, 2, "is") != 0 || v + 2 >= text.size() || !blank(v + 2))
+        return at;
+    v += 2;
+    while (v < text.size() && blank(v))
+        ++v;
+    if (v >= text.size() || text[v] != '"')
+        return at;
+    const std::size_t close = text.find('"', v + 1);
+    const std::size_t end = close == std::string::npos ? text.size() : close + 1;
+    const std::string mask = "\"" + kMask + "\"";
+    text.replace(v, end - v, mask);
+    return v + mask.size();
+}
+
 // The value after a word naming a password, up to the end of its quotes or
 // the next blank or ';'.
 void MaskAssignedValues(std::string& text)
@@ -48,7 +70,11 @@ void MaskAssignedValues(std::string& text)
             if (i < text.size() && text[i] == '"') // a quoted word: skip it whole
             {
                 const std::size_t close = text.find('"', i + 1);
+                const std::size_t wordEnd = close == std::string::npos ? text.size() : close;
+                const bool secret = NamesPassword(text.substr(i + 1, wordEnd - i - 1));
                 i = close == std::string::npos ? text.size() : close + 1;
+                if (secret)
+                    i = MaskQueryAnswer(text, i);
             }
             continue;
         }

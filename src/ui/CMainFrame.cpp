@@ -10,6 +10,7 @@
 #include "ui/DesktopNotifier.h"
 #include "ui/DownAlert.h"
 #include "ui/FindBar.h"
+#include "ui/LedgerDock.h"
 #include "ui/LegendDialog.h"
 #include "ui/MachinesDock.h"
 #include "ui/PlainMessageBox.h"
@@ -113,6 +114,9 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
     m_machines = new MachinesDock(document, *m_view, this);
     addDockWidget(Qt::RightDockWidgetArea, m_machines);
     m_machines->hide();
+    m_ledger = new LedgerDock(document, *m_view, this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_ledger);
+    m_ledger->hide();
 
     CreateMenus();
 
@@ -241,6 +245,11 @@ void CMainFrame::AddWindowItems(QMenu* viewMenu)
     if (settings().value(kMachinesKey, false).toBool())
         m_machines->show();
     connect(machines, &QAction::toggled, this, [](bool shown) { settings().setValue(kMachinesKey, shown); });
+    QAction* ledger = m_ledger->toggleViewAction();
+    ledger->setObjectName(QStringLiteral("ledgerAction"));
+    ledger->setText(tr("&Ledger"));
+    ledger->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    viewMenu->addAction(ledger);
     QAction* columns = viewMenu->addAction(tr("Arrange Groups in &Columns"));
     columns->setObjectName(QStringLiteral("groupColumnsAction"));
     columns->setCheckable(true);

@@ -11,6 +11,7 @@
 class CQuorvaneDoc;
 class CQuorvaneView;
 class FindBar;
+class LedgerDock;
 class MachinesDock;
 
 class QAction;
@@ -40,6 +41,8 @@ public:
     FindBar* findBar() const { return m_findBar; }
     // View, Machines: the list of every object.
     MachinesDock* machinesDock() const { return m_machines; }
+    // View, Ledger: what the ledger keeps.
+    LedgerDock* ledgerDock() const { return m_ledger; }
     // The scrolling frame the control panel sits in (hidden by View,
     // Control Panel), and the splitter between it and the canvas.
     QScrollArea* panelArea() const { return m_panelArea; }
@@ -102,7 +105,7 @@ private:
     // and back.
     void SwitchPane();
     void SaveSplitter() const;
-    // The View menu's window items: control panel, machines, dark canvas.
+    // The View menu's window items: control panel, machines, ledger, dark canvas.
     void AddWindowItems(QMenu* viewMenu);
     void RestoreSplitter();
     // The Objects menu's and the tool bar's actions on the picked machines.
@@ -119,6 +122,7 @@ private:
     QSplitter* m_splitter = nullptr;
     QScrollArea* m_panelArea = nullptr;
     MachinesDock* m_machines = nullptr;
+    LedgerDock* m_ledger = nullptr;
     QLabel* m_zoomPane = nullptr;
     QToolButton* m_downButton = nullptr;
     std::unique_ptr<Notifier> m_desktopNotifier;

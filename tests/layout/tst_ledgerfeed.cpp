@@ -9,6 +9,7 @@
 #include "objects/CHLServer.h"
 #include "support/TestContext.h"
 
+#include <QDateTime>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -89,7 +90,8 @@ void TestLedgerFeed::documentWritesTheLedger()
     QVERIFY(server);
 
     // The machine answers, with a status table and a running match.
-    m_test.clock.set(m_test.clock.now() - m_test.clock.now() % 60 + 50);
+    // Today: the program run below prunes what is older than the kept days by its own clock.
+    m_test.clock.set(QDateTime::currentSecsSinceEpoch() - QDateTime::currentSecsSinceEpoch() % 60 + 50);
     server->m_nStatus = CSStatus_CONTROL;
     server->m_timeLastReply = m_test.clock.now();
     server->m_statusPlayers = {Player(3, "Bob", "STEAM_0:1:1234", "127.0.0.9:27005"),
@@ -163,6 +165,21 @@ void TestLedgerFeed::documentWritesTheLedger()
     program.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("ledger"), QStringLiteral("bans")});
     QVERIFY(program.waitForFinished(20000));
     QCOMPARE(program.exitCode(), 2);
+
+    // Forgetting a player from the command line: only a whole SteamID or IP is taken.
+    const auto forget = [&](const QString& who) {
+        program.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("ledger"), QStringLiteral("forget"), who,
+                                                         QStringLiteral("--ledger"), options.settings.target.path});
+        return program.waitForFinished(20000) ? program.exitCode() : -1;
+    };
+    QCOMPARE(forget(QStringLiteral("Bob")), 2);
+    QCOMPARE(run(LedgerQuery::Kind::Commands).rows[0][4].toString(), QStringLiteral("Kicked \"Bob\""));
+    QCOMPARE(forget(QStringLiteral("STEAM_0:1:1234")), 0);
+    const auto left = run(LedgerQuery::Kind::Players);
+    QCOMPARE(left.rows.size(), std::size_t{1});
+    QCOMPARE(left.rows[0][3].toString(), QStringLiteral("Lan"));
+    QCOMPARE(forget(QStringLiteral("127.0.0.10")), 0);
+    QCOMPARE(run(LedgerQuery::Kind::Players).rows.size(), std::size_t{0});
 }
 
 QTEST_GUILESS_MAIN(TestLedgerFeed)

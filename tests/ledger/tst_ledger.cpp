@@ -3,6 +3,7 @@
 
 #include "core/Clock.h"
 #include "ledger/Ledger.h"
+#include "ledger/LedgerBrowser.h"
 #include "ledger/LedgerConnection.h"
 #include "ledger/LedgerQuery.h"
 #include "ledger/LedgerSchema.h"
@@ -186,6 +187,10 @@ void TestLedger::passwordMasking_data()
     QTest::addRow("no value") << "rcon_password" << "rcon_password";
     QTest::addRow("quoted word naming a password is not a verb") << "say \"password\" ok" << "say \"password\" ok";
     QTest::addRow("nothing to mask") << "changelevel de_dust2" << "changelevel de_dust2";
+    QTest::addRow("a console's answer to a query")
+        << "\"sv_password\" is \"join me\"\n\"rcon_password\" is \"x\" ( def. \"\" )"
+        << "\"sv_password\" is \"***\"\n\"rcon_password\" is \"***\" ( def. \"\" )";
+    QTest::addRow("an answer about another variable") << "\"hostname\" is \"Cup\"" << "\"hostname\" is \"Cup\"";
 }
 
 void TestLedger::passwordMasking()
@@ -299,6 +304,26 @@ void TestLedger::pruneAndForget()
     QCOMPARE(players.rows.size(), std::size_t{3});
     QCOMPARE(query(target, LedgerQuery::Kind::Commands).rows.size(), std::size_t{1});
     QCOMPARE(query(target, LedgerQuery::Kind::Matches).rows.size(), std::size_t{1}); // matches stay
+
+    // The window's look-up on its own thread: one row per person, the filter's case folded.
+    LedgerBrowser browser(target);
+    QSignalSpy answered(&browser, &LedgerBrowser::answered);
+    LedgerQuery::Filter filter;
+    browser.ask(LedgerQuery::Kind::Players, filter);
+    filter.find = QStringLiteral("BOBBY");
+    const int serial = browser.ask(LedgerQuery::Kind::Players, filter);
+    QVERIFY(QTest::qWaitFor([&] { return !answered.isEmpty() && answered.last()[0].toInt() == serial; }, 10000));
+    const auto gathered = answered.last()[2].value<LedgerBrowser::Table>();
+    QVERIFY2(gathered, qPrintable(answered.last()[3].toString()));
+    QCOMPARE(gathered->rows.size(), std::size_t{1});
+    QCOMPARE(gathered->rows[0][0].toString(), QStringLiteral("127.0.0.8"));
+    QCOMPARE(gathered->rows[0][2].toStringList(), QStringList{QStringLiteral("server 127.0.0.2:27015")});
+    filter.find.clear();
+    browser.ask(LedgerQuery::Kind::Players, filter);
+    QVERIFY(QTest::qWaitFor([&] { return answered.last()[0].toInt() == serial + 1; }, 10000));
+    const auto everyone = answered.last()[2].value<LedgerBrowser::Table>();
+    QVERIFY(everyone);
+    QCOMPARE(everyone->rows.size(), std::size_t{3});
 
     ledger->forgetPlayer("STEAM_0:1:99");
     ledger->forgetPlayer("127.0.0.8");

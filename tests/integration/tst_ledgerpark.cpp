@@ -1,0 +1,186 @@
+// The ledger end to end on loopback: a match of the simulated park runs, a
+// proxy records it, the operator kicks a player and handles the join
+// password from the control panel; then the program itself, run on the
+// ledger file, lists the match with its demo and the kick with its answer,
+// and no password is anywhere in the file's bytes.
+#include "layout/CQuorvaneDoc.h"
+#include "ledger/Ledger.h"
+#include "objects/CHLTV.h"
+#include "support/SimulatedPark.h"
+#include "support/TestContext.h"
+#include "support/TickUntil.h"
+#include "ui/CControlView.h"
+#include "ui/PlayerTable.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QByteArray kRcon = "rc0n-Cup-7731";
+const QByteArray kProxyRcon = "tv-Rc0n-5512";
+const QByteArray kJoin = "join-9917";
+const QByteArray kNewJoin = "join-NEW-4420";
+
+const char* const kParkConfig = R"({
+  "seed": 11,
+  "servers": [
+    {"hostname": "Cup #1", "map": "de_dust2", "rcon": "rc0n-Cup-7731", "sv_password": "join-9917",
+     "players": 4, "max_players": 12, "moves": false,
+     "match": {"state": 2, "team_a": "Red", "team_b": "Blue", "score_a1": 3, "score_b1": 1, "moves": false}}
+  ],
+  "proxies": [{"hostname": "TV", "style": "current", "rcon": "tv-Rc0n-5512", "moves": false}]
+})";
+
+QList<QJsonObject> ledgerLines(const QString& kind, const QString& path)
+{
+    QProcess program;
+    program.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("ledger"), kind, QStringLiteral("--json"),
+                                                    QStringLiteral("--ledger"), path});
+    if (!program.waitForFinished(20000) || program.exitCode() != 0)
+        return {};
+    QList<QJsonObject> lines;
+    for (const QByteArray& line : program.readAllStandardOutput().split('\n'))
+        if (!line.isEmpty())
+            lines << QJsonDocument::fromJson(line).object();
+    return lines;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class TestLedgerPark : public QObject
+{
+    Q_OBJECT
+
+    TestContext env;
+    QTemporaryDir dir;
+    SimulatedPark park;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        QVERIFY2(park.startWithConfig(kParkConfig), qPrintable(park.errorString()));
+    }
+
+    void matchKickAndPasswords()
+    {
+        const QString path = dir.filePath(QStringLiteral("ledger.sqlite"));
+        Ledger::Options options;
+        options.settings.target.path = path;
+        options.settings.instance = QStringLiteral("park test");
+        auto ledger = std::make_unique<Ledger>(options, env.clock);
+        auto doc = std::make_unique<CQuorvaneDoc>(env.context());
+        doc->OnNewDocument();
+        doc->AttachLedger(ledger.get());
+        auto panel = std::make_unique<CControlView>(*doc);
+        const auto tickUntil = [&](auto done, int ticks) {
+            return ::tickUntil(env.clock, *doc, done, ticks);
+        };
+        // Seconds in which the replies arrive, with nothing to wait for.
+        const auto tickFor = [&](int ticks) {
+            ::tickUntil(
+                env.clock, *doc, [] { return false; }, ticks);
+        };
+
+        auto* server = static_cast<CHLServer*>(
+            doc->AddServer("127.0.0.1", park.serverPorts()[0], kRcon.toStdString(), doc->m_groups[0].get()));
+        const int proxyPort = park.proxyPorts()[0];
+        auto* proxy = static_cast<CHLTV*>(doc->AddProxy("127.0.0.1", proxyPort, doc->m_groups[1].get(),
+                                                        kProxyRcon.toStdString(), "", "127.0.0.1", proxyPort,
+                                                        true, false));
+        QVERIFY(tickUntil(
+            [&] {
+                return server->m_nStatus == CSStatus_CONTROL && server->m_bMatchRunning &&
+                       proxy->m_nStatus == CSStatus_CONTROL && !server->m_statusPlayers.empty();
+            },
+            15));
+
+        // The proxy relays the match and records it under the generated name.
+        proxy->DropOn(server);
+        QVERIFY(tickUntil([&] { return proxy->m_pLinked == server; }, 15));
+        proxy->m_bAutoRecord = true;
+        QVERIFY(tickUntil([&] { return !proxy->m_strRecordFile.empty(); }, 15));
+        const QString demo = QString::fromStdString(proxy->m_strRecordFile);
+
+        // The operator kicks the first player from the panel...
+        doc->SetSelection(nullptr, server);
+        doc->UpdateAllViews(CQuorvaneDoc::HintTick);
+        auto* players = panel->findChild<PlayerTable*>(QStringLiteral("playerList"));
+        QVERIFY(players);
+        const std::string victim = server->m_statusPlayers.front().name;
+        QVERIFY(players->selectPlayer(victim));
+        env.op.yesNoAnswers = {true};
+        panel->findChild<QPushButton*>(QStringLiteral("kickButton"))->click();
+        QCOMPARE(env.op.questions.size(), std::size_t{1});
+        // ...sets a new join password and asks the server for it.
+        auto* command = panel->findChild<QLineEdit*>(QStringLiteral("commandEdit"));
+        auto* send = panel->findChild<QPushButton*>(QStringLiteral("sendButton"));
+        for (const QString& text :
+             {QStringLiteral("sv_password ") + kNewJoin, QStringLiteral("sv_password")}) {
+            command->setText(text);
+            send->click();
+            tickFor(1);
+        }
+        QVERIFY(tickUntil([&] { return server->m_statusPlayers.size() == 3; }, 15));
+
+        // The match ends; the recording stops.
+        QVERIFY(ParkProbe(park.serverPorts()[0]).control("sim_match 0"));
+        QVERIFY(tickUntil([&] { return !server->m_bMatchRunning && proxy->m_strRecordFile.empty(); }, 20));
+        tickFor(2);
+        QTRY_VERIFY_WITH_TIMEOUT(ledger->queued() == 0 &&
+                                     ledger->stats().written[LedgerStats::Commands] >= 3 &&
+                                     ledger->stats().written[LedgerStats::Matches] >= 2,
+                                 10000);
+
+        // The program, run beside the running one, lists the match with its demo...
+        const QList<QJsonObject> matches = ledgerLines(QStringLiteral("matches"), path);
+        QCOMPARE(matches.size(), 1);
+        QCOMPARE(matches[0].value(QLatin1String("teams")).toString(), QStringLiteral("Red vs Blue"));
+        QCOMPARE(matches[0].value(QLatin1String("ending")).toString(), QStringLiteral("finished"));
+        QVERIFY2(matches[0].value(QLatin1String("demos")).toString().contains(demo),
+                 qPrintable(matches[0].value(QLatin1String("demos")).toString() + " lacks " + demo));
+        QCOMPARE(matches[0].value(QLatin1String("proxies")).toString(),
+                 QStringLiteral("proxy 127.0.0.1:%1").arg(proxyPort));
+        QCOMPARE(matches[0].value(QLatin1String("scores")).toString(), QStringLiteral("3:1"));
+
+        // ...and the kick with the server's answer.
+        const QList<QJsonObject> commands = ledgerLines(QStringLiteral("commands"), path);
+        QCOMPARE(commands.size(), 3);
+        const QString kicked = QStringLiteral("Kicked \"%1\"").arg(QString::fromStdString(victim));
+        QVERIFY(commands[0].value(QLatin1String("text")).toString().startsWith(QLatin1String("kick #")));
+        QVERIFY2(commands[0].value(QLatin1String("answer")).toString().contains(kicked),
+                 qPrintable(commands[0].value(QLatin1String("answer")).toString()));
+        QCOMPARE(commands[1].value(QLatin1String("text")).toString(), QStringLiteral("sv_password ***"));
+        QCOMPARE(commands[2].value(QLatin1String("answer")).toString(),
+                 QStringLiteral("\"sv_password\" is \"***\""));
+
+        // No password in the bytes of the file or of its write-ahead log, while open and once closed.
+        const auto noPassword = [&](const QByteArray& bytes) {
+            for (const QByteArray& secret : {kRcon, kProxyRcon, kJoin, kNewJoin})
+                if (bytes.contains(secret))
+                    return false;
+            return true;
+        };
+        QVERIFY(noPassword(fileBytes(path)));
+        QVERIFY(noPassword(fileBytes(path + QStringLiteral("-wal"))));
+        panel.reset();
+        doc.reset();
+        ledger.reset();
+        QVERIFY(noPassword(fileBytes(path)));
+        QVERIFY(noPassword(fileBytes(path + QStringLiteral("-wal"))));
+    }
+};
+
+QTEST_MAIN(TestLedgerPark)
+#include "tst_ledgerpark.moc"
