@@ -33,6 +33,12 @@ std::vector<std::string> SecretsOf(const CCommonObject& object)
 }
 } // namespace
 
+std::int64_t LedgerFeed::MatchStarted(const CCommonObject& server) const
+{
+    const auto found = m_states.find(&server);
+    return found != m_states.end() && found->second.matchRunning ? found->second.matchStarted : 0;
+}
+
 std::string LedgerFeed::TypedAddress(const CCommonObject& object)
 {
     const char* kind = object.IsHubManager()                     ? "hub "

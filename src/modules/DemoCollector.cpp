@@ -80,12 +80,19 @@ std::vector<DemoCollector::Report> DemoCollector::Tick(const std::vector<Observa
         }
         if (proxy.recordFile.empty())
             continue;
+        const bool fresh = !m_recording.contains(proxy.proxy);
         Recording& recording = m_recording[proxy.proxy];
+        if (fresh)
+            recording.match.started = now; // until the match row says otherwise
         recording.recordFile = proxy.recordFile;
         recording.folderUrl = proxy.folderUrl;
         // The match as it stands last: teams and score keep changing while it runs.
-        if (!proxy.match.object.empty())
+        if (!proxy.match.object.empty()) {
+            const std::int64_t started = recording.match.started;
             recording.match = proxy.match;
+            if (recording.match.started == 0)
+                recording.match.started = started;
+        }
     }
     // A proxy taken out of the layout records nothing more for us.
     std::erase_if(m_recording, [&](const auto& entry) { return !seen.contains(entry.first); });

@@ -17,26 +17,31 @@ bool keeps(unsigned char c)
 
 std::string SafePart(const std::string& text, std::size_t limit)
 {
+    const auto alnum = [](unsigned char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    };
     std::string part;
     bool gap = false;
-    for (unsigned char c : text) {
-        if (part.size() >= limit)
-            break;
-        if (!keeps(c) || c == '_') {
-            // Blanks, markup, slashes, NUL and bytes of other scripts become one dash:
-            // '_' too, since it separates the parts.
+    for (std::size_t i = 0; i < text.size() && part.size() < limit; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        // A dot stays only between letters or digits ("v1.2"): no "..", no
+        // leading dot that would hide the file.
+        const bool lonelyDot = c == '.' && !(!part.empty() && alnum(static_cast<unsigned char>(part.back())) &&
+                                             i + 1 < text.size() && alnum(static_cast<unsigned char>(text[i + 1])));
+        if (!keeps(c) || lonelyDot) {
+            // Blanks, markup, slashes, NUL, bytes of other scripts: one dash.
             gap = !part.empty();
             continue;
         }
-        if (gap && part.size() + 1 < limit)
+        if (gap && part.back() != '-' && part.back() != '_' && c != '-' && c != '_' && part.size() + 1 < limit)
             part += '-';
         gap = false;
         part += static_cast<char>(c);
     }
-    // No leading dot (a hidden file, ".."), no leading dash (an option to a shell tool).
-    while (!part.empty() && (part.front() == '.' || part.front() == '-'))
+    // No leading dash (an option to a shell tool), no dangling separators.
+    while (!part.empty() && (part.front() == '-' || part.front() == '_' || part.front() == '+'))
         part.erase(part.begin());
-    while (!part.empty() && (part.back() == '.' || part.back() == '-'))
+    while (!part.empty() && (part.back() == '.' || part.back() == '-' || part.back() == '_'))
         part.pop_back();
     return part.empty() ? std::string("unknown") : part;
 }
@@ -58,7 +63,8 @@ std::string Build(const Parts& parts, int copy)
 
 bool IsSafe(const std::string& name)
 {
-    if (name.empty() || name.size() > kMaxName + 8 || name.front() == '.' || name.front() == '-')
+    if (name.empty() || name.size() > kMaxName + 8 || name.front() == '.' || name.front() == '-' ||
+        name.find("..") != std::string::npos)
         return false;
     for (unsigned char c : name)
         if (!keeps(c))

@@ -53,6 +53,11 @@ struct Sink
     bool tooLong = false;
 };
 
+size_t discard(char*, size_t size, size_t count, void*)
+{
+    return size * count;
+}
+
 size_t onData(char* data, size_t size, size_t count, void* userdata)
 {
     auto* sink = static_cast<Sink*>(userdata);
@@ -110,6 +115,9 @@ CurlHandle prepare(const std::string& url, const DemoTransfers::Settings& settin
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &progress);
+    // Without a sink of its own curl writes what it learns to standard output.
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, discard);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, discard);
     return curl;
 }
 
@@ -227,10 +235,9 @@ DemoTransfers::Result download(const DemoTransfers::Task& task, const DemoTransf
         ::close(*p);
         delete p;
     });
-    // Three tries in one go; what is on disk is kept for the next task.
-    constexpr int kAttempts = 3;
+    // A few tries in one go; what is on disk is kept for the next task.
     std::int64_t have = localSize(fd);
-    for (int attempt = 0; attempt < kAttempts && have != total; ++attempt) {
+    for (int attempt = 0; attempt < std::max(1, settings.attempts) && have != total; ++attempt) {
         if (have < 0 || have > total) {
             if (::ftruncate(fd, 0) != 0) {
                 result.error = "cannot write " + task.localPath + ": " + std::strerror(errno);

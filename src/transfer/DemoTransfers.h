@@ -31,6 +31,8 @@ public:
         // Largest listing and largest demo taken; a proxy cannot fill the disk.
         std::size_t maxListing = 4 << 20;
         std::int64_t maxFileBytes = std::int64_t{4} << 30;
+        // Tries of one download task, each resuming where the last ended.
+        int attempts = 3;
     };
 
     enum class Kind

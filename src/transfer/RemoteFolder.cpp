@@ -48,6 +48,11 @@ std::optional<RemoteFolder> RemoteFolder::Parse(const std::string& text, std::st
         error = "a folder URL holds no blanks or line breaks";
         return std::nullopt;
     }
+    const std::size_t afterScheme = text.find("://");
+    if (afterScheme == std::string::npos || afterScheme + 3 >= text.size() || text[afterScheme + 3] == '/') {
+        error = "not a URL: write ftp://HOST[:PORT]/PATH/ or sftp://HOST/PATH/";
+        return std::nullopt;
+    }
     const std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
     if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) {
         error = "not a URL: write ftp://HOST[:PORT]/PATH/ or sftp://HOST/PATH/";
