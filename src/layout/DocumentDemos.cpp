@@ -72,8 +72,10 @@ void CQuorvaneDoc::TickDemos()
                 proxy->m_strDemoFolder = kept->second;
         seen.folderUrl = proxy->m_strDemoFolder;
         seen.recordFile = proxy->m_strRecordFile;
+        // The match as it runs: once it is over the server's report is empty,
+        // and the collector names the demo after what it saw last.
         if (!seen.recordFile.empty()) {
-            if (const CHLServer* server = proxy->GetRelayedServer()) {
+            if (const CHLServer* server = proxy->GetRelayedServer(); server && server->m_bMatchRunning) {
                 seen.match.object = LedgerFeed::TypedAddress(*server);
                 seen.match.started = m_ledgerFeed ? m_ledgerFeed->MatchStarted(*server) : 0;
                 seen.match.server = server->m_strHostname;
