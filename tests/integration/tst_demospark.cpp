@@ -194,6 +194,48 @@ private slots:
         QVERIFY(page.contains("Red/Wolves vs Blue"));
         QVERIFY2(env.op.messages.empty(), env.op.messages.empty() ? "" : env.op.messages.front().c_str());
     }
+
+    // Headless: a recording started by hand on the proxy is collected too;
+    // --json reports each state of its file as a demo event.
+    void headlessReportsDemoEvents()
+    {
+        const quint16 serverPort = park.serverPorts()[0];
+        const quint16 proxyPort = park.proxyPorts()[0];
+        ParkProbe proxy(proxyPort);
+        QVERIFY(proxy.rcon("tv", "connect 127.0.0.1:" + QByteArray::number(serverPort)));
+        const QString demos = home.filePath(QStringLiteral("headless-demos"));
+        QProcess quorvane;
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("--json"), QStringLiteral("--no-ledger"),
+                        QStringLiteral("--proxy"), QStringLiteral("127.0.0.1:%1").arg(proxyPort),
+                        QStringLiteral("--rcon"), QStringLiteral("tv"), QStringLiteral("--demo-folder"),
+                        QStringLiteral("127.0.0.1:%1=ftp://127.0.0.1:%2/demos/").arg(proxyPort).arg(ftp.port()),
+                        QStringLiteral("--demos"), demos});
+        QVERIFY(quorvane.waitForStarted(5000));
+        QByteArray out;
+        const auto read = [&] { out += quorvane.readAllStandardOutput(); };
+        QVERIFY2(QTest::qWaitFor([&] { read(); return out.contains("Rcon Controled"); }, 15000), out.constData());
+        QVERIFY(proxy.rcon("tv", "record headless"));
+        QTest::qWait(7000); // longer than a poll cycle: the program sees the recording line
+        QVERIFY(proxy.rcon("tv", "stoprecord"));
+        QVERIFY2(QTest::qWaitFor([&] { read(); return out.contains("\"state\":\"kept\""); }, 30000), out.constData());
+        quorvane.terminate();
+        QVERIFY(quorvane.waitForFinished(10000));
+        read();
+        QStringList states;
+        QString file;
+        for (const QByteArray& line : out.split('\n')) {
+            const QJsonObject event = QJsonDocument::fromJson(line).object();
+            if (event.value(QStringLiteral("event")).toString() != QLatin1String("demo"))
+                continue;
+            states << event.value(QStringLiteral("state")).toString();
+            file = event.value(QStringLiteral("file")).toString();
+            QVERIFY(event.value(QStringLiteral("remote")).toString().startsWith(QStringLiteral("headless-")));
+        }
+        QCOMPARE(states.first(), QStringLiteral("waiting"));
+        QCOMPARE(states.last(), QStringLiteral("kept"));
+        QVERIFY(QFile::exists(demos + QLatin1Char('/') + file));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDemosPark)
