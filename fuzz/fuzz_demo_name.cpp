@@ -25,14 +25,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string map = DemoCollector::MapOfRemoteName("demo", parts[4]);
     if (map.empty())
         map = parts[1];
-    const std::string name = DemoFileName::Build({started, parts[0], map, parts[2], parts[3]}, 1 + (size % 3));
+    const std::string name =
+        DemoFileName::Build({started, parts[0], map, parts[2], parts[3]}, 1 + (size % 3));
     if (!DemoFileName::IsSafe(name) || name.size() > DemoFileName::kMaxName)
         fuzzing::fail("an unsafe demo name");
     if (name.find('/') != std::string::npos || name.find("..") != std::string::npos || name.front() == '.')
         fuzzing::fail("a demo name that leaves its folder");
 
-    std::string rest = "[SECTION_DEMOS]<table>[SECTION_DEMOS_LOOP][#DEMO_URL][#DEMO_NAME][#DEMO_DATE][#DEMO_MAP]"
-                       "[#DEMO_TEAMS][#DEMO_SCORE][#DEMO_SIZE][/SECTION_DEMOS_LOOP]</table>[/SECTION_DEMOS]";
+    std::string rest =
+        "[SECTION_DEMOS]<table>[SECTION_DEMOS_LOOP][#DEMO_URL][#DEMO_NAME][#DEMO_DATE][#DEMO_MAP]"
+        "[#DEMO_TEAMS][#DEMO_SCORE][#DEMO_SIZE][/SECTION_DEMOS_LOOP]</table>[/SECTION_DEMOS]";
     const std::string section =
         DemoSection::Take(rest, {{parts[4], name, started, map, parts[2] + " vs " + parts[3], parts[1],
                                   static_cast<std::int64_t>(size)}});

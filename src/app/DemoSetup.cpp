@@ -68,7 +68,9 @@ bool applyDemoFolders(const CommandLine& commandLine, CQuorvaneDoc& document, st
 
 QJsonObject describeDemo(const DemoCollector::FileState& file)
 {
-    const auto text = [](const std::string& bytes) { return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())); };
+    const auto text = [](const std::string& bytes) {
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    };
     QJsonObject report;
     report.insert(QStringLiteral("event"), QStringLiteral("demo"));
     report.insert(QStringLiteral("proxy"), text(file.proxy));

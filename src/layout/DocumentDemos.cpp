@@ -90,7 +90,8 @@ void CQuorvaneDoc::TickDemos()
     }
     DemoCollector::UploadTarget publishTo;
     if (m_moduleAutoWeb.m_bEnabled) {
-        std::tie(publishTo.server, publishTo.port) = CModuleAutoWeb::FtpServerAndPort(m_moduleAutoWeb.m_strFtpServer);
+        std::tie(publishTo.server, publishTo.port) =
+            CModuleAutoWeb::FtpServerAndPort(m_moduleAutoWeb.m_strFtpServer);
         publishTo.user = m_moduleAutoWeb.m_strLogin;
         publishTo.password = m_moduleAutoWeb.m_strPassword;
     }

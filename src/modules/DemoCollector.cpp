@@ -31,21 +31,25 @@ bool exists(const std::string& path)
 // Errors a later try can mend: a broken line, a busy or restarting host.
 bool worthRetrying(const std::string& error)
 {
-    return error.find("refused the login") == std::string::npos && error.find("is gone") == std::string::npos &&
-           error.find("cannot write") == std::string::npos && error.find("cannot name") == std::string::npos &&
-           error.find("larger than") == std::string::npos && error.find("not a file name") == std::string::npos;
+    return error.find("refused the login") == std::string::npos &&
+           error.find("is gone") == std::string::npos && error.find("cannot write") == std::string::npos &&
+           error.find("cannot name") == std::string::npos && error.find("larger than") == std::string::npos &&
+           error.find("not a file name") == std::string::npos;
 }
 
 } // namespace
 
-DemoCollector::DemoCollector(DemoTransfers& transfers, const Clock& clock) : m_transfers(transfers), m_clock(clock) {}
+DemoCollector::DemoCollector(DemoTransfers& transfers, const Clock& clock)
+    : m_transfers(transfers), m_clock(clock)
+{
+}
 
 bool DemoCollector::BelongsTo(const std::string& base, const std::string& name)
 {
     if (base.empty() || name.size() < 4 || name.compare(name.size() - 4, 4, ".dem") != 0)
         return false;
-    return name == base + ".dem" || (name.size() > base.size() + 1 && name.compare(0, base.size(), base) == 0 &&
-                                     name[base.size()] == '-');
+    return name == base + ".dem" || (name.size() > base.size() + 1 &&
+                                     name.compare(0, base.size(), base) == 0 && name[base.size()] == '-');
 }
 
 std::string DemoCollector::MapOfRemoteName(const std::string& base, const std::string& name)
@@ -54,8 +58,7 @@ std::string DemoCollector::MapOfRemoteName(const std::string& base, const std::s
         return {};
     // "-YYMMDDhhmm-MAP.dem" after the base.
     const std::string rest = name.substr(base.size() + 1, name.size() - base.size() - 5);
-    if (rest.size() < 12 || rest[10] != '-' ||
-        rest.find_first_not_of("0123456789") != 10)
+    if (rest.size() < 12 || rest[10] != '-' || rest.find_first_not_of("0123456789") != 10)
         return {};
     return rest.substr(11);
 }
@@ -120,8 +123,8 @@ std::vector<DemoCollector::Report> DemoCollector::Tick(const std::vector<Observa
             break;
         case DemoTransfers::Kind::Delete:
             if (!result.ok)
-                reports.push_back({"Demo " + file->fileName + ": cannot delete " + file->remoteName + " from " +
-                                       file->proxy + ": " + result.error,
+                reports.push_back({"Demo " + file->fileName + ": cannot delete " + file->remoteName +
+                                       " from " + file->proxy + ": " + result.error,
                                    false, std::nullopt});
             break;
         case DemoTransfers::Kind::Upload:
@@ -134,9 +137,9 @@ std::vector<DemoCollector::Report> DemoCollector::Tick(const std::vector<Observa
                     m_published.erase(m_published.begin());
                 reports.push_back(Changed(*file, "published", "Demo published: " + file->fileName));
             } else {
-                reports.push_back(Changed(*file, "failed: publishing: " + result.error,
-                                          "Demo " + file->fileName + " kept but not published: " + result.error,
-                                          true));
+                reports.push_back(
+                    Changed(*file, "failed: publishing: " + result.error,
+                            "Demo " + file->fileName + " kept but not published: " + result.error, true));
             }
             break;
         case DemoTransfers::Kind::List:
@@ -170,14 +173,16 @@ std::vector<DemoCollector::Report> DemoCollector::Tick(const std::vector<Observa
     if (!m_settings.folder.empty() && now >= m_nextSweep) {
         m_nextSweep = now + kSweepSeconds;
         if (const int gone = SweepOldDemos(); gone > 0)
-            reports.push_back({"Demos: " + std::to_string(gone) + " older than " + std::to_string(m_settings.keepDays) +
-                                   " days deleted from " + m_settings.folder,
+            reports.push_back({"Demos: " + std::to_string(gone) + " older than " +
+                                   std::to_string(m_settings.keepDays) + " days deleted from " +
+                                   m_settings.folder,
                                false, std::nullopt});
     }
     return reports;
 }
 
-void DemoCollector::RecordingEnded(const std::string& proxy, const Recording& recording, std::vector<Report>& reports)
+void DemoCollector::RecordingEnded(const std::string& proxy, const Recording& recording,
+                                   std::vector<Report>& reports)
 {
     if (recording.folderUrl.empty() || m_settings.folder.empty())
         return;
@@ -209,13 +214,15 @@ std::string DemoCollector::FreeName(const DemoFileName::Parts& parts)
 void DemoCollector::Listed(const Recording& recording, const std::string& proxy, const RemoteFolder& folder,
                            const DemoTransfers::Result& result, std::vector<Report>& reports)
 {
-    const std::string base = recording.recordFile.size() > 4 &&
-                                     recording.recordFile.compare(recording.recordFile.size() - 4, 4, ".dem") == 0
-                                 ? recording.recordFile.substr(0, recording.recordFile.size() - 4)
-                                 : recording.recordFile;
+    const std::string base =
+        recording.recordFile.size() > 4 &&
+                recording.recordFile.compare(recording.recordFile.size() - 4, 4, ".dem") == 0
+            ? recording.recordFile.substr(0, recording.recordFile.size() - 4)
+            : recording.recordFile;
     if (!result.ok) {
-        reports.push_back({"Demo " + base + " of " + proxy + " not collected: " + folder.Url() + ": " + result.error,
-                           true, std::nullopt});
+        reports.push_back(
+            {"Demo " + base + " of " + proxy + " not collected: " + folder.Url() + ": " + result.error, true,
+             std::nullopt});
         return;
     }
     std::vector<std::string> names;
@@ -224,15 +231,16 @@ void DemoCollector::Listed(const Recording& recording, const std::string& proxy,
             names.push_back(entry.name);
     std::sort(names.begin(), names.end()); // the time stamps put them in recording order
     if (names.empty()) {
-        reports.push_back({"Demo " + base + " of " + proxy + " not collected: no file of it in " + folder.Url(), true,
-                           std::nullopt});
+        reports.push_back(
+            {"Demo " + base + " of " + proxy + " not collected: no file of it in " + folder.Url(), true,
+             std::nullopt});
         return;
     }
     const QString partials = QString::fromStdString(m_settings.folder + "/" + kPartialFolder);
     if (!QDir().mkpath(partials)) {
-        reports.push_back({"Demo " + base + " of " + proxy + " not collected: cannot create " +
-                               partials.toStdString(),
-                           true, std::nullopt});
+        reports.push_back(
+            {"Demo " + base + " of " + proxy + " not collected: cannot create " + partials.toStdString(),
+             true, std::nullopt});
         return;
     }
     for (const std::string& remote : names) {
@@ -278,7 +286,8 @@ void DemoCollector::QueueDownload(Pending pending)
     m_running[m_transfers.Queue(task)] = std::move(pending);
 }
 
-void DemoCollector::Downloaded(Pending pending, const DemoTransfers::Result& result, std::vector<Report>& reports)
+void DemoCollector::Downloaded(Pending pending, const DemoTransfers::Result& result,
+                               std::vector<Report>& reports)
 {
     FileState* file = FileOf(pending.serial);
     if (!result.ok) {
@@ -286,25 +295,26 @@ void DemoCollector::Downloaded(Pending pending, const DemoTransfers::Result& res
             // What came is kept: the next try resumes there.
             pending.retryAt = m_clock.now() + kRetrySeconds;
             m_retries.push_back(std::move(pending));
-            reports.push_back(Changed(*file, "waiting", "Demo " + file->remoteName + " of " + file->proxy +
-                                                            ": " + result.error + "; trying again"));
+            reports.push_back(Changed(*file, "waiting",
+                                      "Demo " + file->remoteName + " of " + file->proxy + ": " +
+                                          result.error + "; trying again"));
             return;
         }
         // A half-written file helps nobody now, and may be what fills the disk.
         QFile::remove(QString::fromStdString(pending.partialPath));
         m_reservedNames.erase(file->fileName);
-        reports.push_back(Changed(*file, "failed: " + result.error,
-                                  "Demo " + file->remoteName + " of " + file->proxy + " not collected: " +
-                                      result.error,
-                                  true));
+        reports.push_back(Changed(
+            *file, "failed: " + result.error,
+            "Demo " + file->remoteName + " of " + file->proxy + " not collected: " + result.error, true));
         return;
     }
     file->size = result.size;
     file->sha256 = result.sha256;
     m_lastCollected[file->proxy] =
         file->fileName + " (" + DemoSection::SizeText(result.size) + ", " + timeOfDay(m_clock.now()) + ")";
-    reports.push_back(Changed(*file, "kept", "Demo collected: " + file->fileName + " (" +
-                                                 DemoSection::SizeText(result.size) + ", from " + file->proxy + ")"));
+    reports.push_back(Changed(*file, "kept",
+                              "Demo collected: " + file->fileName + " (" +
+                                  DemoSection::SizeText(result.size) + ", from " + file->proxy + ")"));
     if (m_settings.deleteFromProxy) {
         DemoTransfers::Task task;
         task.kind = DemoTransfers::Kind::Delete;
@@ -320,8 +330,9 @@ void DemoCollector::Downloaded(Pending pending, const DemoTransfers::Result& res
         std::string folder = m_settings.publishFolder;
         if (!folder.empty() && folder.back() != '/')
             folder += '/';
-        task.upload = CFtpJob(m_publishTo.server, m_publishTo.port, pending.finalPath, folder + file->fileName,
-                              m_publishTo.user, m_publishTo.password, CFtpJob::kLocalFile);
+        task.upload =
+            CFtpJob(m_publishTo.server, m_publishTo.port, pending.finalPath, folder + file->fileName,
+                    m_publishTo.user, m_publishTo.password, CFtpJob::kLocalFile);
         Pending upload = pending;
         upload.kind = DemoTransfers::Kind::Upload;
         m_running[m_transfers.Queue(task)] = upload;
@@ -336,7 +347,8 @@ DemoCollector::FileState* DemoCollector::FileOf(std::uint64_t serial)
     return nullptr;
 }
 
-DemoCollector::Report DemoCollector::Changed(FileState& file, std::string state, std::string line, bool notify)
+DemoCollector::Report DemoCollector::Changed(FileState& file, std::string state, std::string line,
+                                             bool notify)
 {
     file.state = std::move(state);
     file.at = m_clock.now();
@@ -368,7 +380,8 @@ int DemoCollector::SweepOldDemos()
     int gone = 0;
     const auto sweep = [&](const QString& path, const QStringList& patterns) {
         const QDir dir(path);
-        for (const QFileInfo& info : dir.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
+        for (const QFileInfo& info :
+             dir.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
             if (info.lastModified().toSecsSinceEpoch() < before && QFile::remove(info.absoluteFilePath()))
                 ++gone;
         }

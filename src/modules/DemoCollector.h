@@ -35,9 +35,9 @@ public:
         std::string folder; // the local demo folder; empty: nothing is collected
         int keepDays = 30;  // kept demos older than this are deleted; 0: kept for ever
         Compression compression = Compression::None;
-        bool deleteFromProxy = false; // after a verified download
-        bool publish = false;         // upload each kept demo to the page's FTP server
-        std::string publishFolder = "/demos"; // there
+        bool deleteFromProxy = false;          // after a verified download
+        bool publish = false;                  // upload each kept demo to the page's FTP server
+        std::string publishFolder = "/demos";  // there
         std::string publishUrlBase = "demos/"; // what the page links to, before the name
     };
     // The match a recording belongs to, as the ledger's match row has it.
@@ -147,7 +147,7 @@ private:
     const Clock& m_clock;
     Settings m_settings;
     UploadTarget m_publishTo;
-    std::map<std::string, Recording> m_recording; // by proxy
+    std::map<std::string, Recording> m_recording;                          // by proxy
     std::map<std::uint64_t, std::pair<std::string, Recording>> m_listings; // task -> proxy, recording
     std::map<std::uint64_t, RemoteFolder> m_listingFolders;
     std::map<std::uint64_t, Pending> m_running; // task -> pending download / delete / upload

@@ -9,8 +9,8 @@ namespace {
 
 bool keeps(unsigned char c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
-           c == '+' || c == '-';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '+' || c == '-';
 }
 
 } // namespace
@@ -26,14 +26,16 @@ std::string SafePart(const std::string& text, std::size_t limit)
         const auto c = static_cast<unsigned char>(text[i]);
         // A dot stays only between letters or digits ("v1.2"): no "..", no
         // leading dot that would hide the file.
-        const bool lonelyDot = c == '.' && !(!part.empty() && alnum(static_cast<unsigned char>(part.back())) &&
-                                             i + 1 < text.size() && alnum(static_cast<unsigned char>(text[i + 1])));
+        const bool lonelyDot =
+            c == '.' && !(!part.empty() && alnum(static_cast<unsigned char>(part.back())) &&
+                          i + 1 < text.size() && alnum(static_cast<unsigned char>(text[i + 1])));
         if (!keeps(c) || lonelyDot) {
             // Blanks, markup, slashes, NUL, bytes of other scripts: one dash.
             gap = !part.empty();
             continue;
         }
-        if (gap && part.back() != '-' && part.back() != '_' && c != '-' && c != '_' && part.size() + 1 < limit)
+        if (gap && part.back() != '-' && part.back() != '_' && c != '-' && c != '_' &&
+            part.size() + 1 < limit)
             part += '-';
         gap = false;
         part += static_cast<char>(c);
@@ -54,8 +56,8 @@ std::string Build(const Parts& parts, int copy)
     char stamp[32] = {};
     if (std::strftime(stamp, sizeof stamp, "%Y%m%d_%H%M%S", &local) == 0)
         std::snprintf(stamp, sizeof stamp, "00000000_000000");
-    std::string name = std::string(stamp) + '_' + SafePart(parts.server) + '_' + SafePart(parts.map, 32) + '_' +
-                       SafePart(parts.teamA, 32) + "-vs-" + SafePart(parts.teamB, 32);
+    std::string name = std::string(stamp) + '_' + SafePart(parts.server) + '_' + SafePart(parts.map, 32) +
+                       '_' + SafePart(parts.teamA, 32) + "-vs-" + SafePart(parts.teamB, 32);
     if (copy > 1)
         name += '_' + std::to_string(copy);
     return name + ".dem";

@@ -214,7 +214,8 @@ DemoTransfers::Result download(const DemoTransfers::Task& task, const DemoTransf
                                Progress& progress)
 {
     DemoTransfers::Result result;
-    if (task.localPath.empty() || hasLineBreakOrNul(task.remoteName) || task.remoteName.find('/') != std::string::npos) {
+    if (task.localPath.empty() || hasLineBreakOrNul(task.remoteName) ||
+        task.remoteName.find('/') != std::string::npos) {
         result.error = "not a file name: " + task.remoteName;
         return result;
     }
@@ -256,7 +257,8 @@ DemoTransfers::Result download(const DemoTransfers::Task& task, const DemoTransf
             return result;
         }
         curl_easy_setopt(curl.get(), CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(have));
-        curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings.maxFileBytes));
+        curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE,
+                         static_cast<curl_off_t>(settings.maxFileBytes));
         curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, onData);
         curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &sink);
         const CURLcode code = curl_easy_perform(curl.get());
@@ -273,7 +275,8 @@ DemoTransfers::Result download(const DemoTransfers::Task& task, const DemoTransf
         if (code == CURLE_OK)
             continue; // the size check below decides
         result.error = failure(code, errorText);
-        if (code == CURLE_LOGIN_DENIED || code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_REMOTE_ACCESS_DENIED)
+        if (code == CURLE_LOGIN_DENIED || code == CURLE_REMOTE_FILE_NOT_FOUND ||
+            code == CURLE_REMOTE_ACCESS_DENIED)
             return result;
     }
     if (have != total) {
@@ -291,7 +294,8 @@ DemoTransfers::Result download(const DemoTransfers::Task& task, const DemoTransf
         result.error = "cannot read back " + task.localPath;
         return result;
     }
-    if (!task.finalPath.empty() && !DemoTransfers::Finish(task.localPath, task.finalPath, task.gzip, result.error))
+    if (!task.finalPath.empty() &&
+        !DemoTransfers::Finish(task.localPath, task.finalPath, task.gzip, result.error))
         return result;
     result.ok = true;
     return result;
@@ -432,8 +436,8 @@ void DemoTransfers::WorkerMain()
     }
 }
 
-DemoTransfers::Result DemoTransfers::Run(const Task& task, const Settings& settings, const std::atomic<bool>* abort,
-                                         std::atomic<int>* percent)
+DemoTransfers::Result DemoTransfers::Run(const Task& task, const Settings& settings,
+                                         const std::atomic<bool>* abort, std::atomic<int>* percent)
 {
     ::Progress progress{abort, percent};
     Result result;
@@ -463,6 +467,28 @@ DemoTransfers::Result DemoTransfers::Run(const Task& task, const Settings& setti
     return result;
 }
 
+namespace {
+
+// Gives from the name to, never replacing a file there. A hard link does it
+// in one step; where the file system has none, a rename after a look.
+bool nameWithoutReplacing(const std::string& from, const std::string& to)
+{
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EXDEV)
+        return false;
+    struct stat info = {};
+    if (::lstat(to.c_str(), &info) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+} // namespace
+
 bool DemoTransfers::Finish(const std::string& from, const std::string& to, bool gzip, std::string& error)
 {
     const std::string temporary = to + ".part";
@@ -474,9 +500,8 @@ bool DemoTransfers::Finish(const std::string& from, const std::string& to, bool 
     if (!gzip) {
         // The partial file is complete: a link gives it the final name at once,
         // and fails rather than replace a demo already there.
-        if (::link(from.c_str(), to.c_str()) != 0)
+        if (!nameWithoutReplacing(from, to))
             return fail("cannot name " + to, errno);
-        ::unlink(from.c_str());
         return true;
     }
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -511,9 +536,8 @@ bool DemoTransfers::Finish(const std::string& from, const std::string& to, bool 
         code = errno ? errno : ENOSPC;
     if (code != 0)
         return fail("cannot write " + temporary, code);
-    if (::link(temporary.c_str(), to.c_str()) != 0)
+    if (!nameWithoutReplacing(temporary, to))
         return fail("cannot name " + to, errno);
-    ::unlink(temporary.c_str());
     ::unlink(from.c_str());
     return true;
 }

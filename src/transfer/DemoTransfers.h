@@ -55,7 +55,7 @@ public:
         // partial file is removed then. Empty: it stays at localPath.
         std::string finalPath;
         bool gzip = false;
-        CFtpJob upload;         // Upload
+        CFtpJob upload; // Upload
     };
 
     struct Entry

@@ -111,12 +111,15 @@ private slots:
 
         const quint16 serverPort = park.serverPorts()[0];
         const quint16 proxyPort = park.proxyPorts()[0];
-        auto* server = static_cast<CHLServer*>(doc.AddServer("127.0.0.1", serverPort, "secret", doc.m_groups[0].get()));
-        auto* proxy = static_cast<CHLTV*>(doc.AddProxy("127.0.0.1", proxyPort, doc.m_groups[1].get(), "tv", "",
-                                                       "127.0.0.1", proxyPort, true, true));
+        auto* server =
+            static_cast<CHLServer*>(doc.AddServer("127.0.0.1", serverPort, "secret", doc.m_groups[0].get()));
+        auto* proxy = static_cast<CHLTV*>(doc.AddProxy("127.0.0.1", proxyPort, doc.m_groups[1].get(), "tv",
+                                                       "", "127.0.0.1", proxyPort, true, true));
         QVERIFY(!doc.SetDemoFolder(*proxy, "ftp://127.0.0.1:" + std::to_string(ftp.port()) + "/demos/"));
         const auto tick = [&](auto done, int ticks) { return tickUntil(env.clock, doc, done, ticks); };
-        QVERIFY(tick([&] { return proxy->m_nStatus == CSStatus_CONTROL && server->m_nStatus == CSStatus_CONTROL; }, 12));
+        QVERIFY(tick(
+            [&] { return proxy->m_nStatus == CSStatus_CONTROL && server->m_nStatus == CSStatus_CONTROL; },
+            12));
         proxy->DropOn(server);
         QVERIFY(tick([&] { return proxy->m_pLinked == server; }, 14));
 
@@ -124,7 +127,9 @@ private slots:
         ParkProbe(serverPort).control("sim_match 2 Red/Wolves Blue 3 0 1 0");
         QVERIFY(tick([&] { return !proxy->m_strRecordFile.empty(); }, 14));
         const QDir shared(ftp.home() + QStringLiteral("/start/demos"));
-        const auto files = [&] { return shared.entryInfoList({QStringLiteral("*.dem")}, QDir::Files, QDir::Name); };
+        const auto files = [&] {
+            return shared.entryInfoList({QStringLiteral("*.dem")}, QDir::Files, QDir::Name);
+        };
         QVERIFY(QTest::qWaitFor([&] { return files().size() == 1 && files()[0].size() > 4096; }, 5000));
         const qint64 early = files()[0].size();
         QTest::qWait(1500);
@@ -156,7 +161,8 @@ private slots:
             QCOMPARE(sha256Of(local), sha256Of(remote[i].absoluteFilePath()));
             QVERIFY(ftp.file(QStringLiteral("/site/demos/") + QString::fromStdString(kept[i].fileName)));
         }
-        QVERIFY2(kept[0].fileName.ends_with("_Cup-Final_de_dust2_Red-Wolves-vs-Blue.dem"), kept[0].fileName.c_str());
+        QVERIFY2(kept[0].fileName.ends_with("_Cup-Final_de_dust2_Red-Wolves-vs-Blue.dem"),
+                 kept[0].fileName.c_str());
         QVERIFY2(kept[1].fileName.ends_with("_Cup-Final_de_inferno_Red-Wolves-vs-Blue.dem"),
                  kept[1].fileName.c_str());
         QVERIFY(doc.LastCollectedDemo(*proxy).starts_with(kept[1].fileName));
@@ -166,7 +172,8 @@ private slots:
         QString error;
         const auto matches = LedgerQuery::run(options.settings.target, LedgerQuery::Kind::Matches, {}, error);
         QVERIFY2(matches && matches->rows.size() == 1, qPrintable(error));
-        const auto byMatch = LedgerDemoFiles::files(options.settings.target, std::nullopt, std::nullopt, error);
+        const auto byMatch =
+            LedgerDemoFiles::files(options.settings.target, std::nullopt, std::nullopt, error);
         QVERIFY2(byMatch, qPrintable(error));
         const auto row = byMatch->find({matches->rows[0][2].toString(), matches->rows[0][0].toLongLong()});
         QVERIFY(row != byMatch->end());
@@ -176,12 +183,13 @@ private slots:
 
         // And so does the command line, in JSON.
         QProcess program;
-        program.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("ledger"), QStringLiteral("matches"),
-                                                        QStringLiteral("--json"), QStringLiteral("--ledger"),
-                                                        options.settings.target.path});
+        program.start(QStringLiteral(QUORVANE_BINARY),
+                      {QStringLiteral("ledger"), QStringLiteral("matches"), QStringLiteral("--json"),
+                       QStringLiteral("--ledger"), options.settings.target.path});
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitCode(), 0);
-        const QJsonObject printed = QJsonDocument::fromJson(program.readAllStandardOutput().trimmed()).object();
+        const QJsonObject printed =
+            QJsonDocument::fromJson(program.readAllStandardOutput().trimmed()).object();
         const QJsonArray listed = printed.value(QStringLiteral("files")).toArray();
         QCOMPARE(listed.size(), 2);
         QCOMPARE(listed[0].toObject().value(QStringLiteral("file")).toString(),
@@ -246,9 +254,10 @@ private slots:
         CQuorvaneDoc doc(env.context());
         doc.OnNewDocument();
         doc.AttachLedger(&ledger);
-        auto* proxy = static_cast<CHLTV*>(doc.AddProxy("127.0.0.1", 27070, doc.m_groups[1].get(), "", "",
-                                                       "127.0.0.1", 27070, true, false));
-        QVERIFY(tickUntil(env.clock, doc, [&] { return proxy->m_strDemoFolder == url; }, 10));
+        auto* proxy = static_cast<CHLTV*>(
+            doc.AddProxy("127.0.0.1", 27070, doc.m_groups[1].get(), "", "", "127.0.0.1", 27070, true, false));
+        QVERIFY(tickUntil(
+            env.clock, doc, [&] { return proxy->m_strDemoFolder == url; }, 10));
         doc.SetSelection(nullptr, proxy);
         env.op.objectAnswers.push_back(std::nullopt);
         doc.OnCommand(ID_HLTV_PROPERTIES);
@@ -265,20 +274,33 @@ private slots:
         QVERIFY(proxy.rcon("tv", "connect 127.0.0.1:" + QByteArray::number(serverPort)));
         const QString demos = home.filePath(QStringLiteral("headless-demos"));
         QProcess quorvane;
-        quorvane.start(QStringLiteral(QUORVANE_BINARY),
-                       {QStringLiteral("--headless"), QStringLiteral("--json"), QStringLiteral("--no-ledger"),
-                        QStringLiteral("--proxy"), QStringLiteral("127.0.0.1:%1").arg(proxyPort),
-                        QStringLiteral("--rcon"), QStringLiteral("tv"), QStringLiteral("--demo-folder"),
-                        QStringLiteral("127.0.0.1:%1=ftp://127.0.0.1:%2/demos/").arg(proxyPort).arg(ftp.port()),
-                        QStringLiteral("--demos"), demos});
+        quorvane.start(
+            QStringLiteral(QUORVANE_BINARY),
+            {QStringLiteral("--headless"), QStringLiteral("--json"), QStringLiteral("--no-ledger"),
+             QStringLiteral("--proxy"), QStringLiteral("127.0.0.1:%1").arg(proxyPort),
+             QStringLiteral("--rcon"), QStringLiteral("tv"), QStringLiteral("--demo-folder"),
+             QStringLiteral("127.0.0.1:%1=ftp://127.0.0.1:%2/demos/").arg(proxyPort).arg(ftp.port()),
+             QStringLiteral("--demos"), demos});
         QVERIFY(quorvane.waitForStarted(5000));
         QByteArray out;
         const auto read = [&] { out += quorvane.readAllStandardOutput(); };
-        QVERIFY2(QTest::qWaitFor([&] { read(); return out.contains("Rcon Controled"); }, 15000), out.constData());
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         read();
+                         return out.contains("Rcon Controled");
+                     },
+                     15000),
+                 out.constData());
         QVERIFY(proxy.rcon("tv", "record headless"));
         QTest::qWait(7000); // longer than a poll cycle: the program sees the recording line
         QVERIFY(proxy.rcon("tv", "stoprecord"));
-        QVERIFY2(QTest::qWaitFor([&] { read(); return out.contains("\"state\":\"kept\""); }, 30000), out.constData());
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         read();
+                         return out.contains("\"state\":\"kept\"");
+                     },
+                     30000),
+                 out.constData());
         quorvane.terminate();
         QVERIFY(quorvane.waitForFinished(10000));
         read();

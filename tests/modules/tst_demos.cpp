@@ -7,8 +7,8 @@
 #include "modules/DemoSection.h"
 #include "modules/PageSource.h"
 #include "objects/CHLTV.h"
-#include "transfer/CFtpJobManager.h"
 #include "support/FtpServer.h"
+#include "transfer/CFtpJobManager.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -45,12 +45,14 @@ private:
 
     std::string folderUrl() const { return "ftp://127.0.0.1:" + std::to_string(m_ftp.port()) + "/demos/"; }
 
-    DemoTransfers::Settings transferSettings(const QTemporaryDir& dir, const QByteArray& password = FtpServer::kPassword)
+    DemoTransfers::Settings transferSettings(const QTemporaryDir& dir,
+                                             const QByteArray& password = FtpServer::kPassword)
     {
         const QString path = dir.filePath(QStringLiteral("netrc"));
         QFile file(path);
         if (file.open(QIODevice::WriteOnly))
-            file.write("machine 127.0.0.1 login " + QByteArray(FtpServer::kUser) + " password \"" + password + "\"\n");
+            file.write("machine 127.0.0.1 login " + QByteArray(FtpServer::kUser) + " password \"" + password +
+                       "\"\n");
         DemoTransfers::Settings settings;
         settings.netrcFile = path.toStdString();
         settings.timeouts.connect = std::chrono::milliseconds(5000);
@@ -87,20 +89,21 @@ private slots:
         QTest::addColumn<QByteArray>("teamA");
         QTest::addColumn<QByteArray>("teamB");
         QTest::addColumn<QString>("expected"); // after the date and time; empty: only the rules are checked
-        QTest::addRow("plain") << QByteArray("Cup Server #1") << QByteArray("de_dust2") << QByteArray("Team A")
-                               << QByteArray("[NxN] Wolves") << "Cup-Server-1_de_dust2_Team-A-vs-NxN-Wolves.dem";
-        QTest::addRow("slashes and dots") << QByteArray("../../etc/passwd") << QByteArray("..")
-                                          << QByteArray("/") << QByteArray("a/../b")
-                                          << "etc-passwd_unknown_unknown-vs-a-b.dem";
-        QTest::addRow("NUL and markup") << QByteArray("srv\0<script>", 12) << QByteArray("<b>map</b>")
-                                        << QByteArray("\"><img src=x>") << QByteArray("'&amp;'")
-                                        << "srv-script_b-map-b_img-src-x-vs-amp.dem";
-        QTest::addRow("500 characters") << QByteArray::fromStdString(kHostile500)
-                                        << QByteArray::fromStdString(kHostile500)
-                                        << QByteArray::fromStdString(kHostile500)
-                                        << QByteArray::fromStdString(kHostile500) << QString();
-        QTest::addRow("other scripts") << QByteArray("Сервер") << QByteArray("de_аztec") << QByteArray("チーム")
-                                       << QByteArray("-rf") << "unknown_de_ztec_unknown-vs-rf.dem";
+        QTest::addRow("plain") << QByteArray("Cup Server #1") << QByteArray("de_dust2")
+                               << QByteArray("Team A") << QByteArray("[NxN] Wolves")
+                               << "Cup-Server-1_de_dust2_Team-A-vs-NxN-Wolves.dem";
+        QTest::addRow("slashes and dots")
+            << QByteArray("../../etc/passwd") << QByteArray("..") << QByteArray("/") << QByteArray("a/../b")
+            << "etc-passwd_unknown_unknown-vs-a-b.dem";
+        QTest::addRow("NUL and markup")
+            << QByteArray("srv\0<script>", 12) << QByteArray("<b>map</b>") << QByteArray("\"><img src=x>")
+            << QByteArray("'&amp;'") << "srv-script_b-map-b_img-src-x-vs-amp.dem";
+        QTest::addRow("500 characters")
+            << QByteArray::fromStdString(kHostile500) << QByteArray::fromStdString(kHostile500)
+            << QByteArray::fromStdString(kHostile500) << QByteArray::fromStdString(kHostile500) << QString();
+        QTest::addRow("other scripts")
+            << QByteArray("Сервер") << QByteArray("de_аztec") << QByteArray("チーム") << QByteArray("-rf")
+            << "unknown_de_ztec_unknown-vs-rf.dem";
         QTest::addRow("empty") << QByteArray() << QByteArray() << QByteArray() << QByteArray()
                                << "unknown_unknown_unknown-vs-unknown.dem";
     }
@@ -111,8 +114,8 @@ private slots:
         QFETCH(QByteArray, teamA);
         QFETCH(QByteArray, teamB);
         QFETCH(QString, expected);
-        const std::string name = DemoFileName::Build(
-            {1'765'135'800, server.toStdString(), map.toStdString(), teamA.toStdString(), teamB.toStdString()});
+        const std::string name = DemoFileName::Build({1'765'135'800, server.toStdString(), map.toStdString(),
+                                                      teamA.toStdString(), teamB.toStdString()});
         QVERIFY2(DemoFileName::IsSafe(name), name.c_str());
         QVERIFY(name.size() <= DemoFileName::kMaxName);
         QVERIFY(name.find('/') == std::string::npos && name.find('\0') == std::string::npos);
@@ -134,7 +137,8 @@ private slots:
         QVERIFY(DemoCollector::BelongsTo("cup", "cup.dem"));
         QVERIFY(!DemoCollector::BelongsTo("cup", "cupx-2612071930-de_dust2.dem"));
         QVERIFY(!DemoCollector::BelongsTo("cup", "cup-2612071930-de_dust2.dem.part"));
-        QCOMPARE(DemoCollector::MapOfRemoteName("cup", "cup-2612071930-de_dust2.dem"), std::string("de_dust2"));
+        QCOMPARE(DemoCollector::MapOfRemoteName("cup", "cup-2612071930-de_dust2.dem"),
+                 std::string("de_dust2"));
         QCOMPARE(DemoCollector::MapOfRemoteName("cup", "cup-26120719-de_dust2.dem"), std::string());
         QCOMPARE(DemoCollector::MapOfRemoteName("cup", "cup.dem"), std::string());
     }
@@ -195,7 +199,8 @@ private slots:
         const QByteArray second = demoBytes(90'000, 12);
         QVERIFY(m_ftp.putFile(QStringLiteral("/start/demos/final-2612072100-de_dust2.dem"), first));
         QVERIFY(m_ftp.putFile(QStringLiteral("/start/demos/final-2612072140-de_inferno.dem"), second));
-        QVERIFY(m_ftp.putFile(QStringLiteral("/start/demos/other-2612072100-de_dust2.dem"), demoBytes(10, 13)));
+        QVERIFY(
+            m_ftp.putFile(QStringLiteral("/start/demos/other-2612072100-de_dust2.dem"), demoBytes(10, 13)));
 
         ManualClock clock(1'765'140'000);
         DemoTransfers transfers(transferSettings(local));
@@ -210,8 +215,8 @@ private slots:
         proxy.proxy = "proxy 127.0.0.1:27020";
         proxy.folderUrl = folderUrl();
         proxy.recordFile = "final.dem";
-        proxy.match = {"server 127.0.0.1:27015", 1'765'139'000, "Cup <Server>", "de_dust2", "Red/Team", "Blue",
-                       "3:1"};
+        proxy.match = {
+            "server 127.0.0.1:27015", 1'765'139'000, "Cup <Server>", "de_dust2", "Red/Team", "Blue", "3:1"};
         std::vector<DemoCollector::Report> reports;
         QVERIFY(collector.Tick({proxy}, {}).empty());
         proxy.match.score = "16:14";
@@ -237,12 +242,16 @@ private slots:
         QCOMPARE(keptFile.readAll(), second);
         QVERIFY(collector.LastCollected("proxy 127.0.0.1:27020").starts_with(files[1].fileName));
         // Deleted from the proxy once verified; the other recording stays.
-        QVERIFY(QTest::qWaitFor([&] { return !m_ftp.file(QStringLiteral("/start/demos/final-2612072140-de_inferno.dem")); }, 5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !m_ftp.file(QStringLiteral("/start/demos/final-2612072140-de_inferno.dem")); },
+            5000));
         QVERIFY(m_ftp.file(QStringLiteral("/start/demos/other-2612072100-de_dust2.dem")));
         // Every state went to the reports, without a notification.
-        QVERIFY(std::none_of(reports.begin(), reports.end(), [](const auto& report) { return report.notify; }));
-        QVERIFY(std::any_of(reports.begin(), reports.end(),
-                            [](const auto& report) { return report.file && report.file->state == "waiting"; }));
+        QVERIFY(
+            std::none_of(reports.begin(), reports.end(), [](const auto& report) { return report.notify; }));
+        QVERIFY(std::any_of(reports.begin(), reports.end(), [](const auto& report) {
+            return report.file && report.file->state == "waiting";
+        }));
     }
 
     // Faults: a refused login is one line and one notification, the next
@@ -257,7 +266,8 @@ private slots:
         DemoCollector::Settings settings;
         settings.folder = local.path().toStdString();
         collector.SetSettings(settings);
-        QVERIFY(m_ftp.putFile(QStringLiteral("/start/demos/ref-2612072100-de_dust2.dem"), demoBytes(5000, 21)));
+        QVERIFY(
+            m_ftp.putFile(QStringLiteral("/start/demos/ref-2612072100-de_dust2.dem"), demoBytes(5000, 21)));
 
         DemoCollector::Observation proxy{"proxy 127.0.0.1:27021", folderUrl(), "ref.dem", {}};
         std::vector<DemoCollector::Report> reports;
@@ -291,9 +301,8 @@ private slots:
             return !collector2.Files().empty() && collector2.Files().front().state == "kept";
         };
         QVERIFY(tickUntil(clock, collector2, {cut}, reports, done, 80));
-        QVERIFY(std::any_of(reports.begin(), reports.end(), [](const auto& r) {
-            return r.line.find("trying again") != std::string::npos;
-        }));
+        QVERIFY(std::any_of(reports.begin(), reports.end(),
+                            [](const auto& r) { return r.line.find("trying again") != std::string::npos; }));
         QCOMPARE(collector2.Files().front().size, demo.size());
         QFile file(local2.filePath(QString::fromStdString(collector2.Files().front().fileName)));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -317,7 +326,8 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("x");
             file.close();
-            const utimbuf times{static_cast<time_t>(clock.now() - age), static_cast<time_t>(clock.now() - age)};
+            const utimbuf times{static_cast<time_t>(clock.now() - age),
+                                static_cast<time_t>(clock.now() - age)};
             QVERIFY(::utime(path.toLocal8Bit().constData(), &times) == 0);
         };
         make(QStringLiteral("old.dem"), 8 * 86400);
