@@ -151,6 +151,7 @@ private slots:
         };
         QVERIFY(tick(published, 60));
         QVERIFY2(elapsed.elapsed() < 30000, QByteArray::number(elapsed.elapsed()).constData());
+        qInfo("kept and published %lld ms after the match ended", static_cast<long long>(elapsed.elapsed()));
 
         const QFileInfoList remote = files();
         const auto& kept = doc.demos().Files();
