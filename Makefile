@@ -11,7 +11,7 @@
 
 # dpkg-dev (dpkg-shlibdeps), appstream and desktop-file-utils: make package.
 # libqt6sql6-sqlite and libqt6sql6-psql: the ledger's drivers; postgresql: initdb/pg_ctl for its tests.
-DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libcurl4-openssl-dev \
+DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libcurl4-openssl-dev zlib1g-dev \
                 fonts-dejavu-core tzdata python3-pyftpdlib \
                 xvfb xauth libbenchmark-dev qstat clang libclang-rt-14-dev \
                 prometheus \

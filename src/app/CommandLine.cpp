@@ -103,6 +103,40 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
                 error = QStringLiteral("--ledger-keep expects a number of days (1 to 3650)");
                 return std::nullopt;
             }
+        } else if (argument == QLatin1String("--demos")) {
+            const auto text = value();
+            if (!text)
+                return std::nullopt;
+            line.demosFolder = *text;
+        } else if (argument == QLatin1String("--demos-keep")) {
+            const auto days = value();
+            bool ok = false;
+            line.demosKeepDays = days ? days->toInt(&ok) : 0;
+            if (!ok || line.demosKeepDays < 1 || line.demosKeepDays > 36500) {
+                error = QStringLiteral("--demos-keep expects a number of days (1 to 36500)");
+                return std::nullopt;
+            }
+        } else if (argument == QLatin1String("--demos-gzip")) {
+            line.demosGzip = true;
+        } else if (argument == QLatin1String("--demos-delete")) {
+            line.demosDelete = true;
+        } else if (argument == QLatin1String("--demos-publish")) {
+            const auto text = value();
+            if (!text)
+                return std::nullopt;
+            line.demosPublishFolder = *text;
+        } else if (argument == QLatin1String("--demo-folder")) {
+            const auto text = value();
+            if (!text)
+                return std::nullopt;
+            const qsizetype equals = text->indexOf(QLatin1Char('='));
+            CommandLine::DemoFolder folder;
+            if (equals <= 0 || !splitAddress(text->left(equals), folder.address, folder.port)) {
+                error = QStringLiteral("--demo-folder expects ADDRESS:PORT=ftp://HOST[:PORT]/PATH/");
+                return std::nullopt;
+            }
+            folder.url = text->mid(equals + 1).toStdString();
+            line.demoFolders.push_back(std::move(folder));
         } else if (argument == QLatin1String("--stream-logs")) {
             line.streamLogs = true;
         } else if (argument == QLatin1String("--on-change")) {
@@ -253,6 +287,13 @@ QString usageText()
         "                     ledger.sqlite in the user's data folder\n"
         "  --no-ledger        keep no ledger this session\n"
         "  --ledger-keep D    keep player sightings, commands and history D days (default 30)\n"
+        "  --demos DIR        keep collected demos in DIR (default: demos in the user's data folder)\n"
+        "  --demos-keep D     delete kept demos after D days (default 30)\n"
+        "  --demos-gzip       keep demos gzip-compressed\n"
+        "  --demos-delete     delete each demo from the proxy once it is downloaded and checked\n"
+        "  --demos-publish F  upload each demo to folder F of the AutoWeb FTP server, listed on the page\n"
+        "  --demo-folder A:P=URL  the proxy A:P writes its demos to URL (ftp:// or sftp://, login from\n"
+        "                     ~/.netrc); kept in the ledger\n"
         "  --version          print the version\n"
         "  --help             print this text\n"
         "\n"

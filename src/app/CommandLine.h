@@ -52,6 +52,20 @@ struct CommandLine
     QString ledger;
     bool noLedger = false;
     int ledgerKeepDays = 0; // 0: the setting, else 30
+    // Demo collection: --demos DIR, --demos-keep D, --demos-gzip,
+    // --demos-delete, --demos-publish FOLDER, --demo-folder ADDRESS:PORT=URL.
+    QString demosFolder;
+    int demosKeepDays = 0; // 0: the setting, else 30
+    bool demosGzip = false;
+    bool demosDelete = false;
+    QString demosPublishFolder; // empty: not published
+    struct DemoFolder
+    {
+        std::string address;
+        int port = 0;
+        std::string url;
+    };
+    std::vector<DemoFolder> demoFolders;
 };
 
 // Parses the arguments after the program name. On a mistake returns nullopt

@@ -1,5 +1,7 @@
 #include "app/HeadlessRunner.h"
 
+#include "app/DemoSetup.h"
+
 #include "core/Clock.h"
 #include "core/TerminalText.h"
 #include "feeds/EventReport.h"
@@ -63,6 +65,15 @@ HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& doc
     // Operator messages go to standard error; so do the AutoWeb notices.
     connect(&m_document, &CQuorvaneDoc::autoWebNotice, this,
             [](const QString& text, bool) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); });
+    // Demo collection: its lines on standard error, each file's states as events.
+    connect(&m_document, &CQuorvaneDoc::demoNotice, this,
+            [](const QString& text, bool) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); });
+    connect(&m_document, &CQuorvaneDoc::demoChanged, this, [this](const DemoCollector::FileState& file) {
+        if (m_commandLine.json)
+            std::cout << QJsonDocument(describeDemo(file)).toJson(QJsonDocument::Compact).toStdString() << std::endl;
+        else if (file.state == "kept" || file.state == "published" || file.state.starts_with("failed"))
+            std::cout << "demo " << file.fileName << " " << file.state << std::endl;
+    });
 }
 
 void HeadlessRunner::start()
@@ -90,6 +101,12 @@ void HeadlessRunner::start()
             m_document.AddHubManager(object.address, object.port, object.rconPassword, hubs);
             break;
         }
+    }
+    std::string error;
+    if (!applyDemoFolders(m_commandLine, m_document, error)) {
+        std::cerr << "quorvane: " << error << std::endl;
+        QTimer::singleShot(0, this, [this] { emit finished(2); });
+        return;
     }
     tick();
     m_timer.start();

@@ -6,6 +6,7 @@
 #include "core/TerminalText.h"
 #include "ledger/Ledger.h"
 #include "ledger/LedgerBrowse.h"
+#include "ledger/LedgerDemoFiles.h"
 #include "ledger/LedgerQuery.h"
 #include "ledger/LedgerTarget.h"
 
@@ -156,11 +157,37 @@ int runLedgerCommand(const QStringList& arguments, QTextStream& out, QTextStream
         err << "quorvane: the ledger " << target->describe() << " cannot be read: " << error << "\n";
         return 1;
     }
+    // The demo files of the matches listed, in their rows.
+    std::optional<LedgerDemoFiles::ByMatch> demoFiles;
+    if (*kind == LedgerQuery::Kind::Matches && json)
+    {
+        demoFiles = LedgerDemoFiles::files(*target, filter.since, filter.until, error);
+        if (!demoFiles)
+        {
+            err << "quorvane: the ledger " << target->describe() << " cannot be read: " << error << "\n";
+            return 1;
+        }
+    }
     if (json)
     {
         for (const auto& row : table->rows)
         {
             QJsonObject object;
+            if (demoFiles)
+            {
+                QJsonArray files;
+                const auto found = demoFiles->find({row[2].toString(), row[0].toLongLong()});
+                for (const LedgerDemoFiles::File& file : found == demoFiles->end() ? std::vector<LedgerDemoFiles::File>()
+                                                                                   : found->second)
+                    files.append(QJsonObject{{QStringLiteral("file"), file.fileName},
+                                             {QStringLiteral("proxy"), file.proxy},
+                                             {QStringLiteral("remote"), file.remoteName},
+                                             {QStringLiteral("size"), static_cast<qint64>(file.size)},
+                                             {QStringLiteral("sha256"), file.sha256},
+                                             {QStringLiteral("state"), file.state},
+                                             {QStringLiteral("url"), file.url}});
+                object.insert(QStringLiteral("files"), files);
+            }
             for (int c = 0; c < table->columns.size(); ++c)
             {
                 const bool time = table->timeColumns.contains(table->columns[c]);

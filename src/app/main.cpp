@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/ConsoleOperator.h"
 #include "app/DemoPark.h"
+#include "app/DemoSetup.h"
 #include "app/HeadlessRunner.h"
 #include "app/LedgerCommand.h"
 #include "app/LedgerSetup.h"
@@ -86,6 +87,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
         }
         demo.buildLayout(document);
     }
+    document.SetDemoSettings(chosenDemoSettings(commandLine, false));
 
     // Made only when asked for: nothing listens unless told to.
     std::unique_ptr<MetricsServer> metrics;
@@ -136,6 +138,7 @@ int runWindowed(QApplication& app, const CommandLine& commandLine)
     QObject::connect(&signalBridge, &SignalBridge::terminationRequested, &app,
                      [] { QCoreApplication::exit(0); });
 
+    document.SetDemoSettings(chosenDemoSettings(commandLine, true));
     CMainFrame window(document, new CControlView(document));
     op.setParentWidget(&window);
     if (!ledgerError.isEmpty())

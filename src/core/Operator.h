@@ -50,6 +50,8 @@ struct ObjectDialogValues
     std::uint32_t externalPort = 0;
     bool exportWeb = false;
     bool autoRecord = false;
+    // A proxy's Properties: the folder it writes its demos to (a URL).
+    std::string demoFolder;
 };
 struct ObjectDialogRequest
 {

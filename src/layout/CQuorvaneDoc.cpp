@@ -56,10 +56,12 @@ template <class List> void moveToTail(List& list, std::size_t index)
 } // namespace
 
 CQuorvaneDoc::CQuorvaneDoc(const CoreContext& context, QObject* parent)
-    : QObject(parent), m_context(context), m_trail(*context.clock), m_ftpMessages(*context.op)
+    : QObject(parent), m_context(context), m_trail(*context.clock), m_ftpMessages(*context.op),
+      m_demoCollector(m_demoTransfers, *context.clock)
 {
     m_ftpJobs.SetReporter(m_ftpMessages.reporter());
     m_ftpJobs.Start();
+    m_demoTransfers.Start();
 }
 
 CQuorvaneDoc::~CQuorvaneDoc()
@@ -67,6 +69,7 @@ CQuorvaneDoc::~CQuorvaneDoc()
     // An upload under way is aborted and the pages still queued dropped:
     // the program ends at once, however stuck the FTP server.
     m_ftpJobs.Stop();
+    m_demoTransfers.Stop();
 }
 
 void CQuorvaneDoc::TickAutoWeb()
@@ -203,6 +206,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     m_parkConsole.Tick(m_context.clock->now());
     for (const CModuleAutoWeb::Notice& notice : m_moduleAutoWeb.CollectOutcomes(m_context.clock->now()))
         emit autoWebNotice(QString::fromStdString(notice.text), notice.outageBegins);
+    TickDemos();
     UpdateAllViews(HintTick);
 }
 

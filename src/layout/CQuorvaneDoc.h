@@ -10,6 +10,7 @@
 #include "layout/OperatorTrail.h"
 #include "modules/CModule.h"
 #include "modules/CModuleAutoWeb.h"
+#include "modules/DemoCollector.h"
 #include "modules/PageSource.h"
 #include "objects/CCommonObject.h"
 #include "park/ParkConsole.h"
@@ -19,6 +20,8 @@
 #include <QObject>
 #include <QUndoStack>
 #include <cstdint>
+#include <future>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -120,6 +123,15 @@ public:
     // The operator sent text to object (or the program did for the operator):
     // kept in the ledger with the first lines that answer it.
     void NoteCommand(const CCommonObject& object, const std::string& text);
+
+    // Demo collection: where demos are kept and what becomes of them.
+    void SetDemoSettings(DemoCollector::Settings settings);
+    const DemoCollector& demos() const { return m_demoCollector; }
+    // Sets where proxy writes its demos and keeps it in the ledger; the
+    // reason when the URL is not one collection can use.
+    std::optional<std::string> SetDemoFolder(CHLTV& proxy, const std::string& url);
+    // The proxy's last collected demo, for its tool tip; empty: none.
+    std::string LastCollectedDemo(const CCommonObject& proxy) const;
 
     // Every 30 seconds: the AutoWeb module builds and queues its page.
     void TickAutoWeb();
@@ -265,6 +277,11 @@ signals:
     // The AutoWeb module has news (a failed upload, the page back): for the
     // status bar and the console; outageBegins for its one notification.
     void autoWebNotice(const QString& text, bool outageBegins);
+    // Demo collection has something to tell: a console line, and one
+    // notification when notify (a demo that could not be collected).
+    void demoNotice(const QString& text, bool notify);
+    // A demo file changed state ("waiting", "kept", "published"...).
+    void demoChanged(const DemoCollector::FileState& file);
 
 private:
     void ChangeLayer(int step);
@@ -308,6 +325,8 @@ private:
 
     // Once a second: the down count and the bursts of changes.
     void WatchDown();
+    // Once a second: what the proxies' recordings show, to the collector.
+    void TickDemos();
 
     CoreContext m_context;
     OperatorTrail m_trail;
@@ -328,4 +347,12 @@ private:
     static std::vector<CCommonObject*> GameServersOf(const std::vector<CCommonObject*>& machines);
     // Sends without asking: the questions are behind.
     void SendNow(const std::vector<CCommonObject*>& machines, const std::vector<std::string>& commands);
+    // Demos move on a thread of their own, never ahead of or behind a page.
+    DemoTransfers m_demoTransfers;
+    DemoCollector m_demoCollector;
+    // The proxies' demo folders as the ledger keeps them, read off the
+    // user-interface thread at start; applied to proxies without one.
+    std::future<std::map<std::string, std::string>> m_demoFoldersLoading;
+    std::map<std::string, std::string> m_demoFolders;
+    std::size_t m_nPublishedDemos = 0;
 };

@@ -1,6 +1,8 @@
 // The document's side of the live feeds: who may stream a log here, the
 // per-minute history, and the rcon commands that start and stop a stream.
 #include "layout/CQuorvaneDoc.h"
+#include "ledger/Ledger.h"
+#include "ledger/LedgerDemoFiles.h"
 
 #include "core/Clock.h"
 #include "feeds/LogStream.h"
@@ -116,6 +118,17 @@ void CQuorvaneDoc::AttachLedger(Ledger* ledger)
 {
     m_pLedger = ledger;
     m_ledgerFeed = ledger ? std::make_unique<LedgerFeed>(*ledger) : nullptr;
+    if (!ledger)
+        return;
+    // The proxies' demo folders, read on a thread: the window never waits for the ledger.
+    m_demoFoldersLoading = std::async(std::launch::async, [target = ledger->target()] {
+        std::map<std::string, std::string> folders;
+        QString error;
+        if (const auto kept = LedgerDemoFiles::folders(target, error))
+            for (const auto& [proxy, url] : *kept)
+                folders[proxy.toStdString()] = url.toStdString();
+        return folders;
+    });
 }
 
 void CQuorvaneDoc::NoteCommand(const CCommonObject& object, const std::string& text)

@@ -344,6 +344,7 @@ void CQuorvaneDoc::OnProxyProperties()
         proxy->m_strExternalAddress != proxy->m_strAddress || proxy->m_nExternalPort != proxy->m_nPort;
     values.exportWeb = proxy->m_bExportWeb;
     values.autoRecord = proxy->m_bAutoRecord;
+    values.demoFolder = proxy->m_strDemoFolder;
     request.groupLabels = GroupLabels();
     request.preselectLabel = proxy->m_pGroup ? GroupLabel(*proxy->m_pGroup) : std::string();
     request.autoRecordEnabled = m_moduleAdminBot.m_bEnabled != 0;
@@ -362,5 +363,10 @@ void CQuorvaneDoc::OnProxyProperties()
     proxy->m_nExternalPort = static_cast<std::int32_t>(answer->externalPort);
     proxy->m_strProxyPassword = answer->proxyPassword;
     proxy->m_bAutoRecord = answer->autoRecord;
+    // Not part of the layout: the ledger keeps it, and an unusable URL is
+    // told without undoing the rest.
+    if (answer->demoFolder != proxy->m_strDemoFolder)
+        if (const auto refusal = SetDemoFolder(*proxy, answer->demoFolder))
+            m_context.op->showMessage(*refusal);
     MarkChanged(HintLayout);
 }

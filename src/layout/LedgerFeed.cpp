@@ -46,6 +46,12 @@ bool AddItem(std::string& list, const std::string& item)
 }
 } // namespace
 
+std::int64_t LedgerFeed::MatchStarted(const CCommonObject& server) const
+{
+    const auto found = m_states.find(&server);
+    return found != m_states.end() && found->second.matchRunning ? found->second.matchStarted : 0;
+}
+
 std::string LedgerFeed::TypedAddress(const CCommonObject& object)
 {
     const char* kind = object.IsHubManager()                     ? "hub "

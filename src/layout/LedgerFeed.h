@@ -35,6 +35,9 @@ public:
     // Every object is about to go: commands waiting for an answer are kept now.
     void ForgetAll(std::int64_t now);
 
+    // When the match now running on server began, as its row has it; 0: none.
+    std::int64_t MatchStarted(const CCommonObject& server) const;
+
     // "server 10.0.0.5:27015", "proxy ...", "hub ...".
     static std::string TypedAddress(const CCommonObject& object);
     // A SteamID that names one account: not STEAM_ID_LAN, STEAM_ID_PENDING, BOT, HLTV.

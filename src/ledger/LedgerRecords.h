@@ -62,6 +62,30 @@ struct HistoryRecord
     int spectators = 0;
 };
 
+// One demo file of a match as it is collected; the same proxy, remote file
+// and match update one row.
+struct DemoFileRecord
+{
+    std::int64_t at = 0;
+    std::string matchObject; // the game server of the match row, typed
+    std::int64_t matchStarted = 0;
+    std::string proxy; // typed address of the proxy that recorded it
+    std::string remoteName;
+    std::string fileName; // in the demo folder; empty until named
+    std::int64_t size = 0;
+    std::string sha256;
+    // "waiting", "downloading NN %", "kept", "published", "failed: why".
+    std::string state;
+    std::string url; // where it was published; empty when not
+};
+
+// Where a proxy writes its demos, kept across runs (empty url: none).
+struct DemoFolderRecord
+{
+    std::string proxy; // typed address
+    std::string url;
+};
+
 // Operations that run on the writer thread between records.
 struct PruneRequest
 {
@@ -73,7 +97,7 @@ struct ForgetRequest
 };
 
 using LedgerRecord = std::variant<CommandRecord, AvailabilityRecord, MatchRecord, SightingRecord, HistoryRecord,
-                                  PruneRequest, ForgetRequest>;
+                                  PruneRequest, ForgetRequest, DemoFileRecord, DemoFolderRecord>;
 
 // The record kinds by name, as the metrics and the query command spell them.
 const char* LedgerKindName(const LedgerRecord& record);

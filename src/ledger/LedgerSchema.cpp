@@ -42,6 +42,17 @@ const std::vector<Migration>& Migrations()
              "CREATE INDEX history_object ON history (object, minute)",
              "CREATE INDEX history_minute ON history (minute)",
          }},
+        // The demo files collected for each match, and the folder each proxy writes its demos to.
+        {2,
+         {
+             "CREATE TABLE demo_files (id %ID%, instance TEXT NOT NULL, match_object TEXT NOT NULL,"
+             " match_started BIGINT NOT NULL, proxy TEXT NOT NULL, remote_name TEXT NOT NULL,"
+             " file_name TEXT NOT NULL, size BIGINT NOT NULL, sha256 TEXT NOT NULL, state TEXT NOT NULL,"
+             " url TEXT NOT NULL, at BIGINT NOT NULL)",
+             "CREATE INDEX demo_files_match ON demo_files (match_object, match_started)",
+             "CREATE INDEX demo_files_at ON demo_files (at)",
+             "CREATE TABLE demo_folders (proxy TEXT NOT NULL PRIMARY KEY, url TEXT NOT NULL)",
+         }},
     };
     return migrations;
 }

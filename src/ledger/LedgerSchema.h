@@ -8,7 +8,7 @@
 // rather than guessed at.
 namespace LedgerSchema
 {
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 
 enum class Dialect
 {

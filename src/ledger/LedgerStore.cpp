@@ -241,6 +241,10 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
         query.addBindValue(point->spectators);
         return Exec(query, error);
     }
+    if (const auto* demo = std::get_if<DemoFileRecord>(&record))
+        return writeDemoFile(*demo, error);
+    if (const auto* folder = std::get_if<DemoFolderRecord>(&record))
+        return writeDemoFolder(*folder, error);
     if (const auto* request = std::get_if<PruneRequest>(&record))
         return prune(request->before, error);
     if (const auto* request = std::get_if<ForgetRequest>(&record))
@@ -298,4 +302,53 @@ void LedgerStore::foldLog()
     QSqlQuery query(m_connection.db());
     if (query.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")) && query.next())
         m_foldDue = query.value(0).toInt() != 0;
+}
+
+bool LedgerStore::writeDemoFile(const DemoFileRecord& demo, QString& error)
+{
+    QSqlQuery query(m_connection.db());
+    const auto bindFields = [&] {
+        query.addBindValue(Text(demo.fileName, 400));
+        query.addBindValue(Number(demo.size));
+        query.addBindValue(Text(demo.sha256, 100));
+        query.addBindValue(Text(demo.state, 400));
+        query.addBindValue(Text(demo.url, 2000));
+        query.addBindValue(Number(demo.at));
+    };
+    const auto bindKey = [&] {
+        query.addBindValue(Text(demo.matchObject, 200));
+        query.addBindValue(Number(demo.matchStarted));
+        query.addBindValue(Text(demo.proxy, 200));
+        query.addBindValue(Text(demo.remoteName, 400));
+        query.addBindValue(m_settings.instance);
+    };
+    query.prepare(QStringLiteral("UPDATE demo_files SET file_name = ?, size = ?, sha256 = ?, state = ?, url = ?, at = ?"
+                                 " WHERE match_object = ? AND match_started = ? AND proxy = ? AND remote_name = ?"
+                                 " AND instance = ?"));
+    bindFields();
+    bindKey();
+    if (!Exec(query, error))
+        return false;
+    if (query.numRowsAffected() > 0)
+        return true;
+    query.prepare(QStringLiteral("INSERT INTO demo_files (file_name, size, sha256, state, url, at, match_object,"
+                                 " match_started, proxy, remote_name, instance) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    bindFields();
+    bindKey();
+    return Exec(query, error);
+}
+
+bool LedgerStore::writeDemoFolder(const DemoFolderRecord& folder, QString& error)
+{
+    QSqlQuery query(m_connection.db());
+    query.prepare(QStringLiteral("DELETE FROM demo_folders WHERE proxy = ?"));
+    query.addBindValue(Text(folder.proxy, 200));
+    if (!Exec(query, error))
+        return false;
+    if (folder.url.empty())
+        return true;
+    query.prepare(QStringLiteral("INSERT INTO demo_folders (proxy, url) VALUES (?, ?)"));
+    query.addBindValue(Text(folder.proxy, 200));
+    query.addBindValue(Text(folder.url, 2000));
+    return Exec(query, error);
 }

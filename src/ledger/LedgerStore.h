@@ -43,6 +43,8 @@ private:
     bool ensureOpen();
     bool writeBatch(std::vector<LedgerRecord>& batch, QString& error);
     bool write(const LedgerRecord& record, QString& error);
+    bool writeDemoFile(const DemoFileRecord& demo, QString& error);
+    bool writeDemoFolder(const DemoFolderRecord& folder, QString& error);
     bool prune(std::int64_t before, QString& error);
     bool forget(const std::string& who, QString& error);
     // After a forget: the write-ahead log, which still holds the pages as

@@ -4,6 +4,7 @@
 #include "core/HtmlEscape.h"
 #include "core/Operator.h"
 #include "core/TextTokens.h"
+#include "modules/DemoSection.h"
 #include "modules/PageSource.h"
 #include "objects/CHLTV.h"
 #include "transfer/CFtpJob.h"
@@ -263,6 +264,8 @@ std::string CModuleAutoWeb::GeneratePage(const PageSource& document, const std::
     replaceAll(stats, "[#TOTAL_HL_BANDWIDTH]", format("%0.3f", totals.bandwidth / 1000.0 * 8.0));
     replaceAll(stats, "[#TOTAL_HL_BANDWIDTH_PEAK]", format("%0.3f", m_fPeakBandwidth / 1000.0 * 8.0));
     page += stats;
+    // Only a template that has the demos section changes here.
+    page += DemoSection::Take(rest, m_publishedDemos);
 
     CutToken(rest, "[SECTION_ALWAYS]");
     std::string bottom = CutToken(rest, "[/SECTION_ALWAYS]");

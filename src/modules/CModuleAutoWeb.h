@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modules/CModule.h"
+#include "modules/DemoSection.h"
 
 #include <cstdint>
 #include <memory>
@@ -79,6 +80,9 @@ public:
     double m_fPeakBandwidth = 0.0;
     std::int32_t m_nPeakSpectators = 0;
 
+    // The demos the page lists (published by the demo collector).
+    void SetPublishedDemos(std::vector<PublishedDemo> demos) { m_publishedDemos = std::move(demos); }
+
 private:
     void Queue(PageSource& document, const Target& target);
 
@@ -86,4 +90,5 @@ private:
     Upload m_lastUpload;
     std::int64_t m_timeLastGood = 0;
     bool m_bFailing = false;
+    std::vector<PublishedDemo> m_publishedDemos;
 };

@@ -49,6 +49,9 @@ public:
     std::int32_t m_nClients = 0;
     float m_fOutRate = -1.0f;
     std::string m_strRecordFile;
+    // The folder it writes its demos to, "ftp://HOST[:PORT]/PATH/"; empty:
+    // its demos are not collected. Kept in the ledger, never in the layout.
+    std::string m_strDemoFolder;
 
 private:
     // "connect <address>", unless the address could end the command.

@@ -163,6 +163,14 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
         if (outageBegins && m_notifier)
             m_notifier->notify(tr("AutoWeb cannot publish the page"), text);
     });
+    // Demo collection: a line in the status bar and on the console; one
+    // notification for a demo that could not be collected.
+    connect(&m_document, &CQuorvaneDoc::demoNotice, this, [this](const QString& text, bool notify) {
+        statusBar()->showMessage(text);
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        if (notify && m_notifier)
+            m_notifier->notify(tr("A demo was not collected"), text);
+    });
     connect(&m_document, &CQuorvaneDoc::modifiedChanged, this, &QWidget::setWindowModified);
 
     for (const QKeySequence& key : {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {

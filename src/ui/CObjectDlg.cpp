@@ -92,8 +92,19 @@ CObjectDlg::CObjectDlg(const ObjectDialogRequest& request, QWidget* parent)
                              in.autoRecord);
     place(m_autoRecord, 104, 134, 88, 10);
 
-    m_ok = addOkButton(86, 153, 50, 14);
-    m_cancel = addCancelButton(142, 153, 50, 14);
+    // A proxy's Properties also say where it writes its demos (kept in the
+    // ledger, not the layout); adding an object leaves that for later.
+    const bool demoFolderRow = request.propertiesMode && !m_serverMode;
+    const int buttonsTop = demoFolderRow ? 153 + kDemoFolderRows : 153;
+    if (demoFolderRow) {
+        setDialogSize(199, 174 + kDemoFolderRows);
+        addStatic(QStringLiteral("Demo folder (ftp://HOST/PATH/, login from ~/.netrc)"), 7, 150, 185, 8);
+        m_demoFolder = addEdit(QStringLiteral("demoFolderEdit"), 7, 160, 185, 12);
+        m_demoFolder->setText(QString::fromStdString(in.demoFolder));
+        m_demoFolder->setPlaceholderText(QStringLiteral("empty: its demos are not collected"));
+    }
+    m_ok = addOkButton(86, buttonsTop, 50, 14);
+    m_cancel = addCancelButton(142, buttonsTop, 50, 14);
 
     connect(m_useExternal, &QCheckBox::toggled, this, &CObjectDlg::syncExternalEdits);
     // While the address is typed the port field follows what stands after
@@ -189,6 +200,8 @@ bool CObjectDlg::validateAndStore()
     out.useExternalAddress = m_useExternal->isChecked();
     out.exportWeb = m_exportWeb->isChecked();
     out.autoRecord = m_autoRecord->isChecked();
+    if (m_demoFolder)
+        out.demoFolder = m_demoFolder->text().trimmed().toStdString();
     if (useExternal) {
         out.externalAddress = typedText(m_externalAddress->text(), m_values.externalAddress);
     } else {

@@ -27,6 +27,8 @@ public:
 
     // How much shorter the window is in server mode, in pixels.
     static constexpr int kServerModeShrink = 100;
+    // How much taller a proxy's Properties are, for its demo folder, in dialog units.
+    static constexpr int kDemoFolderRows = 28;
 
 protected:
     bool validateAndStore() override;
@@ -54,6 +56,7 @@ private:
     QLineEdit* m_externalPort;
     QCheckBox* m_exportWeb;
     QCheckBox* m_autoRecord;
+    QLineEdit* m_demoFolder = nullptr; // a proxy's Properties only
     QPushButton* m_ok;
     QPushButton* m_cancel;
     ObjectDialogValues m_values;

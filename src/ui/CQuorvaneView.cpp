@@ -657,7 +657,7 @@ bool CQuorvaneView::viewportEvent(QEvent* event)
             }
             if (text.isEmpty()) {
                 const std::int64_t now = m_document.context().clock->now();
-                text = objectToolTip(*object, now);
+                text = objectToolTip(*object, now, m_document.LastCollectedDemo(*object));
                 // Drawn only now, as the tip is asked for.
                 if (const ObjectFeed* feed = m_document.m_feeds.feed(object->GetName())) {
                     const QString day = sparklineToolTip(feed->history.lastDay(now), historyCaption(*object));

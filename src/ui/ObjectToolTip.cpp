@@ -65,7 +65,7 @@ QString relayDuration(std::int64_t since, std::int64_t now)
     return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds % 3600 / 60);
 }
 
-QString objectToolTip(const CCommonObject& object, std::int64_t now)
+QString objectToolTip(const CCommonObject& object, std::int64_t now, const std::string& lastDemo)
 {
     QStringList lines;
     lines.append(QStringLiteral("<b>%1</b>").arg(kindWords(object)));
@@ -90,6 +90,8 @@ QString objectToolTip(const CCommonObject& object, std::int64_t now)
         } else if (proxy->m_nStatus >= CSStatus_CONTROL) {
             addLine(lines, QStringLiteral("Relays"), QStringLiteral("nothing"));
         }
+        if (!lastDemo.empty())
+            addLine(lines, QStringLiteral("Last demo"), decodeText(lastDemo));
     } else if (const auto* manager = dynamic_cast<const CGTV*>(&object)) {
         addLine(lines, QStringLiteral("Clients"),
                 QStringLiteral("%1/%2").arg(manager->m_nSvClients).arg(manager->m_nSvMaxClients));

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <string>
 
 class CCommonObject;
 class CHubInfo;
@@ -9,7 +10,8 @@ class CHubInfo;
 // The tool tips of the canvas, as rich text whose every value is escaped:
 // host, map and player names come from the machines and must not become
 // markup. now is the document clock's time, for the age of the last reply.
-QString objectToolTip(const CCommonObject& object, std::int64_t now);
+// lastDemo: a proxy's last collected demo ("NAME (12.3 MB, 21:04)"), shown when not empty.
+QString objectToolTip(const CCommonObject& object, std::int64_t now, const std::string& lastDemo = {});
 QString hubRowToolTip(const CHubInfo& hub);
 
 // How long ago a reply came, in words: "4 s ago", "3 min ago", "never".

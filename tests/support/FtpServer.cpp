@@ -93,6 +93,11 @@ bool FtpServer::release()
     return command("release", "released");
 }
 
+bool FtpServer::cutAfter(qint64 bytes)
+{
+    return command("cut " + QByteArray::number(bytes), "cutting " + QByteArray::number(bytes));
+}
+
 bool FtpServer::command(const QByteArray& command, const QByteArray& answer)
 {
     if (!m_process || m_process->write(command + '\n') != command.size() + 1)

@@ -43,6 +43,9 @@ public:
     // While held, the server leaves the data of every upload unread.
     bool hold();
     bool release();
+    // The next download's data connection breaks after bytes bytes; the
+    // server itself runs on. waitForLine("cut") tells it has happened.
+    bool cutAfter(qint64 bytes);
     // Waits (bounded) for a line of the server: "receiving /path" when a
     // held upload has started, "received /path" when an upload is complete.
     bool waitForLine(const QByteArray& line, int timeoutMs = 10000);

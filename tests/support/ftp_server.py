@@ -2,8 +2,10 @@
 
 Prints one line per event: "ready PORT", "held" / "released" (answers to the
 "hold" / "release" commands read from standard input: while held, the data of
-every upload is left unread), "receiving PATH" (a held upload has started)
-and "received PATH" (an upload is complete). Ends when standard input closes.
+every upload is left unread), "cutting N" (answer to "cut N": the next
+download's data connection is closed after N bytes, as a broken line would),
+"cut" (that has happened), "receiving PATH" (a held upload has started) and
+"received PATH" (an upload is complete). Ends when standard input closes.
 
 Users: --user/--password may write anywhere under --home, "reader" (password
 "reader") may only read. After login the working directory is --start-dir,
@@ -28,9 +30,21 @@ def say(line):
 class Gate:
     held = False
     waiting = []
+    cut_after = None  # bytes the next download may send before its line breaks
 
 
 class HoldingDTPHandler(DTPHandler):
+    def send(self, data):
+        if Gate.cut_after is not None and not self.receive:
+            room = Gate.cut_after - self.tot_bytes_sent
+            if room <= 0:
+                Gate.cut_after = None
+                say("cut")
+                self.close()
+                return 0
+            data = data[:room]
+        return super().send(data)
+
     def enable_receiving(self, type, cmd):
         super().enable_receiving(type, cmd)
         if Gate.held:
@@ -41,6 +55,7 @@ class HoldingDTPHandler(DTPHandler):
 
 class Handler(FTPHandler):
     dtp_handler = HoldingDTPHandler
+    use_sendfile = False  # every byte of a download passes send(), where a cut can break it
     auth_failed_timeout = 0
     start_dir = "/"
 
@@ -82,6 +97,9 @@ class Commands:
                 if not channel._closed:
                     channel.add_channel(events=self.ioloop.READ)
             say("released")
+        elif command.startswith("cut "):
+            Gate.cut_after = int(command[4:])
+            say("cutting %d" % Gate.cut_after)
 
     def handle_error(self):
         os._exit(1)

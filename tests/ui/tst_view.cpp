@@ -454,6 +454,23 @@ private slots:
         QVERIFY(frame->statusBar()->currentMessage().endsWith(QStringLiteral("(no good upload yet)")));
     }
 
+    // A demo that could not be collected: the status bar and one
+    // notification, never a box; a proxy's tip names its last demo as text.
+    void demoTroubleDoesNotInterrupt()
+    {
+        doc->demoNotice(QStringLiteral("Demo cup.dem of proxy 127.0.0.1:27020 not collected: refused"), true);
+        doc->demoNotice(QStringLiteral("Demo collected: a.dem (1.2 MB, from proxy 127.0.0.1:27020)"), false);
+        QVERIFY(env.op.messages.empty());
+        QCOMPARE(notifier.summaries, QStringList{QStringLiteral("A demo was not collected")});
+        QVERIFY(frame->statusBar()->currentMessage().startsWith(QStringLiteral("Demo collected: a.dem")));
+
+        CHLTV proxy(doc->context());
+        const QString tip = objectToolTip(proxy, env.clock.now(), "20261207_2100_<b>x</b>.dem (1.2 MB, 21:40)");
+        QVERIFY2(tip.contains(QStringLiteral("Last demo: 20261207_2100_&lt;b&gt;x&lt;/b&gt;.dem (1.2 MB, 21:40)")),
+                 qPrintable(tip));
+        QVERIFY(!objectToolTip(proxy, env.clock.now()).contains(QStringLiteral("Last demo")));
+    }
+
     // Tool tips show machine-sent names as text, never as markup.
     void toolTipsEscapeMachineText()
     {

@@ -30,7 +30,7 @@ HltvProxy::HltvProxy(const MachineSettings& settings, int index, int ordinal, qu
       m_hostName(settings.hostName.isEmpty() ? "Quorvane Sim HLTV " + QByteArray::number(ordinal)
                                              : settings.hostName),
       m_serverPassword(settings.serverPassword), m_proxyPassword(settings.proxyPassword),
-      m_spectatorPassword(settings.spectatorPassword), m_delay(settings.delay)
+      m_spectatorPassword(settings.spectatorPassword), m_demo(settings.demoDir), m_delay(settings.delay)
 {
     m_spectators =
         std::clamp(settings.players >= 0 ? settings.players : static_cast<int>(random().bounded(0, 12)), 0,
@@ -49,8 +49,10 @@ void HltvProxy::connectAtStart(const QByteArray& address)
 void HltvProxy::tick()
 {
     ++m_onlineSeconds;
-    if (!m_recordFile.isEmpty())
+    if (!m_recordFile.isEmpty()) {
         ++m_recordSeconds;
+        m_demo.grow(currentMap(), settings().demoBytesPerSecond);
+    }
     if (moves() && random().bounded(15) == 0) {
         const int step = random().bounded(2) == 0 ? -1 : 1;
         m_spectators = std::clamp(m_spectators + step, 0, settings().maxPlayers);
@@ -245,6 +247,7 @@ QByteArray HltvProxy::record(const QByteArray& argument)
         return "Already recording to " + m_recordFile + ".\n";
     m_recordFile = name + ".dem";
     m_recordSeconds = 0;
+    m_demo.start(name, currentMap());
     return "Start recording to " + m_recordFile + ".\n";
 }
 
@@ -256,6 +259,7 @@ QByteArray HltvProxy::stopRecording()
         "Completed demo " + m_recordFile + " (" + QByteArray::number(m_recordSeconds) + " sec).\n";
     m_recordFile.clear();
     m_recordSeconds = 0;
+    m_demo.stop();
     return output;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DemoWriter.h"
 #include "HalfLifeMachine.h"
 
 // An HLTV proxy: spectators watch through it, it relays a game server or
@@ -51,6 +52,7 @@ private:
     bool m_upstreamIsProxy = false;
     QByteArray m_recordFile; // empty while not recording
     int m_recordSeconds = 0;
+    DemoWriter m_demo;
     int m_spectators = 0;
     int m_peakSpectators = 0;
     int m_onlineSeconds = 0;

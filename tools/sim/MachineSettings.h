@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QString>
 
 #include <optional>
 #include <vector>
@@ -108,6 +109,9 @@ struct MachineSettings
     QByteArray proxyPassword;     // what relaying proxies must give
     QByteArray spectatorPassword; // what spectators must give
     QByteArray connectTo;         // "server:N", "proxy:N" or "ADDRESS:PORT"; empty: not connected
+    // Where recorded demos are written; empty: recording writes no file.
+    QString demoDir;
+    int demoBytesPerSecond = 4096; // how fast a demo file grows while recording
 
     // hub managers
     std::optional<std::vector<HubSettings>> hubs; // nothing: 1 to 4 hubs drawn from the seed

@@ -115,6 +115,9 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
         {QStringLiteral("still"), QStringLiteral("Nothing moves by itself (players, spectators, rates).")},
         {QStringLiteral("matches"),
          QStringLiteral("Matches on the command line's servers run by themselves.")},
+        {QStringLiteral("demo-dir"),
+         QStringLiteral("Folder the proxies write their demo files to, as a proxy does."),
+         QStringLiteral("DIR")},
         {QStringLiteral("count-queries"),
          QStringLiteral("On exit, print the queries received and replies sent to standard error.")},
     });
@@ -161,6 +164,7 @@ std::optional<ParkPlan> planFromCommandLine(const QStringList& arguments, QStrin
     proxyDefaults.rconPassword = serverDefaults.rconPassword;
     proxyDefaults.moves = serverDefaults.moves;
     proxyDefaults.maxPlayers = 128;
+    proxyDefaults.demoDir = parser.value(QStringLiteral("demo-dir"));
     const QString style = parser.value(QStringLiteral("proxy-style"));
     if (style == QLatin1String("current")) {
         proxyDefaults.style = ProxyStyle::Current;

@@ -1,0 +1,115 @@
+#include "ledger/LedgerDemoFiles.h"
+
+#include "ledger/LedgerConnection.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace
+{
+const char* const kColumns = "match_object, match_started, instance, proxy, remote_name, file_name, size, sha256,"
+                             " state, url, at";
+
+LedgerDemoFiles::File Read(const QSqlQuery& query)
+{
+    LedgerDemoFiles::File file;
+    file.matchObject = query.value(0).toString();
+    file.matchStarted = query.value(1).toLongLong();
+    file.instance = query.value(2).toString();
+    file.proxy = query.value(3).toString();
+    file.remoteName = query.value(4).toString();
+    file.fileName = query.value(5).toString();
+    file.size = query.value(6).toLongLong();
+    file.sha256 = query.value(7).toString();
+    file.state = query.value(8).toString();
+    file.url = query.value(9).toString();
+    file.at = query.value(10).toLongLong();
+    return file;
+}
+
+bool Missing(const QString& error)
+{
+    return error.contains(QLatin1String("no such table")) || error.contains(QLatin1String("does not exist"));
+}
+
+// Runs statement; a ledger without the tables yet reads as empty.
+template <typename Each>
+bool Select(const LedgerTarget& target, const QString& statement, const QVariantList& values, Each each,
+            QString& error)
+{
+    LedgerConnection connection(target);
+    if (!connection.open(LedgerConnection::Mode::Read, error))
+        return false;
+    QSqlQuery query(connection.db());
+    query.setForwardOnly(true);
+    query.prepare(statement);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+    {
+        error = query.lastError().text().trimmed();
+        if (Missing(error))
+        {
+            error.clear();
+            return true;
+        }
+        return false;
+    }
+    while (query.next())
+        each(query);
+    return true;
+}
+} // namespace
+
+std::optional<LedgerDemoFiles::ByMatch> LedgerDemoFiles::files(const LedgerTarget& target,
+                                                               std::optional<std::int64_t> since,
+                                                               std::optional<std::int64_t> until, QString& error)
+{
+    QString statement = QStringLiteral("SELECT %1 FROM demo_files WHERE 1 = 1").arg(QLatin1String(kColumns));
+    QVariantList values;
+    if (since)
+    {
+        statement += QStringLiteral(" AND match_started >= ?");
+        values << QVariant::fromValue(static_cast<qlonglong>(*since));
+    }
+    if (until)
+    {
+        statement += QStringLiteral(" AND match_started < ?");
+        values << QVariant::fromValue(static_cast<qlonglong>(*until));
+    }
+    statement += QStringLiteral(" ORDER BY match_started, id");
+    ByMatch byMatch;
+    if (!Select(
+            target, statement, values,
+            [&](const QSqlQuery& query) {
+                File file = Read(query);
+                byMatch[{file.matchObject, file.matchStarted}].push_back(std::move(file));
+            },
+            error))
+        return std::nullopt;
+    return byMatch;
+}
+
+std::optional<std::vector<LedgerDemoFiles::File>> LedgerDemoFiles::newest(const LedgerTarget& target, int limit,
+                                                                          QString& error)
+{
+    const QString statement =
+        QStringLiteral("SELECT %1 FROM demo_files ORDER BY match_started DESC, id DESC LIMIT %2")
+            .arg(QLatin1String(kColumns))
+            .arg(std::max(1, limit));
+    std::vector<File> files;
+    if (!Select(target, statement, {}, [&](const QSqlQuery& query) { files.push_back(Read(query)); }, error))
+        return std::nullopt;
+    return files;
+}
+
+std::optional<std::map<QString, QString>> LedgerDemoFiles::folders(const LedgerTarget& target, QString& error)
+{
+    std::map<QString, QString> folders;
+    if (!Select(
+            target, QStringLiteral("SELECT proxy, url FROM demo_folders"), {},
+            [&](const QSqlQuery& query) { folders[query.value(0).toString()] = query.value(1).toString(); }, error))
+        return std::nullopt;
+    return folders;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ledger/LedgerTarget.h"
+
+#include <QString>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+// The demo files of the matches and the proxies' demo folders, read on a
+// connection of their own that changes nothing (the Matches tab, `quorvane
+// ledger matches`, the start of a run).
+namespace LedgerDemoFiles
+{
+struct File
+{
+    QString matchObject;
+    std::int64_t matchStarted = 0;
+    QString instance;
+    QString proxy;
+    QString remoteName;
+    QString fileName;
+    std::int64_t size = 0;
+    QString sha256;
+    // "waiting", "downloading NN %", "kept", "published", "failed: why".
+    QString state;
+    QString url;
+    std::int64_t at = 0;
+};
+
+// (match object, match start) -> its files, in the order they were recorded.
+using ByMatch = std::map<std::pair<QString, std::int64_t>, std::vector<File>>;
+
+// Every demo file of the matches started in [since, until) (either open);
+// nullopt with the reason when the ledger cannot be read. A ledger from
+// before demo collection holds none.
+std::optional<ByMatch> files(const LedgerTarget& target, std::optional<std::int64_t> since,
+                             std::optional<std::int64_t> until, QString& error);
+// The newest demo files, newest first, at most limit (the published page).
+std::optional<std::vector<File>> newest(const LedgerTarget& target, int limit, QString& error);
+// proxy (typed address) -> folder URL.
+std::optional<std::map<QString, QString>> folders(const LedgerTarget& target, QString& error);
+} // namespace LedgerDemoFiles
