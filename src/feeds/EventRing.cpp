@@ -30,6 +30,9 @@ void EventRing::push(LogEvent event)
     cut(event.weapon);
     cut(event.text);
     cut(event.time);
+    cut(event.team);
+    for (LogTeamScore& score : event.scores)
+        cut(score.team);
     if (!m_events)
         m_events = std::make_unique<std::deque<LogEvent>>();
     if (m_events->size() >= m_capacity)

@@ -26,6 +26,7 @@ class LiveFeeds : public QObject
 
 public:
     static constexpr int kBatch = 64;
+    // The largest datagram taken; a server's log lines fit well within it.
     static constexpr int kMaxDatagram = 2048;
 
     explicit LiveFeeds(QObject* parent = nullptr);
@@ -57,8 +58,9 @@ public:
     // one set, a datagram without it or with another is dropped. Empty: none.
     void setSecret(const std::string& name, const std::string& secret);
 
-    // Datagrams dropped: from a sender that is no object, not a log line,
-    // or without the object's secret.
+    // Datagrams dropped: from a sender that is no object, not a whole log
+    // line (longer than kMaxDatagram, or without its line end), or without
+    // the object's secret.
     std::int64_t droppedStrangers() const { return m_droppedStrangers; }
     std::int64_t droppedMalformed() const { return m_droppedMalformed; }
     std::int64_t droppedBadSecret() const { return m_droppedBadSecret; }
