@@ -90,6 +90,7 @@ void LiveFeeds::receive(QByteArrayView datagram, const QHostAddress& sender, qui
         ++m_droppedBadSecret;
         return;
     }
+    ++m_lines[source->second];
     auto event = parseLogLine(*line);
     if (!event)
         return; // a log line of a kind not followed (cvars, rcon echoes, ...)

@@ -53,6 +53,13 @@ public:
     {
         m_feeds.erase(name);
         m_secrets.erase(name);
+        m_lines.erase(name);
+    }
+    // Log datagrams taken from the object so far, of any kind of line.
+    std::uint64_t linesFrom(const std::string& name) const
+    {
+        const auto found = m_lines.find(name);
+        return found == m_lines.end() ? 0 : found->second;
     }
     // The log secret (sv_logsecret) the object's datagrams must carry; with
     // one set, a datagram without it or with another is dropped. Empty: none.
@@ -80,6 +87,7 @@ private:
     Sources m_sources;
     std::unordered_map<std::string, ObjectFeed> m_feeds;
     std::unordered_map<std::string, std::string> m_secrets;
+    std::unordered_map<std::string, std::uint64_t> m_lines;
     std::int64_t m_droppedStrangers = 0;
     std::int64_t m_droppedMalformed = 0;
     std::int64_t m_droppedBadSecret = 0;

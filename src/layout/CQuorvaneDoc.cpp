@@ -187,6 +187,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     m_nTick = (m_nTick + 1) % 6;
     WatchDown();
     UpdateFeeds();
+    WatchStreams();
     UpdateAllViews(HintTick);
 }
 
@@ -431,6 +432,7 @@ void CQuorvaneDoc::OnDeleteObject()
         return;
     ClearLinksTo(*target);
     m_feeds.forget(target->GetName());
+    m_streamWatch.stop(target->GetName());
     m_objects.erase(m_objects.begin() + static_cast<std::ptrdiff_t>(*index));
     m_pSelectedObject = nullptr;
     MarkChanged(HintLayout);

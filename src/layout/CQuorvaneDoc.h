@@ -2,6 +2,7 @@
 
 #include "core/CoreContext.h"
 #include "feeds/LiveFeeds.h"
+#include "feeds/StreamWatch.h"
 #include "layout/CGroup.h"
 #include "layout/CZone.h"
 #include "layout/DownWatch.h"
@@ -105,6 +106,13 @@ public:
     // True when the log port is open and the object is a game server whose
     // rcon password is set, not suspended, and in use.
     bool CanStreamLogs(const CCommonObject& object) const;
+    // Asked to stream here (and not to stop since).
+    bool StreamWanted(const CCommonObject& object) const { return m_streamWatch.wanted(object.GetName()); }
+    // A streaming server whose lines stopped coming while it answered and
+    // held players ("log stream lost"), until lines come again.
+    bool StreamLost(const CCommonObject& object) const { return m_streamWatch.lost(object.GetName()); }
+    // Names of the servers asked to stream here.
+    std::vector<std::string> StreamingNames() const { return m_streamWatch.names(); }
 
     // Every 30 seconds: the AutoWeb module builds and queues its page.
     void TickAutoWeb();
@@ -181,6 +189,8 @@ public:
     CFtpJobManager m_ftpJobs;
     // Log events and player history per object; the log port.
     LiveFeeds m_feeds;
+    // Which servers stream here, and when to ask them again.
+    StreamWatch m_streamWatch;
     CModuleAutoWeb m_moduleAutoWeb;
     CCommonObject* m_pSelectedObject = nullptr;
     CZone* m_pSelectedZone = nullptr;
@@ -233,6 +243,9 @@ private:
 
     // Once a second: the down count and the bursts of changes.
     void WatchDown();
+    // Asks again the streaming servers whose rcon came back (a restarted
+    // server forgets logaddress) or whose lines stopped coming.
+    void WatchStreams();
 
     CoreContext m_context;
     bool m_bModified = false;
