@@ -9,13 +9,14 @@
 #   make package  the Debian package quorvane_VERSION_ARCH.deb (in build-package/),
 #              checked by tools/package/check.sh
 
-# qt6-websockets-dev: Debian's CMake files of qt6-httpserver-dev require it without depending on it.
 # dpkg-dev (dpkg-shlibdeps), appstream and desktop-file-utils: make package.
+# libqt6sql6-sqlite and libqt6sql6-psql: the ledger's drivers; postgresql: initdb/pg_ctl for its tests.
 DEB_PACKAGES := cmake ninja-build g++ qt6-base-dev libgl-dev libcurl4-openssl-dev \
                 fonts-dejavu-core tzdata python3-pyftpdlib \
                 xvfb xauth libbenchmark-dev qstat clang libclang-rt-14-dev \
-                qt6-httpserver-dev qt6-websockets-dev prometheus \
-                dpkg-dev appstream desktop-file-utils
+                prometheus \
+                dpkg-dev appstream desktop-file-utils \
+                libqt6sql6-sqlite libqt6sql6-psql postgresql
 BUILD_DIR    ?= build
 SAN_DIR      ?= build-sanitize
 BUILD_TYPE   ?= RelWithDebInfo

@@ -75,6 +75,9 @@ def main():
     replies = run_google_benchmark(os.path.join(binaries, "bench_replies"), arguments.repetitions)
     document = run_google_benchmark(os.path.join(binaries, "bench_document"), arguments.repetitions)
     layout = run_google_benchmark(os.path.join(binaries, "bench_layoutfile"), arguments.repetitions)
+    machines = run_google_benchmark(os.path.join(binaries, "bench_machines"), arguments.repetitions)
+    ledger = run_google_benchmark(os.path.join(binaries, "bench_ledger"), arguments.repetitions)
+    feeds = run_google_benchmark(os.path.join(binaries, "bench_feeds"), 1)
     park = None
     if not arguments.skip_park:
         command = [sys.executable, os.path.join(HERE, "park_vs_qstat.py"), "--json",
@@ -111,17 +114,38 @@ def main():
         milliseconds(document["LayoutAndRepaint2000"], "real_time")
     row("Tick (no sockets) + repaint, 2,000 objects", f"{no_socket_frame:.2f} ms", "< 8 ms",
         verdict(no_socket_frame, 8))
+    row("Ledger: write throughput (mixed records, batched transactions, SQLite)",
+        f"{ledger['WriteThroughput']['items_per_second'] / 1e3:.1f} k records/s")
+    row("Ledger: queueing one record on the window's thread",
+        f"{milliseconds(ledger['QueueRecord'], 'real_time') * 1000:.2f} us")
+    find = milliseconds(ledger["FindSteamIdIn200000Sightings"], "real_time")
+    row("Ledger: look-up of one SteamID among 200,000 sightings", f"{find:.2f} ms", "< 100 ms", verdict(find, 100))
     for name, label, target in [("Save10000", "Save 10,000 objects to a file", 100),
                                 ("Open10000WithoutSockets", "Open 10,000 objects, no sockets", 100),
-                                ("Open10000WithSockets", "Open 10,000 objects, every socket connected", None)]:
+                                ("Open10000WithSockets", "Open 10,000 objects, every socket connected", None),
+                                ("Open20000GroupsAnd20000Objects",
+                                 "Open 20,000 groups and 20,000 objects, channels opened", None),
+                                ("Open100000ObjectsIn20000Groups",
+                                 "Open 100,000 objects in 20,000 groups, channels opened", 2000)]:
         entry = layout[name]
         if target is None:
             row(label, timing(entry))
         else:
             row(label, timing(entry), f"< {target} ms", verdict(milliseconds(entry, "real_time"), target))
+    listed = machines["MachinesList2000"]
+    row("Machines list of 2,000 objects, changing every second: one step + repaint (mean)",
+        f"{milliseconds(listed, 'real_time'):.2f} ms")
+    row("Machines list of 2,000 objects, changing every second: longest pause", f"{listed['longest_ms']:.2f} ms",
+        "<= 4 ms", verdict(listed["longest_ms"], 4))
     memory = document["MemoryPerGameServer"]["bytes_per_server"]
     row("Heap per game server: channel, 32 players, full console log", f"{memory / 1024:.1f} KB", "< 16 KB",
         verdict(memory, 16 * 1024))
+    headless_stream = feeds["MemoryPerLogStreamHeadless"]["bytes_per_server"]
+    row("Heap per game server with a busy log stream (300 events), headless", f"{headless_stream / 1024:.2f} KB",
+        "< 4 KB", verdict(headless_stream, 4 * 1024))
+    window_stream = feeds["MemoryPerLogStreamWindow"]["bytes_per_server"]
+    row("Heap per game server with a busy log stream (300 events), window (Live page rings)",
+        f"{window_stream / 1024:.1f} KB")
 
     if park:
         ours, hls, a2s = park["quorvane"], park["qstat"]["hls"], park["qstat"]["a2s"]

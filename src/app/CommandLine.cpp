@@ -88,6 +88,21 @@ std::optional<CommandLine> parseCommandLine(const QStringList& arguments, QStrin
                     return std::nullopt;
                 }
             }
+        } else if (argument == QLatin1String("--ledger")) {
+            const auto text = value();
+            if (!text)
+                return std::nullopt;
+            line.ledger = *text;
+        } else if (argument == QLatin1String("--no-ledger")) {
+            line.noLedger = true;
+        } else if (argument == QLatin1String("--ledger-keep")) {
+            const auto days = value();
+            bool ok = false;
+            line.ledgerKeepDays = days ? days->toInt(&ok) : 0;
+            if (!ok || line.ledgerKeepDays < 1 || line.ledgerKeepDays > 3650) {
+                error = QStringLiteral("--ledger-keep expects a number of days (1 to 3650)");
+                return std::nullopt;
+            }
         } else if (argument == QLatin1String("--stream-logs")) {
             line.streamLogs = true;
         } else if (argument == QLatin1String("--on-change")) {
@@ -204,6 +219,8 @@ QString usageText()
         "                [--rcon PASSWORD | --rcon-file FILE] [--log-secret SECRET]]...\n"
         "                [--json] [--once] [--log-listen [ADDRESS:]PORT [--stream-logs]]\n"
         "                [--metrics [ADDRESS:]PORT] [--on-change COMMAND]\n"
+        "       quorvane ledger matches|players|commands|availability [--since DATE] [--until DATE]\n"
+        "                [--object ADDRESS:PORT] [--find TEXT] [--json] [--ledger L]\n"
         "       quorvane --render LAYOUT OUT.png [--server|--proxy|--hub ADDRESS:PORT [--rcon PASSWORD]]...\n"
         "\n"
         "A console for a park of Half-Life game servers, HLTV proxies and GTV hub managers.\n"
@@ -230,6 +247,11 @@ QString usageText()
         "  --demo             start a simulated park on 127.0.0.1 and show it (with --headless: print it)\n"
         "  --screenshot OUT   after one poll cycle, save the window as shown to OUT (PNG) and exit\n"
         "  --screenshot-delay S  wait S seconds instead of 8 before the screenshot\n"
+        "  --ledger L         keep the ledger in file L, or in postgresql://USER@HOST[:PORT]/DB\n"
+        "                     (password from PGPASSFILE or ~/.pgpass); default:\n"
+        "                     ledger.sqlite in the user's data folder\n"
+        "  --no-ledger        keep no ledger this session\n"
+        "  --ledger-keep D    keep player sightings, commands and history D days (default 30)\n"
         "  --version          print the version\n"
         "  --help             print this text\n"
         "\n"

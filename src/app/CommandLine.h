@@ -48,6 +48,10 @@ struct CommandLine
     QString onChangeCommand;
     std::vector<ObjectArgument> objects;
     QString layoutPath;
+    // --ledger FILE|postgresql://USER@HOST[:PORT]/DB, --no-ledger, --ledger-keep DAYS.
+    QString ledger;
+    bool noLedger = false;
+    int ledgerKeepDays = 0; // 0: the setting, else 30
 };
 
 // Parses the arguments after the program name. On a mistake returns nullopt

@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QPainter>
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 
 namespace {
@@ -61,6 +62,9 @@ HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& doc
     // The status page, when the layout enables it, as the window would.
     m_autoWebTimer.setInterval(kAutoWebMs);
     connect(&m_autoWebTimer, &QTimer::timeout, &m_document, &CQuorvaneDoc::TickAutoWeb);
+    // Operator messages go to standard error; so do the AutoWeb notices.
+    connect(&m_document, &CQuorvaneDoc::autoWebNotice, this,
+            [](const QString& text, bool) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); });
 }
 
 void HeadlessRunner::start()
@@ -168,7 +172,8 @@ void HeadlessRunner::finishOnce()
 
 bool HeadlessRunner::renderCanvas()
 {
-    const QSize size = RecalcLayout(m_document);
+    // As the window was last arranged.
+    const QSize size = RecalcLayout(m_document, savedLayoutOptions());
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
     PaintCanvas(painter, m_document, image.rect());

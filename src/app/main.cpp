@@ -2,6 +2,8 @@
 #include "app/ConsoleOperator.h"
 #include "app/DemoPark.h"
 #include "app/HeadlessRunner.h"
+#include "app/LedgerCommand.h"
+#include "app/LedgerSetup.h"
 #include "app/SignalBridge.h"
 #include "app/WindowFeeds.h"
 #include "core/Clock.h"
@@ -9,6 +11,7 @@
 #include "core/ResourceLimits.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/LayoutFile.h"
+#include "ledger/Ledger.h"
 #include "metrics/MetricsServer.h"
 #include "ui/CControlView.h"
 #include "ui/CMainFrame.h"
@@ -17,6 +20,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QStatusBar>
+#include <QTextStream>
 #include <QTimer>
 #include <iostream>
 #include <memory>
@@ -52,10 +57,26 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
     SystemClock clock;
     RandomSource random;
     ConsoleOperator op;
+    // Made before the document, gone after it: the document writes to it to the end.
+    std::unique_ptr<Ledger> ledger;
     CQuorvaneDoc document(CoreContext{&clock, &random, &op});
     document.OnNewDocument();
     if (!openLayout(document, commandLine.layoutPath))
         return 2;
+    // Rendering one picture keeps no ledger.
+    if (commandLine.renderPath.isEmpty()) {
+        QString error;
+        ledger = openRunLedger(commandLine, false, clock, error);
+        if (!error.isEmpty()) {
+            std::cerr << "quorvane: " << error.toStdString() << std::endl;
+            return 2;
+        }
+        if (ledger) {
+            QObject::connect(ledger.get(), &Ledger::message, &app,
+                             [](const QString& text) { std::cerr << "quorvane: " << text.toStdString() << std::endl; });
+            document.AttachLedger(ledger.get());
+        }
+    }
     DemoPark demo;
     if (commandLine.demo) {
         QString error;
@@ -66,8 +87,7 @@ int runHeadless(int argc, char* argv[], const CommandLine& commandLine)
         demo.buildLayout(document);
     }
 
-    // Made only when asked for: an HTTP server loads the system's
-    // certificates as it is made.
+    // Made only when asked for: nothing listens unless told to.
     std::unique_ptr<MetricsServer> metrics;
     if (commandLine.metricsPort != 0) {
         metrics = std::make_unique<MetricsServer>(document);
@@ -97,6 +117,9 @@ int runWindowed(QApplication& app, const CommandLine& commandLine)
     SystemClock clock;
     RandomSource random;
     WidgetOperator op;
+    // Made before the document, gone after it: the document writes to it to the end.
+    QString ledgerError;
+    std::unique_ptr<Ledger> ledger = openRunLedger(commandLine, true, clock, ledgerError);
     CQuorvaneDoc document(CoreContext{&clock, &random, &op});
     document.OnNewDocument();
 
@@ -115,11 +138,21 @@ int runWindowed(QApplication& app, const CommandLine& commandLine)
 
     CMainFrame window(document, new CControlView(document));
     op.setParentWidget(&window);
+    if (!ledgerError.isEmpty())
+        op.showMessage("The ledger is not kept: " + ledgerError.toStdString());
+    if (ledger) {
+        // Trouble is told once per spell, in the status bar: the window runs on without it.
+        QObject::connect(ledger.get(), &Ledger::message, &window,
+                         [&window](const QString& text) { window.statusBar()->showMessage(text); });
+        document.AttachLedger(ledger.get());
+    }
     window.show();
     WindowFeeds feeds(document, op);
     feeds.start(commandLine);
     QObject::connect(&window, &CMainFrame::feedSettingsRequested, &window,
                      [&feeds, &window] { feeds.edit(&window); });
+    QObject::connect(&window, &CMainFrame::ledgerSettingsRequested, &window,
+                     [&window] { editLedgerSettings(&window); });
     if (!commandLine.layoutPath.isEmpty())
         window.OpenLayout(commandLine.layoutPath);
     if (!commandLine.screenshotPath.isEmpty()) {
@@ -152,6 +185,14 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
+
+    // quorvane ledger ...: prints from the ledger and exits, no window, no polling.
+    if (!arguments.isEmpty() && arguments.front() == QLatin1String("ledger")) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runLedgerCommand(arguments.mid(1), out, err);
+    }
 
     // The window takes Qt's own options (-style, -platform, -stylesheet,
     // -reverse, ...): the application removes them before ours are read.

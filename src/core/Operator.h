@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,6 +64,20 @@ struct ObjectDialogRequest
     std::string editedObject;
     bool serverMode = false;
     bool autoRecordEnabled = false; // the AdminBot module is on
+    // Properties mode: why the address and port on OK cannot be the edited
+    // object's (another object has them, or they are unusable); nothing
+    // when they can. A refusal is shown and keeps the dialog open, so that
+    // no other field is taken without the address.
+    using RefuseAddress = std::function<std::optional<std::string>(const std::string& address, std::uint32_t port)>;
+    RefuseAddress refuseAddress;
+};
+
+// The kinds the range dialog offers (its list shows them sorted by name).
+enum RangeObjectType : int
+{
+    RangeTypeHLTV = 0,
+    RangeTypeServer = 1,
+    RangeTypeGTV = 2,
 };
 
 // The range dialog ("Add a range of object"). Validation happens in the
@@ -74,7 +89,7 @@ struct RangeDialogRequest
     std::string preselectLabel;
     std::uint32_t firstPort = 0;
     std::uint32_t lastPort = 0;
-    int typeIndex = 0; // 0 "HLTV", 1 "Server"
+    int typeIndex = 0; // a RangeObjectType
 };
 struct RangeDialogAnswer
 {
@@ -84,7 +99,7 @@ struct RangeDialogAnswer
     std::uint32_t firstPort = 0;
     std::uint32_t lastPort = 0;
     int groupIndex = -1;
-    int typeIndex = 0;
+    int typeIndex = 0; // a RangeObjectType
     std::string rconPassword;
 };
 
@@ -97,6 +112,10 @@ struct AutoWebValues
     std::string password;
     std::string remoteFile;
     std::int32_t updateInterval = 45;
+    // Set by the document, read while the dialog is open: the last upload's
+    // time and result, and "Upload Now" with the values as they stand.
+    std::function<std::string()> lastUpload;
+    std::function<void(const AutoWebValues&)> uploadNow;
 };
 
 class Operator

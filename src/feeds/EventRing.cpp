@@ -23,7 +23,7 @@ void cut(LogPlayer& player)
 
 } // namespace
 
-void EventRing::push(LogEvent event)
+LogEvent EventRing::trimmed(LogEvent event)
 {
     cut(event.player);
     cut(event.victim);
@@ -33,6 +33,12 @@ void EventRing::push(LogEvent event)
     cut(event.team);
     for (LogTeamScore& score : event.scores)
         cut(score.team);
+    return event;
+}
+
+void EventRing::push(LogEvent event)
+{
+    event = trimmed(std::move(event));
     if (!m_events)
         m_events = std::make_unique<std::deque<LogEvent>>();
     if (m_events->size() >= m_capacity)

@@ -19,6 +19,10 @@ public:
     explicit EventRing(std::size_t capacity = kDefaultCapacity) : m_capacity(capacity == 0 ? 1 : capacity) {}
 
     void push(LogEvent event);
+    // Forgets every event, and the memory they took.
+    void clear() { m_events.reset(); }
+    // The event as the ring would keep it: text fields cut to kMaxField.
+    static LogEvent trimmed(LogEvent event);
     const std::deque<LogEvent>& events() const;
     std::size_t capacity() const { return m_capacity; }
 

@@ -35,6 +35,14 @@ const ObjectFeed* LiveFeeds::feed(const std::string& name) const
     return found == m_feeds.end() ? nullptr : &found->second;
 }
 
+void LiveFeeds::keepEvents(bool keep)
+{
+    m_keepEvents = keep;
+    if (!keep)
+        for (auto& [name, feed] : m_feeds)
+            feed.events.clear();
+}
+
 void LiveFeeds::recordPlayers(const std::string& name, std::int64_t seconds, int count)
 {
     m_feeds[name].history.record(seconds, count);
@@ -98,6 +106,10 @@ void LiveFeeds::receive(QByteArrayView datagram, const QHostAddress& sender, qui
     const std::string name = source->second;
     ObjectFeed& feed = m_feeds[name];
     ++feed.counts[static_cast<std::size_t>(event->type)];
+    if (!m_keepEvents) {
+        emit eventReceived(name, EventRing::trimmed(std::move(*event)));
+        return;
+    }
     feed.events.push(std::move(*event));
     const LogEvent filed = feed.events.events().back();
     emit eventReceived(name, filed);

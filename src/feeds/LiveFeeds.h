@@ -19,7 +19,9 @@
 // anyone else it is dropped and counted, and so is one that is not a log
 // line. At most kBatch datagrams are read per wake-up, so a flood waits in
 // the kernel's buffer (which drops what overflows) while timers still run;
-// per object only the newest events are kept.
+// per object only the newest events are kept, and only once a reader asked
+// for them (keepEvents): otherwise an event is counted and signalled, and
+// takes no memory after.
 class LiveFeeds : public QObject
 {
     Q_OBJECT
@@ -43,6 +45,12 @@ public:
     using Sources = std::unordered_map<std::uint64_t, std::string>;
     static std::uint64_t sourceKey(quint32 ipv4, quint16 port) { return (std::uint64_t{ipv4} << 16) | port; }
     void setSources(Sources sources) { m_sources = std::move(sources); }
+
+    // Whether each object's newest events are kept in its ring. Off until a
+    // reader that shows them (the window's Live page) turns it on; turned
+    // off, the rings are emptied.
+    void keepEvents(bool keep);
+    bool keepsEvents() const { return m_keepEvents; }
 
     // The object's feed, nullptr when nothing was kept for it yet.
     const ObjectFeed* feed(const std::string& name) const;
@@ -77,7 +85,8 @@ public:
     void receive(QByteArrayView datagram, const QHostAddress& sender, quint16 port);
 
 signals:
-    // A log event, filed in the object's ring. Fields are the machine's text.
+    // A log event, filed in the object's ring when events are kept. Fields
+    // are the machine's text.
     void eventReceived(const std::string& objectName, const LogEvent& event);
 
 private:
@@ -91,4 +100,5 @@ private:
     std::int64_t m_droppedStrangers = 0;
     std::int64_t m_droppedMalformed = 0;
     std::int64_t m_droppedBadSecret = 0;
+    bool m_keepEvents = false;
 };

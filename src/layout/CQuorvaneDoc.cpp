@@ -56,7 +56,7 @@ template <class List> void moveToTail(List& list, std::size_t index)
 } // namespace
 
 CQuorvaneDoc::CQuorvaneDoc(const CoreContext& context, QObject* parent)
-    : QObject(parent), m_context(context), m_ftpMessages(*context.op)
+    : QObject(parent), m_context(context), m_trail(*context.clock), m_ftpMessages(*context.op)
 {
     m_ftpJobs.SetReporter(m_ftpMessages.reporter());
     m_ftpJobs.Start();
@@ -72,6 +72,11 @@ CQuorvaneDoc::~CQuorvaneDoc()
 void CQuorvaneDoc::TickAutoWeb()
 {
     m_moduleAutoWeb.Tick(*this);
+}
+
+void CQuorvaneDoc::UploadAutoWebNow(const CModuleAutoWeb::Target& target)
+{
+    m_moduleAutoWeb.UploadNow(*this, target);
 }
 
 bool CQuorvaneDoc::OnNewDocument()
@@ -96,6 +101,8 @@ bool CQuorvaneDoc::OnNewDocument()
 
 void CQuorvaneDoc::DeleteContents()
 {
+    if (m_ledgerFeed)
+        m_ledgerFeed->ForgetAll(m_context.clock->now());
     m_pSelectedObject = nullptr;
     m_pSelectedZone = nullptr;
     // Commands hold deleted objects and point at the ones listed.
@@ -169,6 +176,9 @@ void CQuorvaneDoc::TickSecond()
 
 void CQuorvaneDoc::TickSlice(int slice, int slices)
 {
+    // The polls are the program's own, also when the tick runs inside a
+    // box the operator has open.
+    const CCommonObject::UnwatchedScope unwatched;
     // Index-based: a tick may not add or remove objects, but keep the walk
     // safe should one ever do so.
     const std::size_t count = m_objects.size();
@@ -188,6 +198,10 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     WatchDown();
     UpdateFeeds();
     WatchStreams();
+    if (m_ledgerFeed)
+        m_ledgerFeed->Tick(m_objects, m_context.clock->now());
+    for (const CModuleAutoWeb::Notice& notice : m_moduleAutoWeb.CollectOutcomes(m_context.clock->now()))
+        emit autoWebNotice(QString::fromStdString(notice.text), notice.outageBegins);
     UpdateAllViews(HintTick);
 }
 
@@ -246,6 +260,9 @@ bool CQuorvaneDoc::OnCommand(int id)
     case ID_OBJECTS_ADDHLTV:
         OnAddProxy();
         return true;
+    case ID_OBJECTS_ADDHUBMANAGER:
+        OnAddHubManager();
+        return true;
     case ID_OBJECTS_ADDSERVERRANGE:
         OnAddServerRange();
         return true;
@@ -283,7 +300,12 @@ bool CQuorvaneDoc::OnCommand(int id)
     case ID_OBJECT_STOPSTREAMING:
         if (CCommonObject* object = m_pSelectedObject; object && CanStreamLogs(*object)) {
             std::string error;
-            if (!StreamLogs(*object, id == ID_OBJECT_STREAMLOGS, error))
+            bool streamed = false;
+            {
+                const OperatorTrail::Act act(m_trail);
+                streamed = StreamLogs(*object, id == ID_OBJECT_STREAMLOGS, error);
+            }
+            if (!streamed)
                 m_context.op->showMessage(error);
         }
         return true;
@@ -492,9 +514,13 @@ void CQuorvaneDoc::UpdateAllViews(int hint)
 void CQuorvaneDoc::OnAutoWebSettings()
 {
     CModuleAutoWeb& module = m_moduleAutoWeb;
-    const auto values =
-        m_context.op->askAutoWeb({module.m_bEnabled != 0, module.m_strFtpServer, module.m_strLogin,
-                                  module.m_strPassword, module.m_strRemoteFile, module.m_nUpdateInterval});
+    AutoWebValues current{module.m_bEnabled != 0, module.m_strFtpServer,  module.m_strLogin,
+                          module.m_strPassword,   module.m_strRemoteFile, module.m_nUpdateInterval};
+    current.lastUpload = [&module] { return module.LastUploadText(); };
+    current.uploadNow = [this](const AutoWebValues& typed) {
+        UploadAutoWebNow({typed.ftpServer, typed.login, typed.password, typed.remoteFile});
+    };
+    const auto values = m_context.op->askAutoWeb(current);
     if (!values)
         return;
     module.m_bEnabled = values->enabled ? 1 : 0;

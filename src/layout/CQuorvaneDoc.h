@@ -1,11 +1,14 @@
 #pragma once
 
 #include "core/CoreContext.h"
+#include "core/Operator.h"
 #include "feeds/LiveFeeds.h"
 #include "feeds/StreamWatch.h"
 #include "layout/CGroup.h"
 #include "layout/CZone.h"
 #include "layout/DownWatch.h"
+#include "layout/LedgerFeed.h"
+#include "layout/OperatorTrail.h"
 #include "modules/CModule.h"
 #include "modules/CModuleAutoWeb.h"
 #include "modules/PageSource.h"
@@ -70,8 +73,11 @@ public:
     CCommonObject* AddObject(int type, const std::string& rconPassword, const std::string& address,
                              std::int32_t port, CGroup* group);
 
-    // A hub manager; the program adds them from the command line and from
-    // layout files, with the same duplicate rule.
+    // The port Add Hub Manager proposes.
+    static constexpr std::int32_t kHubManagerPort = 27015;
+
+    // A hub manager (Add Hub Manager, the range dialog's "GTV", the command
+    // line, layout files), with the same duplicate rule.
     CCommonObject* AddHubManager(const std::string& address, std::int32_t port,
                                  const std::string& rconPassword, CGroup* group);
 
@@ -114,11 +120,28 @@ public:
     // Names of the servers asked to stream here.
     std::vector<std::string> StreamingNames() const { return m_streamWatch.names(); }
 
+    // The ledger the document writes to (not owned; null: none). Set once
+    // at start, before the first tick.
+    void AttachLedger(Ledger* ledger);
+    Ledger* ledger() const { return m_pLedger; }
+    // The operator sent text to object (or the program did for the operator):
+    // kept in the ledger with the first lines that answer it.
+    void NoteCommand(const CCommonObject& object, const std::string& text);
+
     // Every 30 seconds: the AutoWeb module builds and queues its page.
     void TickAutoWeb();
+    // "Upload Now": the page goes at once to the settings given.
+    void UploadAutoWebNow(const CModuleAutoWeb::Target& target);
 
     // Runs a menu command; false when the id is not one of the document's.
+    // The rcon commands it sends are put on the operator's record.
     bool OnCommand(int id);
+
+    // The record of the commands sent for the operator. Whatever sends for
+    // him (a menu command, the control panel, a drop) does so inside an
+    // OperatorTrail::Act on it, opened after any question is answered: no
+    // box may be open while an act lives.
+    OperatorTrail& trail() { return m_trail; }
 
     // A menu command as the window runs it: a deletion asks first, naming
     // what goes; deletions, moves, changes of layer and Properties go on the
@@ -130,6 +153,18 @@ public:
     void DropOn(CCommonObject& dragged, CCommonObject& target);
     // The undoable edits; emptied with the document's contents.
     QUndoStack& undoStack() { return m_undoStack; }
+    // Undo and Redo as the window runs them: a step that would put an object
+    // onto an address another object has taken since is refused with a
+    // message, and the stack stays where it is. False when nothing ran.
+    bool Undo();
+    bool Redo();
+    // The first object other than except at address and port.
+    CCommonObject* FindOtherObject(const std::string& address, std::int32_t port,
+                                   const CCommonObject& except) const;
+    // "Cannot undo "Delete 127.0.0.5:27015": ..." naming the holder's group
+    // and zone; step is "undo" or "redo", edit the command's text.
+    std::string TakenSinceMessage(const std::string& step, const std::string& edit,
+                                  const CCommonObject& holder) const;
     // "the game server 10.0.0.5:27015 (name)", "the group "Servers" with 3 objects".
     std::string DescribePick() const;
 
@@ -146,6 +181,7 @@ public:
     void OnMoveObjectDown();
     void OnAddServer();
     void OnAddProxy();
+    void OnAddHubManager();
     void OnAddServerRange();
     void OnAddProxyRange();
     void OnServerProperties();
@@ -207,16 +243,26 @@ signals:
     void downCountChanged(int count);
     // Machines went down or came back, gathered into one burst.
     void downBurst(const DownWatch::Burst& burst);
+    // The AutoWeb module has news (a failed upload, the page back): for the
+    // status bar and the console; outageBegins for its one notification.
+    void autoWebNotice(const QString& text, bool outageBegins);
 
 private:
     void ChangeLayer(int step);
     void MoveZone(int direction);
     void MoveObject(int direction);
-    // Gives an object the address and port typed in its Properties; an
-    // address another object has is refused with the duplicate message.
-    bool Readdress(CCommonObject& object, const std::string& address, std::int32_t port);
+    // Why an object cannot take the address and port typed in its
+    // Properties: unusable, or another object's (the duplicate message).
+    std::optional<std::string> AddressRefusal(const CCommonObject& object, const std::string& address,
+                                              std::uint32_t port) const;
+    // Gives an object an address and port that AddressRefusal accepted.
+    void Readdress(CCommonObject& object, const std::string& address, std::int32_t port);
+    // The Properties dialog for object; nothing when cancelled or refused.
+    std::optional<ObjectDialogValues> AskProperties(CCommonObject& object, ObjectDialogRequest& request);
     // The duplicate test shared by the three creation operations.
     bool RefuseDuplicate(const std::string& address, std::int32_t port);
+    // "This Object already exists" with the holder's group and zone.
+    static std::string DuplicateMessage(const CCommonObject& holder);
     CGroup* GroupAt(int index) const;
     std::string PreselectedGroupLabel() const;
     // Runs the range dialog and creates one object per address and port.
@@ -248,6 +294,7 @@ private:
     void WatchStreams();
 
     CoreContext m_context;
+    OperatorTrail m_trail;
     bool m_bModified = false;
     DownWatch m_downWatch;
     QUndoStack m_undoStack;
@@ -258,4 +305,6 @@ private:
     std::optional<std::uint64_t> m_nSourcesGeneration;
     // Hands the FTP worker's messages to the operator on this thread.
     UiThreadReporter m_ftpMessages;
+    Ledger* m_pLedger = nullptr;
+    std::unique_ptr<LedgerFeed> m_ledgerFeed;
 };

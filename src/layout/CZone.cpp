@@ -1,5 +1,6 @@
 #include "layout/CZone.h"
 
+#include "core/CanvasTone.h"
 #include "core/Painting.h"
 #include "core/TextCodec.h"
 
@@ -17,9 +18,10 @@ void CZone::DrawHighlighted(QPainter& painter) const
 
 void CZone::DrawFramed(QPainter& painter, int penWidth) const
 {
-    drawFramedBox(painter, m_rcArea, Qt::black, penWidth, toQColor(m_crFill));
+    const QColor fill = canvasColor(toQColor(m_crFill));
+    drawFramedBox(painter, m_rcArea, canvasColor(Qt::black), penWidth, fill);
     painter.save();
-    painter.setPen(textColorOn(toQColor(m_crFill)));
+    painter.setPen(textColorOn(fill));
     drawSingleLine(painter, m_rcArea, decodeText(m_strName), Qt::AlignHCenter | Qt::AlignTop);
     painter.restore();
 }

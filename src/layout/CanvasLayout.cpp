@@ -2,6 +2,7 @@
 
 #include "layout/CQuorvaneDoc.h"
 
+#include <QSettings>
 #include <algorithm>
 #include <set>
 #include <unordered_map>
@@ -41,6 +42,7 @@ template <class Items> std::vector<std::pair<int, bool>> levelOrder(const Items&
 
 struct Placer
 {
+    LayoutOptions options;
     std::unordered_map<const CGroup*, std::vector<CCommonObject*>> objectsOf;
     std::unordered_map<const CZone*, std::vector<CGroup*>> groupsOf;
 
@@ -73,6 +75,10 @@ struct Placer
             return;
         }
         const std::vector<CGroup*>& groups = found->second;
+        if (options.groupsSideBySide) {
+            placeSideBySide(zone, groups, left, top);
+            return;
+        }
         const CGroup* previous = nullptr;
         int right = left;
         int bottom = top;
@@ -93,13 +99,69 @@ struct Placer
         }
         zone.m_rcArea = {left, top, right + kMargin, bottom + kMargin};
     }
+
+    void placeSideBySide(CZone& zone, const std::vector<CGroup*>& groups, int left, int top)
+    {
+        const int limit = options.wrapWidth - kMargin; // the zone's right edge may reach it
+        int x = left + kMargin;
+        int y = top + kZoneHeader;
+        int rowBottom = y;
+        int right = left;
+        bool rowEmpty = true;
+        for (const auto& [level, unused] : levelOrder(groups)) {
+            for (CGroup* group : groups) {
+                if (group->m_nLevel != level)
+                    continue;
+                placeGroup(*group, x, y);
+                if (!rowEmpty && group->m_rcArea.right + kMargin > limit) {
+                    x = left + kMargin;
+                    y = rowBottom + kGroupGap;
+                    placeGroup(*group, x, y);
+                }
+                rowEmpty = false;
+                x = group->m_rcArea.right + kGroupGap;
+                rowBottom = std::max(rowBottom, group->m_rcArea.bottom);
+                right = std::max(right, group->m_rcArea.right);
+            }
+        }
+        zone.m_rcArea = {left, top, right + kMargin, rowBottom + kMargin};
+    }
 };
 
 } // namespace
 
 QSize RecalcLayout(CQuorvaneDoc& document)
 {
+    return RecalcLayout(document, LayoutOptions{});
+}
+
+namespace {
+QSettings layoutSettings()
+{
+    return QSettings(QStringLiteral("Quorvane"), QStringLiteral("Quorvane"));
+}
+} // namespace
+
+LayoutOptions savedLayoutOptions()
+{
+    QSettings store = layoutSettings();
+    LayoutOptions options;
+    options.groupsSideBySide = store.value(QStringLiteral("View/GroupColumns"), false).toBool();
+    options.wrapWidth = std::clamp(store.value(QStringLiteral("View/GroupColumnsWidth"), 1280).toInt(), 200, 100000);
+    return options;
+}
+
+void saveLayoutOptions(const LayoutOptions& options)
+{
+    QSettings store = layoutSettings();
+    store.setValue(QStringLiteral("View/GroupColumns"), options.groupsSideBySide);
+    store.setValue(QStringLiteral("View/GroupColumnsWidth"), options.wrapWidth);
+}
+
+QSize RecalcLayout(CQuorvaneDoc& document, const LayoutOptions& options)
+{
     Placer placer;
+    placer.options = options;
     for (const auto& object : document.m_objects)
         placer.objectsOf[object->m_pGroup].push_back(object.get());
     for (const auto& group : document.m_groups)

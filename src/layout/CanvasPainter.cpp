@@ -1,9 +1,11 @@
 #include "layout/CanvasPainter.h"
 
+#include "core/CanvasTone.h"
 #include "core/Painting.h"
 #include "layout/CQuorvaneDoc.h"
 
 #include <QPainter>
+#include <vector>
 
 namespace {
 
@@ -16,10 +18,10 @@ bool meets(const Rect& area, const QRect& exposed)
 
 void PaintCanvas(QPainter& painter, CQuorvaneDoc& document, const QRect& exposed, const ObjectFilter& filter)
 {
-    painter.fillRect(exposed, Qt::white);
-    // Every fill of the canvas is pale: its text is black whatever the
-    // desktop's palette (a painter on a widget starts with its text colour).
-    painter.setPen(Qt::black);
+    painter.fillRect(exposed, canvasColor(Qt::white));
+    // The canvas's ink follows its own tone, never the desktop's palette (a
+    // painter on a widget starts with its text colour).
+    painter.setPen(canvasColor(Qt::black));
     for (const auto& zone : document.m_zones) {
         if (!meets(zone->m_rcArea, exposed))
             continue;
@@ -30,9 +32,16 @@ void PaintCanvas(QPainter& painter, CQuorvaneDoc& document, const QRect& exposed
             continue;
         group.get() == document.m_pSelectedZone ? group->DrawHighlighted(painter) : group->Draw(painter);
     }
-    // A line may cross the exposed part between two boxes outside it.
+    // A line may cross the exposed part between two boxes outside it; it
+    // goes around the boxes between its ends.
+    std::vector<Rect> boxes;
+    boxes.reserve(document.m_objects.size());
+    for (const auto& object : document.m_objects)
+        boxes.push_back(object->m_rcBox);
+    CCommonObject::SetLinkObstacles(&boxes);
     for (const auto& object : document.m_objects)
         object->DrawLinks(painter);
+    CCommonObject::SetLinkObstacles(nullptr);
     for (const auto& object : document.m_objects) {
         if (!meets(object->m_rcBox, exposed))
             continue;
@@ -42,6 +51,6 @@ void PaintCanvas(QPainter& painter, CQuorvaneDoc& document, const QRect& exposed
         if (filter(*object))
             drawFramedBox(painter, object->m_rcBox, QColor(255, 140, 0), 3, Qt::transparent);
         else
-            fillBox(painter, object->m_rcBox, QColor(255, 255, 255, 170));
+            fillBox(painter, object->m_rcBox, canvasColor(QColor(255, 255, 255, 170)));
     }
 }

@@ -80,8 +80,59 @@ void CQuorvaneDoc::DeletePicked()
         *this, *area, QStringLiteral("Delete %1").arg(QString::fromStdString(area->m_strName))));
 }
 
+bool CQuorvaneDoc::Undo()
+{
+    const int index = m_undoStack.index();
+    if (index <= 0)
+        return false;
+    if (const auto* command = dynamic_cast<const EditCommand*>(m_undoStack.command(index - 1))) {
+        if (const auto refusal = command->RefusalToUndo()) {
+            m_context.op->showMessage(*refusal);
+            return false;
+        }
+    }
+    m_undoStack.undo();
+    return true;
+}
+
+bool CQuorvaneDoc::Redo()
+{
+    const int index = m_undoStack.index();
+    if (index >= m_undoStack.count())
+        return false;
+    if (const auto* command = dynamic_cast<const EditCommand*>(m_undoStack.command(index))) {
+        if (const auto refusal = command->RefusalToRedo()) {
+            m_context.op->showMessage(*refusal);
+            return false;
+        }
+    }
+    m_undoStack.redo();
+    return true;
+}
+
+CCommonObject* CQuorvaneDoc::FindOtherObject(const std::string& address, std::int32_t port,
+                                             const CCommonObject& except) const
+{
+    for (const auto& object : m_objects) {
+        if (object.get() != &except && object->m_nPort == port && object->m_strAddress == address)
+            return object.get();
+    }
+    return nullptr;
+}
+
+std::string CQuorvaneDoc::TakenSinceMessage(const std::string& step, const std::string& edit,
+                                            const CCommonObject& holder) const
+{
+    const CGroup* group = holder.m_pGroup;
+    const CZone* zone = group ? group->m_pZone : nullptr;
+    return "Cannot " + step + " \"" + edit + "\": another object has taken " + holder.GetName() +
+           " since.\nGroup : " + (group ? group->m_strName : std::string()) +
+           "\nZone : " + (zone ? zone->m_strName : std::string());
+}
+
 void CQuorvaneDoc::DropOn(CCommonObject& dragged, CCommonObject& target)
 {
+    const OperatorTrail::Act act(m_trail);
     if (dragged.CanRecord() && !dragged.IsHubManager())
         m_undoStack.push(new LinkCommand(*this, dragged, target));
     else

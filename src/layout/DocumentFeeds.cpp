@@ -147,3 +147,15 @@ bool CQuorvaneDoc::CanStreamLogs(const CCommonObject& object) const
     return m_feeds.isListening() && object.IsGameServer() && !object.m_strRconPassword.empty() &&
            !object.RconSuspended() && object.m_nStatus >= CSStatus_CONTROL;
 }
+
+void CQuorvaneDoc::AttachLedger(Ledger* ledger)
+{
+    m_pLedger = ledger;
+    m_ledgerFeed = ledger ? std::make_unique<LedgerFeed>(*ledger) : nullptr;
+}
+
+void CQuorvaneDoc::NoteCommand(const CCommonObject& object, const std::string& text)
+{
+    if (m_ledgerFeed)
+        m_ledgerFeed->CommandSent(object, text, m_context.clock->now());
+}

@@ -54,6 +54,8 @@ void CQuorvaneDoc::RelinkAll()
 
 void CQuorvaneDoc::ClearLinksTo(const CCommonObject& object)
 {
+    if (m_ledgerFeed)
+        m_ledgerFeed->Forget(object);
     for (const auto& candidate : m_objects) {
         if (auto* manager = dynamic_cast<CGTV*>(candidate.get())) {
             // Every entry, also those beyond the hub count: none may keep
@@ -90,6 +92,7 @@ std::optional<std::string> CQuorvaneDoc::SendQuotedToProxy(const std::string& pr
         m_context.op->showMessage(std::string(kPasswordRefusedText));
         return std::nullopt;
     }
+    const OperatorTrail::Act act(m_trail);
     proxy->SendCommand(*command);
     return text;
 }
@@ -134,6 +137,7 @@ void CQuorvaneDoc::OnProxyDisconnect()
     auto* proxy = dynamic_cast<CHLTV*>(m_pSelectedObject);
     if (!proxy)
         return;
+    const OperatorTrail::Act act(m_trail);
     proxy->SendCommand("disconnect");
     proxy->m_timeRelink = m_context.clock->now() + 10;
     proxy->m_pLinked = nullptr;

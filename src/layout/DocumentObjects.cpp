@@ -24,6 +24,8 @@ std::unique_ptr<T> makeObject(const CoreContext& context, const std::string& add
     return object;
 }
 
+constexpr const char* kPortRangeRefusal = "The port must be a number from 1 to 65535.";
+
 // Ranges above this many objects are made only when the operator confirms.
 constexpr std::uint64_t kRangeConfirmAbove = 1024;
 
@@ -75,16 +77,20 @@ std::string CQuorvaneDoc::PreselectedGroupLabel() const
     return {};
 }
 
+std::string CQuorvaneDoc::DuplicateMessage(const CCommonObject& holder)
+{
+    const CGroup* group = holder.m_pGroup;
+    const CZone* zone = group ? group->m_pZone : nullptr;
+    return "This Object already exists\nGroup : " + (group ? group->m_strName : std::string()) +
+           "\nZone : " + (zone ? zone->m_strName : std::string());
+}
+
 bool CQuorvaneDoc::RefuseDuplicate(const std::string& address, std::int32_t port)
 {
     const CCommonObject* existing = FindObject(address, port);
     if (!existing)
         return false;
-    const CGroup* group = existing->m_pGroup;
-    const CZone* zone = group ? group->m_pZone : nullptr;
-    m_context.op->showMessage(
-        "This Object already exists\nGroup : " + (group ? group->m_strName : std::string()) +
-        "\nZone : " + (zone ? zone->m_strName : std::string()));
+    m_context.op->showMessage(DuplicateMessage(*existing));
     return true;
 }
 
@@ -181,6 +187,23 @@ void CQuorvaneDoc::OnAddProxy()
              static_cast<std::int32_t>(answer->externalPort), answer->exportWeb, answer->autoRecord);
 }
 
+void CQuorvaneDoc::OnAddHubManager()
+{
+    ObjectDialogRequest request;
+    request.serverMode = true; // address, port, group and rcon password, as for a server
+    request.values.address = m_strLastAddress;
+    request.values.port = kHubManagerPort;
+    request.groupLabels = GroupLabels();
+    request.preselectLabel = PreselectedGroupLabel();
+    auto answer = m_context.op->askObject(request);
+    if (!answer || !GroupAt(answer->groupIndex) ||
+        !takeTypedAddress(*m_context.op, answer->address, answer->port))
+        return;
+    m_strLastAddress = answer->address;
+    AddHubManager(answer->address, static_cast<std::int32_t>(answer->port), answer->rconPassword,
+                  GroupAt(answer->groupIndex));
+}
+
 void CQuorvaneDoc::OnAddServerRange()
 {
     AddRange(false);
@@ -200,7 +223,7 @@ void CQuorvaneDoc::AddRange(bool proxyCommand)
     request.groupLabels = GroupLabels();
     request.preselectLabel = PreselectedGroupLabel();
     request.firstPort = request.lastPort = proxyCommand ? 27020 : 27015;
-    request.typeIndex = proxyCommand ? 0 : 1;
+    request.typeIndex = proxyCommand ? RangeTypeHLTV : RangeTypeServer;
     const auto answer = m_context.op->askRange(request);
     if (!answer || !GroupAt(answer->groupIndex))
         return;
@@ -217,9 +240,11 @@ void CQuorvaneDoc::AddRange(bool proxyCommand)
         // when it is the largest value there is.
         for (std::uint32_t port = answer->firstPort;; ++port) {
             const auto storedPort = static_cast<std::int32_t>(port);
-            if (!proxyCommand)
+            if (answer->typeIndex == RangeTypeGTV)
+                AddHubManager(address, storedPort, answer->rconPassword, group);
+            else if (!proxyCommand)
                 AddObject(answer->typeIndex + 1, answer->rconPassword, address, storedPort, group);
-            else if (answer->typeIndex == 1)
+            else if (answer->typeIndex == RangeTypeServer)
                 AddObject(2, answer->rconPassword, address, storedPort, group);
             else
                 AddProxy(address, storedPort, group, answer->rconPassword, "", address, storedPort, false,
@@ -231,19 +256,48 @@ void CQuorvaneDoc::AddRange(bool proxyCommand)
     m_strLastAddress = answer->prefix + std::to_string(answer->firstByte);
 }
 
-bool CQuorvaneDoc::Readdress(CCommonObject& object, const std::string& address, std::int32_t port)
+std::optional<std::string> CQuorvaneDoc::AddressRefusal(const CCommonObject& object, const std::string& address,
+                                                         std::uint32_t port) const
+{
+    if (address == object.m_strAddress && port == static_cast<std::uint32_t>(object.m_nPort))
+        return std::nullopt;
+    if (address != object.m_strAddress && !address::isUsableHost(address))
+        return std::string(address::kUnusableMessage);
+    if (port < 1 || port > 65535)
+        return std::string(kPortRangeRefusal);
+    if (const CCommonObject* holder = FindOtherObject(address, static_cast<std::int32_t>(port), object))
+        return DuplicateMessage(*holder);
+    return std::nullopt;
+}
+
+void CQuorvaneDoc::Readdress(CCommonObject& object, const std::string& address, std::int32_t port)
 {
     if (address == object.m_strAddress && port == object.m_nPort)
-        return true;
-    if (address.empty() || port <= 0 || port > 65535 || RefuseDuplicate(address, port))
-        return false;
+        return;
     object.m_strAddress = address;
     object.m_nPort = port;
     // Another address is another machine: nothing is known about it yet.
     object.m_nStatus = CSStatus_TIMEOUT;
     object.m_timeLastReply = 0;
     object.OpenChannel();
-    return true;
+}
+
+// Asks for an object's properties with the document's address check in the
+// dialog, and checks the answer again (an operator may answer without the
+// dialog): a refused address applies nothing at all.
+std::optional<ObjectDialogValues> CQuorvaneDoc::AskProperties(CCommonObject& object, ObjectDialogRequest& request)
+{
+    request.refuseAddress = [this, &object](const std::string& address, std::uint32_t port) {
+        return AddressRefusal(object, address, port);
+    };
+    auto answer = m_context.op->askObject(request);
+    if (!answer || !GroupAt(answer->groupIndex))
+        return std::nullopt;
+    if (const auto refusal = AddressRefusal(object, answer->address, answer->port)) {
+        m_context.op->showMessage(*refusal);
+        return std::nullopt;
+    }
+    return answer;
 }
 
 void CQuorvaneDoc::OnServerProperties()
@@ -262,8 +316,8 @@ void CQuorvaneDoc::OnServerProperties()
     request.values.rconPassword = server->m_strRconPassword;
     request.groupLabels = GroupLabels();
     request.preselectLabel = server->m_pGroup ? GroupLabel(*server->m_pGroup) : std::string();
-    const auto answer = m_context.op->askObject(request);
-    if (!answer || !GroupAt(answer->groupIndex))
+    const auto answer = AskProperties(*server, request);
+    if (!answer)
         return;
     Readdress(*server, answer->address, static_cast<std::int32_t>(answer->port));
     server->SetRconPassword(answer->rconPassword);
@@ -293,8 +347,8 @@ void CQuorvaneDoc::OnProxyProperties()
     request.groupLabels = GroupLabels();
     request.preselectLabel = proxy->m_pGroup ? GroupLabel(*proxy->m_pGroup) : std::string();
     request.autoRecordEnabled = m_moduleAdminBot.m_bEnabled != 0;
-    auto answer = m_context.op->askObject(request);
-    if (!answer || !GroupAt(answer->groupIndex))
+    auto answer = AskProperties(*proxy, request);
+    if (!answer)
         return;
     Readdress(*proxy, answer->address, static_cast<std::int32_t>(answer->port));
     if (!answer->useExternalAddress) {

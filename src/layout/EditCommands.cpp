@@ -39,11 +39,21 @@ template <class List, class T> void reorder(List& list, const std::vector<T*>& w
 } // namespace
 
 DeleteObjectCommand::DeleteObjectCommand(CQuorvaneDoc& document, CCommonObject& object, const QString& text)
-    : QUndoCommand(text), m_document(document), m_object(&object)
+    : EditCommand(text), m_document(document), m_object(&object)
 {
 }
 
 DeleteObjectCommand::~DeleteObjectCommand() = default;
+
+std::optional<std::string> DeleteObjectCommand::RefusalToUndo() const
+{
+    if (!m_held)
+        return std::nullopt;
+    const CCommonObject* holder = m_document.FindObject(m_held->m_strAddress, m_held->m_nPort);
+    if (!holder)
+        return std::nullopt;
+    return m_document.TakenSinceMessage("undo", text().toStdString(), *holder);
+}
 
 void DeleteObjectCommand::redo()
 {
@@ -68,7 +78,7 @@ void DeleteObjectCommand::redo()
 
 void DeleteObjectCommand::undo()
 {
-    if (!m_held)
+    if (!m_held || RefusalToUndo())
         return;
     auto& objects = m_document.m_objects;
     objects.insert(objects.begin() + static_cast<std::ptrdiff_t>(std::min(m_index, objects.size())),
@@ -93,7 +103,7 @@ void DeleteObjectCommand::undo()
 }
 
 DeleteAreaCommand::DeleteAreaCommand(CQuorvaneDoc& document, CZone& area, const QString& text)
-    : QUndoCommand(text), m_document(document), m_area(&area), m_isGroup(holds(document.m_groups, &area))
+    : EditCommand(text), m_document(document), m_area(&area), m_isGroup(holds(document.m_groups, &area))
 {
 }
 
@@ -174,7 +184,7 @@ void ListOrder::Apply(CQuorvaneDoc& document) const
 }
 
 ReorderCommand::ReorderCommand(CQuorvaneDoc& document, ListOrder before, ListOrder after, const QString& text)
-    : QUndoCommand(text), m_document(document), m_before(std::move(before)), m_after(std::move(after))
+    : EditCommand(text), m_document(document), m_before(std::move(before)), m_after(std::move(after))
 {
 }
 
@@ -231,25 +241,48 @@ void ObjectSettings::Apply(CCommonObject& object) const
 
 PropertiesCommand::PropertiesCommand(CQuorvaneDoc& document, CCommonObject& object, ObjectSettings before,
                                      ObjectSettings after)
-    : QUndoCommand(QStringLiteral("Properties of %1").arg(QString::fromStdString(object.GetName()))),
+    : EditCommand(QStringLiteral("Properties of %1").arg(QString::fromStdString(object.GetName()))),
       m_document(document), m_object(object), m_before(std::move(before)), m_after(std::move(after))
 {
 }
 
+std::optional<std::string> PropertiesCommand::RefusalToApply(const ObjectSettings& settings,
+                                                              const char* step) const
+{
+    const CCommonObject* holder = m_document.FindOtherObject(settings.address, settings.port, m_object);
+    if (!holder)
+        return std::nullopt;
+    return m_document.TakenSinceMessage(step, text().toStdString(), *holder);
+}
+
+std::optional<std::string> PropertiesCommand::RefusalToUndo() const
+{
+    return RefusalToApply(m_before, "undo");
+}
+
+std::optional<std::string> PropertiesCommand::RefusalToRedo() const
+{
+    return RefusalToApply(m_after, "redo");
+}
+
 void PropertiesCommand::redo()
 {
+    if (RefusalToRedo())
+        return;
     m_after.Apply(m_object);
     m_document.MarkChanged(CQuorvaneDoc::HintLayout);
 }
 
 void PropertiesCommand::undo()
 {
+    if (RefusalToUndo())
+        return;
     m_before.Apply(m_object);
     m_document.MarkChanged(CQuorvaneDoc::HintLayout);
 }
 
 LinkCommand::LinkCommand(CQuorvaneDoc& document, CCommonObject& proxy, CCommonObject& target)
-    : QUndoCommand(
+    : EditCommand(
           QStringLiteral("Link %1 to %2")
               .arg(QString::fromStdString(proxy.GetName()), QString::fromStdString(target.GetName()))),
       m_document(document), m_proxy(proxy), m_target(&target)
@@ -261,6 +294,7 @@ LinkCommand::LinkCommand(CQuorvaneDoc& document, CCommonObject& proxy, CCommonOb
 
 void LinkCommand::redo()
 {
+    const OperatorTrail::Act act(m_document.trail());
     if (holds(m_document.m_objects, m_target))
         m_proxy.DropOn(m_target);
     m_document.UpdateAllViews(CQuorvaneDoc::HintLayout);
@@ -268,6 +302,7 @@ void LinkCommand::redo()
 
 void LinkCommand::undo()
 {
+    const OperatorTrail::Act act(m_document.trail());
     auto* proxy = dynamic_cast<CHLTV*>(&m_proxy);
     if (!proxy)
         return;

@@ -5,6 +5,7 @@
 #include <QUndoCommand>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,15 +17,31 @@ class CZone;
 // edit is made; undo and redo rely on the stack being linear: every object a
 // command points to is either in the document or held by a command that
 // undo will reach first.
+//
+// No two objects share an address and port: a step that would put an object
+// onto one that another object has taken since is refused. The document's
+// Undo and Redo ask first and leave the stack where it is; a command run
+// directly while refused changes nothing.
+class EditCommand : public QUndoCommand
+{
+public:
+    using QUndoCommand::QUndoCommand;
+
+    // Why undo (redo) cannot run as the layout stands now; nothing when it can.
+    virtual std::optional<std::string> RefusalToUndo() const { return std::nullopt; }
+    virtual std::optional<std::string> RefusalToRedo() const { return std::nullopt; }
+};
 
 // Takes an object out of the document and keeps it, closed, for undo; undo
 // puts it back at its place, reopens its channel and restores the links that
 // other objects had to it.
-class DeleteObjectCommand : public QUndoCommand
+class DeleteObjectCommand : public EditCommand
 {
 public:
     DeleteObjectCommand(CQuorvaneDoc& document, CCommonObject& object, const QString& text);
     ~DeleteObjectCommand() override;
+
+    std::optional<std::string> RefusalToUndo() const override;
 
     void redo() override;
     void undo() override;
@@ -47,7 +64,7 @@ private:
 };
 
 // Takes an empty zone or group out of the document and keeps it for undo.
-class DeleteAreaCommand : public QUndoCommand
+class DeleteAreaCommand : public EditCommand
 {
 public:
     DeleteAreaCommand(CQuorvaneDoc& document, CZone& area, const QString& text);
@@ -78,7 +95,7 @@ struct ListOrder
     friend bool operator==(const ListOrder&, const ListOrder&) = default;
 };
 
-class ReorderCommand : public QUndoCommand
+class ReorderCommand : public EditCommand
 {
 public:
     ReorderCommand(CQuorvaneDoc& document, ListOrder before, ListOrder after, const QString& text);
@@ -112,16 +129,23 @@ struct ObjectSettings
     friend bool operator==(const ObjectSettings&, const ObjectSettings&) = default;
 };
 
-class PropertiesCommand : public QUndoCommand
+class PropertiesCommand : public EditCommand
 {
 public:
     PropertiesCommand(CQuorvaneDoc& document, CCommonObject& object, ObjectSettings before,
                       ObjectSettings after);
 
+    std::optional<std::string> RefusalToUndo() const override;
+    std::optional<std::string> RefusalToRedo() const override;
+
     void redo() override;
     void undo() override;
 
 private:
+    // Why settings cannot be applied now: their address and port are
+    // another object's.
+    std::optional<std::string> RefusalToApply(const ObjectSettings& settings, const char* step) const;
+
     CQuorvaneDoc& m_document;
     CCommonObject& m_object;
     ObjectSettings m_before;
@@ -130,7 +154,7 @@ private:
 
 // A proxy dropped on an object: redo sends it there, undo sends it back to
 // the upstream it had (or disconnects it when it had none).
-class LinkCommand : public QUndoCommand
+class LinkCommand : public EditCommand
 {
 public:
     LinkCommand(CQuorvaneDoc& document, CCommonObject& proxy, CCommonObject& target);

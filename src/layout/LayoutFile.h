@@ -25,7 +25,9 @@ enum class Channels
 // Replaces the document's layout by the one in bytes. A malformed stream
 // shows "Unexpected file format." and leaves a new default layout. Objects
 // whose group is lost are reported and kept in a recovery group; groups
-// whose zone is lost are kept in the first zone (or a recovery zone).
+// whose zone is lost are kept in the first zone (or a recovery zone). Of
+// objects that share an address and port only the first is kept, and one
+// message names the repeated addresses.
 // Returns false when the stream was malformed.
 bool load(CQuorvaneDoc& document, const QByteArray& bytes, Channels channels = Channels::Open);
 

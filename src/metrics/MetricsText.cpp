@@ -2,6 +2,7 @@
 
 #include "core/TextCodec.h"
 #include "layout/CQuorvaneDoc.h"
+#include "metrics/LedgerMetrics.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
 #include "objects/ObjectReport.h"
@@ -169,5 +170,7 @@ QByteArray metricsText(const CQuorvaneDoc& document, std::int64_t now)
             QByteArray::number(static_cast<qint64>(document.m_feeds.droppedMalformed())) + '\n';
     text += "quorvane_log_datagrams_dropped_total{reason=\"secret\"} " +
             QByteArray::number(static_cast<qint64>(document.m_feeds.droppedBadSecret())) + '\n';
+    if (const Ledger* ledger = document.ledger())
+        text += ledgerMetricsText(*ledger);
     return text;
 }

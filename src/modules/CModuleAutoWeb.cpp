@@ -8,7 +8,9 @@
 #include "objects/CHLTV.h"
 #include "transfer/CFtpJob.h"
 #include "transfer/CFtpJobManager.h"
+#include "transfer/FtpOutcomes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -107,30 +109,85 @@ std::pair<std::string, int> CModuleAutoWeb::FtpServerAndPort(const std::string& 
     return {host, port};
 }
 
+CModuleAutoWeb::CModuleAutoWeb() : m_pOutcomes(std::make_shared<FtpOutcomes>()) {}
+
+CModuleAutoWeb::~CModuleAutoWeb() = default;
+
 void CModuleAutoWeb::Tick(PageSource& document)
 {
     if (!m_bEnabled)
         return;
+    Queue(document, {m_strFtpServer, m_strLogin, m_strPassword, m_strRemoteFile});
+}
+
+void CModuleAutoWeb::UploadNow(PageSource& document, const Target& target)
+{
+    Queue(document, target);
+}
+
+void CModuleAutoWeb::Queue(PageSource& document, const Target& target)
+{
     const CoreContext& context = document.context();
     const auto templateText = readTemplate();
     if (!templateText) {
         // Without a template there is no page: the one published stays.
-        if (!m_bTemplateMissingShown)
-            context.op->showMessage("Unable to open template file web_template.html. Please put it on same "
-                                    "dir that this program");
-        m_bTemplateMissingShown = true;
+        m_pOutcomes->Post({false, "Unable to open template file web_template.html. Please put it on same "
+                                  "dir that this program"});
         return;
     }
-    m_bTemplateMissingShown = false;
     auto job = std::make_unique<CFtpJob>();
     job->m_strContent = GeneratePage(document, *templateText, localTimeText(context.clock->now()));
-    std::tie(job->m_strServer, job->m_nPort) = FtpServerAndPort(m_strFtpServer);
-    job->m_strUser = m_strLogin;
-    job->m_strPassword = m_strPassword;
-    job->m_strRemoteFile = m_strRemoteFile;
+    std::tie(job->m_strServer, job->m_nPort) = FtpServerAndPort(target.ftpServer);
+    job->m_strUser = target.login;
+    job->m_strPassword = target.password;
+    job->m_strRemoteFile = target.remoteFile;
     job->m_nKind = 0;
+    job->m_pOutcomes = m_pOutcomes;
     // Only the newest page matters: it replaces one still waiting.
     document.UploadQueue().AddReplacingJob(std::move(job));
+}
+
+std::vector<CModuleAutoWeb::Notice> CModuleAutoWeb::CollectOutcomes(std::int64_t now)
+{
+    std::vector<Notice> notices;
+    for (FtpOutcome& outcome : m_pOutcomes->Take()) {
+        // One line for the status bar: the engine's header ends in " :\n".
+        std::string text = std::move(outcome.message);
+        for (std::size_t at; (at = text.find(" :\n")) != std::string::npos;)
+            text.replace(at, 3, ": ");
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        m_lastUpload = {now, outcome.ok, std::move(text)};
+        if (outcome.ok) {
+            m_timeLastGood = now;
+            if (m_bFailing)
+                notices.push_back({"AutoWeb: the page is published again (" + TimeOfDay(now) + ")", false});
+            m_bFailing = false;
+            continue;
+        }
+        const std::string since = m_timeLastGood == 0 ? std::string("no good upload yet")
+                                                      : "last good upload at " + TimeOfDay(m_timeLastGood);
+        notices.push_back({"AutoWeb: " + m_lastUpload.text + " (" + since + ")", !m_bFailing});
+        m_bFailing = true;
+    }
+    return notices;
+}
+
+std::string CModuleAutoWeb::LastUploadText() const
+{
+    if (m_lastUpload.time == 0)
+        return "Last upload: none yet";
+    return "Last upload: " + TimeOfDay(m_lastUpload.time) +
+           (m_lastUpload.ok ? std::string(", published") : ", failed: " + m_lastUpload.text);
+}
+
+std::string CModuleAutoWeb::TimeOfDay(std::int64_t seconds)
+{
+    const auto time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    localtime_r(&time, &local);
+    char text[16] = {};
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
 }
 
 std::string CModuleAutoWeb::GeneratePage(const PageSource& document, const std::string& templateText,

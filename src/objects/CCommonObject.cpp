@@ -1,7 +1,9 @@
 #include "objects/CCommonObject.h"
 
+#include "core/CanvasTone.h"
 #include "core/Clock.h"
 #include "core/ColorRef.h"
+#include "core/LinkRoute.h"
 #include "core/Operator.h"
 #include "core/Painting.h"
 #include "core/RandomSource.h"
@@ -20,7 +22,23 @@ CCommonObject::CCommonObject(const CoreContext& context) : m_context(context)
 
 namespace {
 std::uint64_t g_addressGeneration = 0;
+// Objects live on one thread, and so does whoever acts for the operator.
+CommandWatcher* g_commandWatcher = nullptr;
+const std::vector<Rect>* g_linkObstacles = nullptr;
 } // namespace
+
+CommandWatcher* CCommonObject::WatchCommands(CommandWatcher* watcher)
+{
+    CommandWatcher* previous = g_commandWatcher;
+    g_commandWatcher = watcher;
+    return previous;
+}
+
+void CCommonObject::ReportCommand(const std::string& command)
+{
+    if (g_commandWatcher)
+        g_commandWatcher->CommandSent(*this, command);
+}
 
 CCommonObject::~CCommonObject()
 {
@@ -57,7 +75,7 @@ void CCommonObject::DropOn(CCommonObject* target)
 
 void CCommonObject::DrawHighlighted(QPainter& painter)
 {
-    drawFramedBox(painter, m_rcBox, Qt::black, 1, QColor(220, 220, 220));
+    drawFramedBox(painter, m_rcBox, canvasColor(Qt::black), 1, canvasColor(QColor(220, 220, 220)));
     Draw(painter);
 }
 
@@ -69,7 +87,7 @@ bool CCommonObject::CanDrag() const
 void CCommonObject::DrawPlain(QPainter& painter)
 {
     if (const ObjectGroup* group = m_pGroup.view())
-        fillBox(painter, m_rcBox, toQColor(group->GroupFill()));
+        fillBox(painter, m_rcBox, canvasColor(toQColor(group->GroupFill())));
     Draw(painter);
 }
 
@@ -103,7 +121,7 @@ void CCommonObject::Draw(QPainter& painter)
     painter.setFont(canvasFont(13));
     // The label sits on the group's fill.
     if (const ObjectGroup* group = m_pGroup.view())
-        painter.setPen(textColorOn(toQColor(group->GroupFill())));
+        painter.setPen(textColorOn(canvasColor(toQColor(group->GroupFill()))));
     drawSingleLine(painter, m_rcBox, decodeText(GetName()), Qt::AlignHCenter | Qt::AlignBottom);
     painter.restore();
 }
@@ -169,7 +187,7 @@ bool CCommonObject::IsDown() const
 
 QColor CCommonObject::DownTextColor()
 {
-    return QColor(110, 110, 110);
+    return canvasColor(QColor(110, 110, 110));
 }
 
 std::string CCommonObject::GetName() const
@@ -177,12 +195,32 @@ std::string CCommonObject::GetName() const
     return m_strAddress + ":" + std::to_string(m_nPort);
 }
 
+void CCommonObject::SetLinkObstacles(const std::vector<Rect>* boxes)
+{
+    g_linkObstacles = boxes;
+}
+
 void CCommonObject::DrawLink(QPainter& painter, QPoint from, QPoint to, bool dashed)
 {
+    std::vector<QPoint> path{from, to};
+    if (g_linkObstacles) {
+        // The end boxes are those that hold the two icons.
+        const Rect* fromBox = nullptr;
+        const Rect* toBox = nullptr;
+        for (const Rect& box : *g_linkObstacles) {
+            if (!fromBox && box.contains(from))
+                fromBox = &box;
+            if (!toBox && box.contains(to))
+                toBox = &box;
+        }
+        if (fromBox && toBox && fromBox != toBox)
+            path = routeLink(from, *fromBox, to, *toBox, *g_linkObstacles);
+    }
     painter.save();
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(dashed ? QPen(Qt::black, 1, Qt::DashDotLine) : QPen(Qt::black, 4, Qt::SolidLine));
-    painter.drawLine(from, to);
+    const QColor ink = canvasColor(Qt::black);
+    painter.setPen(dashed ? QPen(ink, 1, Qt::DashDotLine) : QPen(ink, 4, Qt::SolidLine));
+    painter.drawPolyline(path.data(), static_cast<int>(path.size()));
     painter.restore();
 }
 

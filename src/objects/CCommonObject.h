@@ -14,9 +14,24 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+class CCommonObject;
 class CRconSocket;
 class QPainter;
+
+// Sees each rcon command an object sends while it is installed (see
+// CCommonObject::WatchCommands): whoever acts for the operator installs one
+// for the length of the act, so that every command the act causes, however
+// deep in an object it is made, can be put on the operator's record.
+class CommandWatcher
+{
+public:
+    virtual void CommandSent(CCommonObject& object, const std::string& command) = 0;
+
+protected:
+    ~CommandWatcher() = default;
+};
 
 // Base of every monitored machine: address and port, rcon password, the
 // rcon channel, status, last player list, console log and the box on the
@@ -41,6 +56,24 @@ public:
     // then. Objects live on one thread: a plain counter.
     static std::uint64_t AddressGeneration();
     static void AddressChanged();
+
+    // Installs the watcher of the rcon commands sent from now on (null: none)
+    // and returns the one it replaces.
+    static CommandWatcher* WatchCommands(CommandWatcher* watcher);
+    // While one lives no watcher sees anything: what a tick or a reply
+    // sends is the program's own, even when it runs inside the event loop
+    // of a box opened while the operator acts.
+    class UnwatchedScope
+    {
+    public:
+        UnwatchedScope() : m_previous(WatchCommands(nullptr)) {}
+        ~UnwatchedScope() { WatchCommands(m_previous); }
+        UnwatchedScope(const UnwatchedScope&) = delete;
+        UnwatchedScope& operator=(const UnwatchedScope&) = delete;
+
+    private:
+        CommandWatcher* m_previous;
+    };
 
     virtual bool IsHubManager() const;
     // True when GetName() equals name byte for byte.
@@ -83,8 +116,12 @@ public:
     // announced. A machine that never answered is not down, only unknown.
     bool IsDown() const;
 
-    // A line between two icons: dash-dot 1 pixel when dashed, else solid 4 pixels.
+    // A line between two icons: dash-dot 1 pixel when dashed, else solid 4
+    // pixels; routed around the other boxes while the canvas's boxes are set.
     static void DrawLink(QPainter& painter, QPoint from, QPoint to, bool dashed);
+    // The boxes links are routed around (null: none), set by whoever paints
+    // the canvas for the length of its links pass.
+    static void SetLinkObstacles(const std::vector<Rect>* boxes);
 
     CRconSocket* channel() const { return m_pChannel.get(); }
     // Closes the channel: the object sends and hears nothing until
@@ -128,6 +165,8 @@ protected:
     bool RconUsable() const { return !m_strRconPassword.empty() && !m_bRconSuspended; }
     // Sends one datagram through the rcon channel; nothing while there is none.
     void SendDatagram(std::string_view datagram);
+    // Tells the installed watcher, if any, that command went out.
+    void ReportCommand(const std::string& command);
     // Sends a query of the machine's state; its reply comes to OnReply.
     void SendQuery(std::string_view datagram);
     std::int64_t Now() const;

@@ -1,5 +1,6 @@
 #include "objects/CGTV.h"
 
+#include "core/CanvasTone.h"
 #include "core/Clock.h"
 #include "core/Painting.h"
 #include "core/TextCodec.h"
@@ -90,6 +91,7 @@ void CGTV::SendCommand(std::string command)
     if (!RconUsable())
         return;
     SendDatagram(oob::hubRconCommand(m_strRconPassword, command));
+    ReportCommand(command);
 }
 
 void CGTV::RequestManagerInfo()
@@ -281,7 +283,7 @@ void CGTV::Draw(QPainter& painter)
     if (m_nStatus != CSStatus_TIMEOUT || IsDown()) {
         painter.save();
         painter.setFont(canvasFont(12));
-        painter.setPen(IsDown() ? DownTextColor() : QColor(Qt::black));
+        painter.setPen(IsDown() ? DownTextColor() : canvasColor(Qt::black));
         drawSingleLine(painter, Rect{m_rcBox.left, m_rcBox.bottom - 30, m_rcBox.right, m_rcBox.bottom - 15},
                        decodeText(m_strHostname), Qt::AlignHCenter | Qt::AlignBottom);
         painter.restore();

@@ -1,5 +1,6 @@
 #include "objects/CHLServer.h"
 
+#include "core/CanvasTone.h"
 #include "core/Operator.h"
 #include "core/Painting.h"
 #include "core/TextCodec.h"
@@ -125,6 +126,7 @@ void CHLServer::SendCommand(std::string command)
     if (!RconUsable())
         return;
     SendDatagram(oob::rconCommand(m_nChallenge, m_strRconPassword, command));
+    ReportCommand(command);
 }
 
 void CHLServer::SetRconPassword(std::string password)
@@ -489,7 +491,7 @@ void CHLServer::DrawHostname(QPainter& painter, bool greyed)
 {
     painter.save();
     painter.setFont(canvasFont(12));
-    painter.setPen(greyed ? DownTextColor() : QColor(Qt::black));
+    painter.setPen(greyed ? DownTextColor() : canvasColor(Qt::black));
     drawSingleLine(painter, Rect{m_rcBox.left, m_rcIcon.bottom + 3, m_rcBox.right, m_rcIcon.bottom + 18},
                    decodeText(m_strHostname), Qt::AlignHCenter | Qt::AlignBottom);
     painter.restore();

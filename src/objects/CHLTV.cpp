@@ -145,6 +145,8 @@ void CHLTV::OnStatusText(std::string_view datagram)
     m_nMaxClients = fields.maxClients;
     m_nClients = fields.clients;
     m_fOutRate = fields.outRate;
+    if (fields.linkedAddress != m_strLinkedAddress || m_timeRelayingSince == 0)
+        m_timeRelayingSince = fields.linkedAddress.empty() ? 0 : Now();
     m_strLinkedAddress = std::move(fields.linkedAddress);
     m_strRecordFile = std::move(fields.recordFile);
 

@@ -42,6 +42,9 @@ public:
     std::string m_strProxyPassword;
     CCommonObject* m_pLinked = nullptr;
     std::string m_strLinkedAddress;
+    // When the proxy began relaying the upstream it reports now (0: it
+    // reports none).
+    std::int64_t m_timeRelayingSince = 0;
     std::int32_t m_nMaxClients = 0;
     std::int32_t m_nClients = 0;
     float m_fOutRate = -1.0f;

@@ -160,6 +160,7 @@ void CRconSocket::SendQuery(std::string_view datagram)
 
 void CRconSocket::deliverQueryReply(std::string_view datagram)
 {
+    const CCommonObject::UnwatchedScope unwatched;
     m_owner.OnReply(datagram);
 }
 
@@ -183,6 +184,7 @@ void CRconSocket::onReadable()
     ReceiveBatch& batch = *borrowed;
     const int received = batch.receive(m_fd, false);
     const QPointer<CRconSocket> alive(this);
+    const CCommonObject::UnwatchedScope unwatched;
     for (int i = 0; i < received; ++i) {
         const std::string_view datagram = batch.reply(i);
         if (datagram.empty())

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <string>
+
+class FtpOutcomes;
 
 // One upload: the bytes of m_strContent (kind 0) or the local file it names
 // (kind 1), stored on an FTP server as m_strRemoteFile. A job added to the
@@ -28,4 +31,8 @@ public:
     std::string m_strUser;
     std::string m_strPassword;
     int m_nKind = kString;
+    // When set, what becomes of the job (done, or why not) is posted here
+    // instead of being reported to the operator: the sender tells him in
+    // its own way.
+    std::shared_ptr<FtpOutcomes> m_pOutcomes;
 };

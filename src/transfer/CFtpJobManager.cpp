@@ -1,5 +1,7 @@
 #include "transfer/CFtpJobManager.h"
 
+#include "transfer/FtpOutcomes.h"
+
 #include <curl/curl.h>
 
 #include <fcntl.h>
@@ -262,13 +264,20 @@ void CFtpJobManager::WorkerMain()
         const FtpTimeouts timeouts = m_timeouts;
         lock.unlock();
 
+        // A job with an outcome box takes its messages there instead.
+        std::string failure;
+        const Reporter capture = [&failure](std::string text) { failure = std::move(text); };
+        const Reporter& tell = job->m_pOutcomes ? capture : report;
+        bool ok = false;
         try {
-            RunJob(*job, timeouts, report, &m_abort);
+            ok = RunJob(*job, timeouts, tell, &m_abort);
         } catch (const std::exception& error) {
-            deliver(report, errorHeader(*job) + error.what());
+            deliver(tell, errorHeader(*job) + error.what());
         } catch (...) {
-            deliver(report, errorHeader(*job) + "unexpected failure");
+            deliver(tell, errorHeader(*job) + "unexpected failure");
         }
+        if (job->m_pOutcomes && !m_abort)
+            job->m_pOutcomes->Post({ok, ok ? std::string() : failure});
         job.reset();
 
         lock.lock();

@@ -43,11 +43,11 @@ CAddRangeDlg::CAddRangeDlg(const RangeDialogRequest& request, QWidget* parent)
     m_type = new SortedComboBox(this);
     m_type->setObjectName(QStringLiteral("typeList"));
     place(m_type, 7, 111, 105, 63);
-    // Added in this order, shown sorted: index 0 is "HLTV", 1 is "Server".
-    m_type->addSorted(QStringLiteral("Server"));
-    m_type->addSorted(QStringLiteral("HLTV"));
-    m_type->setCurrentIndex(request.typeIndex >= 0 && request.typeIndex < m_type->count() ? request.typeIndex
-                                                                                          : -1);
+    // Shown sorted ("GTV", "HLTV", "Server"); each entry carries its kind.
+    m_type->addSorted(QStringLiteral("Server"), RangeTypeServer);
+    m_type->addSorted(QStringLiteral("HLTV"), RangeTypeHLTV);
+    m_type->addSorted(QStringLiteral("GTV"), RangeTypeGTV);
+    m_type->setCurrentIndex(m_type->findData(request.typeIndex));
 
     addStatic(QStringLiteral("rcon"), 124, 97, 74, 11);
     m_rcon = addEdit(QStringLiteral("rconEdit"), 124, 111, 81, 12);
@@ -91,7 +91,7 @@ bool CAddRangeDlg::validateAndStore()
     out.firstByte = a[3];
     out.lastByte = (*last)[3];
     out.groupIndex = m_group->currentData().toInt();
-    out.typeIndex = m_type->currentIndex();
+    out.typeIndex = m_type->currentData().toInt();
     if (!readPassword(m_rcon, std::string(), out.rconPassword))
         return false;
     m_answer = out;

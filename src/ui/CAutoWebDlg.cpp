@@ -5,11 +5,13 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
 CAutoWebDlg::CAutoWebDlg(const AutoWebValues& current, QWidget* parent)
     : ModalDialog(QStringLiteral("AutoWeb Config"), parent), m_values(current)
 {
-    setDialogSize(194, 183);
+    setDialogSize(194, 199);
     m_enabled = new QCheckBox(QStringLiteral("Enable AutoWeb Module"), this);
     m_enabled->setObjectName(QStringLiteral("enableCheck"));
     m_enabled->setChecked(current.enabled);
@@ -36,9 +38,55 @@ CAutoWebDlg::CAutoWebDlg(const AutoWebValues& current, QWidget* parent)
     m_interval->setText(QString::number(current.updateInterval));
     m_interval->setEnabled(false);
 
-    addOkButton(77, 162, 50, 14);
-    addCancelButton(137, 162, 50, 14);
+    // What became of the last upload, kept current while the box is open;
+    // "Upload Now" publishes with the values as they stand in the box.
+    m_lastUpload = addStatic(QString(), 7, 153, 126, 20);
+    m_lastUpload->setObjectName(QStringLiteral("lastUploadLabel"));
+    m_lastUpload->setWordWrap(true);
+    m_uploadNow = new QPushButton(QStringLiteral("Upload Now"), this);
+    m_uploadNow->setObjectName(QStringLiteral("uploadNowButton"));
+    m_uploadNow->setAutoDefault(false);
+    m_uploadNow->setEnabled(static_cast<bool>(current.uploadNow));
+    place(m_uploadNow, 137, 153, 50, 14);
+    connect(m_uploadNow, &QPushButton::clicked, this, &CAutoWebDlg::uploadNow);
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, &CAutoWebDlg::showLastUpload);
+    poll->start(500);
+    showLastUpload();
+
+    addOkButton(77, 178, 50, 14);
+    addCancelButton(137, 178, 50, 14);
     m_enabled->setFocus();
+}
+
+void CAutoWebDlg::showLastUpload()
+{
+    if (!m_values.lastUpload)
+        return;
+    const std::string text = m_values.lastUpload();
+    if (text == m_shownUpload)
+        return;
+    m_shownUpload = text;
+    m_lastUpload->setText(decodeText(text));
+}
+
+void CAutoWebDlg::uploadNow()
+{
+    if (!m_values.uploadNow)
+        return;
+    m_values.uploadNow(typedValues());
+    m_lastUpload->setText(QStringLiteral("Uploading..."));
+}
+
+AutoWebValues CAutoWebDlg::typedValues() const
+{
+    AutoWebValues out = m_values;
+    out.enabled = m_enabled->isChecked();
+    out.ftpServer = typedText(m_server->text(), m_values.ftpServer);
+    out.login = typedText(m_login->text(), m_values.login);
+    out.password = typedText(m_password->text(), m_values.password);
+    out.remoteFile = typedText(m_remoteFile->text(), m_values.remoteFile);
+    return out;
 }
 
 bool CAutoWebDlg::validateAndStore()
@@ -49,11 +97,12 @@ bool CAutoWebDlg::validateAndStore()
     if (m_interval->isEnabled() &&
         !readInteger(m_interval, kMinimumInterval, kMaximumInterval, out.updateInterval))
         return false;
-    out.enabled = m_enabled->isChecked();
-    out.ftpServer = typedText(m_server->text(), m_values.ftpServer);
-    out.login = typedText(m_login->text(), m_values.login);
-    out.password = typedText(m_password->text(), m_values.password);
-    out.remoteFile = typedText(m_remoteFile->text(), m_values.remoteFile);
+    const AutoWebValues typed = typedValues();
+    out.enabled = typed.enabled;
+    out.ftpServer = typed.ftpServer;
+    out.login = typed.login;
+    out.password = typed.password;
+    out.remoteFile = typed.remoteFile;
     m_values = out;
     return true;
 }

@@ -3,11 +3,16 @@
 #include "core/Operator.h"
 #include "ui/ModalDialog.h"
 
+#include <string>
+
 class QCheckBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 
 // "AutoWeb Config": the AutoWeb module's switch and FTP settings. The
-// update interval is shown but not editable.
+// update interval is shown but not editable; the last upload's time and
+// result are shown, and "Upload Now" publishes at once.
 class CAutoWebDlg : public ModalDialog
 {
     Q_OBJECT
@@ -25,7 +30,15 @@ protected:
     bool validateAndStore() override;
 
 private:
+    // The settings as they stand in the box.
+    AutoWebValues typedValues() const;
+    void showLastUpload();
+    void uploadNow();
+
     QCheckBox* m_enabled;
+    QLabel* m_lastUpload;
+    QPushButton* m_uploadNow;
+    std::string m_shownUpload;
     QLineEdit* m_server;
     QLineEdit* m_login;
     QLineEdit* m_password;

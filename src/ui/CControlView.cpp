@@ -6,15 +6,19 @@
 #include "feeds/EventReport.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
+#include "layout/CommandTranscript.h"
 #include "objects/CCommonObject.h"
 #include "objects/CHLTV.h"
 #include "objects/DemoNames.h"
 #include "objects/ObjectReport.h"
+#include "ui/ConsoleFindBar.h"
 #include "ui/PlayerTable.h"
 #include "ui/Sparkline.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -220,9 +224,19 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     top->addStretch(1);
     top->addWidget(m_pFtp);
 
+    // Replies such as "status" are tables: a fixed-width font keeps their
+    // columns.
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (QListWidget* page : {m_pTranscript, m_pConsole, m_pLive})
+        page->setFont(fixed);
+    m_pSaveLog = makeButton(m_pRcon, QStringLiteral("saveLogButton"), tr("Save Log..."));
+    m_pClearLog = makeButton(m_pRcon, QStringLiteral("clearLogButton"), tr("Clear"));
+
     auto* commandLine = new QHBoxLayout;
     commandLine->addWidget(m_pSend);
     commandLine->addWidget(m_pCommand, 1);
+    commandLine->addWidget(m_pSaveLog);
+    commandLine->addWidget(m_pClearLog);
     auto* rcon = new QVBoxLayout(m_pRcon);
     rcon->addWidget(m_pPages, 1);
     rcon->addLayout(commandLine);
@@ -246,8 +260,20 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     layout->addLayout(body, 1);
 
     setTabOrder(m_pCommand, m_pSend);
+    // F6 from the canvas lands where the operator types.
+    setFocusProxy(m_pCommand);
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(this);
+    // After the filters: Enter in the find bar finds, it does not send.
+    m_pFind = new ConsoleFindBar(m_pRcon);
+    rcon->insertWidget(1, m_pFind);
+    connect(m_pSaveLog, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, tr("Save Log"), QString(),
+                                                          tr("Text files (*.txt *.log);;All files (*)"));
+        if (!path.isEmpty())
+            SaveLog(path);
+    });
+    connect(m_pClearLog, &QPushButton::clicked, this, &CControlView::ClearLog);
 
     connect(m_pSend, &QPushButton::clicked, this, &CControlView::OnSend);
     connect(m_pKick, &QPushButton::clicked, this, &CControlView::OnKick);
@@ -255,6 +281,8 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     connect(m_pStopRecording, &QPushButton::clicked, this, &CControlView::OnStopRecording);
     connect(m_pStreamLogs, &QPushButton::clicked, this, [this] { OnStreamLogs(true); });
     connect(m_pStopStreaming, &QPushButton::clicked, this, [this] { OnStreamLogs(false); });
+    // The Live page reads the newest events of the picked server.
+    m_document.m_feeds.keepEvents(true);
     connect(&m_document.m_feeds, &LiveFeeds::eventReceived, this, &CControlView::onLogEvent);
     connect(m_pPlayers, &QWidget::customContextMenuRequested, this, &CControlView::showPlayerMenu);
     connect(&m_document, &CQuorvaneDoc::viewsUpdated, this, &CControlView::refresh);
@@ -265,8 +293,9 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
 
 void CControlView::refresh()
 {
-    collectReplies();
+    m_document.trail().Collect(m_document.m_objects);
     CCommonObject* object = m_document.m_pSelectedObject;
+    switchDraft(object ? object->GetName() : std::string());
     if (!object) {
         showText(*m_pStatus, QString());
         showText(*m_pName, QStringLiteral("---"));
@@ -323,19 +352,20 @@ void CControlView::refresh()
     showText(*m_pFtp, QStringLiteral("FTP Queue : %1 jobs left").arg(m_document.m_ftpJobs.GetJobCount()));
 }
 
-void CControlView::collectReplies()
+void CControlView::switchDraft(const std::string& name)
 {
-    const std::int64_t now = m_document.context().clock->now();
-    for (auto& [name, transcript] : m_transcripts) {
-        if (!transcript.IsListening(now))
-            continue;
-        for (const auto& object : m_document.m_objects) {
-            if (object->IsNamed(name)) {
-                transcript.Take(object->m_log, now);
-                break;
-            }
-        }
+    if (name == m_commandOwner)
+        return;
+    if (!m_commandOwner.empty()) {
+        if (m_pCommand->text().isEmpty())
+            m_drafts.erase(m_commandOwner);
+        else
+            m_drafts[m_commandOwner] = m_pCommand->text();
     }
+    m_commandOwner = name;
+    const auto draft = m_drafts.find(name);
+    m_pCommand->setText(draft == m_drafts.end() ? QString() : draft->second);
+    m_historyPos = m_history.size();
 }
 
 void CControlView::fillPlayers(const CCommonObject& object)
@@ -357,14 +387,14 @@ void CControlView::fillConsole(const CCommonObject& object)
 void CControlView::fillTranscript(const CCommonObject* object)
 {
     const std::string name = object ? object->GetName() : std::string();
-    const auto found = m_transcripts.find(name);
-    if (!object || found == m_transcripts.end()) {
+    const CommandTranscript* found = object ? m_document.trail().Find(name) : nullptr;
+    if (!found) {
         m_pTranscript->clear();
         m_shownTranscript = name;
         m_shownTranscriptLines = 0;
         return;
     }
-    const CommandTranscript& transcript = found->second;
+    const CommandTranscript& transcript = *found;
     if (name != m_shownTranscript) {
         m_pTranscript->clear();
         m_shownTranscript = name;
@@ -436,6 +466,8 @@ void CControlView::fillHistory(const CCommonObject* object)
 void CControlView::OnStreamLogs(bool start)
 {
     m_document.OnCommand(start ? ID_OBJECT_STREAMLOGS : ID_OBJECT_STOPSTREAMING);
+    if (CCommonObject* object = m_document.m_pSelectedObject)
+        showTranscript(object);
 }
 
 void CControlView::setActionControlsEnabled(bool enabled)
@@ -458,19 +490,25 @@ void CControlView::OnSend()
     const QString command = m_pCommand->text();
     if (CCommonObject* object = m_document.m_pSelectedObject; object && !command.isEmpty()) {
         const std::string bytes = encodeTyped(command);
-        m_transcripts[object->GetName()].Sent(bytes, object->m_log, m_document.context().clock->now());
+        const OperatorTrail::Act act(m_document.trail());
         object->SendCommand(bytes);
+        m_document.NoteCommand(*object, bytes);
         if (m_history.empty() || m_history.back() != command) {
             m_history.push_back(command);
             if (m_history.size() > kHistoryLimit)
                 m_history.erase(m_history.begin());
         }
-        m_pPages->setCurrentWidget(m_pTranscript);
-        fillTranscript(object);
-        m_pTranscript->scrollToBottom();
+        showTranscript(object);
     }
     m_historyPos = m_history.size();
     m_pCommand->clear();
+}
+
+void CControlView::showTranscript(CCommonObject* object)
+{
+    m_pPages->setCurrentWidget(m_pTranscript);
+    fillTranscript(object);
+    m_pTranscript->scrollToBottom();
 }
 
 void CControlView::walkHistory(int step)
@@ -502,14 +540,20 @@ void CControlView::kickPlayer(const PlayerRow& player)
     if (object->IsGameServer()) {
         if (!m_document.context().op->askYesNo("Are you sure you want to kick " + player.name + " ?"))
             return;
+        const OperatorTrail::Act act(m_document.trail());
         // The user id shown is the player chosen, whatever his name holds.
-        if (auto* server = dynamic_cast<CHLServer*>(object); server && player.userId)
+        if (auto* server = dynamic_cast<CHLServer*>(object); server && player.userId) {
             server->KickByUserId(*player.userId, player.name);
-        else
+            m_document.NoteCommand(*object, "kick #" + std::to_string(*player.userId) + " (" + player.name + ")");
+        } else {
             object->Kick(player.name);
+            m_document.NoteCommand(*object, "kick \"" + player.name + "\"");
+        }
     } else if (object->IsHubManager()) {
+        const OperatorTrail::Act act(m_document.trail());
         object->ChangePOV(player.name);
     }
+    showTranscript(object);
 }
 
 void CControlView::showPlayerMenu(const QPoint& position)
@@ -544,13 +588,20 @@ void CControlView::OnStartRecord()
     if (!name)
         return;
     SanitizeDemoName(*name);
+    const OperatorTrail::Act act(m_document.trail());
     proxy->SendCommand("record " + *name);
+    m_document.NoteCommand(*proxy, "record " + *name);
+    showTranscript(proxy);
 }
 
 void CControlView::OnStopRecording()
 {
-    if (auto* proxy = dynamic_cast<CHLTV*>(controlledObject()))
+    if (auto* proxy = dynamic_cast<CHLTV*>(controlledObject())) {
+        const OperatorTrail::Act act(m_document.trail());
         proxy->SendCommand("stoprecord");
+        m_document.NoteCommand(*proxy, "stoprecord");
+        showTranscript(proxy);
+    }
 }
 
 void CControlView::keyPressEvent(QKeyEvent* event)
@@ -564,8 +615,45 @@ void CControlView::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
+bool CControlView::SaveLog(const QString& path)
+{
+    auto* page = m_pPages->currentWidget() == m_pTranscript ? m_pTranscript
+                 : m_pPages->currentWidget() == m_pConsole  ? m_pConsole
+                                                            : m_pLive;
+    QString error;
+    if (saveListLines(*page, path, error))
+        return true;
+    m_document.context().op->showMessage("Cannot save the log. " + error.toStdString());
+    return false;
+}
+
+void CControlView::ClearLog()
+{
+    CCommonObject* object = m_document.m_pSelectedObject;
+    if (m_pPages->currentWidget() == m_pTranscript) {
+        if (object)
+            m_document.trail().Forget(object->GetName());
+        fillTranscript(object);
+    } else if (m_pPages->currentWidget() == m_pConsole) {
+        if (object)
+            object->m_log.Clear();
+        m_pConsole->clear();
+    } else {
+        m_pLive->clear();
+    }
+}
+
 bool CControlView::eventFilter(QObject* watched, QEvent* event)
 {
+    // Ctrl+F on a console page searches the page, not the canvas.
+    const bool onPage = watched == m_pTranscript || watched == m_pConsole || watched == m_pLive;
+    if (onPage && (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Find)) {
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+            m_pFind->open(static_cast<QListWidget*>(watched));
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/CommandTranscript.h"
-
 #include <QColor>
 #include <QString>
 #include <QWidget>
@@ -12,6 +10,7 @@
 
 class CCommonObject;
 class CQuorvaneDoc;
+class ConsoleFindBar;
 class PlayerTable;
 class SparklineWidget;
 struct LogEvent;
@@ -59,6 +58,12 @@ public:
     // Asks the picked game server to stream its log to the log port, or to stop.
     void OnStreamLogs(bool start);
 
+    // The console page in front: Save Log... writes its rows to a file,
+    // Clear empties it (the machine's log, the transcript or the live page).
+    bool SaveLog(const QString& path);
+    void ClearLog();
+    ConsoleFindBar* consoleFind() const { return m_pFind; }
+
     // The commands sent in this session, oldest first.
     const std::vector<QString>& commandHistory() const { return m_history; }
 
@@ -72,14 +77,17 @@ private:
     void fillPlayers(const CCommonObject& object);
     void fillConsole(const CCommonObject& object);
     void fillTranscript(const CCommonObject* object);
+    // Brings the operator's page of object to the front, at its newest line.
+    void showTranscript(CCommonObject* object);
     // The live page: rebuilt from the object's ring when the pick changes.
     void fillLive(const CCommonObject* object);
     void addLiveRow(const LogEvent& event);
     void onLogEvent(const std::string& objectName, const LogEvent& event);
     void fillHistory(const CCommonObject* object);
-    // Passes the new console lines of every machine the operator has just
-    // sent a command to into its transcript.
-    void collectReplies();
+    // The command line belongs to the machine it was typed for: a change of
+    // pick keeps what stands there as that machine's draft and shows the
+    // draft of the new one.
+    void switchDraft(const std::string& name);
     // Up (-1) or Down (+1) in the command history.
     void walkHistory(int step);
     // The picked object when it is in rcon control (or better), else null.
@@ -106,12 +114,16 @@ private:
     QLineEdit* m_pCommand;
     PlayerTable* m_pPlayers;
     QPushButton* m_pKick;
+    ConsoleFindBar* m_pFind;
+    QPushButton* m_pSaveLog;
+    QPushButton* m_pClearLog;
 
     std::vector<QString> m_history;
     // Where Up and Down are in the history; m_history.size() is the new line.
     std::size_t m_historyPos = 0;
-    // The operator's transcripts, by "address:port".
-    std::map<std::string, CommandTranscript> m_transcripts;
+    // Unsent command lines, by "address:port", and whose the line is now.
+    std::map<std::string, QString> m_drafts;
+    std::string m_commandOwner;
     // What the transcript page shows: whose, and how many lines it had.
     std::string m_shownTranscript;
     std::uint64_t m_shownTranscriptLines = 0;

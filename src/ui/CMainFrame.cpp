@@ -2,6 +2,7 @@
 
 #include "core/Operator.h"
 #include "layout/CQuorvaneDoc.h"
+#include "layout/CanvasLayout.h"
 #include "layout/CommandIds.h"
 #include "layout/LayoutFile.h"
 #include "ui/CAboutDlg.h"
@@ -10,7 +11,10 @@
 #include "ui/DownAlert.h"
 #include "ui/FindBar.h"
 #include "ui/LegendDialog.h"
+#include "ui/MachinesDock.h"
 #include "ui/PlainMessageBox.h"
+#include "ui/SplitterShare.h"
+#include "ui/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,6 +28,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
@@ -32,6 +37,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -59,6 +66,12 @@ enum FrameCommand : int
 
 const QString kRecentGroup = QStringLiteral("Recent File List");
 const QString kSplitterKey = QStringLiteral("Window/Splitter");
+const QString kGeometryKey = QStringLiteral("Window/Geometry");
+const QString kDocksKey = QStringLiteral("Window/Docks");
+const QString kDarkCanvasKey = QStringLiteral("View/DarkCanvas");
+const QString kMachinesKey = QStringLiteral("View/Machines");
+// The canvas keeps at least this share of the height at any size and scale.
+constexpr double kCanvasShare = 0.4;
 
 QSettings settings()
 {
@@ -81,13 +94,25 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
     upperLayout->addWidget(m_findBar);
     upperLayout->addWidget(m_view, 1);
     m_splitter->addWidget(upper);
-    m_splitter->addWidget(lowerPane);
+    // In a scrolling frame, so that however large the panel's controls are
+    // (a 2x scale, a large font) the handle can still give the canvas room.
+    m_panelArea = new QScrollArea(m_splitter);
+    m_panelArea->setObjectName(QStringLiteral("panelArea"));
+    m_panelArea->setWidgetResizable(true);
+    m_panelArea->setFrameShape(QFrame::NoFrame);
+    m_panelArea->setWidget(lowerPane);
+    m_splitter->addWidget(m_panelArea);
     m_splitter->setChildrenCollapsible(false);
     // A larger window gives its room to the canvas; the panel keeps the
     // height the operator dragged it to.
     m_splitter->setStretchFactor(0, 1);
     m_splitter->setStretchFactor(1, 0);
     setCentralWidget(m_splitter);
+    new SplitterShare(*m_splitter, kCanvasShare);
+
+    m_machines = new MachinesDock(document, *m_view, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_machines);
+    m_machines->hide();
 
     CreateMenus();
 
@@ -108,6 +133,12 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
         pane->setEnabled(false);
         statusBar()->addPermanentWidget(pane);
     }
+    m_zoomPane = new QLabel(QStringLiteral("100 %"), this);
+    m_zoomPane->setObjectName(QStringLiteral("zoomPane"));
+    m_zoomPane->setToolTip(tr("Zoom (Ctrl+wheel, Ctrl+=, Ctrl+-; Ctrl+0: actual size)"));
+    statusBar()->insertPermanentWidget(0, m_zoomPane);
+    connect(m_view, &CQuorvaneView::zoomChanged, this,
+            [this](double zoom) { m_zoomPane->setText(QStringLiteral("%1 %").arg(std::lround(zoom * 100))); });
     statusBar()->showMessage(tr("Ready"));
     qApp->installEventFilter(this);
 
@@ -120,6 +151,14 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
         if (m_notifier)
             m_notifier->notify(alert.summary, alert.body);
     });
+    // AutoWeb trouble never interrupts: the status bar and the console at
+    // each failure, one notification when an outage begins.
+    connect(&m_document, &CQuorvaneDoc::autoWebNotice, this, [this](const QString& text, bool outageBegins) {
+        statusBar()->showMessage(text);
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        if (outageBegins && m_notifier)
+            m_notifier->notify(tr("AutoWeb cannot publish the page"), text);
+    });
     connect(&m_document, &CQuorvaneDoc::modifiedChanged, this, &QWidget::setWindowModified);
 
     for (const QKeySequence& key : {QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6)}) {
@@ -127,10 +166,14 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
         connect(shortcut, &QShortcut::activated, this, &CMainFrame::SwitchPane);
     }
 
-    resize(1000, 760);
+    {
+        QSettings store = settings();
+        windowplacement::restore(*this, store, kGeometryKey, QSize(1000, 760));
+        restoreState(store.value(kDocksKey).toByteArray());
+    }
     // The panel starts 300 pixels high, as a first resize of the classic
     // window leaves it; then it keeps what the operator makes of it.
-    m_splitter->setSizes({760 - kLowerPaneHeight, kLowerPaneHeight});
+    m_splitter->setSizes({std::max(0, height() - kLowerPaneHeight), kLowerPaneHeight});
     RestoreSplitter();
     connect(m_splitter, &QSplitter::splitterMoved, this, &CMainFrame::SaveSplitter);
     SetPath(QString());
@@ -159,9 +202,14 @@ void CMainFrame::SwitchPane()
         m_view->setFocus(Qt::TabFocusReason);
         return;
     }
-    // Back where the operator was in the panel, else its first control
-    // that takes the focus.
-    QWidget* target = m_lowerPane->focusWidget();
+    // The panel's own choice (its command line) while it takes input; else
+    // back where the operator was in the panel, else its first control that
+    // takes the focus.
+    QWidget* target = m_lowerPane->focusProxy();
+    if (target && !(target->isEnabled() && target->isVisible()))
+        target = nullptr;
+    if (!target)
+        target = m_lowerPane->focusWidget();
     for (QWidget* child = m_lowerPane->nextInFocusChain(); !target && child && child != m_lowerPane;
          child = child->nextInFocusChain()) {
         if (m_lowerPane->isAncestorOf(child) && child->isEnabled() && child->isVisible() &&
@@ -170,6 +218,45 @@ void CMainFrame::SwitchPane()
     }
     if (target)
         target->setFocus(Qt::TabFocusReason);
+}
+
+void CMainFrame::AddWindowItems(QMenu* viewMenu)
+{
+    viewMenu->addSeparator();
+    QAction* panel = viewMenu->addAction(tr("Control &Panel"));
+    panel->setObjectName(QStringLiteral("controlPanelAction"));
+    panel->setCheckable(true);
+    panel->setChecked(true);
+    panel->setShortcut(QKeySequence(Qt::Key_F9));
+    connect(panel, &QAction::toggled, this, [this](bool shown) {
+        m_panelArea->setVisible(shown);
+        if (!shown && m_lowerPane->isAncestorOf(QApplication::focusWidget()))
+            m_view->setFocus(Qt::OtherFocusReason);
+    });
+    QAction* machines = m_machines->toggleViewAction();
+    machines->setObjectName(QStringLiteral("machinesAction"));
+    machines->setText(tr("&Machines"));
+    machines->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    viewMenu->addAction(machines);
+    if (settings().value(kMachinesKey, false).toBool())
+        m_machines->show();
+    connect(machines, &QAction::toggled, this, [](bool shown) { settings().setValue(kMachinesKey, shown); });
+    QAction* columns = viewMenu->addAction(tr("Arrange Groups in &Columns"));
+    columns->setObjectName(QStringLiteral("groupColumnsAction"));
+    columns->setCheckable(true);
+    columns->setChecked(savedLayoutOptions().groupsSideBySide);
+    if (columns->isChecked())
+        m_view->setGroupsSideBySide(true);
+    connect(columns, &QAction::toggled, m_view, &CQuorvaneView::setGroupsSideBySide);
+    QAction* dark = viewMenu->addAction(tr("&Dark Canvas"));
+    dark->setObjectName(QStringLiteral("darkCanvasAction"));
+    dark->setCheckable(true);
+    dark->setChecked(settings().value(kDarkCanvasKey, false).toBool());
+    m_view->setDarkCanvasForced(dark->isChecked());
+    connect(dark, &QAction::toggled, this, [this](bool on) {
+        m_view->setDarkCanvasForced(on);
+        settings().setValue(kDarkCanvasKey, on);
+    });
 }
 
 void CMainFrame::SaveSplitter() const
@@ -221,11 +308,17 @@ void CMainFrame::CreateMenus()
     // Undo and Redo run the document's stack; nothing in a layout is edited
     // with the clipboard: shown, greyed.
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    // The stack's own actions keep their text and state; triggered, they go
+    // through the document, which refuses a step onto a taken address.
     QAction* undo = m_document.undoStack().createUndoAction(this, tr("&Undo"));
+    disconnect(undo, &QAction::triggered, &m_document.undoStack(), &QUndoStack::undo);
+    connect(undo, &QAction::triggered, this, [this] { m_document.Undo(); });
     undo->setShortcuts({QKeySequence::Undo, QKeySequence(Qt::ALT | Qt::Key_Backspace)});
     edit->addAction(undo);
     m_actions[ID_EDIT_UNDO] = undo;
     QAction* redo = m_document.undoStack().createRedoAction(this, tr("&Redo"));
+    disconnect(redo, &QAction::triggered, &m_document.undoStack(), &QUndoStack::redo);
+    connect(redo, &QAction::triggered, this, [this] { m_document.Redo(); });
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     edit->addAction(redo);
     m_actions[ID_EDIT_REDO] = redo;
@@ -263,7 +356,8 @@ void CMainFrame::CreateMenus()
     connect(zoomOut, &QAction::triggered, m_view, &CQuorvaneView::ZoomOut);
     QAction* actualSize = viewMenu->addAction(tr("&Actual Size"));
     actualSize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
-    connect(actualSize, &QAction::triggered, m_view, [this] { m_view->setZoom(1.0); });
+    connect(actualSize, &QAction::triggered, m_view, &CQuorvaneView::ResetZoom);
+    AddWindowItems(viewMenu);
 
     QMenu* layout = menuBar()->addMenu(tr("&Layout"));
     AddCommand(layout, ID_LAYOUT_ADDZONE, tr("Add &Zone..."))->setStatusTip(tr("Add a new Zone"));
@@ -276,6 +370,8 @@ void CMainFrame::CreateMenus()
     AddCommand(objects, ID_OBJECTS_ADDSERVERRANGE, tr("Add Server Range..."));
     AddCommand(objects, ID_OBJECTS_ADDHLTV, tr("Add HLTV..."))->setStatusTip(tr("Add a new HLTV"));
     AddCommand(objects, ID_OBJECTS_ADDHLTVRANGE, tr("Add HLTV Range..."));
+    AddCommand(objects, ID_OBJECTS_ADDHUBMANAGER, tr("Add Hub Manager..."))
+        ->setStatusTip(tr("Add a new GTV hub manager"));
 
     QMenu* modules = menuBar()->addMenu(tr("&Modules"));
     AddCommand(modules, ID_MODULES_AUTOWEB, tr("AutoWeb..."));
@@ -285,6 +381,10 @@ void CMainFrame::CreateMenus()
     feeds->setObjectName(QStringLiteral("feedSettingsAction"));
     feeds->setStatusTip(tr("The log port and the Prometheus metrics address"));
     connect(feeds, &QAction::triggered, this, &CMainFrame::feedSettingsRequested);
+    QAction* ledger = modules->addAction(tr("&Ledger..."));
+    ledger->setObjectName(QStringLiteral("ledgerSettingsAction"));
+    ledger->setStatusTip(tr("Where the ledger is kept and for how long"));
+    connect(ledger, &QAction::triggered, this, &CMainFrame::ledgerSettingsRequested);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     QAction* legend = help->addAction(tr("&Legend..."));
@@ -313,6 +413,7 @@ void CMainFrame::CreateMenus()
                                0,
                                ID_OBJECTS_ADDSERVER,
                                ID_OBJECTS_ADDHLTV,
+                               ID_OBJECTS_ADDHUBMANAGER,
                                0,
                                ID_APP_ABOUT};
     for (int id : toolButtons) {
@@ -517,6 +618,9 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (SaveModified()) {
         SaveSplitter();
+        QSettings store = settings();
+        windowplacement::save(*this, store, kGeometryKey);
+        store.setValue(kDocksKey, saveState());
         event->accept();
     } else {
         event->ignore();

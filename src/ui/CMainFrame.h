@@ -11,11 +11,13 @@
 class CQuorvaneDoc;
 class CQuorvaneView;
 class FindBar;
+class MachinesDock;
 
 class QAction;
 class QToolButton;
 class QLabel;
 class QMenu;
+class QScrollArea;
 class QSplitter;
 
 // The main window: menus, tool bar, status bar, and the canvas above the
@@ -34,6 +36,12 @@ public:
 
     CQuorvaneView* view() const { return m_view; }
     FindBar* findBar() const { return m_findBar; }
+    // View, Machines: the list of every object.
+    MachinesDock* machinesDock() const { return m_machines; }
+    // The scrolling frame the control panel sits in (hidden by View,
+    // Control Panel), and the splitter between it and the canvas.
+    QScrollArea* panelArea() const { return m_panelArea; }
+    QSplitter* splitter() const { return m_splitter; }
     // The status bar button that shows only what is down.
     QToolButton* downButton() const { return m_downButton; }
     // Where the down and back alerts go; the desktop's notifications unless
@@ -53,6 +61,8 @@ public:
 signals:
     // Modules, Live Feeds: the program opens the settings and applies them.
     void feedSettingsRequested();
+    // Modules, Ledger...: the program opens the ledger's settings.
+    void ledgerSettingsRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,6 +90,8 @@ private:
     // and back.
     void SwitchPane();
     void SaveSplitter() const;
+    // The View menu's window items: control panel, machines, dark canvas.
+    void AddWindowItems(QMenu* viewMenu);
     void RestoreSplitter();
 
     CQuorvaneDoc& m_document;
@@ -87,6 +99,9 @@ private:
     FindBar* m_findBar = nullptr;
     QWidget* m_lowerPane = nullptr;
     QSplitter* m_splitter = nullptr;
+    QScrollArea* m_panelArea = nullptr;
+    MachinesDock* m_machines = nullptr;
+    QLabel* m_zoomPane = nullptr;
     QToolButton* m_downButton = nullptr;
     std::unique_ptr<Notifier> m_desktopNotifier;
     Notifier* m_notifier = nullptr;

@@ -49,7 +49,8 @@ QCheckBox* makeCheck(QWidget* parent, const QString& text, const QString& object
 
 CObjectDlg::CObjectDlg(const ObjectDialogRequest& request, QWidget* parent)
     : ModalDialog(QStringLiteral("Add one object"), parent), m_serverMode(request.serverMode),
-      m_propertiesMode(request.propertiesMode), m_values(request.values)
+      m_propertiesMode(request.propertiesMode), m_refuseAddress(request.refuseAddress),
+      m_values(request.values)
 {
     const ObjectDialogValues& in = request.values;
     setDialogSize(199, 174);
@@ -95,7 +96,11 @@ CObjectDlg::CObjectDlg(const ObjectDialogRequest& request, QWidget* parent)
     m_cancel = addCancelButton(142, 153, 50, 14);
 
     connect(m_useExternal, &QCheckBox::toggled, this, &CObjectDlg::syncExternalEdits);
-    connect(m_address, &QLineEdit::textEdited, this, &CObjectDlg::takePortFromAddress);
+    // While the address is typed the port field follows what stands after
+    // the colon; the address itself is taken apart only once it is done, so
+    // that "127.0.0.1:2" typed on the way to ":27100" never splits early.
+    connect(m_address, &QLineEdit::textEdited, this, &CObjectDlg::showTypedPort);
+    connect(m_address, &QLineEdit::editingFinished, this, &CObjectDlg::takePortFromAddress);
 
     // Passwords are masked; the eye shows them while it is on.
     for (QLineEdit* secret : {m_rcon, m_proxyPassword})
@@ -138,6 +143,12 @@ void CObjectDlg::syncExternalEdits()
     const bool on = m_useExternal->isChecked();
     m_externalAddress->setEnabled(on);
     m_externalPort->setEnabled(on);
+}
+
+void CObjectDlg::showTypedPort()
+{
+    if (const auto port = address::splitHostPort(m_address->text().toStdString()).port)
+        m_port->setText(QString::number(*port));
 }
 
 void CObjectDlg::takePortFromAddress()
@@ -185,6 +196,15 @@ bool CObjectDlg::validateAndStore()
         out.externalPort = out.port;
         m_externalAddress->setText(m_address->text());
         m_externalPort->setText(QString::number(out.port));
+    }
+    // All or nothing: with an address the document refuses, no other field
+    // is taken either, and the operator corrects it here.
+    if (m_refuseAddress) {
+        if (const auto refusal = m_refuseAddress(out.address, out.port)) {
+            showMessage(decodeText(*refusal));
+            m_address->setFocus();
+            return false;
+        }
     }
     m_values = out;
     return true;

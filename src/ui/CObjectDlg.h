@@ -34,12 +34,15 @@ protected:
 private:
     void enterServerMode();
     void syncExternalEdits();
-    // "host:port" typed or pasted into the address field: the port moves
-    // into the port field.
+    // "host:port" in the address field, once typing is done or pasted: the
+    // port moves into the port field.
     void takePortFromAddress();
+    // The port of a "host:port" being typed, shown in the port field.
+    void showTypedPort();
 
     bool m_serverMode;
     bool m_propertiesMode;
+    ObjectDialogRequest::RefuseAddress m_refuseAddress;
     QLineEdit* m_address;
     QLineEdit* m_port;
     SortedComboBox* m_group;

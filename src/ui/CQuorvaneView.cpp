@@ -1,16 +1,20 @@
 #include "ui/CQuorvaneView.h"
 
+#include "core/CanvasTone.h"
 #include "core/Clock.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
 #include "layout/CanvasPainter.h"
 #include "layout/CommandIds.h"
+#include "layout/GroupMove.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
+#include "ui/CanvasPalette.h"
 #include "ui/ObjectMatch.h"
 #include "ui/ObjectToolTip.h"
 #include "ui/Sparkline.h"
 
+#include <QApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -79,7 +83,10 @@ CQuorvaneView::CQuorvaneView(CQuorvaneDoc& document, QWidget* parent)
 
 void CQuorvaneView::OnUpdate(int)
 {
-    m_sizeLayout = RecalcLayout(m_document);
+    LayoutOptions options;
+    options.groupsSideBySide = m_groupsSideBySide;
+    options.wrapWidth = static_cast<int>(viewport()->width() / m_zoom);
+    m_sizeLayout = RecalcLayout(m_document, options);
     UpdateScrollBars();
     if (isDragging())
         m_bRedrawPending = true;
@@ -139,8 +146,9 @@ void CQuorvaneView::RenderCanvas(QPainter& painter, const QRect& area)
 void CQuorvaneView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
-    // Outside the canvas the window stays white too.
-    painter.fillRect(event->rect(), Qt::white);
+    const ScopedCanvasTone tone(isDarkCanvas() ? CanvasTone::Dark : CanvasTone::Light);
+    // Outside the canvas the window takes the canvas's background too.
+    painter.fillRect(event->rect(), canvasColor(Qt::white));
     const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
     painter.translate(-offset);
     painter.scale(m_zoom, m_zoom);
@@ -151,6 +159,8 @@ void CQuorvaneView::paintEvent(QPaintEvent* event)
 void CQuorvaneView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    if (m_groupsSideBySide && !isDragging())
+        OnUpdate(CQuorvaneDoc::HintLayout); // the rows wrap at the new width
     UpdateScrollBars();
 }
 
@@ -242,6 +252,8 @@ void CQuorvaneView::mousePressEvent(QMouseEvent* event)
         CCommonObject* picked = m_document.m_pSelectedObject;
         if (picked && picked->CanDrag())
             BeginDrag(picked);
+        m_pDragGroup = picked ? nullptr : dynamic_cast<CGroup*>(m_document.m_pSelectedZone);
+        m_ptGroupPress = event->position().toPoint();
     } else if (event->button() == Qt::RightButton) {
         window()->activateWindow();
         SelectAt(point);
@@ -261,6 +273,9 @@ void CQuorvaneView::mouseMoveEvent(QMouseEvent* event)
         const QPoint position = event->position().toPoint();
         DragTo(toCanvas(position));
         AutoScroll(position);
+    } else if (m_pDragGroup) {
+        viewport()->setCursor(Qt::ClosedHandCursor);
+        AutoScroll(event->position().toPoint());
     }
     QAbstractScrollArea::mouseMoveEvent(event);
 }
@@ -270,6 +285,16 @@ void CQuorvaneView::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton && isDragging()) {
         DragTo(toCanvas(event->position().toPoint()));
         EndDrag();
+    }
+    if (event->button() == Qt::LeftButton && m_pDragGroup) {
+        CGroup* group = m_pDragGroup;
+        m_pDragGroup = nullptr;
+        viewport()->unsetCursor();
+        const QPoint position = event->position().toPoint();
+        const bool present = std::any_of(m_document.m_groups.begin(), m_document.m_groups.end(),
+                                         [group](const auto& g) { return g.get() == group; });
+        if (present && (position - m_ptGroupPress).manhattanLength() >= QApplication::startDragDistance())
+            dropGroup(m_document, *group, toCanvas(position));
     }
     QAbstractScrollArea::mouseReleaseEvent(event);
 }
@@ -387,11 +412,64 @@ void CQuorvaneView::setZoom(double zoom)
     // The canvas point at the centre of the view stays there.
     const QPoint centre = toCanvas(viewport()->rect().center());
     m_zoom = zoom;
+    if (m_groupsSideBySide)
+        m_sizeLayout = RecalcLayout(m_document, {true, static_cast<int>(viewport()->width() / m_zoom)});
     UpdateScrollBars();
     const QPoint moved = toViewport(centre) - viewport()->rect().center();
     horizontalScrollBar()->setValue(horizontalScrollBar()->value() + moved.x());
     verticalScrollBar()->setValue(verticalScrollBar()->value() + moved.y());
     viewport()->update();
+    emit zoomChanged(m_zoom);
+}
+
+void CQuorvaneView::ResetZoom()
+{
+    setZoom(1.0);
+    // The zone under the centre of the view, else the first one.
+    const QPoint centre = toCanvas(viewport()->rect().center());
+    const CZone* shown = nullptr;
+    for (const auto& zone : m_document.m_zones) {
+        if (!shown || zone->m_rcArea.contains(centre))
+            shown = zone.get();
+        if (zone->m_rcArea.contains(centre))
+            break;
+    }
+    if (!shown)
+        return;
+    // Its top-left corner, with the margin above the title, at the top-left
+    // of the view unless it is already in sight.
+    const QPoint corner = toViewport(QPoint(shown->m_rcArea.left, shown->m_rcArea.top));
+    const QRect visible = viewport()->rect();
+    if (!visible.contains(corner) || !visible.contains(corner + QPoint(0, 20))) {
+        const int margin = 15;
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + corner.x() - margin);
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + corner.y() - margin);
+    }
+}
+
+void CQuorvaneView::setGroupsSideBySide(bool sideBySide)
+{
+    m_groupsSideBySide = sideBySide;
+    OnUpdate(CQuorvaneDoc::HintLayout);
+    saveLayoutOptions({sideBySide, static_cast<int>(viewport()->width() / m_zoom)});
+}
+
+void CQuorvaneView::setDarkCanvasForced(bool forced)
+{
+    m_darkForced = forced;
+    viewport()->update();
+}
+
+bool CQuorvaneView::isDarkCanvas() const
+{
+    return m_darkForced || isDarkPalette(viewport()->palette());
+}
+
+void CQuorvaneView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        viewport()->update();
+    QAbstractScrollArea::changeEvent(event);
 }
 
 void CQuorvaneView::ZoomIn()

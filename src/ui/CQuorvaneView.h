@@ -68,11 +68,29 @@ public:
     void ZoomIn();
     void ZoomOut();
 
+    // Actual size (100 %), with the title of the zone in sight brought into
+    // view (the top-left zone when none is).
+    void ResetZoom();
+
+    // The dark look: on when asked for (View, Dark Canvas) or when the
+    // canvas's own palette is dark. Printing and rendering stay light.
+    void setDarkCanvasForced(bool forced);
+    bool isDarkCanvas() const;
+
+    // View, Arrange Groups in Columns: a zone's groups side by side,
+    // wrapping at the width of the view; off, the classic arrangement.
+    void setGroupsSideBySide(bool sideBySide);
+    bool groupsSideBySide() const { return m_groupsSideBySide; }
+
     // Moves the pick to the nearest object in the direction of an arrow key
     // (Qt::Key_Left, ...); the first object when nothing is picked.
     void MovePick(int arrowKey);
 
+signals:
+    void zoomChanged(double zoom);
+
 protected:
+    void changeEvent(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -102,4 +120,10 @@ private:
     QString m_findText;
     bool m_onlyDown = false;
     double m_zoom = 1.0;
+    bool m_darkForced = false;
+    bool m_groupsSideBySide = false;
+    // A group pressed on: dragged to another place or zone when released
+    // away from where it was pressed.
+    class CGroup* m_pDragGroup = nullptr;
+    QPoint m_ptGroupPress;
 };

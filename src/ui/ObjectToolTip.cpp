@@ -55,6 +55,16 @@ QString replyAge(std::int64_t lastReply, std::int64_t now)
     return QStringLiteral("%1 h ago").arg(seconds / 3600);
 }
 
+QString relayDuration(std::int64_t since, std::int64_t now)
+{
+    const std::int64_t seconds = std::max<std::int64_t>(0, now - since);
+    if (seconds < 120)
+        return QStringLiteral("%1 s").arg(seconds);
+    if (seconds < 7200)
+        return QStringLiteral("%1 min").arg(seconds / 60);
+    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds % 3600 / 60);
+}
+
 QString objectToolTip(const CCommonObject& object, std::int64_t now)
 {
     QStringList lines;
@@ -69,6 +79,17 @@ QString objectToolTip(const CCommonObject& object, std::int64_t now)
         addLine(lines, QStringLiteral("Players"), QString::number(proxy->m_nPlayers));
         addLine(lines, QStringLiteral("Spectators"),
                 QStringLiteral("%1/%2").arg(proxy->m_nClients).arg(proxy->m_nMaxClients));
+        if (!proxy->m_strLinkedAddress.empty()) {
+            QString upstream = decodeText(proxy->m_strLinkedAddress);
+            if (proxy->m_pLinked && !proxy->m_pLinked->m_strHostname.empty())
+                upstream += QStringLiteral(" (%1)").arg(decodeText(proxy->m_pLinked->m_strHostname));
+            addLine(lines, QStringLiteral("Relays"), upstream);
+            if (proxy->m_timeRelayingSince != 0)
+                addLine(lines, QStringLiteral("Relaying for"),
+                        relayDuration(proxy->m_timeRelayingSince, now));
+        } else if (proxy->m_nStatus >= CSStatus_CONTROL) {
+            addLine(lines, QStringLiteral("Relays"), QStringLiteral("nothing"));
+        }
     } else if (const auto* manager = dynamic_cast<const CGTV*>(&object)) {
         addLine(lines, QStringLiteral("Clients"),
                 QStringLiteral("%1/%2").arg(manager->m_nSvClients).arg(manager->m_nSvMaxClients));

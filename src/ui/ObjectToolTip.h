@@ -14,3 +14,5 @@ QString hubRowToolTip(const CHubInfo& hub);
 
 // How long ago a reply came, in words: "4 s ago", "3 min ago", "never".
 QString replyAge(std::int64_t lastReply, std::int64_t now);
+// How long a proxy has relayed its upstream: "40 s", "12 min", "2 h 5 min".
+QString relayDuration(std::int64_t since, std::int64_t now);

@@ -59,7 +59,9 @@ PlayerTable::PlayerTable(QWidget* parent) : QTableWidget(0, ColumnCount, parent)
     setContextMenuPolicy(Qt::CustomContextMenu);
     verticalHeader()->hide();
     horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    horizontalHeader()->setStretchLastSection(false);
+    setTextElideMode(Qt::ElideRight);
     horizontalHeader()->setSortIndicatorShown(true);
     // Arrival order until the operator asks for another.
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -88,8 +90,7 @@ void PlayerTable::setPlayers(const std::vector<PlayerRow>& rows)
 
     const bool withStatus =
         std::any_of(rows.begin(), rows.end(), [](const PlayerRow& row) { return row.userId.has_value(); });
-    for (int column : {UserIdColumn, SteamIdColumn, PingColumn, AddressColumn})
-        setColumnHidden(column, !withStatus);
+    m_withStatus = withStatus;
 
     const bool sorting = isSortingEnabled();
     setSortingEnabled(false);
@@ -125,6 +126,42 @@ void PlayerTable::setPlayers(const std::vector<PlayerRow>& rows)
             selectionModel()->setCurrentIndex(model()->index(r, NameColumn), QItemSelectionModel::NoUpdate);
     }
     selectionModel()->select(again, QItemSelectionModel::Select);
+    fitColumns();
+}
+
+void PlayerTable::resizeEvent(QResizeEvent* event)
+{
+    QTableWidget::resizeEvent(event);
+    fitColumns();
+}
+
+void PlayerTable::fitColumns()
+{
+    // The least a name keeps before the optional columns give way.
+    const int nameRoom = fontMetrics().horizontalAdvance(QLatin1Char('M')) * 8;
+    const auto width = [this](int column) {
+        return std::max(sizeHintForColumn(column), horizontalHeader()->sectionSizeHint(column));
+    };
+    bool hidden[ColumnCount] = {};
+    for (int column : {UserIdColumn, SteamIdColumn, PingColumn, AddressColumn})
+        hidden[column] = !m_withStatus;
+    int needed = nameRoom;
+    for (int column = FragsColumn; column < ColumnCount; ++column)
+        if (!hidden[column])
+            needed += width(column);
+    const int room = viewport()->width();
+    for (int column : {AddressColumn, UserIdColumn, TimeColumn}) {
+        if (needed <= room)
+            break;
+        if (hidden[column])
+            continue;
+        hidden[column] = true;
+        needed -= width(column);
+    }
+    // Only what changes: a header that shows or hides a section lays out again.
+    for (int column = 0; column < ColumnCount; ++column)
+        if (isColumnHidden(column) != hidden[column])
+            setColumnHidden(column, hidden[column]);
 }
 
 PlayerRow PlayerTable::playerAt(int row) const

@@ -49,6 +49,15 @@ public:
     // Selects the row of the player named name; false when none is.
     bool selectPlayer(const std::string& name);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    // Name, frags, SteamID and ping always fit the width: the name column
+    // takes what is left (names elided), and on a narrow table the address,
+    // user id and time give way, in that order.
+    void fitColumns();
+
+    bool m_withStatus = false;
     std::vector<PlayerRow> m_rows; // in arrival order; each table row keeps its index
 };

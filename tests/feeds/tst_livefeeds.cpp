@@ -38,6 +38,7 @@ private slots:
     {
         QString error;
         QVERIFY2(feeds.listen(QHostAddress::LocalHost, 0, error), qPrintable(error));
+        feeds.keepEvents(true);
         QVERIFY(park.bind(QHostAddress::LocalHost, 0));
         QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
         feeds.setSources(

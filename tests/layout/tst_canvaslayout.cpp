@@ -28,6 +28,32 @@ private slots:
         doc->OnNewDocument();
     }
 
+    void groupsSideBySideWrapAtTheWidth()
+    {
+        CZone* zone = doc->m_zones[0].get();
+        for (const char* name : {"B", "C"})
+            doc->AddGroup(name, zone, 1);
+        // The classic look: the level-1 groups one below the other, level 2 beside them.
+        RecalcLayout(*doc);
+        QCOMPARE(doc->m_groups[3]->m_rcArea, (Rect{30, 260, 130, 460}));
+        QCOMPARE(doc->m_groups[4]->m_rcArea, (Rect{30, 470, 130, 670}));
+
+        // Side by side in level order ("Servers", "B", "C" of level 1, then
+        // "HLTV Local" of level 2), a new row where one would pass 400.
+        const QSize size = RecalcLayout(*doc, LayoutOptions{true, 400});
+        QCOMPARE(doc->m_groups[0]->m_rcArea, (Rect{30, 50, 130, 250}));
+        QCOMPARE(doc->m_groups[3]->m_rcArea, (Rect{140, 50, 240, 250}));
+        QCOMPARE(doc->m_groups[4]->m_rcArea, (Rect{250, 50, 350, 250}));
+        QCOMPARE(doc->m_groups[1]->m_rcArea, (Rect{30, 260, 130, 460}));
+        QCOMPARE(zone->m_rcArea, (Rect{15, 15, 365, 475}));
+        QCOMPARE(size.height(), 490);
+        // Too narrow for two: one group a row, never none.
+        RecalcLayout(*doc, LayoutOptions{true, 50});
+        QCOMPARE(doc->m_groups[3]->m_rcArea, (Rect{30, 260, 130, 460}));
+        // The other zones are placed as before, beside the widest.
+        QCOMPARE(doc->m_zones[1]->m_rcArea.left, 160);
+    }
+
     void defaultLayout()
     {
         QCOMPARE(RecalcLayout(*doc), QSize(865, 280)); // levels 3 and 4 are empty: 200 each

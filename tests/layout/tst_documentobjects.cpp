@@ -145,6 +145,35 @@ private slots:
         QCOMPARE(proxy->GetExternalName(), std::string("192.168.0.13:27015"));
     }
 
+    // Hub managers come from the Objects menu, and as ranges of "GTV" from
+    // both range commands, with the range's rcon password.
+    void hubManagersAddedByCommand()
+    {
+        doc->SetSelection(hltvLocal(), nullptr);
+        env.op.objectAnswers.push_back(answer("127.0.0.5:27100", 27015, 2, "hub"));
+        QVERIFY(doc->OnCommand(ID_OBJECTS_ADDHUBMANAGER));
+        const ObjectDialogRequest& request = env.op.objectRequests.back();
+        QVERIFY(request.serverMode);
+        QCOMPARE(request.preselectLabel, std::string("LAN Local/HLTV Local"));
+        auto* manager = dynamic_cast<CGTV*>(doc->m_objects.back().get());
+        QVERIFY(manager && manager->channel());
+        QCOMPARE(manager->GetName(), std::string("127.0.0.5:27100"));
+        QCOMPARE(manager->m_strRconPassword, std::string("hub"));
+        QCOMPARE(manager->m_pGroup.view(), static_cast<const ObjectGroup*>(doc->m_groups[2].get()));
+
+        for (const int command : {ID_OBJECTS_ADDSERVERRANGE, ID_OBJECTS_ADDHLTVRANGE}) {
+            const int first = command == ID_OBJECTS_ADDSERVERRANGE ? 10 : 20;
+            env.op.rangeAnswers.push_back(range("127.0.1.", first, first + 1, 27015, 27015, RangeTypeGTV));
+            doc->OnCommand(command);
+        }
+        QCOMPARE(doc->m_objects.size(), std::size_t{5});
+        for (std::size_t i = 1; i < doc->m_objects.size(); ++i) {
+            QVERIFY(doc->m_objects[i]->IsHubManager());
+            QCOMPARE(doc->m_objects[i]->m_strRconPassword, std::string("typed"));
+        }
+        QCOMPARE(doc->m_objects.back()->GetName(), std::string("127.0.1.21:27015"));
+    }
+
     // A range of more than 1,024 objects is made only when the operator says
     // so, after being told how many it makes.
     void largeRangeAsksFirst()
@@ -202,18 +231,18 @@ private slots:
     {
         CCommonObject* server = doc->AddServer("10.0.0.1", 27015, "old", servers());
         doc->SetSelection(nullptr, server);
-        env.op.objectAnswers.push_back(answer("changed", 0, 2, "new"));
+        env.op.objectAnswers.push_back(answer("10.0.0.1", 27015, 2, "new"));
         doc->OnCommand(ID_OBJECT_PROPERTIES);
         QVERIFY(env.op.objectRequests.back().propertiesMode);
         QCOMPARE(env.op.objectRequests.back().preselectLabel, std::string("LAN Local/Servers"));
         QCOMPARE(server->m_strRconPassword, std::string("new"));
         QCOMPARE(server->m_pGroup, doc->m_groups[2].get());
-        QCOMPARE(server->GetName(), std::string("10.0.0.1:27015")); // address and port never change
+        QCOMPARE(server->GetName(), std::string("10.0.0.1:27015"));
 
         auto* proxy = static_cast<CHLTV*>(
             doc->AddProxy("10.0.0.2", 27020, hltvLocal(), "", "", "198.51.100.2", 27020, true, false));
         doc->SetSelection(nullptr, proxy);
-        ObjectDialogValues values = answer("", 0, 1);
+        ObjectDialogValues values = answer("10.0.0.2", 27020, 1);
         values.autoRecord = true;
         env.op.objectAnswers.push_back(values);
         doc->OnCommand(ID_HLTV_PROPERTIES);
@@ -225,11 +254,57 @@ private slots:
         CCommonObject* manager = doc->AddHubManager("10.0.0.3", 27019, "wrong", servers());
         manager->SuspendRcon("refused");
         doc->SetSelection(nullptr, manager);
-        env.op.objectAnswers.push_back(answer("", 0, 0, "right"));
+        env.op.objectAnswers.push_back(answer("10.0.0.3", 27019, 0, "right"));
         doc->OnCommand(ID_OBJECT_PROPERTIES);
         QCOMPARE(env.op.objectRequests.back().values.rconPassword, std::string("wrong"));
         QCOMPARE(manager->m_strRconPassword, std::string("right"));
         QVERIFY(!manager->RconSuspended());
+    }
+
+    // Properties apply all or nothing: an address that is taken or unusable
+    // leaves the password, the group and the address as they were (the
+    // dialog gets the same check, to stay open for a correction).
+    void refusedAddressAppliesNothing()
+    {
+        doc->AddServer("127.0.0.1", 27015, "first", servers());
+        CCommonObject* second = doc->AddServer("127.0.0.2", 27015, "second", servers());
+        CHLTV* proxy = static_cast<CHLTV*>(
+            doc->AddProxy("127.0.0.3", 27020, hltvLocal(), "relay", "pp", "127.0.0.3", 27020, true, false));
+        doc->SetModifiedFlag(false);
+        const std::string taken = "This Object already exists\nGroup : Servers\nZone : LAN Local";
+        for (CCommonObject* edited : {second, static_cast<CCommonObject*>(proxy)}) {
+            env.op.messages.clear();
+            doc->SetSelection(nullptr, edited);
+            const std::string before = edited->GetName();
+            const int command = edited == second ? ID_OBJECT_PROPERTIES : ID_HLTV_PROPERTIES;
+            ObjectDialogValues values = answer("127.0.0.1", 27015, 2, "typed for another machine");
+            values.proxyPassword = "typed";
+            values.exportWeb = false;
+            for (const auto& [address, port] : std::vector<std::pair<std::string, std::uint32_t>>{
+                     {"127.0.0.1", 27015}, {"not a host!", 27015}, {"127.0.0.9", 0}, {"127.0.0.9", 65536}}) {
+                values.address = address;
+                values.port = port;
+                env.op.objectAnswers.push_back(values);
+                doc->RunCommand(command);
+            }
+            QCOMPARE(env.op.messages,
+                     (std::vector<std::string>{taken, address::kUnusableMessage,
+                                               "The port must be a number from 1 to 65535.",
+                                               "The port must be a number from 1 to 65535."}));
+            QCOMPARE(edited->GetName(), before);
+            QCOMPARE(edited->m_pGroup, edited == second ? servers() : hltvLocal());
+            QVERIFY(edited->m_strRconPassword != "typed for another machine");
+            QVERIFY(!doc->IsModified());
+            QCOMPARE(doc->undoStack().count(), 0);
+            // The dialog's check: its own address passes, a free one too.
+            const auto& refuse = env.op.objectRequests.back().refuseAddress;
+            QVERIFY(refuse);
+            QCOMPARE(refuse("127.0.0.1", 27015), std::optional<std::string>(taken));
+            QCOMPARE(refuse(edited->m_strAddress, static_cast<std::uint32_t>(edited->m_nPort)), std::nullopt);
+            QCOMPARE(refuse("127.0.0.9", 27015), std::nullopt);
+        }
+        QCOMPARE(proxy->m_strProxyPassword, std::string("pp"));
+        QVERIFY(proxy->m_bExportWeb);
     }
 
     void relinkAndDisconnect()

@@ -316,6 +316,62 @@ private slots:
         QVERIFY(doc->IsModified());
     }
 
+    // Ids link as they always did: a repeated zone or group id (a file made
+    // by hand) links to the later of its holders.
+    void repeatedIdsLinkToTheLater()
+    {
+        doc->AddServer("127.0.0.1", 27015, "", doc->m_groups[0].get());
+        QByteArray bytes = layoutfile::save(*doc);
+        // Zone "Internet" gets id 0 of the first zone, group "HLTV Local" id 2 of "Servers".
+        bytes.replace(bytes.indexOf(QByteArray("Internet")) + 8, 4, hex("00000000"));
+        bytes.replace(bytes.indexOf(QByteArray("HLTV Local")) + 10, 4, hex("02000000"));
+        QVERIFY(load(bytes));
+        QVERIFY(env.op.messages.empty());
+        QCOMPARE(doc->m_groups[0]->m_pZone, doc->m_zones[1].get());
+        QCOMPARE(doc->m_groups[1]->m_pZone, doc->m_zones[1].get());
+        QCOMPARE(doc->m_groups[2]->m_pZone, doc->m_zones[0].get()); // its zone id 1 is gone
+        QCOMPARE(doc->m_objects[0]->m_pGroup, doc->m_groups[1].get());
+    }
+
+    // No two objects on one address: of an address the file repeats, the
+    // first object is kept, and one message names every repeated address.
+    void repeatedAddressesKeepTheFirst()
+    {
+        const auto put = [&](const char* address, int port, const char* password) {
+            auto server = std::make_unique<CHLServer>(env.context());
+            server->m_strAddress = address;
+            server->m_nPort = port;
+            server->m_strRconPassword = password;
+            server->m_pGroup = doc->m_groups[0].get();
+            doc->m_objects.push_back(std::move(server));
+        };
+        put("127.0.0.1", 27015, "first");
+        put("127.0.0.2", 27015, "");
+        put("127.0.0.1", 27015, "second");
+        put("127.0.0.1", 27016, "");
+        put("127.0.0.2", 27015, "");
+        put("127.0.0.1", 27015, "third");
+        QVERIFY(load(layoutfile::save(*doc)));
+        QCOMPARE(env.op.messages, std::vector<std::string>{
+                                      "This layout names 2 addresses more than once; only the first object of "
+                                      "each was kept: 127.0.0.1:27015, 127.0.0.2:27015."});
+        QCOMPARE(doc->m_objects.size(), std::size_t{3});
+        QCOMPARE(doc->m_objects[0]->m_strRconPassword, std::string("first"));
+        QCOMPARE(doc->m_objects[2]->GetName(), std::string("127.0.0.1:27016"));
+        QVERIFY(doc->IsModified());
+
+        // Many repeats: ten named, the rest counted.
+        doc->m_objects.clear();
+        for (int copy = 0; copy < 2; ++copy)
+            for (int i = 0; i < 12; ++i)
+                put("127.0.1.1", 27000 + i, "");
+        env.op.messages.clear();
+        QVERIFY(load(layoutfile::save(*doc)));
+        QCOMPARE(env.op.messages.size(), std::size_t{1});
+        QVERIFY(env.op.messages[0].find("127.0.1.1:27009 and 2 more.") != std::string::npos);
+        QCOMPARE(doc->m_objects.size(), std::size_t{12});
+    }
+
     void savingIsAtomicAndPrivate()
     {
         QTemporaryDir dir;

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -139,14 +140,28 @@ private slots:
         QCOMPARE(CModuleAutoWeb::FtpServerAndPort("host:99999"), (Pair{"host:99999", 21}));
     }
 
-    void tickUploadsThePage()
+    // The page goes up on the worker; its failures come back as notices
+    // with the time of the last good upload, one outage beginning once,
+    // never as a message box.
+    void tickUploadsThePageAndTellsOfOutages()
     {
         FtpServer ftp;
         QVERIFY2(ftp.start(), qPrintable(ftp.errorString()));
         QTemporaryDir workDir;
         const QString previous = QDir::currentPath();
         QDir::setCurrent(workDir.path());
-        addProxy("Cup TV", CSStatus_CONTROL, 3, 8, 10.0f);
+        CHLTV* proxy = addProxy("Cup TV", CSStatus_CONTROL, 3, 8, 10.0f);
+        QSignalSpy notices(doc.get(), &CQuorvaneDoc::autoWebNotice);
+        // Ticks the document until a notice comes or the last upload changes.
+        const auto settle = [&](qsizetype noticesBefore, std::int64_t uploadBefore) {
+            for (int i = 0; i < 200 && notices.size() == noticesBefore &&
+                            doc->m_moduleAutoWeb.LastUpload().time == uploadBefore;
+                 ++i) {
+                QTest::qWait(50);
+                env.clock.advance(1);
+                doc->TickSecond();
+            }
+        };
 
         CModuleAutoWeb& module = doc->m_moduleAutoWeb;
         module.m_strFtpServer = "127.0.0.1:" + std::to_string(ftp.port());
@@ -156,22 +171,65 @@ private slots:
 
         doc->TickAutoWeb(); // disabled: nothing
         module.m_bEnabled = 1;
-        doc->TickAutoWeb(); // no template: told once, nothing queued
-        doc->TickAutoWeb();
-        QCOMPARE(env.op.messages, std::vector<std::string>{"Unable to open template file web_template.html. Please "
-                                                           "put it on same dir that this program"});
+        doc->TickAutoWeb(); // no template: a notice, nothing queued
         QCOMPARE(doc->m_ftpJobs.GetJobCount(), 0);
+        settle(0, 0);
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices[0][0].toString(), QStringLiteral("AutoWeb: Unable to open template file web_template.html. "
+                                                          "Please put it on same dir that this program (no good "
+                                                          "upload yet)"));
+        QVERIFY(notices[0][1].toBool()); // the outage begins
 
         QFile templateFile(QStringLiteral("web_template.html"));
         QVERIFY(templateFile.open(QIODevice::WriteOnly));
         templateFile.write("junk\r\n[SECTION_ALWAYS]<html>\r\n<body>[/SECTION_ALWAYS][SECTION_HLTV][SECTION_HLTV_LOOP]"
                            "\r\n<p>[#HOSTNAME] [#NBSPEC]</p>[/SECTION_HLTV_LOOP][/SECTION_HLTV]\n");
         templateFile.close();
+        proxy->m_nStatus = CSStatus_CONTROL; // still listed after the ticks without replies
         doc->TickAutoWeb();
-        QDir::setCurrent(previous);
         QVERIFY(ftp.waitForLine("received /park.html"));
         QCOMPARE(ftp.file(QStringLiteral("/park.html")), std::optional<QByteArray>("<html><body><p>Cup TV 3</p>"));
-        QCOMPARE(env.op.messages.size(), std::size_t{1});
+        settle(1, module.LastUpload().time);
+        const std::int64_t good = module.LastGoodUpload();
+        QVERIFY(module.LastUpload().ok && good != 0);
+        QCOMPARE(notices.size(), 2);
+        QVERIFY(notices[1][0].toString().startsWith(QStringLiteral("AutoWeb: the page is published again")));
+        QCOMPARE(module.LastUploadText(), "Last upload: " + CModuleAutoWeb::TimeOfDay(good) + ", published");
+
+        // The server goes away: every tick fails, one outage.
+        ftp.stop();
+        for (int tick = 0; tick < 2; ++tick) {
+            const qsizetype before = notices.size();
+            doc->TickAutoWeb();
+            settle(before, module.LastUpload().time);
+            QCOMPARE(notices.size(), before + 1);
+            const QString text = notices.last()[0].toString();
+            QVERIFY2(text.startsWith(QStringLiteral("AutoWeb: FTP Engine error with Job on server 127.0.0.1:")) &&
+                         text.endsWith(QString::fromStdString(" (last good upload at " +
+                                                              CModuleAutoWeb::TimeOfDay(good) + ")")),
+                     qPrintable(text));
+            QCOMPARE(notices.last()[1].toBool(), tick == 0);
+        }
+        QVERIFY(!module.LastUpload().ok);
+        QVERIFY(module.LastUploadText().find(", failed: FTP Engine error") != std::string::npos);
+        QCOMPARE(module.LastGoodUpload(), good);
+
+        // The dialog's Upload Now, to the server typed there, even with the
+        // module off; the dialog reads the last upload from the module.
+        FtpServer other;
+        QVERIFY2(other.start(), qPrintable(other.errorString()));
+        module.m_bEnabled = 0;
+        doc->OnAutoWebSettings(); // cancelled, but what it was given stays for the test
+        AutoWebValues typed = env.op.autoWebRequests.back();
+        QCOMPARE(typed.lastUpload(), module.LastUploadText());
+        typed.ftpServer = "127.0.0.1:" + std::to_string(other.port());
+        typed.remoteFile = "/now.html";
+        typed.uploadNow(typed);
+        QDir::setCurrent(previous);
+        QVERIFY(other.waitForLine("received /now.html"));
+        settle(notices.size(), module.LastUpload().time);
+        QVERIFY(module.LastUpload().ok);
+        QVERIFY(env.op.messages.empty());
     }
 };
 

@@ -6,6 +6,10 @@ quorvane=$1
 out=$2
 command -v xvfb-run >/dev/null || exit 77
 rm -f "$out"
+# Its own settings and data: no window size saved by another test, no shared ledger.
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data
 timeout 60 xvfb-run -a -s "-screen 0 1100x800x24" "$quorvane" -style Fusion --demo --screenshot "$out"
 # A PNG of the window's size, with the canvas painted (not one flat colour).
 python3 - "$out" <<'PY'

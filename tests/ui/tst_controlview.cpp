@@ -1,12 +1,17 @@
 #include "layout/CQuorvaneDoc.h"
+#include "layout/CommandIds.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
 #include "objects/OobDatagrams.h"
 #include "support/LoopbackPeer.h"
 #include "support/TestContext.h"
 #include "ui/CControlView.h"
+#include "ui/CMainFrame.h"
+#include "ui/CQuorvaneView.h"
 #include "ui/PlayerTable.h"
 
+#include <QApplication>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -343,6 +348,105 @@ private slots:
         QCOMPARE(live->item(0)->foreground().color(), liveTeamColor("TERRORIST"));
         // No log port: nothing to stream to.
         QVERIFY(!view->findChild<QPushButton*>(QStringLiteral("streamLogsButton"))->isEnabled());
+    }
+
+    // Whatever the program sends for the operator is on his record with its
+    // answer, from the panel, the menus and a drop alike; passwords as ***;
+    // the polls never.
+    void everyCommandSentForTheOperatorIsOnRecord()
+    {
+        CHLServer* server = controlledServer();
+        selectRows(players, {1});
+        env.op.yesNoAnswers = {true};
+        QTest::mouseClick(kick, Qt::LeftButton);
+        enter(QStringLiteral("sv_password s3cret; say hi"));
+        QCOMPARE(rows(commands), (QStringList{"> say Kicking Bob", "> kick \"Bob\"", "> sv_password ***; say hi"}));
+        QVERIFY(peer->drain(*server).back().find("sv_password s3cret") != std::string::npos); // sent as typed
+        QString error;
+        QVERIFY2(doc->m_feeds.listen(QHostAddress::LocalHost, 0, error), qPrintable(error));
+        const QString target = QStringLiteral("127.0.0.1 %1").arg(doc->m_feeds.listenPort());
+        pick(server);
+        // On the live page, not shown: clicked as the keyboard would.
+        view->findChild<QPushButton*>(QStringLiteral("streamLogsButton"))->click();
+        view->findChild<QPushButton*>(QStringLiteral("stopStreamingButton"))->click();
+        QCOMPARE(rows(commands).mid(3),
+                 (QStringList{"> logaddress_add " + target, "> log on",
+                              "Quorvane : asked to stream its log to " + QString(target).replace(' ', ':'),
+                              "> logaddress_del " + target}));
+        doc->m_feeds.close();
+        QCOMPARE(peer->drain(*server).size(), std::size_t{3});
+
+        CHLTV* proxy = add<CHLTV>(CSStatus_CONTROL);
+        proxy->m_nChallenge = 5;
+        proxy->m_strAddress = "127.0.0.2"; // a machine of its own on the record
+        pick(proxy);
+        env.op.lineAnswers = {std::string("final"), std::string("tv\"pw"), std::string("spec pw")};
+        QTest::mouseClick(startRecord, Qt::LeftButton);
+        proxy->OnReply(oobReply("lCannot record, not connected to a server.\n"));
+        QTest::mouseClick(stopRecording, Qt::LeftButton);
+        doc->OnCommand(ID_HLTV_SERVERPASSWORD); // a quote: refused, nothing sent
+        doc->OnCommand(ID_HLTV_SPECPASSWORD);
+        doc->OnCommand(ID_HLTV_DISCONNECT);
+        env.clock.advance(20); // past the re-link pause
+        doc->DropOn(*proxy, *server);
+        pick(proxy);
+        const QString upstream = QString::fromStdString(server->GetName());
+        QCOMPARE(rows(commands), (QStringList{"> record final", "Cannot record, not connected to a server.",
+                                              "> stoprecord", "> spectatorpassword \"***\"", "> disconnect",
+                                              "> connect " + upstream}));
+        const Sent sent = peer->drain(*proxy);
+        QCOMPARE(sent.at(2), oob::rconCommand(5, "pw", "spectatorpassword \"spec pw\""));
+        doc->undoStack().undo(); // back to no upstream: also the operator's
+        pick(proxy);
+        QCOMPARE(rows(commands).last(), QStringLiteral("> disconnect"));
+
+        // A minute of polls adds nothing to either record.
+        const int before = commands->count();
+        for (int i = 0; i < 60; ++i) {
+            env.clock.advance(1);
+            doc->TickSecond();
+        }
+        QVERIFY(!peer->drain(*proxy).empty());
+        QCOMPARE(commands->count(), before);
+        pick(server);
+        QCOMPARE(commands->count(), 8); // with the note on stopping
+    }
+
+    // Typed text stays with the machine it was typed for.
+    void commandLineKeepsADraftPerMachine()
+    {
+        CHLServer* server = controlledServer();
+        CHLTV* proxy = add<CHLTV>(CSStatus_CONTROL);
+        proxy->m_nChallenge = 5;
+        proxy->m_strAddress = "127.0.0.2";
+        QTest::keyClicks(command, QStringLiteral("say to the players"));
+        pick(proxy);
+        QCOMPARE(command->text(), QString());
+        QTest::keyClick(command, Qt::Key_Return);
+        QCOMPARE(peer->drain(*proxy), Sent{}); // nothing meant for the server reaches the proxy
+        QTest::keyClicks(command, QStringLiteral("stat"));
+        pick(server);
+        QCOMPARE(command->text(), QStringLiteral("say to the players"));
+        pick(nullptr);
+        QCOMPARE(command->text(), QString());
+        pick(proxy);
+        QCOMPARE(command->text(), QStringLiteral("stat"));
+    }
+
+    // F6 from the canvas lands in the command line, where the operator types.
+    void f6LandsInTheCommandLine()
+    {
+        auto* panel = new CControlView(*doc);
+        CMainFrame frame(*doc, panel);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        controlledServer();
+        frame.view()->setFocus();
+        QTest::keyClick(frame.view(), Qt::Key_F6);
+        QCOMPARE(QApplication::focusWidget(), panel->findChild<QLineEdit*>(QStringLiteral("commandEdit")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
+        QVERIFY(frame.view()->hasFocus());
+        doc->SetModifiedFlag(false);
     }
 
     void consoleRowsKeptAndScrolled()

@@ -182,6 +182,39 @@ private slots:
         }
     }
 
+    // OK with an address the document refuses takes nothing, not even the
+    // typed password: the dialog stays open with the reason, for a correction.
+    void refusedAddressKeepsPropertiesOpen()
+    {
+        ObjectDialogRequest request = proxyRequest();
+        request.values.address = request.values.externalAddress = "127.0.0.5";
+        request.values.rconPassword = "old";
+        request.propertiesMode = true;
+        request.refuseAddress = [](const std::string& address, std::uint32_t port) -> std::optional<std::string> {
+            if (address == "127.0.0.9" && port == 27020)
+                return std::string("This Object already exists\nGroup : Servers\nZone : LAN Local");
+            return std::nullopt;
+        };
+        for (bool serverMode : {false, true}) {
+            request.serverMode = serverMode;
+            CObjectDlg dialog(request);
+            collect(dialog);
+            dialog.show();
+            retype(child<QLineEdit>(dialog, "addressEdit"), QStringLiteral("127.0.0.9"));
+            retype(child<QLineEdit>(dialog, "rconEdit"), QStringLiteral("typed"));
+            clickOk(dialog);
+            QCOMPARE(messages, QStringList{"This Object already exists\nGroup : Servers\nZone : LAN Local"});
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(dialog.values().rconPassword, std::string("old"));
+            QCOMPARE(dialog.values().address, std::string("127.0.0.5"));
+            retype(child<QLineEdit>(dialog, "addressEdit"), QStringLiteral("127.0.0.8"));
+            clickOk(dialog);
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(dialog.values().address, std::string("127.0.0.8"));
+            QCOMPARE(dialog.values().rconPassword, std::string("typed"));
+        }
+    }
+
     void externalAddressCheckToggles()
     {
         ObjectDialogRequest request = proxyRequest();
@@ -268,6 +301,79 @@ private slots:
         QCOMPARE(child<QLineEdit>(dialog, "portEdit")->text(), port);
         QCOMPARE(QString::fromStdString(dialog.values().address), address);
         QCOMPARE(dialog.values().port, port.toUInt());
+    }
+
+    // Typed key by key, "host:port" ends as it does pasted: the port field
+    // follows the typing, the address is taken apart once it is done.
+    void addressTypedKeyByKeyKeepsItsPort()
+    {
+        ObjectDialogRequest request = proxyRequest();
+        request.serverMode = true;
+        CObjectDlg dialog(request);
+        collect(dialog);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto* addressEdit = child<QLineEdit>(dialog, "addressEdit");
+        auto* portEdit = child<QLineEdit>(dialog, "portEdit");
+        addressEdit->setFocus();
+        addressEdit->selectAll();
+        QTest::keyClick(addressEdit, Qt::Key_Delete);
+        QTest::keyClicks(addressEdit, QStringLiteral("127.0.0.1:2"));
+        QCOMPARE(portEdit->text(), QStringLiteral("2"));
+        QTest::keyClicks(addressEdit, QStringLiteral("7100"));
+        QCOMPARE(addressEdit->text(), QStringLiteral("127.0.0.1:27100"));
+        QCOMPARE(portEdit->text(), QStringLiteral("27100"));
+        QTest::keyClick(addressEdit, Qt::Key_Tab); // done: taken apart
+        QCOMPARE(addressEdit->text(), QStringLiteral("127.0.0.1"));
+        clickOk(dialog);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(dialog.values().address, std::string("127.0.0.1"));
+        QCOMPARE(dialog.values().port, 27100u);
+    }
+
+    // "GTV" stands in the type list beside "HLTV" and "Server"; each entry
+    // answers its kind, whatever its place in the sorted list.
+    void rangeTypeListOffersHubManagers()
+    {
+        RangeDialogRequest request;
+        request.presetAddress = "10.0.0.5";
+        request.groupLabels = kGroups;
+        request.preselectLabel = kGroups[0];
+        request.firstPort = request.lastPort = 27015;
+        request.typeIndex = RangeTypeServer;
+        CAddRangeDlg dialog(request);
+        dialog.show();
+        auto* types = child<QComboBox>(dialog, "typeList");
+        QCOMPARE(entries(types), (QStringList{"GTV", "HLTV", "Server"}));
+        QCOMPARE(types->currentText(), QStringLiteral("Server"));
+        types->setCurrentIndex(0);
+        clickOk(dialog);
+        QCOMPARE(dialog.answer().typeIndex, int(RangeTypeGTV));
+    }
+
+    // The box shows how the last upload ended, kept current while open, and
+    // Upload Now publishes with the values typed, before OK.
+    void autoWebShowsTheLastUploadAndUploadsNow()
+    {
+        std::string last = "Last upload: none yet";
+        std::vector<AutoWebValues> uploads;
+        AutoWebValues values;
+        values.ftpServer = "127.0.0.1:2121";
+        values.lastUpload = [&last] { return last; };
+        values.uploadNow = [&uploads](const AutoWebValues& typed) { uploads.push_back(typed); };
+        CAutoWebDlg dialog(values);
+        dialog.show();
+        auto* label = child<QLabel>(dialog, "lastUploadLabel");
+        QCOMPARE(label->text(), QStringLiteral("Last upload: none yet"));
+        retype(child<QLineEdit>(dialog, "remoteFileEdit"), QStringLiteral("/now.html"));
+        QTest::mouseClick(child<QPushButton>(dialog, "uploadNowButton"), Qt::LeftButton);
+        QCOMPARE(uploads.size(), std::size_t{1});
+        QCOMPARE(uploads[0].remoteFile, std::string("/now.html"));
+        QCOMPARE(uploads[0].ftpServer, std::string("127.0.0.1:2121"));
+        QVERIFY(dialog.isVisible()); // the box stays open
+        last = "Last upload: 21:04:31, failed: login refused";
+        QTRY_COMPARE(label->text(), QStringLiteral("Last upload: 21:04:31, failed: login refused"));
     }
 
     // A quote or a line break in a password would end its quoted field in

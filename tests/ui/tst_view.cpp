@@ -4,6 +4,7 @@
 #include "layout/CommandIds.h"
 #include "layout/LayoutFile.h"
 #include "objects/CHLTV.h"
+#include "support/LoopbackPeer.h"
 #include "support/TestContext.h"
 #include "ui/CMainFrame.h"
 #include "ui/CQuorvaneView.h"
@@ -11,7 +12,10 @@
 #include "ui/Notifier.h"
 #include "ui/ObjectToolTip.h"
 
+#include <QDir>
 #include <QLineEdit>
+#include <QStatusBar>
+#include <QToolBar>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
@@ -261,7 +265,8 @@ private slots:
         QCOMPARE(doc->m_groups.size(), std::size_t{2});
     }
 
-    // A refused port leaves the rest of the properties applied; every change undoes.
+    // A refused port applies none of the properties and leaves nothing to
+    // undo; every change made undoes.
     void undoOfMovesAndProperties()
     {
         CCommonObject* a = answering(doc->m_groups[0].get(), 1, "A");
@@ -277,12 +282,75 @@ private slots:
         doc->RunCommand(ID_OBJECT_PROPERTIES);
         QCOMPARE(env.op.messages.size(), std::size_t{1});
         QCOMPARE(b->GetName(), std::string("127.0.0.1:2"));
-        QCOMPARE(b->m_pGroup, doc->m_groups[1].get());
+        QCOMPARE(b->m_pGroup, doc->m_groups[0].get());
+        QVERIFY(b->m_strRconPassword.empty());
+        QCOMPARE(doc->undoStack().count(), 1);
+        values.port = 3;
+        env.op.objectAnswers = {values};
+        doc->RunCommand(ID_OBJECT_PROPERTIES);
+        QCOMPARE(b->GetName(), std::string("127.0.0.1:3"));
+        QCOMPARE(b->m_strRconPassword, std::string("secret"));
         doc->undoStack().undo();
         QVERIFY(b->m_strRconPassword.empty());
-        QCOMPARE(b->m_pGroup, doc->m_groups[0].get());
+        QCOMPARE(b->GetName(), std::string("127.0.0.1:2"));
         doc->undoStack().undo();
         QCOMPARE(doc->m_objects.front().get(), a);
+    }
+
+    // Undo and Redo never put an object onto an address another object has
+    // taken since: the step is refused with a message and the stack stays
+    // where it was, ready once the address is free again.
+    void undoOntoATakenAddressIsRefused()
+    {
+        QAction* undo = frame->action(57643);
+        QAction* redo = frame->action(57644);
+        CCommonObject* deleted = doc->AddServer("127.0.0.1", 27015, "", doc->m_groups[0].get());
+        doc->SetSelection(nullptr, deleted);
+        env.op.yesNoAnswers = {true};
+        doc->DeletePicked();
+        CCommonObject* newcomer = doc->AddServer("127.0.0.1", 27015, "", doc->m_groups[2].get());
+        undo->trigger();
+        QCOMPARE(env.op.messages, std::vector<std::string>{
+                                      "Cannot undo \"Delete 127.0.0.1:27015\": another object has taken "
+                                      "127.0.0.1:27015 since.\nGroup : HLTV Internet\nZone : Internet"});
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        QCOMPARE(doc->undoStack().index(), 1);
+        doc->undoStack().undo(); // straight to the stack: still no second object
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        doc->undoStack().redo();
+        doc->SetSelection(nullptr, newcomer);
+        doc->OnDeleteObject(); // the address is free again
+        undo->trigger();
+        QCOMPARE(doc->m_objects.size(), std::size_t{1});
+        QCOMPARE(doc->m_objects.front().get(), deleted);
+
+        // Properties: undo back to an address taken since, redo onto one.
+        env.op.messages.clear();
+        doc->SetSelection(nullptr, deleted);
+        ObjectDialogValues values;
+        values.address = "127.0.0.1";
+        values.port = 27016;
+        values.groupIndex = 0;
+        env.op.objectAnswers = {values};
+        doc->RunCommand(ID_OBJECT_PROPERTIES);
+        QCOMPARE(deleted->GetName(), std::string("127.0.0.1:27016"));
+        CCommonObject* other = doc->AddServer("127.0.0.1", 27015, "", doc->m_groups[0].get());
+        const int index = doc->undoStack().index();
+        undo->trigger();
+        QCOMPARE(env.op.messages.size(), std::size_t{1});
+        QVERIFY(env.op.messages.back().rfind("Cannot undo \"Properties of 127.0.0.1:27015\"", 0) == 0);
+        QCOMPARE(deleted->GetName(), std::string("127.0.0.1:27016"));
+        QCOMPARE(doc->undoStack().index(), index);
+        doc->SetSelection(nullptr, other);
+        doc->OnDeleteObject();
+        undo->trigger();
+        QCOMPARE(deleted->GetName(), std::string("127.0.0.1:27015"));
+        doc->AddServer("127.0.0.1", 27016, "", doc->m_groups[0].get());
+        redo->trigger();
+        QCOMPARE(env.op.messages.size(), std::size_t{2});
+        QVERIFY(env.op.messages.back().rfind("Cannot redo ", 0) == 0);
+        QCOMPARE(deleted->GetName(), std::string("127.0.0.1:27015"));
+        QCOMPARE(doc->undoStack().index(), index - 1);
     }
 
     // Ctrl+F filters by host name, map, address or player; Enter walks the
@@ -324,6 +392,66 @@ private slots:
         QCOMPARE(view().zoom(), CQuorvaneView::kMinZoom);
         click(top->m_rcBox.center());
         QCOMPARE(doc->m_pSelectedObject, top);
+    }
+
+    // Hub managers are added from the Objects menu and the tool bar.
+    void addHubManagerIsACommand()
+    {
+        QAction* add = frame->action(ID_OBJECTS_ADDHUBMANAGER);
+        QVERIFY(add);
+        QCOMPARE(add->text(), QStringLiteral("Add Hub Manager..."));
+        const QList<QAction*> menu = frame->findChild<QToolBar*>(QStringLiteral("toolbar"))->actions();
+        QVERIFY(menu.contains(add));
+        env.op.objectAnswers.push_back(ObjectDialogValues{"127.0.0.9", 27100, 0});
+        add->trigger();
+        QVERIFY(doc->m_objects.size() == 1 && doc->m_objects.back()->IsHubManager());
+    }
+
+    // In a one-column group the line of a proxy to the first server goes
+    // along the column's edge, not across the server in between; the tool
+    // tip names the upstream and how long it has been relayed.
+    void linksGoAroundTheBoxesBetween()
+    {
+        CHLServer* upstream = answering(doc->m_groups[0].get(), 1, "Upstream");
+        CHLServer* between = answering(doc->m_groups[0].get(), 2, "Between");
+        CHLTV* proxy = place(std::make_unique<CHLTV>(env.context()), doc->m_groups[0].get(), 3);
+        proxy->m_nStatus = CSStatus_CONTROL;
+        proxy->OnReply(oobReply("lConnected to Game Server 127.0.0.1:1, Delay 30\n"));
+        doc->RelinkAll();
+        QCOMPARE(proxy->m_pLinked, static_cast<CCommonObject*>(upstream));
+        doc->UpdateAllViews(CQuorvaneDoc::HintLayout);
+        const Rect& box = between->m_rcBox;
+        // Between the icon and the label of the server in between: its fill.
+        for (int y = box.top + 50; y < box.top + 58; ++y)
+            QVERIFY2(qGray(pixelAt({box.center().x(), y})) > 100, qPrintable(QString::number(y)));
+        // Beside the column, the line.
+        QCOMPARE(qGray(pixelAt({box.right + 5, box.center().y()})), 0);
+
+        env.clock.advance(300);
+        const QString tip = objectToolTip(*proxy, env.clock.now());
+        QVERIFY2(tip.contains(QStringLiteral("Relays: 127.0.0.1:1 (Upstream)")), qPrintable(tip));
+        QVERIFY2(tip.contains(QStringLiteral("Relaying for: 5 min")), qPrintable(tip));
+    }
+
+    // AutoWeb trouble that repeats at every tick is told in the status bar
+    // and makes one notification for the outage, never a box.
+    void autoWebFailuresDoNotInterrupt()
+    {
+        QTemporaryDir empty; // no template there
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(empty.path());
+        doc->m_moduleAutoWeb.m_bEnabled = 1;
+        for (int i = 0; i < 3; ++i) {
+            doc->TickAutoWeb();
+            tickSeconds(30);
+        }
+        QDir::setCurrent(previous);
+        QVERIFY(env.op.messages.empty());
+        QCOMPARE(notifier.summaries, QStringList{QStringLiteral("AutoWeb cannot publish the page")});
+        QVERIFY2(frame->statusBar()->currentMessage().startsWith(
+                     QStringLiteral("AutoWeb: Unable to open template file web_template.html")),
+                 qPrintable(frame->statusBar()->currentMessage()));
+        QVERIFY(frame->statusBar()->currentMessage().endsWith(QStringLiteral("(no good upload yet)")));
     }
 
     // Tool tips show machine-sent names as text, never as markup.

@@ -1,4 +1,4 @@
-#include "ui/CommandTranscript.h"
+#include "layout/CommandTranscript.h"
 
 #include "objects/CConsoleLog.h"
 #include "objects/PolledReplies.h"

@@ -1,0 +1,119 @@
+#include "app/LedgerCommand.h"
+
+#include "app/CommandLine.h"
+#include "app/LedgerSetup.h"
+#include "core/TerminalText.h"
+#include "ledger/LedgerQuery.h"
+#include "ledger/LedgerTarget.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace
+{
+QString Cell(const LedgerQuery::Table& table, int column, const QVariant& value)
+{
+    if (table.timeColumns.contains(table.columns[column]))
+    {
+        const qlonglong seconds = value.toLongLong();
+        return seconds == 0 ? QString() : LedgerQuery::FormatTime(seconds);
+    }
+    return value.toString();
+}
+
+// Texts from the wire reach a terminal: no control characters.
+QString Printable(const QString& text)
+{
+    return escapeForTerminal(text);
+}
+} // namespace
+
+int runLedgerCommand(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    const auto usage = [&err](const QString& problem) {
+        err << "quorvane: " << problem << "\n"
+            << "usage: quorvane ledger matches|players|commands|availability [--since DATE] [--until DATE]\n"
+               "       [--object ADDRESS:PORT] [--find TEXT] [--json] [--ledger FILE|postgresql://USER@HOST[:PORT]/DB]\n";
+        return 2;
+    };
+    if (arguments.isEmpty())
+        return usage(QStringLiteral("ledger needs what to list"));
+    const auto kind = LedgerQuery::KindNamed(arguments[0]);
+    if (!kind)
+        return usage(QStringLiteral("no such list: %1").arg(Printable(arguments[0])));
+    LedgerQuery::Filter filter;
+    CommandLine commandLine;
+    bool json = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+    {
+        const QString& option = arguments[i];
+        if (option == QLatin1String("--json"))
+        {
+            json = true;
+            continue;
+        }
+        if (i + 1 >= arguments.size())
+            return usage(QStringLiteral("%1 needs a value").arg(Printable(option)));
+        const QString value = arguments[++i];
+        if (option == QLatin1String("--since") || option == QLatin1String("--until"))
+        {
+            const auto when = LedgerQuery::ParseTime(value);
+            if (!when)
+                return usage(QStringLiteral("%1 expects a date such as 2026-12-07 or 2026-12-07T21:30").arg(option));
+            (option == QLatin1String("--since") ? filter.since : filter.until) = *when;
+        }
+        else if (option == QLatin1String("--object"))
+        {
+            std::string address;
+            int port = 0;
+            if (!splitAddress(value, address, port))
+                return usage(QStringLiteral("--object expects ADDRESS:PORT"));
+            filter.object = value;
+        }
+        else if (option == QLatin1String("--find"))
+            filter.find = value;
+        else if (option == QLatin1String("--ledger"))
+            commandLine.ledger = value;
+        else
+            return usage(QStringLiteral("unknown option %1").arg(Printable(option)));
+    }
+    QString error;
+    const auto target = chosenLedgerTarget(commandLine, true, error);
+    if (!target)
+    {
+        err << "quorvane: " << (error.isEmpty() ? QStringLiteral("the ledger is switched off") : error) << "\n";
+        return 2;
+    }
+    const auto table = LedgerQuery::run(*target, *kind, filter, error);
+    if (!table)
+    {
+        err << "quorvane: the ledger " << target->describe() << " cannot be read: " << error << "\n";
+        return 1;
+    }
+    if (json)
+    {
+        for (const auto& row : table->rows)
+        {
+            QJsonObject object;
+            for (int c = 0; c < table->columns.size(); ++c)
+            {
+                const bool time = table->timeColumns.contains(table->columns[c]);
+                object.insert(table->columns[c],
+                              time || row[c].typeId() != QMetaType::LongLong ? QJsonValue(Cell(*table, c, row[c]))
+                                                                              : QJsonValue(row[c].toLongLong()));
+            }
+            out << QJsonDocument(object).toJson(QJsonDocument::Compact) << "\n";
+        }
+        return 0;
+    }
+    out << table->columns.join(QLatin1Char('\t')) << "\n";
+    for (const auto& row : table->rows)
+    {
+        QStringList cells;
+        for (int c = 0; c < table->columns.size(); ++c)
+            cells << Printable(Cell(*table, c, row[c]));
+        out << cells.join(QLatin1Char('\t')) << "\n";
+    }
+    return 0;
+}

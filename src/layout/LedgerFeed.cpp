@@ -1,0 +1,248 @@
+#include "layout/LedgerFeed.h"
+
+#include "ledger/Ledger.h"
+#include "objects/CGTV.h"
+#include "objects/CHLServer.h"
+#include "objects/CHLTV.h"
+#include "objects/ServerReplies.h"
+
+#include <QHostAddress>
+#include <QString>
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace
+{
+std::string CurrentOsUser()
+{
+    if (const passwd* entry = getpwuid(getuid()))
+        return entry->pw_name;
+    const char* name = std::getenv("USER");
+    return name ? name : "";
+}
+
+std::vector<std::string> SecretsOf(const CCommonObject& object)
+{
+    std::vector<std::string> secrets{object.m_strRconPassword};
+    if (const auto* server = dynamic_cast<const CHLServer*>(&object))
+        secrets.push_back(server->m_strServerPassword);
+    if (const auto* proxy = dynamic_cast<const CHLTV*>(&object))
+        secrets.push_back(proxy->m_strProxyPassword);
+    return secrets;
+}
+} // namespace
+
+std::string LedgerFeed::TypedAddress(const CCommonObject& object)
+{
+    const char* kind = object.IsHubManager()                     ? "hub "
+                       : dynamic_cast<const CHLTV*>(&object)     ? "proxy "
+                       : dynamic_cast<const CHLServer*>(&object) ? "server "
+                                                                 : "object ";
+    return kind + object.GetName();
+}
+
+bool LedgerFeed::IsRealSteamId(const std::string& id)
+{
+    // STEAM_X:Y:Z with digits; STEAM_ID_LAN, STEAM_ID_PENDING, BOT and HLTV fail the shape.
+    if (id.rfind("STEAM_", 0) != 0 && id.rfind("VALVE_", 0) != 0)
+        return false;
+    int colons = 0;
+    bool digit = false;
+    for (std::size_t i = 6; i < id.size(); ++i)
+    {
+        if (id[i] == ':')
+        {
+            if (!digit)
+                return false;
+            ++colons;
+            digit = false;
+        }
+        else if (id[i] >= '0' && id[i] <= '9')
+            digit = true;
+        else
+            return false;
+    }
+    return colons == 2 && digit && id.size() <= 40;
+}
+
+std::string LedgerFeed::AddressWithoutPort(const std::string& address)
+{
+    const std::size_t colon = address.rfind(':');
+    const std::string host = colon == std::string::npos ? address : address.substr(0, colon);
+    QHostAddress parsed;
+    if (host.empty() || !parsed.setAddress(QString::fromStdString(host)))
+        return {};
+    return parsed.toString().toStdString();
+}
+
+void LedgerFeed::CommandSent(const CCommonObject& object, const std::string& text, std::int64_t now)
+{
+    if (m_osUser.empty())
+        m_osUser = CurrentOsUser();
+    // Bounded: a script that sends thousands at once does not grow this without end.
+    if (m_pending.size() >= 1000)
+        AnswerCommands(now, true);
+    m_pending.push_back({&object, TypedAddress(object), text, SecretsOf(object), object.m_log.added(), now});
+}
+
+void LedgerFeed::Forget(const CCommonObject& object)
+{
+    m_states.erase(&object);
+    for (PendingCommand& command : m_pending)
+        if (command.object == &object)
+            command.object = nullptr;
+}
+
+void LedgerFeed::ForgetAll(std::int64_t now)
+{
+    AnswerCommands(now, true);
+    m_states.clear();
+}
+
+void LedgerFeed::AnswerCommands(std::int64_t now, bool all)
+{
+    while (!m_pending.empty() && (all || now - m_pending.front().at >= kAnswerSeconds))
+    {
+        PendingCommand command = std::move(m_pending.front());
+        m_pending.pop_front();
+        std::string answer;
+        bool refused = false;
+        if (command.object)
+        {
+            const CConsoleLog& log = command.object->m_log;
+            const std::uint64_t gained = log.added() - command.logMark;
+            const int first = std::max(0, log.count() - static_cast<int>(std::min<std::uint64_t>(gained, 50)));
+            int lines = 0;
+            for (int i = first; i < log.count() && lines < kAnswerLines; ++i, ++lines)
+            {
+                const std::string& line = log.line(i);
+                if (line.rfind(replies::kBadPasswordPrefix, 0) == 0 || line.rfind(replies::kBannedPrefix, 0) == 0)
+                    refused = true;
+                answer += (answer.empty() ? "" : "\n") + line;
+            }
+            refused = refused || command.object->RconSuspended();
+        }
+        if (refused)
+            answer = answer.empty() ? "refused" : "refused\n" + answer;
+        else if (answer.empty())
+            answer = "no answer";
+        CommandRecord record;
+        record.at = command.at;
+        record.osUser = m_osUser;
+        record.object = command.typedAddress;
+        record.text = std::move(command.text);
+        record.secrets = std::move(command.secrets);
+        record.answer = std::move(answer);
+        m_ledger.record(std::move(record));
+    }
+}
+
+void LedgerFeed::WatchAvailability(const CCommonObject& object, State& state, std::int64_t now)
+{
+    const bool down = object.IsDown();
+    if (down != state.down)
+    {
+        m_ledger.record(AvailabilityRecord{now, TypedAddress(object), down ? "down" : "up",
+                                           state.since ? now - state.since : 0});
+        state.down = down;
+        state.since = now;
+    }
+    const bool refused = object.RconSuspended();
+    if (refused != state.refused)
+    {
+        m_ledger.record(
+            AvailabilityRecord{now, TypedAddress(object), refused ? "password refused" : "password accepted", 0});
+        state.refused = refused;
+    }
+}
+
+void LedgerFeed::WatchMatch(const CHLServer& server, State& state, std::int64_t now,
+                            const std::vector<std::unique_ptr<CCommonObject>>& objects)
+{
+    const bool running = server.m_bMatchRunning && !server.IsDown();
+    if (!running && !state.matchRunning)
+        return;
+    const std::string score = std::to_string(server.m_nScoreA1 + server.m_nScoreA2) + ":" +
+                              std::to_string(server.m_nScoreB1 + server.m_nScoreB2);
+    if (running && !state.matchRunning)
+    {
+        state.matchRunning = true;
+        state.matchStarted = now;
+        state.scores.clear();
+        state.lastScore.clear();
+    }
+    const bool scoreChanged = running && score != state.lastScore;
+    if (scoreChanged)
+    {
+        state.lastScore = score;
+        if (state.scores.size() < 3000)
+            state.scores += (state.scores.empty() ? "" : " ") + score;
+    }
+    MatchRecord match;
+    match.object = TypedAddress(server);
+    match.map = server.m_strMap;
+    match.teams = server.m_strTeamA + " vs " + server.m_strTeamB;
+    match.scores = state.scores;
+    match.started = state.matchStarted;
+    for (const auto& object : objects)
+    {
+        auto* proxy = dynamic_cast<CHLTV*>(object.get());
+        if (!proxy || proxy->m_strRecordFile.empty() || proxy->GetRelayedServer() != &server)
+            continue;
+        match.proxies += (match.proxies.empty() ? "" : " ") + TypedAddress(*proxy);
+        match.demos += (match.demos.empty() ? "" : " ") + proxy->m_strRecordFile;
+    }
+    if (!running)
+    {
+        state.matchRunning = false;
+        match.ended = now;
+        match.ending = server.IsDown() ? "server down" : "finished";
+    }
+    if (scoreChanged || !running || now - state.matchStarted < 1)
+        m_ledger.record(std::move(match));
+}
+
+void LedgerFeed::RecordSightings(const CCommonObject& object, std::int64_t now)
+{
+    const auto* server = dynamic_cast<const CHLServer*>(&object);
+    if (!server || dynamic_cast<const CHLTV*>(&object) || object.IsDown())
+        return;
+    const std::string where = TypedAddress(object);
+    if (!server->m_statusPlayers.empty())
+    {
+        for (const StatusPlayer& player : server->m_statusPlayers)
+        {
+            if (player.uniqueId == "BOT" || player.uniqueId == "HLTV")
+                continue;
+            m_ledger.record(SightingRecord{now, where, player.name,
+                                           IsRealSteamId(player.uniqueId) ? player.uniqueId : std::string(),
+                                           AddressWithoutPort(player.address)});
+        }
+        return;
+    }
+    for (int i = 0; i < std::min(object.GetPlayerCount(), CCommonObject::kMaxPlayers); ++i)
+        if (!object.GetPlayerNames()[static_cast<std::size_t>(i)].empty())
+            m_ledger.record(SightingRecord{now, where, object.GetPlayerNames()[static_cast<std::size_t>(i)], "", ""});
+}
+
+void LedgerFeed::Tick(const std::vector<std::unique_ptr<CCommonObject>>& objects, std::int64_t now)
+{
+    AnswerCommands(now, false);
+    const bool newMinute = now / 60 != m_minute;
+    m_minute = now / 60;
+    for (const auto& object : objects)
+    {
+        State& state = m_states[object.get()];
+        WatchAvailability(*object, state, now);
+        if (const auto* server = dynamic_cast<const CHLServer*>(object.get());
+            server && !dynamic_cast<const CHLTV*>(object.get()))
+            WatchMatch(*server, state, now, objects);
+        if (!newMinute || object->m_nStatus == CSStatus_TIMEOUT || object->m_nStatus == CSStatus_BAD)
+            continue;
+        RecordSightings(*object, now);
+        const bool proxy = dynamic_cast<const CHLTV*>(object.get()) != nullptr;
+        const int count = object->GetPlayerCount();
+        m_ledger.record(HistoryRecord{now - now % 60, TypedAddress(*object), proxy ? 0 : count, proxy ? count : 0});
+    }
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class CCommonObject;
+class CHLServer;
+class Ledger;
+
+// Turns what the objects show into ledger records, once a second: changes
+// of availability with their durations, matches from the match report (with
+// the proxies recording them and their demo names), player sightings from
+// the status table, the per-minute player history, and the operator's
+// commands with the first lines that answered them. The ledger itself knows
+// no object; this is the one place that reads objects for it.
+class LedgerFeed
+{
+public:
+    // Lines that reach the log this long after a command answer it.
+    static constexpr std::int64_t kAnswerSeconds = 3;
+    static constexpr int kAnswerLines = 5;
+
+    explicit LedgerFeed(Ledger& ledger) : m_ledger(ledger) {}
+
+    // The operator sent text to object (or the program did, for the operator).
+    void CommandSent(const CCommonObject& object, const std::string& text, std::int64_t now);
+    // Once a second after the objects' tick.
+    void Tick(const std::vector<std::unique_ptr<CCommonObject>>& objects, std::int64_t now);
+    // The object is about to be deleted: nothing may point at it afterwards.
+    void Forget(const CCommonObject& object);
+    // Every object is about to go: commands waiting for an answer are kept now.
+    void ForgetAll(std::int64_t now);
+
+    // "server 10.0.0.5:27015", "proxy ...", "hub ...".
+    static std::string TypedAddress(const CCommonObject& object);
+    // A SteamID that names one account: not STEAM_ID_LAN, STEAM_ID_PENDING, BOT, HLTV.
+    static bool IsRealSteamId(const std::string& id);
+    // "10.0.0.7:27005" -> "10.0.0.7"; "" for "loopback" and other non-addresses.
+    static std::string AddressWithoutPort(const std::string& address);
+
+private:
+    struct State
+    {
+        bool down = false;
+        bool refused = false;
+        std::int64_t since = 0;
+        bool matchRunning = false;
+        std::int64_t matchStarted = 0;
+        std::string scores;
+        std::string lastScore;
+    };
+    struct PendingCommand
+    {
+        const CCommonObject* object;
+        std::string typedAddress;
+        std::string text;
+        std::vector<std::string> secrets;
+        std::uint64_t logMark;
+        std::int64_t at;
+    };
+
+    void WatchAvailability(const CCommonObject& object, State& state, std::int64_t now);
+    void WatchMatch(const CHLServer& server, State& state, std::int64_t now,
+                    const std::vector<std::unique_ptr<CCommonObject>>& objects);
+    void RecordSightings(const CCommonObject& object, std::int64_t now);
+    void AnswerCommands(std::int64_t now, bool all);
+
+    Ledger& m_ledger;
+    std::unordered_map<const CCommonObject*, State> m_states;
+    std::deque<PendingCommand> m_pending;
+    std::int64_t m_minute = -1;
+    std::string m_osUser;
+};

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+// The plain records the ledger keeps. The ledger knows no object class: the
+// document fills these in. Times are whole seconds since 1970 (UTC); an
+// object is named by its typed address, "server 10.0.0.5:27015".
+
+struct CommandRecord
+{
+    std::int64_t at = 0;
+    std::string osUser;
+    std::string object;
+    std::string text;
+    // Every secret that may appear in text (the object's passwords); each is
+    // replaced by "***" before the record is queued, and then forgotten.
+    std::vector<std::string> secrets;
+    // The first lines of the answer, or "refused" / "no answer".
+    std::string answer;
+};
+
+struct AvailabilityRecord
+{
+    std::int64_t at = 0;
+    std::string object;
+    // "down", "up", "unreachable", "relay lost", "relay back", "password refused".
+    std::string change;
+    // Seconds spent in the state this change ends; 0 when not known.
+    std::int64_t durationSeconds = 0;
+};
+
+struct MatchRecord
+{
+    std::string object;
+    std::string map;
+    std::string teams;  // "A vs B"
+    std::string scores; // score over time, "0:0 3:1 7:5"; the last is the final
+    std::int64_t started = 0;
+    std::int64_t ended = 0; // 0 while running
+    std::string proxies; // the proxies that recorded it, space-separated
+    std::string demos;   // the demo names they were told to use
+    std::string ending;  // "finished", "interrupted", "server down", "" while running
+};
+
+struct SightingRecord
+{
+    std::int64_t at = 0;
+    std::string object;
+    std::string name;
+    std::string steamId; // empty unless a real one
+    std::string ip;      // without the port; empty when not known
+};
+
+struct HistoryRecord
+{
+    std::int64_t minute = 0; // seconds, a multiple of 60
+    std::string object;
+    int players = 0;
+    int spectators = 0;
+};
+
+// Operations that run on the writer thread between records.
+struct PruneRequest
+{
+    std::int64_t before = 0; // personal data older than this goes
+};
+struct ForgetRequest
+{
+    std::string who; // a SteamID or an IP
+};
+
+using LedgerRecord = std::variant<CommandRecord, AvailabilityRecord, MatchRecord, SightingRecord, HistoryRecord,
+                                  PruneRequest, ForgetRequest>;
+
+// The record kinds by name, as the metrics and the query command spell them.
+const char* LedgerKindName(const LedgerRecord& record);

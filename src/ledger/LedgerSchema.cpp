@@ -1,0 +1,120 @@
+#include "ledger/LedgerSchema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <vector>
+
+namespace
+{
+struct Migration
+{
+    int version;
+    // %ID% is the dialect's self-numbering key column.
+    QStringList statements;
+};
+
+const std::vector<Migration>& Migrations()
+{
+    static const std::vector<Migration> migrations = {
+        {1,
+         {
+             "CREATE TABLE commands (id %ID%, at BIGINT NOT NULL, instance TEXT NOT NULL, os_user TEXT NOT NULL,"
+             " object TEXT NOT NULL, text TEXT NOT NULL, answer TEXT NOT NULL)",
+             "CREATE INDEX commands_at ON commands (at)",
+             "CREATE TABLE availability (id %ID%, at BIGINT NOT NULL, instance TEXT NOT NULL, object TEXT NOT NULL,"
+             " change TEXT NOT NULL, duration BIGINT NOT NULL)",
+             "CREATE INDEX availability_at ON availability (at)",
+             "CREATE INDEX availability_object ON availability (object, at)",
+             "CREATE TABLE matches (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, map TEXT NOT NULL,"
+             " teams TEXT NOT NULL, scores TEXT NOT NULL, started BIGINT NOT NULL, ended BIGINT NOT NULL,"
+             " proxies TEXT NOT NULL, demos TEXT NOT NULL, ending TEXT NOT NULL)",
+             "CREATE INDEX matches_started ON matches (started)",
+             "CREATE INDEX matches_object ON matches (object, started)",
+             "CREATE TABLE sightings (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, name TEXT NOT NULL,"
+             " steam_id TEXT NOT NULL, ip TEXT NOT NULL, first_seen BIGINT NOT NULL, last_seen BIGINT NOT NULL)",
+             "CREATE INDEX sightings_last ON sightings (last_seen)",
+             "CREATE INDEX sightings_steam ON sightings (steam_id)",
+             "CREATE INDEX sightings_ip ON sightings (ip)",
+             "CREATE INDEX sightings_object ON sightings (object, name)",
+             "CREATE TABLE history (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, minute BIGINT NOT NULL,"
+             " players INTEGER NOT NULL, spectators INTEGER NOT NULL)",
+             "CREATE INDEX history_object ON history (object, minute)",
+             "CREATE INDEX history_minute ON history (minute)",
+         }},
+    };
+    return migrations;
+}
+
+bool Run(QSqlDatabase& db, const QString& statement, QString& error)
+{
+    QSqlQuery query(db);
+    if (query.exec(statement))
+        return true;
+    error = query.lastError().text();
+    return false;
+}
+} // namespace
+
+int LedgerSchema::version(QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT version FROM ledger_schema")))
+        return db.tables().contains(QStringLiteral("ledger_schema")) ? -1 : 0;
+    return query.next() ? query.value(0).toInt() : 0;
+}
+
+bool LedgerSchema::migrate(QSqlDatabase& db, Dialect dialect, QString& error)
+{
+    const QString id = dialect == Dialect::Sqlite ? QStringLiteral("INTEGER PRIMARY KEY")
+                                                  : QStringLiteral("BIGSERIAL PRIMARY KEY");
+    if (!db.transaction())
+    {
+        error = db.lastError().text();
+        return false;
+    }
+    const auto fail = [&] {
+        db.rollback();
+        return false;
+    };
+    // Two consoles opening one PostgreSQL ledger at once migrate one after the other.
+    if (dialect == Dialect::Postgres && !Run(db, QStringLiteral("SELECT pg_advisory_xact_lock(7368211)"), error))
+        return fail();
+    if (!Run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_schema (version INTEGER NOT NULL)"), error))
+        return fail();
+    QSqlQuery read(db);
+    if (!read.exec(QStringLiteral("SELECT version FROM ledger_schema")))
+    {
+        error = read.lastError().text();
+        return fail();
+    }
+    const bool hasRow = read.next();
+    int current = hasRow ? read.value(0).toInt() : 0;
+    read.finish();
+    if (current > kVersion)
+    {
+        error = QStringLiteral("it was written by a newer Quorvane (schema %1; this one knows up to %2)")
+                    .arg(current)
+                    .arg(kVersion);
+        return fail();
+    }
+    for (const Migration& migration : Migrations())
+    {
+        if (migration.version <= current)
+            continue;
+        for (QString statement : migration.statements)
+            if (!Run(db, statement.replace(QStringLiteral("%ID%"), id), error))
+                return fail();
+        current = migration.version;
+    }
+    const QString store = hasRow ? QStringLiteral("UPDATE ledger_schema SET version = %1")
+                                 : QStringLiteral("INSERT INTO ledger_schema (version) VALUES (%1)");
+    if (!Run(db, store.arg(current), error))
+        return fail();
+    if (!db.commit())
+    {
+        error = db.lastError().text();
+        return fail();
+    }
+    return true;
+}

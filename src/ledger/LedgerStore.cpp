@@ -1,0 +1,287 @@
+#include "ledger/LedgerStore.h"
+
+#include "core/Clock.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace
+{
+// Texts from the wire: valid UTF-8 (PostgreSQL refuses anything else), no
+// NUL, and bounded.
+QString Text(const std::string& bytes, qsizetype limit = 4000)
+{
+    QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(std::min<std::size_t>(bytes.size(), 16000)));
+    text.remove(QChar(0));
+    if (text.size() > limit)
+        text.truncate(limit);
+    return text;
+}
+
+QVariant Number(std::int64_t value)
+{
+    return QVariant::fromValue(static_cast<qlonglong>(value));
+}
+
+bool Exec(QSqlQuery& query, QString& error)
+{
+    if (query.exec())
+        return true;
+    error = query.lastError().text().trimmed();
+    return false;
+}
+
+// A player counts as still there when seen again within this time.
+constexpr std::int64_t kSightingGapSeconds = 15 * 60;
+} // namespace
+
+LedgerStore::LedgerStore(Settings settings, LedgerQueue& queue, LedgerStats& stats, const Clock& clock,
+                         Reporter report)
+    : m_settings(std::move(settings)), m_queue(queue), m_stats(stats), m_clock(clock), m_report(std::move(report)),
+      m_connection(m_settings.target)
+{
+}
+
+void LedgerStore::trouble(const QString& what)
+{
+    ++m_stats.writeErrors;
+    m_connection.close();
+    m_nextAttempt = m_clock.now() + kRetrySeconds;
+    if (m_inTrouble)
+        return;
+    m_inTrouble = true;
+    m_report(QStringLiteral("The ledger %1 cannot be written: %2. Quorvane runs on without it and tries again "
+                            "every minute; records wait in memory meanwhile.")
+                 .arg(m_settings.target.describe(), what));
+}
+
+bool LedgerStore::ensureOpen()
+{
+    if (m_connection.isOpen())
+        return true;
+    if (m_clock.now() < m_nextAttempt)
+        return false;
+    QString error;
+    if (!m_connection.open(LedgerConnection::Mode::Write, error))
+    {
+        trouble(error);
+        return false;
+    }
+    if (!m_connection.setAsidePath().isEmpty())
+        m_report(QStringLiteral("The ledger %1 was damaged: it was set aside as %2 and a new one started.")
+                     .arg(m_settings.target.describe(), m_connection.setAsidePath()));
+    return true;
+}
+
+bool LedgerStore::pump()
+{
+    if (!ensureOpen())
+        return false;
+    QString error;
+    const std::int64_t now = m_clock.now();
+    if (now >= m_nextPrune)
+    {
+        if (!prune(now - std::int64_t{m_settings.keepDays} * 86400, error))
+        {
+            trouble(error);
+            return false;
+        }
+        m_nextPrune = now + kPruneSeconds;
+    }
+    for (;;)
+    {
+        std::vector<LedgerRecord> batch = m_queue.take(kBatch);
+        if (batch.empty())
+            break;
+        if (!writeBatch(batch, error))
+        {
+            m_queue.giveBack(std::move(batch));
+            trouble(error);
+            return false;
+        }
+    }
+    const std::uint64_t dropped = m_queue.dropped();
+    if (m_inTrouble)
+    {
+        m_inTrouble = false;
+        QString text = QStringLiteral("The ledger %1 is written again.").arg(m_settings.target.describe());
+        if (dropped > m_droppedReported)
+            text += QStringLiteral(" %1 records could not wait and were dropped.").arg(dropped - m_droppedReported);
+        m_report(text);
+        m_droppedReported = dropped;
+    }
+    return true;
+}
+
+bool LedgerStore::writeBatch(std::vector<LedgerRecord>& batch, QString& error)
+{
+    QSqlDatabase& db = m_connection.db();
+    if (!db.transaction())
+    {
+        error = db.lastError().text().trimmed();
+        return false;
+    }
+    std::array<std::uint64_t, LedgerStats::KindCount> written{};
+    for (const LedgerRecord& record : batch)
+    {
+        if (!write(record, error))
+        {
+            db.rollback();
+            return false;
+        }
+        if (record.index() < LedgerStats::KindCount)
+            ++written[record.index()];
+    }
+    if (!db.commit())
+    {
+        error = db.lastError().text().trimmed();
+        db.rollback();
+        return false;
+    }
+    for (int kind = 0; kind < LedgerStats::KindCount; ++kind)
+        m_stats.written[kind] += written[kind];
+    return true;
+}
+
+bool LedgerStore::write(const LedgerRecord& record, QString& error)
+{
+    QSqlQuery query(m_connection.db());
+    const QString& instance = m_settings.instance;
+    if (const auto* command = std::get_if<CommandRecord>(&record))
+    {
+        query.prepare(QStringLiteral("INSERT INTO commands (at, instance, os_user, object, text, answer)"
+                                     " VALUES (?, ?, ?, ?, ?, ?)"));
+        query.addBindValue(Number(command->at));
+        query.addBindValue(instance);
+        query.addBindValue(Text(command->osUser, 200));
+        query.addBindValue(Text(command->object, 200));
+        query.addBindValue(Text(command->text));
+        query.addBindValue(Text(command->answer));
+        return Exec(query, error);
+    }
+    if (const auto* change = std::get_if<AvailabilityRecord>(&record))
+    {
+        query.prepare(QStringLiteral("INSERT INTO availability (at, instance, object, change, duration)"
+                                     " VALUES (?, ?, ?, ?, ?)"));
+        query.addBindValue(Number(change->at));
+        query.addBindValue(instance);
+        query.addBindValue(Text(change->object, 200));
+        query.addBindValue(Text(change->change, 100));
+        query.addBindValue(Number(change->durationSeconds));
+        return Exec(query, error);
+    }
+    if (const auto* match = std::get_if<MatchRecord>(&record))
+    {
+        // A match is written as it goes: the same server and start update one row.
+        const auto bindFields = [&] {
+            query.addBindValue(Text(match->map, 200));
+            query.addBindValue(Text(match->teams, 400));
+            query.addBindValue(Text(match->scores));
+            query.addBindValue(Number(match->ended));
+            query.addBindValue(Text(match->proxies));
+            query.addBindValue(Text(match->demos));
+            query.addBindValue(Text(match->ending, 100));
+        };
+        query.prepare(QStringLiteral("UPDATE matches SET map = ?, teams = ?, scores = ?, ended = ?, proxies = ?,"
+                                     " demos = ?, ending = ? WHERE object = ? AND started = ? AND instance = ?"));
+        bindFields();
+        query.addBindValue(Text(match->object, 200));
+        query.addBindValue(Number(match->started));
+        query.addBindValue(instance);
+        if (!Exec(query, error))
+            return false;
+        if (query.numRowsAffected() > 0)
+            return true;
+        query.prepare(QStringLiteral("INSERT INTO matches (map, teams, scores, ended, proxies, demos, ending,"
+                                     " object, started, instance) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        bindFields();
+        query.addBindValue(Text(match->object, 200));
+        query.addBindValue(Number(match->started));
+        query.addBindValue(instance);
+        return Exec(query, error);
+    }
+    if (const auto* seen = std::get_if<SightingRecord>(&record))
+    {
+        const auto bindKey = [&] {
+            query.addBindValue(Text(seen->object, 200));
+            query.addBindValue(Text(seen->name, 200));
+            query.addBindValue(Text(seen->steamId, 100));
+            query.addBindValue(Text(seen->ip, 100));
+            query.addBindValue(instance);
+        };
+        query.prepare(QStringLiteral("UPDATE sightings SET last_seen = ? WHERE object = ? AND name = ?"
+                                     " AND steam_id = ? AND ip = ? AND instance = ? AND last_seen >= ?"
+                                     " AND last_seen <= ?"));
+        query.addBindValue(Number(seen->at));
+        bindKey();
+        query.addBindValue(Number(seen->at - kSightingGapSeconds));
+        query.addBindValue(Number(seen->at));
+        if (!Exec(query, error))
+            return false;
+        if (query.numRowsAffected() > 0)
+            return true;
+        query.prepare(QStringLiteral("INSERT INTO sightings (first_seen, last_seen, object, name, steam_id, ip,"
+                                     " instance) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        query.addBindValue(Number(seen->at));
+        query.addBindValue(Number(seen->at));
+        bindKey();
+        return Exec(query, error);
+    }
+    if (const auto* point = std::get_if<HistoryRecord>(&record))
+    {
+        query.prepare(QStringLiteral("INSERT INTO history (instance, object, minute, players, spectators)"
+                                     " VALUES (?, ?, ?, ?, ?)"));
+        query.addBindValue(instance);
+        query.addBindValue(Text(point->object, 200));
+        query.addBindValue(Number(point->minute));
+        query.addBindValue(point->players);
+        query.addBindValue(point->spectators);
+        return Exec(query, error);
+    }
+    if (const auto* request = std::get_if<PruneRequest>(&record))
+        return prune(request->before, error);
+    if (const auto* request = std::get_if<ForgetRequest>(&record))
+        return forget(request->who, error);
+    return true;
+}
+
+bool LedgerStore::prune(std::int64_t before, QString& error)
+{
+    // Matches name no person and stay: they are the demo catalogue.
+    static const char* const statements[] = {
+        "DELETE FROM sightings WHERE last_seen < ?",
+        "DELETE FROM history WHERE minute < ?",
+        "DELETE FROM commands WHERE at < ?",
+        "DELETE FROM availability WHERE at < ?",
+    };
+    for (const char* statement : statements)
+    {
+        QSqlQuery query(m_connection.db());
+        query.prepare(QString::fromLatin1(statement));
+        query.addBindValue(Number(before));
+        if (!Exec(query, error))
+            return false;
+    }
+    return true;
+}
+
+bool LedgerStore::forget(const std::string& who, QString& error)
+{
+    const QString key = Text(who, 200);
+    if (key.isEmpty())
+        return true;
+    QSqlQuery query(m_connection.db());
+    query.prepare(QStringLiteral("DELETE FROM sightings WHERE steam_id = ? OR ip = ?"));
+    query.addBindValue(key);
+    query.addBindValue(key);
+    if (!Exec(query, error))
+        return false;
+    // A command that named the player (a kick, a ban) keeps its place, not the name.
+    query.prepare(QStringLiteral("UPDATE commands SET text = REPLACE(text, ?, '***'),"
+                                 " answer = REPLACE(answer, ?, '***')"
+                                 " WHERE text <> REPLACE(text, ?, '***') OR answer <> REPLACE(answer, ?, '***')"));
+    for (int i = 0; i < 4; ++i)
+        query.addBindValue(key);
+    return Exec(query, error);
+}

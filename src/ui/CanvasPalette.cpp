@@ -1,0 +1,8 @@
+#include "ui/CanvasPalette.h"
+
+#include <QPalette>
+
+bool isDarkPalette(const QPalette& palette)
+{
+    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}

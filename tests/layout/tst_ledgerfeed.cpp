@@ -1,0 +1,169 @@
+// The document writing the ledger: what its objects show becomes records in
+// a real SQLite file, which `quorvane ledger ...` then prints.
+
+#include "layout/CQuorvaneDoc.h"
+#include "layout/LedgerFeed.h"
+#include "ledger/Ledger.h"
+#include "ledger/LedgerQuery.h"
+#include "metrics/MetricsText.h"
+#include "objects/CHLServer.h"
+#include "support/TestContext.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace
+{
+const std::string kRcon = "rc0n-Secret!";
+
+StatusPlayer Player(int id, const std::string& name, const std::string& uniqueId, const std::string& address)
+{
+    StatusPlayer player;
+    player.userId = id;
+    player.name = name;
+    player.uniqueId = uniqueId;
+    player.address = address;
+    return player;
+}
+} // namespace
+
+class TestLedgerFeed : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void steamIdsAndAddresses_data();
+    void steamIdsAndAddresses();
+    void documentWritesTheLedger();
+
+private:
+    void tick(CQuorvaneDoc& document, int seconds)
+    {
+        for (int i = 0; i < seconds; ++i)
+        {
+            m_test.clock.advance(1);
+            document.TickSecond();
+        }
+    }
+    TestContext m_test;
+};
+
+void TestLedgerFeed::steamIdsAndAddresses_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<bool>("real");
+    QTest::addRow("steam") << "STEAM_0:1:1234" << true;
+    QTest::addRow("lan") << "STEAM_ID_LAN" << false;
+    QTest::addRow("pending") << "STEAM_ID_PENDING" << false;
+    QTest::addRow("bot") << "BOT" << false;
+    QTest::addRow("hltv") << "HLTV" << false;
+    QTest::addRow("too few parts") << "STEAM_0:1" << false;
+    QTest::addRow("empty part") << "STEAM_0::1" << false;
+    QTest::addRow("letters") << "STEAM_0:1:12a" << false;
+}
+
+void TestLedgerFeed::steamIdsAndAddresses()
+{
+    QFETCH(QString, id);
+    QFETCH(bool, real);
+    QCOMPARE(LedgerFeed::IsRealSteamId(id.toStdString()), real);
+    QCOMPARE(LedgerFeed::AddressWithoutPort("127.0.0.7:27005"), std::string("127.0.0.7"));
+    QCOMPARE(LedgerFeed::AddressWithoutPort("127.0.0.7"), std::string("127.0.0.7"));
+    QCOMPARE(LedgerFeed::AddressWithoutPort("loopback"), std::string());
+}
+
+void TestLedgerFeed::documentWritesTheLedger()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Ledger::Options options;
+    options.settings.target.path = dir.filePath(QStringLiteral("ledger.sqlite"));
+    options.settings.instance = QStringLiteral("test");
+    options.threaded = false;
+    Ledger ledger(options, m_test.clock);
+    CQuorvaneDoc document(m_test.context());
+    document.OnNewDocument();
+    document.AttachLedger(&ledger);
+    auto* server = dynamic_cast<CHLServer*>(document.AddServer("127.0.0.1", 27999, kRcon, document.m_groups[0].get()));
+    QVERIFY(server);
+
+    // The machine answers, with a status table and a running match.
+    m_test.clock.set(m_test.clock.now() - m_test.clock.now() % 60 + 50);
+    server->m_nStatus = CSStatus_CONTROL;
+    server->m_timeLastReply = m_test.clock.now();
+    server->m_statusPlayers = {Player(3, "Bob", "STEAM_0:1:1234", "127.0.0.9:27005"),
+                               Player(4, "Lan", "STEAM_ID_LAN", "127.0.0.10:27005"), Player(5, "Bot", "BOT", "")};
+    server->m_bMatchRunning = true;
+    server->m_strMap = "de_nuke";
+    server->m_strTeamA = "Red";
+    server->m_strTeamB = "Blue";
+    tick(document, 1);
+    server->m_nScoreA1 = 3;
+    tick(document, 10); // into the next minute: sightings and history
+    server->m_timeLastReply = m_test.clock.now();
+
+    document.NoteCommand(*server, "kick #3; rcon_password " + kRcon);
+    tick(document, 1);
+    server->m_log.Add("Kicked \"Bob\"");
+    tick(document, LedgerFeed::kAnswerSeconds);
+    document.NoteCommand(*server, "status"); // nothing answers it
+    tick(document, LedgerFeed::kAnswerSeconds + 1);
+
+    // The machine falls silent: down, and the match ends with it.
+    server->m_nStatus = CSStatus_TIMEOUT;
+    tick(document, 1);
+    QVERIFY(ledger.pump());
+
+    QString error;
+    const auto run = [&](LedgerQuery::Kind kind) {
+        auto table = LedgerQuery::run(options.settings.target, kind, {}, error);
+        return table.value_or(LedgerQuery::Table{});
+    };
+    const auto commands = run(LedgerQuery::Kind::Commands);
+    QCOMPARE(commands.rows.size(), std::size_t{2});
+    QCOMPARE(commands.rows[0][2].toString(), QStringLiteral("server 127.0.0.1:27999"));
+    QCOMPARE(commands.rows[0][3].toString(), QStringLiteral("kick #3; rcon_password ***"));
+    QCOMPARE(commands.rows[0][4].toString(), QStringLiteral("Kicked \"Bob\""));
+    QCOMPARE(commands.rows[1][4].toString(), QStringLiteral("no answer"));
+
+    const auto availability = run(LedgerQuery::Kind::Availability);
+    QCOMPARE(availability.rows.size(), std::size_t{1});
+    QCOMPARE(availability.rows[0][2].toString(), QStringLiteral("down"));
+
+    const auto matches = run(LedgerQuery::Kind::Matches);
+    QCOMPARE(matches.rows.size(), std::size_t{1});
+    QCOMPARE(matches.rows[0][3].toString(), QStringLiteral("de_nuke"));
+    QCOMPARE(matches.rows[0][4].toString(), QStringLiteral("Red vs Blue"));
+    QCOMPARE(matches.rows[0][5].toString(), QStringLiteral("0:0 3:0"));
+    QCOMPARE(matches.rows[0][6].toString(), QStringLiteral("server down"));
+
+    const auto players = run(LedgerQuery::Kind::Players);
+    QCOMPARE(players.rows.size(), std::size_t{2}); // the bot is no player
+    QCOMPARE(players.rows[0][4].toString(), QStringLiteral("STEAM_0:1:1234"));
+    QCOMPARE(players.rows[0][5].toString(), QStringLiteral("127.0.0.9"));
+    QCOMPARE(players.rows[1][4].toString(), QString()); // STEAM_ID_LAN names nobody
+
+    const QByteArray metrics = metricsText(document, m_test.clock.now());
+    QVERIFY(metrics.contains("quorvane_ledger_records_total{kind=\"commands\"} 2\n"));
+    QVERIFY(metrics.contains("quorvane_ledger_queue 0\n"));
+
+    // The program prints the same, and exits without polling.
+    QProcess program;
+    program.start(QStringLiteral(QUORVANE_BINARY),
+                  {QStringLiteral("ledger"), QStringLiteral("commands"), QStringLiteral("--json"),
+                   QStringLiteral("--find"), QStringLiteral("kick"), QStringLiteral("--ledger"),
+                   options.settings.target.path});
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitCode(), 0);
+    const QByteArray printed = program.readAllStandardOutput();
+    QCOMPARE(printed.count('\n'), 1);
+    QVERIFY(printed.contains("\"answer\":\"Kicked \\\"Bob\\\"\""));
+    QVERIFY(!printed.contains(QByteArray::fromStdString(kRcon)));
+    program.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("ledger"), QStringLiteral("bans")});
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitCode(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestLedgerFeed)
+#include "tst_ledgerfeed.moc"
