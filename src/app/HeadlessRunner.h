@@ -43,11 +43,14 @@ public:
         bool streamLost = false;
     };
 
+    // One second: the document's tick, then what is printed for it (the
+    // timer calls it).
+    void tick();
+
 signals:
     void finished(int exitCode);
 
 private:
-    void tick();
     void printObject(const CCommonObject& object);
     void printChanges();
     void finishOnce();

@@ -98,6 +98,24 @@ private slots:
         QCOMPARE(peer->drain(*server), Sent{});
     }
 
+    // The poll looks for clans in the names of the players reply, once a
+    // cycle; the tags found are what the object shows.
+    void pollDetectsClans()
+    {
+        std::string reply("D\x05", 2);
+        for (const char* name : {"[ABC]bob", "[ABC]john", "[ABC]mike", "qwe", "xyz"}) {
+            reply += '\x01';
+            reply += name;
+            reply += std::string("\0\x03\0\0\0\0\0\x20\x41", 9); // score 3, 10.0 s
+        }
+        server->OnReply(oobReply(reply));
+        QCOMPARE(server->m_nPlayers, 5);
+        QCOMPARE(server->Clans(), std::string());
+        for (int second = 0; second < 6; ++second)
+            tick();
+        QCOMPARE(server->Clans(), std::string("[ABC]"));
+    }
+
     void timeoutAfterMoreThanTenSeconds()
     {
         server->OnReply(oobReply("cchallenge rcon 5\n"));
