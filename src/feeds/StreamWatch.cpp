@@ -12,15 +12,6 @@ void StreamWatch::asked(const std::string& name, const Look& look, std::int64_t 
     server.quietSince = now;
 }
 
-std::vector<std::string> StreamWatch::names() const
-{
-    std::vector<std::string> names;
-    names.reserve(m_servers.size());
-    for (const auto& [name, server] : m_servers)
-        names.push_back(name);
-    return names;
-}
-
 bool StreamWatch::due(const std::string& name, const Look& look, std::int64_t now)
 {
     const auto found = m_servers.find(name);

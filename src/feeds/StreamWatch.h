@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 // Which game servers were asked to stream their log here, and when one must
 // be asked again. A server forgets logaddress when it restarts, so it is
@@ -30,7 +29,8 @@ public:
     void asked(const std::string& name, const Look& look, std::int64_t now);
     void stop(const std::string& name) { m_servers.erase(name); }
     bool wanted(const std::string& name) const { return m_servers.count(name) > 0; }
-    std::vector<std::string> names() const;
+    // Another layout: nothing is streaming here.
+    void clear() { m_servers.clear(); }
 
     // Follows one second of a wanted server; true when it must be asked
     // again now (then call asked() once it was).

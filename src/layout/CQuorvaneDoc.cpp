@@ -107,6 +107,7 @@ void CQuorvaneDoc::DeleteContents()
     m_pSelectedZone = nullptr;
     // Commands hold deleted objects and point at the ones listed.
     m_undoStack.clear();
+    m_streamWatch.clear();
     m_objects.clear();
     m_groups.clear();
     m_zones.clear();

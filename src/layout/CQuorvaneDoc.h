@@ -117,8 +117,6 @@ public:
     // A streaming server whose lines stopped coming while it answered and
     // held players ("log stream lost"), until lines come again.
     bool StreamLost(const CCommonObject& object) const { return m_streamWatch.lost(object.GetName()); }
-    // Names of the servers asked to stream here.
-    std::vector<std::string> StreamingNames() const { return m_streamWatch.names(); }
 
     // The ledger the document writes to (not owned; null: none). Set once
     // at start, before the first tick.

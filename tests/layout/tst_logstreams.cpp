@@ -129,6 +129,23 @@ private slots:
         QCOMPARE(streamLostMetric(), std::string());
     }
 
+    // Another layout streams nothing, even from a machine of the same
+    // address.
+    void newLayoutForgetsTheStreams()
+    {
+        doc->OnNewDocument();
+        server = doc->AddServer("127.0.0.1", peer->port(), "pw", doc->m_groups[0].get());
+        QVERIFY(server && server->channel());
+        QTRY_VERIFY(server->channel()->isConnected());
+        QVERIFY(!doc->StreamWanted(*server));
+        server->OnReply(oobReply("cchallenge rcon 5\n"));
+        server->OnReply(oobReply("lok\n"));
+        server->m_nPlayers = 4;
+        answeringFor(400);
+        QCOMPARE(asksSent(), 0);
+        QCOMPARE(streamLostMetric(), std::string());
+    }
+
     void silenceWithPlayersIsALostStream()
     {
         // Without players, silence is no sign.
