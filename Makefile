@@ -27,7 +27,8 @@ PKG_DIR      ?= build-package
 FUZZ_SECONDS ?= 60
 # Datagrams are at most 2048 bytes; layout files get more room.
 FUZZ_TARGETS := fuzz_server_reply:2048 fuzz_proxy_reply:2048 fuzz_hub_reply:2048 fuzz_layout_reader:16384 \
-                fuzz_autoweb_page:8192 fuzz_rcon_commands:1024 fuzz_log_line:2048
+                fuzz_autoweb_page:8192 fuzz_rcon_commands:1024 fuzz_log_line:2048 \
+                fuzz_rules_reply:4096 fuzz_map_list:65536
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 

@@ -49,6 +49,10 @@ set(CPACK_DEBIAN_PACKAGE_NAME quorvane)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The ledger opens its database through a Qt SQL plugin, which no linker sees:
+# SQLite is the default ledger, PostgreSQL the league's choice.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # CPack puts the summary above this text and indents it as Debian wants.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
@@ -61,5 +65,7 @@ an HTML status page can be uploaded by FTP every 30 seconds.
 
 The same park can be watched without a window (quorvane --headless), with
 reports as text or JSON, live server logs and a Prometheus endpoint.
+What happened (matches, commands, availability, players seen) is kept in a
+ledger: an SQLite file by default, or a PostgreSQL database shared by a league.
 quorvane-sim runs a simulated park on the local machine.")
 include(CPack)

@@ -17,6 +17,11 @@ bool isSafeCommandArgument(std::string_view value);
 // or NUL (a ';' inside the quotes is harmless).
 bool isUsableRconPassword(std::string_view password);
 
+// The name of a console variable or map, placed into a command without
+// quotes: 1 to 64 letters, digits and "_-.+/!@#$%&()[]{}" (no space, no
+// quote, no ';', no control character, no byte above 0x7E).
+bool isSafeCommandWord(std::string_view word);
+
 // The message shown when a typed password is refused.
 inline constexpr std::string_view kPasswordRefusedText =
     "A password cannot hold a double quote (\"), a line break or a NUL byte.";

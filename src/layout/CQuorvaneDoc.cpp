@@ -105,6 +105,7 @@ void CQuorvaneDoc::DeleteContents()
         m_ledgerFeed->ForgetAll(m_context.clock->now());
     m_pSelectedObject = nullptr;
     m_pSelectedZone = nullptr;
+    m_parkConsole.ForgetAll();
     // Commands hold deleted objects and point at the ones listed.
     m_undoStack.clear();
     m_streamWatch.clear();
@@ -201,6 +202,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     WatchStreams();
     if (m_ledgerFeed)
         m_ledgerFeed->Tick(m_objects, m_context.clock->now());
+    m_parkConsole.Tick(m_context.clock->now());
     for (const CModuleAutoWeb::Notice& notice : m_moduleAutoWeb.CollectOutcomes(m_context.clock->now()))
         emit autoWebNotice(QString::fromStdString(notice.text), notice.outageBegins);
     UpdateAllViews(HintTick);

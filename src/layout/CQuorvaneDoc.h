@@ -13,6 +13,7 @@
 #include "modules/CModuleAutoWeb.h"
 #include "modules/PageSource.h"
 #include "objects/CCommonObject.h"
+#include "park/ParkConsole.h"
 #include "transfer/CFtpJobManager.h"
 #include "transfer/UiThreadReporter.h"
 
@@ -192,6 +193,34 @@ public:
     void OnAutoWebSettings();
     void OnAdminBotSettings();
 
+    // Actions on many machines: the extra picks, the last send to many and
+    // its results, the presets, the Variables page. Ticked once a second.
+    ParkConsole& parkConsole() { return m_parkConsole; }
+    const ParkConsole& parkConsole() const { return m_parkConsole; }
+    // The machines an action on "the picked machines" goes to, each once,
+    // in list order: the picked object, the extra picks, and every machine
+    // of a picked zone or group.
+    std::vector<CCommonObject*> PickedMachines() const;
+    // Sends the commands to every picked machine under rcon (the others are
+    // skipped in the results), after asking, naming how many machines, when
+    // one would stop or unsettle a server. False when nothing was sent.
+    bool SendToPicked(const std::vector<std::string>& commands);
+    bool RunPreset(const std::string& name);
+    // "changelevel MAP" on the picked game servers; a name that could not
+    // stand alone in a command is refused with a message.
+    bool ChangeMapOnPicked(const std::string& map);
+    // "sv_restart 1" on the picked game servers.
+    bool RestartRoundOnPicked();
+    // "maps *" to each picked game server under rcon; how many were asked.
+    int AskMapsOfPicked();
+    // The maps the picked game servers listed, in one sorted list.
+    std::vector<std::string> MapsOfPicked() const;
+    // "say TEXT" to the picked machines; text that could end the command
+    // is refused with a message.
+    bool SayToPicked(const std::string& text);
+    // NAME "VALUE" to server; refused with a message when unsafe.
+    bool SetVariable(CCommonObject& server, const std::string& name, const std::string& value);
+
     // "zone/group" of every group, in group order, as the dialogs list them.
     std::vector<std::string> GroupLabels() const;
     static std::string GroupLabel(const CGroup& group);
@@ -305,4 +334,9 @@ private:
     UiThreadReporter m_ftpMessages;
     Ledger* m_pLedger = nullptr;
     std::unique_ptr<LedgerFeed> m_ledgerFeed;
+    ParkConsole m_parkConsole;
+    // The game servers of a list, for the actions only they take.
+    static std::vector<CCommonObject*> GameServersOf(const std::vector<CCommonObject*>& machines);
+    // Sends without asking: the questions are behind.
+    void SendNow(const std::vector<CCommonObject*>& machines, const std::vector<std::string>& commands);
 };

@@ -56,6 +56,7 @@ void CQuorvaneDoc::ClearLinksTo(const CCommonObject& object)
 {
     if (m_ledgerFeed)
         m_ledgerFeed->Forget(object);
+    m_parkConsole.Forget(object);
     for (const auto& candidate : m_objects) {
         if (auto* manager = dynamic_cast<CGTV*>(candidate.get())) {
             // Every entry, also those beyond the hub count: none may keep

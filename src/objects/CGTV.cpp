@@ -136,6 +136,8 @@ void CGTV::SetStatus(CSStatus status)
 
 void CGTV::OnReply(std::string_view datagram)
 {
+    if (!oob::hasOobPrefix(datagram))
+        return; // hub managers send no replies in parts
     const std::string_view text = hubs::replyText(datagram);
     if (beginsWith(text, "managerInfoResponse"))
         OnManagerInfo(text);

@@ -186,6 +186,7 @@ void CHLServer::RequestPlayers()
         SendQuery(oob::playersQuery());
     if (m_dialect.AsksCurrent()) {
         m_bPlayersQueryLast = true;
+        m_bRulesQueryLast = false;
         SendQuery(oob::playerQuery(m_queryChallenge.value_or(oob::kNoQueryChallenge)));
     }
 }
@@ -196,8 +197,29 @@ void CHLServer::RequestDetails()
         SendQuery(oob::detailsQuery());
     if (m_dialect.AsksCurrent()) {
         m_bPlayersQueryLast = false;
+        m_bRulesQueryLast = false;
         SendQuery(oob::infoQuery(m_queryChallenge));
     }
+}
+
+void CHLServer::RequestRules()
+{
+    if (m_dialect.AsksClassic())
+        SendQuery(oob::rulesQuery());
+    if (m_dialect.AsksCurrent()) {
+        m_bRulesQueryLast = true;
+        SendQuery(oob::rulesChallengeQuery(m_queryChallenge.value_or(oob::kNoQueryChallenge)));
+    }
+}
+
+bool CHLServer::RequestMapList()
+{
+    if (!RconUsable())
+        return false;
+    m_mapList.clear();
+    m_timeMapsAsked = Now();
+    SendCommand("maps *");
+    return true;
 }
 
 void CHLServer::QueryStatus()
@@ -308,7 +330,9 @@ void CHLServer::OnQueryChallenge(std::string_view datagram)
         return;
     m_queryChallenge = *challenge;
     ++m_nChallengeResends;
-    if (m_bPlayersQueryLast)
+    if (m_bRulesQueryLast)
+        SendQuery(oob::rulesChallengeQuery(*challenge));
+    else if (m_bPlayersQueryLast)
         SendQuery(oob::playerQuery(*challenge));
     else
         SendQuery(oob::infoQuery(*challenge));
@@ -316,7 +340,21 @@ void CHLServer::OnQueryChallenge(std::string_view datagram)
 
 bool CHLServer::OnQueryReply(std::string_view datagram, bool choosePicture)
 {
+    if (oob::hasSplitPrefix(datagram)) {
+        // A whole reply is handled like one that came in one piece; what it
+        // holds cannot be split again (it starts with FF FF FF FF).
+        if (const auto whole = m_splitReplies.add(datagram, Now()))
+            OnReply(*whole);
+        return true;
+    }
     switch (datagram[4]) {
+    case 'E':
+        if (auto rules = replies::parseRules(datagram)) {
+            m_rules = std::move(*rules);
+            m_timeRules = Now();
+        }
+        m_bRulesQueryLast = false;
+        break;
     case 'C':
     case 'm':
         m_dialect.OnClassicReply(Now());
@@ -456,6 +494,8 @@ void CHLServer::OnPrint(std::string_view datagram)
 bool CHLServer::ApplyPrintLine(const std::string& line)
 {
     m_log.Add(line);
+    if (Now() - m_timeMapsAsked <= kMapListSeconds)
+        m_mapList.addLine(line);
     if (beginsWith(line, replies::kServerPasswordPrefix))
         m_strServerPassword = replies::parseServerPassword(line);
     if (beginsWith(line, replies::kMatchReportPrefix)) {

@@ -2,8 +2,10 @@
 
 #include "objects/CClanDetector.h"
 #include "objects/CCommonObject.h"
+#include "objects/MapList.h"
 #include "objects/QueryDialect.h"
 #include "objects/RconChallenge.h"
+#include "objects/ServerRules.h"
 #include "objects/StatusPlayers.h"
 
 #include <mutex>
@@ -45,6 +47,14 @@ public:
     virtual void QueryStatus();
     virtual void QueryServerPassword();
 
+    // Asks for the server's variables (the rules query); the answer, in
+    // one datagram or in parts, lands in m_rules.
+    void RequestRules();
+    // Sends "maps *" by rcon; the map lines that answer it within
+    // kMapListSeconds land in m_mapList. False when rcon is not usable.
+    bool RequestMapList();
+    static constexpr std::int64_t kMapListSeconds = 10;
+
     void QueryMatchReport();
     void DetectClans();
 
@@ -79,6 +89,13 @@ public:
     // loopback address: it is never used to send anything, only to match
     // the names that proxies and hubs report (IsNamed).
     std::string m_strReportedAddress;
+    // The last rules reply and when it came (0: none yet).
+    std::optional<replies::Rules> m_rules;
+    std::int64_t m_timeRules = 0;
+    // The maps of the last "maps *", and when it was sent.
+    MapListReader m_mapList;
+    std::int64_t m_timeMapsAsked = INT64_MIN / 2;
+
     // The player table of the last complete "status" text (rcon only).
     std::vector<StatusPlayer> m_statusPlayers;
 
@@ -130,6 +147,8 @@ private:
     // info and players queries, and which of the two went out last.
     std::optional<std::uint32_t> m_queryChallenge;
     bool m_bPlayersQueryLast = false;
+    bool m_bRulesQueryLast = false;
+    SplitReplies m_splitReplies;
     int m_nChallengeResends = 0;
     QueryDialect m_dialect;
     // The hash of the names the clans were last looked for in (0: never).

@@ -1,6 +1,7 @@
 #include "objects/DatagramBatch.h"
 
 #include "objects/OobDatagrams.h"
+#include "objects/ServerRules.h"
 
 #include <arpa/inet.h>
 #include <memory>
@@ -48,7 +49,8 @@ std::string_view ReceiveBatch::reply(int i)
         return {};
     bytes[i][length] = '\0';
     const std::string_view datagram(bytes[i], length);
-    return oob::hasOobPrefix(datagram) ? datagram : std::string_view();
+    // Parts of a long reply start with FE FF FF FF; the object joins them.
+    return oob::hasOobPrefix(datagram) || oob::hasSplitPrefix(datagram) ? datagram : std::string_view();
 }
 
 BorrowedBatch::BorrowedBatch()

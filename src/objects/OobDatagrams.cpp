@@ -59,6 +59,19 @@ std::string playerQuery(std::uint32_t challenge)
     return datagram;
 }
 
+std::string rulesQuery()
+{
+    return query("rules");
+}
+
+std::string rulesChallengeQuery(std::uint32_t challenge)
+{
+    std::string datagram(kPrefix);
+    datagram.push_back('V');
+    appendLittleEndian(datagram, challenge);
+    return datagram;
+}
+
 std::string rconCommand(std::uint32_t challenge, std::string_view password, std::string_view command)
 {
     std::string datagram(kPrefix);

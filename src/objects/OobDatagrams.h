@@ -22,6 +22,10 @@ std::string challengeQuery(); // FF FF FF FF "challenge rcon" 00
 std::string infoQuery(std::optional<std::uint32_t> challenge);
 std::string playerQuery(std::uint32_t challenge);
 inline constexpr std::uint32_t kNoQueryChallenge = 0xFFFFFFFFu;
+// The server's variables: FF FF FF FF "rules" 00 (old servers), and
+// FF FF FF FF 'V' with a challenge (current ones).
+std::string rulesQuery();
+std::string rulesChallengeQuery(std::uint32_t challenge);
 
 // FF FF FF FF "rcon <challenge> "<password>" <command>" 00, challenge as
 // unsigned decimal. Password and command are copied byte for byte.

@@ -12,6 +12,7 @@
 #include "objects/DemoNames.h"
 #include "objects/ObjectReport.h"
 #include "ui/ConsoleFindBar.h"
+#include "ui/ParkText.h"
 #include "ui/PlayerTable.h"
 #include "ui/Sparkline.h"
 
@@ -21,6 +22,7 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +31,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
@@ -194,15 +197,44 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     m_pLive = makeList(livePage, QStringLiteral("liveList"), QStringLiteral("Live"));
     m_pStreamLogs = makeButton(livePage, QStringLiteral("streamLogsButton"), tr("Stream Logs Here"));
     m_pStopStreaming = makeButton(livePage, QStringLiteral("stopStreamingButton"), tr("Stop Streaming"));
+    m_pChat = new QLineEdit(livePage);
+    m_pChat->setObjectName(QStringLiteral("chatEdit"));
+    m_pChat->setPlaceholderText(tr("Say to the picked servers"));
+    m_pSay = makeButton(livePage, QStringLiteral("sayButton"), tr("Say"));
     auto* liveButtons = new QHBoxLayout;
+    liveButtons->addWidget(m_pChat, 1);
+    liveButtons->addWidget(m_pSay);
     liveButtons->addWidget(m_pStreamLogs);
     liveButtons->addWidget(m_pStopStreaming);
-    liveButtons->addStretch(1);
     auto* liveLayout = new QVBoxLayout(livePage);
     liveLayout->setContentsMargins(0, 0, 0, 0);
     liveLayout->addWidget(m_pLive, 1);
     liveLayout->addLayout(liveButtons);
     m_pPages->addTab(livePage, tr("&Live"));
+    m_pVariablesPage = new QWidget(m_pPages);
+    m_pVariablesPage->setObjectName(QStringLiteral("variablesPage"));
+    m_pVariablesFilter = new QLineEdit(m_pVariablesPage);
+    m_pVariablesFilter->setObjectName(QStringLiteral("variablesFilter"));
+    m_pVariablesFilter->setPlaceholderText(tr("Filter"));
+    m_pVariablesFilter->setClearButtonEnabled(true);
+    m_pVariablesState = new QLabel(m_pVariablesPage);
+    m_pVariablesState->setTextFormat(Qt::PlainText);
+    m_pVariables = new QTableWidget(0, 2, m_pVariablesPage);
+    m_pVariables->setObjectName(QStringLiteral("variablesTable"));
+    m_pVariables->setHorizontalHeaderLabels({tr("Name"), tr("Value")});
+    m_pVariables->horizontalHeader()->setStretchLastSection(true);
+    m_pVariables->verticalHeader()->hide();
+    m_pVariables->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pVariables->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pVariables->setWordWrap(false);
+    auto* variablesTop = new QHBoxLayout;
+    variablesTop->addWidget(m_pVariablesFilter, 1);
+    variablesTop->addWidget(m_pVariablesState);
+    auto* variablesLayout = new QVBoxLayout(m_pVariablesPage);
+    variablesLayout->setContentsMargins(0, 0, 0, 0);
+    variablesLayout->addLayout(variablesTop);
+    variablesLayout->addWidget(m_pVariables, 1);
+    m_pPages->addTab(m_pVariablesPage, tr("&Variables"));
     m_pHistory = new SparklineWidget(this);
     m_pHistory->setObjectName(QStringLiteral("historySparkline"));
     m_pHistory->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -222,6 +254,10 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     top->addWidget(m_pStartRecord);
     top->addWidget(m_pStopRecording);
     top->addStretch(1);
+    m_pPicked = new QLabel(this);
+    m_pPicked->setObjectName(QStringLiteral("pickedLabel"));
+    m_pPicked->setTextFormat(Qt::PlainText);
+    top->addWidget(m_pPicked);
     top->addWidget(m_pFtp);
 
     // Replies such as "status" are tables: a fixed-width font keeps their
@@ -281,6 +317,11 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     connect(m_pStopRecording, &QPushButton::clicked, this, &CControlView::OnStopRecording);
     connect(m_pStreamLogs, &QPushButton::clicked, this, [this] { OnStreamLogs(true); });
     connect(m_pStopStreaming, &QPushButton::clicked, this, [this] { OnStreamLogs(false); });
+    connect(m_pSay, &QPushButton::clicked, this, &CControlView::OnSay);
+    connect(m_pPages, &QTabWidget::currentChanged, this, &CControlView::fillVariables);
+    connect(m_pVariablesFilter, &QLineEdit::textChanged, this, &CControlView::fillVariables);
+    connect(m_pVariables, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { EditVariable(row); });
     // The Live page reads the newest events of the picked server.
     m_document.m_feeds.keepEvents(true);
     connect(&m_document.m_feeds, &LiveFeeds::eventReceived, this, &CControlView::onLogEvent);
@@ -350,6 +391,76 @@ void CControlView::refresh()
         m_pStopStreaming->setEnabled(stream);
     }
     showText(*m_pFtp, QStringLiteral("FTP Queue : %1 jobs left").arg(m_document.m_ftpJobs.GetJobCount()));
+    const std::size_t picked = m_document.PickedMachines().size();
+    showText(*m_pPicked, picked > 1 ? tr("%1 machines picked").arg(picked) : QString());
+    m_pChat->setEnabled(picked > 0);
+    m_pSay->setEnabled(picked > 0);
+    fillVariables();
+}
+
+CHLServer* CControlView::variablesServer() const
+{
+    CCommonObject* object = m_document.m_pSelectedObject;
+    if (!object || !object->IsGameServer() || object->CanRecord() ||
+        m_pPages->currentWidget() != m_pVariablesPage)
+        return nullptr;
+    return dynamic_cast<CHLServer*>(object);
+}
+
+void CControlView::fillVariables()
+{
+    CHLServer* server = variablesServer();
+    m_document.parkConsole().variables.Show(server, m_document.context().clock->now());
+    if (!server) {
+        m_pShownRulesOf = nullptr;
+        m_shownRulesTime = -1;
+        m_shownRules.clear();
+        m_pVariables->setRowCount(0);
+        m_pVariablesState->clear();
+        return;
+    }
+    const QString filter = m_pVariablesFilter->text();
+    if (server == m_pShownRulesOf && server->m_timeRules == m_shownRulesTime && filter == m_shownRulesFilter)
+        return;
+    m_pShownRulesOf = server;
+    m_shownRulesTime = server->m_timeRules;
+    m_shownRulesFilter = filter;
+    m_shownRules = server->m_rules ? variables::filterRules(server->m_rules->entries, encodeTyped(filter))
+                                   : std::vector<std::pair<std::string, std::string>>{};
+    m_pVariables->setRowCount(static_cast<int>(m_shownRules.size()));
+    for (std::size_t i = 0; i < m_shownRules.size(); ++i) {
+        const int row = static_cast<int>(i);
+        m_pVariables->setItem(row, 0, new QTableWidgetItem(plainCell(m_shownRules[i].first, 64)));
+        m_pVariables->setItem(row, 1, new QTableWidgetItem(plainCell(m_shownRules[i].second)));
+    }
+    if (!server->m_rules)
+        m_pVariablesState->setText(tr("Asking..."));
+    else
+        m_pVariablesState->setText(
+            server->m_rules->complete
+                ? tr("%1 variables").arg(server->m_rules->entries.size())
+                : tr("%1 variables (the reply was cut short)").arg(server->m_rules->entries.size()));
+}
+
+void CControlView::EditVariable(int row)
+{
+    CHLServer* server = variablesServer();
+    if (!server || row < 0 || row >= static_cast<int>(m_shownRules.size()))
+        return;
+    const auto [name, value] = m_shownRules[static_cast<std::size_t>(row)];
+    const auto typed = m_document.context().op->promptLine("New value of " + name + ":", value);
+    if (!typed || m_document.m_pSelectedObject != server)
+        return;
+    m_document.SetVariable(*server, name, *typed);
+}
+
+void CControlView::OnSay()
+{
+    const QString text = m_pChat->text().trimmed();
+    if (text.isEmpty())
+        return;
+    if (m_document.SayToPicked(encodeTyped(text)))
+        m_pChat->clear();
 }
 
 void CControlView::switchDraft(const std::string& name)
@@ -655,8 +766,25 @@ bool CControlView::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        const int key = keyEvent->key();
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::ShiftModifier;
+        if (enter && watched == m_pCommand && (keyEvent->modifiers() & both) == both) {
+            const QString command = m_pCommand->text();
+            if (!command.isEmpty()) {
+                m_pCommand->clear();
+                emit sendToManyRequested(command);
+            }
+            return true;
+        }
+        if (enter && (watched == m_pChat || watched == m_pSay)) {
+            OnSay();
+            return true;
+        }
+        if (enter && (watched == m_pVariablesFilter || watched == m_pVariables))
+            return true;
+        if (enter) {
             OnSend();
             return true;
         }

@@ -21,6 +21,8 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTabWidget;
+class QTableWidget;
+class CHLServer;
 
 // The colour a live row takes for a team ("CT", "TERRORIST", ...); an
 // invalid colour (the list's own) for a team it does not know.
@@ -64,8 +66,20 @@ public:
     void ClearLog();
     ConsoleFindBar* consoleFind() const { return m_pFind; }
 
+    // The chat line of the Live page: "say TEXT" to the picked machines.
+    void OnSay();
+    // The server whose variables the Variables page shows; null while the
+    // page is not in front or the pick is no game server.
+    CHLServer* variablesServer() const;
+    // Double-click on a variable: asks for its new value and sends it.
+    void EditVariable(int row);
+
     // The commands sent in this session, oldest first.
     const std::vector<QString>& commandHistory() const { return m_history; }
+
+signals:
+    // Ctrl+Shift+Enter in the command line: the line for every picked machine.
+    void sendToManyRequested(const QString& command);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -84,6 +98,9 @@ private:
     void addLiveRow(const LogEvent& event);
     void onLogEvent(const std::string& objectName, const LogEvent& event);
     void fillHistory(const CCommonObject* object);
+    // The Variables page: tells the document which server to ask, and
+    // shows its rules through the filter.
+    void fillVariables();
     // The command line belongs to the machine it was typed for: a change of
     // pick keeps what stands there as that machine's draft and shows the
     // draft of the new one.
@@ -117,6 +134,18 @@ private:
     ConsoleFindBar* m_pFind;
     QPushButton* m_pSaveLog;
     QPushButton* m_pClearLog;
+    QLabel* m_pPicked;
+    QLineEdit* m_pChat;
+    QPushButton* m_pSay;
+    QWidget* m_pVariablesPage;
+    QLineEdit* m_pVariablesFilter;
+    QTableWidget* m_pVariables;
+    QLabel* m_pVariablesState;
+    // What the Variables page shows: whose rules, of when, through which filter.
+    const CHLServer* m_pShownRulesOf = nullptr;
+    std::int64_t m_shownRulesTime = -1;
+    QString m_shownRulesFilter;
+    std::vector<std::pair<std::string, std::string>> m_shownRules;
 
     std::vector<QString> m_history;
     // Where Up and Down are in the history; m_history.size() is the new line.

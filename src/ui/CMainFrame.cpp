@@ -372,6 +372,7 @@ void CMainFrame::CreateMenus()
     AddCommand(objects, ID_OBJECTS_ADDHLTVRANGE, tr("Add HLTV Range..."));
     AddCommand(objects, ID_OBJECTS_ADDHUBMANAGER, tr("Add Hub Manager..."))
         ->setStatusTip(tr("Add a new GTV hub manager"));
+    AddParkItems(objects, nullptr);
 
     QMenu* modules = menuBar()->addMenu(tr("&Modules"));
     AddCommand(modules, ID_MODULES_AUTOWEB, tr("AutoWeb..."));
@@ -422,6 +423,7 @@ void CMainFrame::CreateMenus()
         else
             tools->addAction(m_actions[id]);
     }
+    AddParkItems(nullptr, tools);
 }
 
 void CMainFrame::OnCommand(int id)

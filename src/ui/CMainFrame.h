@@ -19,6 +19,8 @@ class QLabel;
 class QMenu;
 class QScrollArea;
 class QSplitter;
+class QToolBar;
+class CSendToManyDlg;
 
 // The main window: menus, tool bar, status bar, and the canvas above the
 // control panel. It owns the file commands (New, Open, Save, Save As,
@@ -58,6 +60,16 @@ public:
     // The action of a menu command, found by its id; null when none.
     QAction* action(int id) const;
 
+    // Send to N machines...: the results window (made on first use), with
+    // the commands filled in; sendNow sends them at once.
+    CSendToManyDlg* OpenSendToMany(const QString& commands = QString(), bool sendNow = false);
+    // Presets...: edited in a dialog, kept in the settings.
+    void OpenPresets();
+    // Runs a preset on the picked machines and shows the results.
+    bool RunPreset(const QString& name);
+    // Change Map... on the picked game servers.
+    void OpenChangeMap();
+
 signals:
     // Modules, Live Feeds: the program opens the settings and applies them.
     void feedSettingsRequested();
@@ -93,6 +105,12 @@ private:
     // The View menu's window items: control panel, machines, dark canvas.
     void AddWindowItems(QMenu* viewMenu);
     void RestoreSplitter();
+    // The Objects menu's and the tool bar's actions on the picked machines.
+    void AddParkItems(QMenu* objects, QToolBar* tools);
+    // Lists the presets in the menu and the tool bar's drop-down.
+    void FillPresetMenus();
+    // "Send to N machines..." as the pick changes.
+    void UpdateParkItems();
 
     CQuorvaneDoc& m_document;
     CQuorvaneView* m_view = nullptr;
@@ -111,4 +129,8 @@ private:
     QLabel* m_scrollPane = nullptr;
     QString m_path;
     std::map<int, QAction*> m_actions;
+    CSendToManyDlg* m_sendToMany = nullptr;
+    QAction* m_sendToManyAction = nullptr;
+    QMenu* m_presetMenu = nullptr;
+    QMenu* m_presetDropDown = nullptr;
 };

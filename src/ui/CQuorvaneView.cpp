@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRubberBand>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -130,6 +131,19 @@ void CQuorvaneView::RenderCanvas(QPainter& painter, const QRect& area)
             return (!m_onlyDown || object.IsDown()) && objectMatches(object, m_findText);
         };
     PaintCanvas(painter, m_document, area, filter);
+    // The machines picked beside the one in the panel: a blue frame.
+    const auto& picks = m_document.parkConsole().picks.objects();
+    if (!picks.empty()) {
+        painter.save();
+        painter.setPen(QPen(QColor(30, 100, 230), 3));
+        painter.setBrush(Qt::NoBrush);
+        for (const CCommonObject* object : picks) {
+            const Rect& box = object->m_rcBox;
+            painter.drawRect(
+                QRect(QPoint(box.left, box.top), QPoint(box.right, box.bottom)).adjusted(-2, -2, 1, 1));
+        }
+        painter.restore();
+    }
     if (!isDragging())
         return;
     // The drag's own marks: the object and its target highlighted, the
@@ -247,7 +261,23 @@ QMenu* CQuorvaneView::ContextMenu(QWidget* parent) const
 void CQuorvaneView::mousePressEvent(QMouseEvent* event)
 {
     const QPoint point = toCanvas(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier)) {
+        const auto hit = std::find_if(m_document.m_objects.begin(), m_document.m_objects.end(),
+                                      [&](const auto& object) { return object->m_rcBox.contains(point); });
+        if (hit != m_document.m_objects.end()) {
+            TogglePick(**hit);
+        } else {
+            m_ptBandOrigin = event->position().toPoint();
+            if (!m_pRubberBand)
+                m_pRubberBand = new QRubberBand(QRubberBand::Rectangle, viewport());
+            m_pRubberBand->setGeometry(QRect(m_ptBandOrigin, QSize()));
+            m_pRubberBand->show();
+        }
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
     if (event->button() == Qt::LeftButton) {
+        m_document.parkConsole().picks.Clear();
         SelectAt(point);
         CCommonObject* picked = m_document.m_pSelectedObject;
         if (picked && picked->CanDrag())
@@ -269,7 +299,9 @@ void CQuorvaneView::mousePressEvent(QMouseEvent* event)
 
 void CQuorvaneView::mouseMoveEvent(QMouseEvent* event)
 {
-    if (isDragging()) {
+    if (m_pRubberBand && m_pRubberBand->isVisible()) {
+        m_pRubberBand->setGeometry(QRect(m_ptBandOrigin, event->position().toPoint()).normalized());
+    } else if (isDragging()) {
         const QPoint position = event->position().toPoint();
         DragTo(toCanvas(position));
         AutoScroll(position);
@@ -282,6 +314,11 @@ void CQuorvaneView::mouseMoveEvent(QMouseEvent* event)
 
 void CQuorvaneView::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::LeftButton && m_pRubberBand && m_pRubberBand->isVisible()) {
+        m_pRubberBand->hide();
+        const QRect band = QRect(m_ptBandOrigin, event->position().toPoint()).normalized();
+        PickInside(QRect(toCanvas(band.topLeft()), toCanvas(band.bottomRight())));
+    }
     if (event->button() == Qt::LeftButton && isDragging()) {
         DragTo(toCanvas(event->position().toPoint()));
         EndDrag();
@@ -297,6 +334,35 @@ void CQuorvaneView::mouseReleaseEvent(QMouseEvent* event)
             dropGroup(m_document, *group, toCanvas(position));
     }
     QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void CQuorvaneView::TogglePick(CCommonObject& object)
+{
+    PickSet& picks = m_document.parkConsole().picks;
+    // The machine in the panel is the first of the picks.
+    if (m_document.m_pSelectedObject)
+        picks.Add(m_document.m_pSelectedObject);
+    picks.Toggle(&object);
+    CCommonObject* shown = picks.Contains(&object) ? &object : nullptr;
+    if (!shown && !picks.empty())
+        shown = picks.objects().back();
+    m_document.SetSelection(nullptr, shown);
+    m_document.UpdateAllViews(CQuorvaneDoc::HintTick);
+}
+
+void CQuorvaneView::PickInside(const QRect& canvasArea)
+{
+    PickSet& picks = m_document.parkConsole().picks;
+    if (m_document.m_pSelectedObject)
+        picks.Add(m_document.m_pSelectedObject);
+    for (const auto& object : m_document.m_objects) {
+        const Rect& box = object->m_rcBox;
+        if (canvasArea.intersects(QRect(QPoint(box.left, box.top), QPoint(box.right, box.bottom))))
+            picks.Add(object.get());
+    }
+    if (!m_document.m_pSelectedObject && !picks.empty())
+        m_document.SetSelection(nullptr, picks.objects().front());
+    m_document.UpdateAllViews(CQuorvaneDoc::HintTick);
 }
 
 void CQuorvaneView::BeginDrag(CCommonObject* object)

@@ -86,6 +86,12 @@ public:
     // (Qt::Key_Left, ...); the first object when nothing is picked.
     void MovePick(int arrowKey);
 
+    // Ctrl+click: the object joins the picked machines, or leaves them.
+    void TogglePick(CCommonObject& object);
+    // A rubber band over the canvas: every machine whose box it touches
+    // joins the picked machines.
+    void PickInside(const QRect& canvasArea);
+
 signals:
     void zoomChanged(double zoom);
 
@@ -125,5 +131,8 @@ private:
     // A group pressed on: dragged to another place or zone when released
     // away from where it was pressed.
     class CGroup* m_pDragGroup = nullptr;
+    // Ctrl+drag from an empty spot: the rubber band picking many.
+    class QRubberBand* m_pRubberBand = nullptr;
+    QPoint m_ptBandOrigin;
     QPoint m_ptGroupPress;
 };

@@ -106,21 +106,31 @@ private slots:
     }
 
     // Up to the largest datagram, whole and followed by a 00 byte; larger
-    // ones, and those without the four 0xFF bytes, never reach the object.
+    // ones, and those without the four 0xFF bytes (or the FE FF FF FF of a
+    // part of a long reply), never reach the object.
     void onlyWholeOutOfBandDatagramsArrive()
     {
         const QByteArray full = oobPayload(CRconSocket::kMaxDatagram, 'a');
         for (const QByteArray& dropped :
-             {oobPayload(CRconSocket::kMaxDatagram + 1, 'b'), QByteArray("\xFF", 1), QByteArray("\xFF\xFF\xFF", 3),
-              QByteArray("\xFE\xFF\xFF\xFF" "details", 11), QByteArray()})
+             {oobPayload(CRconSocket::kMaxDatagram + 1, 'b'), QByteArray("\xFF", 1),
+              QByteArray("\xFF\xFF\xFF", 3), QByteArray("\xFE\xFF\xFF", 3),
+              QByteArray("\xFD\xFF\xFF\xFF"
+                         "details",
+                         11),
+              QByteArray()})
             sendToObject(dropped);
+        const QByteArray part("\xFE\xFF\xFF\xFF\x01\x00\x00\x00\x02"
+                              "E",
+                              10);
+        sendToObject(part);
         sendToObject(full);
         sendToObject(QByteArray("\xFF\xFF\xFF\xFF", 4)); // the prefix alone is a datagram
         flushWithMarker();
-        QCOMPARE(object->replies.size(), std::size_t{3});
-        QCOMPARE(QByteArray::fromStdString(object->replies[0]), full);
-        QCOMPARE(object->terminators[0], '\0');
-        QCOMPARE(object->replies[1], std::string(4, '\xFF'));
+        QCOMPARE(object->replies.size(), std::size_t{4});
+        QCOMPARE(QByteArray::fromStdString(object->replies[0]), part);
+        QCOMPARE(QByteArray::fromStdString(object->replies[1]), full);
+        QCOMPARE(object->terminators[1], '\0');
+        QCOMPARE(object->replies[2], std::string(4, '\xFF'));
         QVERIFY(env.op.messages.empty());
     }
 

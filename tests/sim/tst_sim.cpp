@@ -2,6 +2,7 @@
 // prove against it end to end is left to tests/integration.
 #include "support/SimulatedPark.h"
 
+#include <QMap>
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QRegularExpression>
@@ -128,6 +129,46 @@ private slots:
         const QString error = QString::fromLocal8Bit(sim.readAllStandardError());
         QVERIFY2(error.contains(reason), qPrintable(error));
         QCOMPARE(sim.exitCode(), 2);
+    }
+
+    // Long rules replies come in parts; maps and sv_restart are known commands.
+    void rulesInPartsMapsAndRestart()
+    {
+        SimulatedPark large;
+        QVERIFY2(large.startWithConfig(R"({"servers": [{"rcon": "pw", "extra_rules": 200, "extra_maps": 3,
+                                           "moves": false}]})"),
+                 qPrintable(large.errorString()));
+        ParkProbe probe(large.serverPorts().value(0));
+        probe.send("rules" + QByteArray(1, '\0'));
+        QMap<int, QByteArray> parts;
+        int total = 0;
+        while (const auto part = probe.receive(2000)) {
+            QVERIFY(part->startsWith(QByteArray("\xFE\xFF\xFF\xFF", 4)));
+            QVERIFY(part->size() <= 1400);
+            const auto info = static_cast<quint8>(part->at(8));
+            total = info & 0x0F;
+            parts[info >> 4] = part->mid(9);
+            if (parts.size() == total)
+                break;
+        }
+        QVERIFY(total > 1);
+        QCOMPARE(parts.size(), total);
+        QByteArray whole;
+        for (const QByteArray& part : parts)
+            whole += part;
+        QVERIFY(whole.startsWith(kPrefix + 'E'));
+        const int count = static_cast<quint8>(whole[5]) | static_cast<quint8>(whole[6]) << 8;
+        QCOMPARE(count, 8 + 200);
+        QCOMPARE(whole.mid(7).count('\0'), 2 * count);
+
+        const QByteArray maps = probe.rcon("pw", "maps *").value_or(QByteArray());
+        QVERIFY(maps.startsWith("-------------\nde_dust2.bsp\n"));
+        QVERIFY(maps.endsWith("sim_map_3.bsp\n"));
+        QCOMPARE(probe.rcon("pw", "maps nuke"), std::optional<QByteArray>("-------------\nde_nuke.bsp\n"));
+        QCOMPARE(probe.rcon("pw", "sv_restart 1"), std::optional<QByteArray>(QByteArray()));
+        QCOMPARE(probe.rcon("pw", "mp_freezetime 6"), std::optional<QByteArray>(QByteArray()));
+        QCOMPARE(probe.rcon("pw", "mp_freezetime"),
+                 std::optional<QByteArray>("\"mp_freezetime\" is \"6\"\n"));
     }
 };
 

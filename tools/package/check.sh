@@ -15,7 +15,8 @@ version=$(dpkg-deb -f "$deb" Version)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # dpkg-shlibdeps ran: the libraries the programs link are there.
-for lib in libc6 libqt6core6 libqt6widgets6 libcurl4; do
+# libqt6sql6-sqlite: the plugin of the default ledger, loaded at run time.
+for lib in libc6 libqt6core6 libqt6widgets6 libcurl4 libqt6sql6-sqlite; do
     grep -Eq "(^|, )$lib( |,|$)" <<<"$depends" || fail "Depends lacks $lib"
 done
 

@@ -53,7 +53,40 @@ public:
         *target = value.toBool();
     }
 
-    // A key whose value is one of a few words.
+    // A list of strings, each cut to maxBytes.
+    void textList(const char* key, QList<QByteArray>* target, qsizetype maxItems, qsizetype maxBytes)
+    {
+        const QJsonValue value = take(key);
+        if (value.isUndefined())
+            return;
+        if (!value.isArray() || value.toArray().size() > maxItems)
+            return fail(key, QStringLiteral("a list of at most %1 strings").arg(maxItems));
+        target->clear();
+        for (const QJsonValue& item : value.toArray()) {
+            if (!item.isString())
+                return fail(key, QStringLiteral("a list of strings"));
+            target->append(wireText(item.toString().toUtf8(), maxBytes));
+        }
+    }
+
+    // An object of string values, in key order.
+    void textPairs(const char* key, QList<QPair<QByteArray, QByteArray>>* target, qsizetype maxItems,
+                   qsizetype maxBytes)
+    {
+        const QJsonValue value = take(key);
+        if (value.isUndefined())
+            return;
+        if (!value.isObject() || value.toObject().size() > maxItems)
+            return fail(key, QStringLiteral("an object of at most %1 strings").arg(maxItems));
+        const QJsonObject pairs = value.toObject();
+        for (auto it = pairs.begin(); it != pairs.end(); ++it) {
+            if (!it.value().isString())
+                return fail(key, QStringLiteral("an object of strings"));
+            target->append(
+                {wireText(it.key().toUtf8(), maxBytes), wireText(it.value().toString().toUtf8(), maxBytes)});
+        }
+    }
+
     // A key whose value is one of a few words; true when the key is there.
     template <class T>
     bool choice(const char* key, T* target, std::initializer_list<std::pair<const char*, T>> words)
@@ -223,6 +256,10 @@ bool readMachine(const QJsonValue& value, MachineSettings* machine, const QStrin
         fields.number("players", &machine->players, 0, 32);
         fields.number("max_players", &machine->maxPlayers, 1, 32);
         fields.text("sv_password", &machine->serverPassword, kMaxPassword);
+        fields.textList("maps", &machine->maps, 20000, 63);
+        fields.number("extra_maps", &machine->extraMaps, 0, 20000);
+        fields.textPairs("rules", &machine->rules, 4096, 127);
+        fields.number("extra_rules", &machine->extraRules, 0, 20000);
         if (!readMatch(fields, &machine->match, where, error))
             return false;
     } else if (machine->kind == MachineKind::Proxy) {

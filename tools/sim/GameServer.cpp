@@ -56,6 +56,20 @@ GameServer::GameServer(const MachineSettings& settings, int index, int ordinal, 
           send(datagram, Peer{address, port});
       })
 {
+    m_mapFiles = settings.maps.isEmpty() ? kMaps : settings.maps;
+    for (int i = 1; i <= settings.extraMaps; ++i)
+        m_mapFiles.append("sim_map_" + QByteArray::number(i));
+    m_rules = settings.rules;
+    const QList<QPair<QByteArray, QByteArray>> stock{
+        {"mp_timelimit", "30"}, {"mp_friendlyfire", "0"}, {"mp_freezetime", "3"}, {"mp_roundtime", "5"},
+        {"mp_c4timer", "35"},   {"sv_gravity", "800"},    {"sv_maxspeed", "320"}, {"mp_autokick", "1"}};
+    for (const auto& rule : stock) {
+        if (std::none_of(m_rules.begin(), m_rules.end(),
+                         [&](const auto& r) { return r.first == rule.first; }))
+            m_rules.append(rule);
+    }
+    for (int i = 1; i <= settings.extraRules; ++i)
+        m_rules.append({"sim_rule_" + QByteArray::number(i), QByteArray::number(i)});
     const int capacity = m_roster.capacity();
     m_roster.reset(settings.players >= 0 ? settings.players
                                          : static_cast<int>(random().bounded(2, capacity * 2 / 3 + 3)));
@@ -160,6 +174,19 @@ QByteArray GameServer::runCommand(const QByteArray& command)
             logStart();
         return *output;
     }
+    if (name == "maps")
+        return listMaps(unquoted(argument));
+    if (name == "sv_restart") {
+        bool ok = false;
+        const int seconds = unquoted(argument).toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 60)
+            return {};
+        m_log.write("World triggered \"Restart_Round_(" + QByteArray::number(seconds) +
+                    (seconds == 1 ? "_second)\"" : "_seconds)\""));
+        return {};
+    }
+    if (const auto output = ruleCommand(name, argument))
+        return *output;
     if (name == "changelevel") {
         const QByteArray map = wireText(unquoted(argument), 31);
         if (map.isEmpty())
@@ -216,6 +243,31 @@ QByteArray GameServer::simMatch(const QList<QByteArray>& arguments)
     if (arguments.size() == 7)
         m_match.setScores(*scores[0], *scores[1], *scores[2], *scores[3]);
     return m_match.report();
+}
+
+QByteArray GameServer::listMaps(const QByteArray& argument) const
+{
+    if (argument.isEmpty())
+        return "Usage:  maps <substring>\nmaps * for full listing\n";
+    QByteArray text = "-------------\n";
+    for (const QByteArray& map : m_mapFiles) {
+        if (argument == "*" || map.contains(argument))
+            text += map + ".bsp\n";
+    }
+    return text;
+}
+
+std::optional<QByteArray> GameServer::ruleCommand(const QByteArray& name, const QByteArray& argument)
+{
+    for (auto& [rule, value] : m_rules) {
+        if (rule != name)
+            continue;
+        if (argument.isEmpty())
+            return '"' + rule + "\" is \"" + value + "\"\n";
+        value = wireText(unquoted(argument), 127);
+        return QByteArray();
+    }
+    return std::nullopt;
 }
 
 QByteArray GameServer::cvar(const char* name, QByteArray* value, const QByteArray& argument)

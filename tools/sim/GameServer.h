@@ -25,6 +25,7 @@ public:
 protected:
     InfoFacts info() const override;
     std::vector<Player> listedPlayers() const override;
+    QList<QPair<QByteArray, QByteArray>> serverRules() const override { return m_rules; }
     QByteArray runCommand(const QByteArray& command) override;
     std::optional<QByteArray> runSimCommand(const QByteArray& name,
                                             const QList<QByteArray>& arguments) override;
@@ -32,6 +33,10 @@ protected:
 private:
     QByteArray statusText() const;
     QByteArray kick(const QByteArray& argument);
+    // "maps SUBSTRING": the map files holding it ("*": all), after dashes.
+    QByteArray listMaps(const QByteArray& argument) const;
+    // A variable of the rules reply read or set; nothing when name is none.
+    std::optional<QByteArray> ruleCommand(const QByteArray& name, const QByteArray& argument);
     QByteArray simMatch(const QList<QByteArray>& arguments);
     // A cvar command: without a value it prints the value, with one it sets it.
     // The log lines of players who came and went during a tick, and now and
@@ -45,6 +50,8 @@ private:
     QByteArray m_map;
     QByteArray m_description;
     QByteArray m_serverPassword;
+    QList<QByteArray> m_mapFiles;
+    QList<QPair<QByteArray, QByteArray>> m_rules;
     Roster m_roster;
     Match m_match;
     ServerLog m_log;

@@ -79,6 +79,10 @@ void HalfLifeMachine::answer(const QByteArray& datagram, const Peer& peer)
         answerPlayersQuery(datagram, peer);
         return;
     }
+    if (type == 'V') {
+        answerRulesQuery(datagram, peer);
+        return;
+    }
 
     const QByteArray text = queryText(datagram);
     if (text.startsWith("rcon ")) {
@@ -100,6 +104,9 @@ void HalfLifeMachine::answer(const QByteArray& datagram, const Peer& peer)
     } else if (query == "players") {
         if (!settings().modernOnly)
             send(playersReply(), peer);
+    } else if (query == "rules") {
+        if (!settings().modernOnly)
+            sendRules(peer);
     } else if (query == "challenge rcon") {
         if (m_challengeAskers.size() < 4096)
             m_challengeAskers.insert(peerKey(peer));
@@ -142,6 +149,51 @@ void HalfLifeMachine::answerPlayersQuery(const QByteArray& datagram, const Peer&
         send(queryChallengeReply(), peer);
     else
         send(playersReply(), peer);
+}
+
+void HalfLifeMachine::answerRulesQuery(const QByteArray& datagram, const Peer& peer)
+{
+    if (silent())
+        return;
+    wire::Reader reader(datagram, 5);
+    const std::optional<quint32> challenge = reader.uint32();
+    if (!challenge)
+        return;
+    if (*challenge != m_queryChallenge)
+        send(queryChallengeReply(), peer);
+    else
+        sendRules(peer);
+}
+
+void HalfLifeMachine::sendRules(const Peer& peer)
+{
+    const QList<QPair<QByteArray, QByteArray>> rules = serverRules();
+    wire::Writer writer('E');
+    writer.int16(static_cast<qint16>(std::min<qsizetype>(rules.size(), 0x7FFF)));
+    for (const auto& [name, value] : rules)
+        writer.text(name).text(value);
+    const QByteArray whole = writer.bytes();
+    // A game server's engine sends what does not fit 1400 bytes in parts:
+    // FE FF FF FF, the reply's id, part number << 4 | count, the bytes.
+    constexpr qsizetype kDatagram = 1400;
+    constexpr qsizetype kHeader = 9;
+    constexpr int kMaxParts = 15;
+    if (whole.size() <= kDatagram) {
+        send(whole, peer);
+        return;
+    }
+    const qsizetype partBytes = kDatagram - kHeader;
+    const int parts =
+        static_cast<int>(std::min<qsizetype>((whole.size() + partBytes - 1) / partBytes, kMaxParts));
+    const quint32 id = m_nextSplitId++;
+    for (int i = 0; i < parts; ++i) {
+        QByteArray part("\xFE\xFF\xFF\xFF", 4);
+        for (int shift = 0; shift < 32; shift += 8)
+            part.append(static_cast<char>((id >> shift) & 0xFF));
+        part.append(static_cast<char>((i << 4) | parts));
+        part.append(whole.mid(i * partBytes, partBytes));
+        send(part, peer);
+    }
 }
 
 QByteArray HalfLifeMachine::detailsReply() const

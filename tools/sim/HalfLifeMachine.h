@@ -35,6 +35,8 @@ protected:
     virtual InfoFacts info() const = 0;
     // The entries of the players reply, at most 32 of them.
     virtual std::vector<Player> listedPlayers() const = 0;
+    // The variables the rules reply lists, in order; none by default.
+    virtual QList<QPair<QByteArray, QByteArray>> serverRules() const { return {}; }
 
     void answer(const QByteArray& datagram, const Peer& peer) override;
     void restart() override;
@@ -42,6 +44,9 @@ protected:
 private:
     bool answerInfoQuery(const QByteArray& datagram, const Peer& peer);
     void answerPlayersQuery(const QByteArray& datagram, const Peer& peer);
+    void answerRulesQuery(const QByteArray& datagram, const Peer& peer);
+    // The rules reply, in parts when it does not fit one datagram.
+    void sendRules(const Peer& peer);
 
     QByteArray detailsReply() const;
     QByteArray infoReply() const;
@@ -57,4 +62,5 @@ private:
     quint32 m_rconChallenge = 0;
     QSet<QByteArray> m_challengeAskers; // peers given an rcon challenge since the start
     quint32 m_queryChallenge;
+    quint32 m_nextSplitId = 1;
 };

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 
 #include <optional>
 #include <vector>
@@ -92,6 +94,10 @@ struct MachineSettings
     // game servers
     QByteArray serverPassword; // sv_password
     MatchSettings match;
+    QList<QByteArray> maps;                     // what "maps *" lists; empty: a few stock maps
+    int extraMaps = 0;                          // this many more, "sim_map_N"
+    QList<QPair<QByteArray, QByteArray>> rules; // set before the stock ones
+    int extraRules = 0;                         // this many more rules, "sim_rule_N" "N"
 
     // proxies
     ProxyStyle style = ProxyStyle::Old;

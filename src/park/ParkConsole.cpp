@@ -1,0 +1,21 @@
+#include "park/ParkConsole.h"
+
+void ParkConsole::Tick(std::int64_t now)
+{
+    sending.Collect(now);
+    variables.Tick(now);
+}
+
+void ParkConsole::Forget(const CCommonObject& object)
+{
+    picks.Forget(object);
+    sending.Forget(object);
+    variables.Forget(object);
+}
+
+void ParkConsole::ForgetAll()
+{
+    picks.Clear();
+    sending = SendToMany();
+    variables = VariablesWatch();
+}

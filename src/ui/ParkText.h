@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+// A text from a machine (a map name, a variable, an answer line) as a cell
+// shows it: decoded, control characters written as \xNN, and cut to
+// maxChars, so that no reply can change how a row looks or how large it is.
+QString plainCell(std::string_view bytes, int maxChars = 200);
