@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ring.events().size() != 2)
         std::abort();
     for (const LogEvent& kept : ring.events()) {
-        for (const std::string* field : {&kept.player.name, &kept.victim.name, &kept.text, &kept.weapon, &kept.team})
+        for (const std::string* field :
+             {&kept.player.name, &kept.victim.name, &kept.text, &kept.weapon, &kept.team})
             if (field->size() > EventRing::kMaxField)
                 std::abort();
         if (kept.scores.size() > 4)

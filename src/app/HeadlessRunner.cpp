@@ -46,7 +46,8 @@ bool sameKey(const HeadlessRunner::ChangeKey& key, const CCommonObject& object, 
 {
     const auto* server = dynamic_cast<const CHLServer*>(&object);
     const std::string& map = server ? server->m_strMap : std::string();
-    return key.streamLost == streamLost && key.status == object.m_nStatus && key.hostname == object.m_strHostname && key.map == map &&
+    return key.streamLost == streamLost && key.status == object.m_nStatus &&
+           key.hostname == object.m_strHostname && key.map == map &&
            key.players == std::clamp(object.GetPlayerCount(), 0, CCommonObject::kMaxPlayers);
 }
 
@@ -120,8 +121,9 @@ void HeadlessRunner::printObject(const CCommonObject& object)
 {
     QJsonObject report = describeObject(object);
     if (m_document.StreamWanted(object))
-        report.insert(QStringLiteral("logstream"),
-                      m_document.StreamLost(object) ? QStringLiteral("log stream lost") : QStringLiteral("streaming"));
+        report.insert(QStringLiteral("logstream"), m_document.StreamLost(object)
+                                                       ? QStringLiteral("log stream lost")
+                                                       : QStringLiteral("streaming"));
     if (m_commandLine.json) {
         std::cout << QJsonDocument(report).toJson(QJsonDocument::Compact).toStdString() << '\n';
         return;
@@ -243,12 +245,13 @@ void HeadlessRunner::reportSuspensions()
         const auto [known, added] = m_suspensions.try_emplace(object.get(), reason);
         if (added ? reason.empty() : known->second == reason)
             continue;
-        const std::string line =
-            !reason.empty() ? reason
-                            : (known->second == notices::kBanned ? std::string(notices::kBanLifted)
-                                                                 : std::string("Quorvane : internal rcon resumes."));
+        const std::string line = !reason.empty() ? reason
+                                                 : (known->second == notices::kBanned
+                                                        ? std::string(notices::kBanLifted)
+                                                        : std::string("Quorvane : internal rcon resumes."));
         known->second = reason;
-        std::cerr << "quorvane: " << escapeForTerminal(QString::fromStdString(object->GetName())).toStdString()
-                  << ": " << line << std::endl;
+        std::cerr << "quorvane: "
+                  << escapeForTerminal(QString::fromStdString(object->GetName())).toStdString() << ": "
+                  << line << std::endl;
     }
 }

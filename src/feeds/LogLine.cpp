@@ -107,8 +107,7 @@ bool isKeyChar(char c)
 // Takes the property list the standard allows at the end of a line off it:
 // ` (key "value")` or ` (key)`, any number of them. Each is handed to
 // visit(key, value) from the right; a value holds no '"'.
-template <typename Visit>
-void stripProperties(std::string_view& rest, Visit&& visit)
+template <typename Visit> void stripProperties(std::string_view& rest, Visit&& visit)
 {
     while (!rest.empty() && rest.back() == ')') {
         const std::size_t open = rest.rfind(" (");

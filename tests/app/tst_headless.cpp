@@ -10,8 +10,8 @@
 #include "support/LoopbackPeer.h"
 #include "support/TestContext.h"
 
-#include <QTest>
 #include <QScopeGuard>
+#include <QTest>
 #include <QUdpSocket>
 #include <algorithm>
 #include <iostream>

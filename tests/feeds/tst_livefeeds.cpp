@@ -73,8 +73,9 @@ private slots:
         const auto connection = connect(&feeds, &LiveFeeds::eventReceived, this, [&received] { ++received; });
         const std::int64_t before = feeds.droppedMalformed();
         sendFrom(park, logDatagram("\"bob<2><STEAM_0:1:2><CT>\" say \"" + QByteArray(3000, 'x') + '"'));
-        sendFrom(park, QByteArray("\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: \"bob<2><STEAM_0:1:2><CT>\" say "
-                                  "\"no end\""));
+        sendFrom(park,
+                 QByteArray("\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: \"bob<2><STEAM_0:1:2><CT>\" say "
+                            "\"no end\""));
         sendFrom(park, logDatagram("\"bob<2><STEAM_0:1:2><CT>\" say \"whole\""));
         QTRY_COMPARE(received, 1);
         QTRY_COMPARE(feeds.droppedMalformed(), before + 2);

@@ -174,7 +174,8 @@ private slots:
             QTest::addRow("%s", name) << body << QString::fromUtf8(expected);
         };
         row("log file started",
-            "Log file started (file \"logs/L1005000.log\") (game \"cstrike\") (version \"48/1.1.2.7/Stdio/6153\")",
+            "Log file started (file \"logs/L1005000.log\") (game \"cstrike\") (version "
+            "\"48/1.1.2.7/Stdio/6153\")",
             "");
         row("log file closed", "Log file closed", "");
         row("cvars start", "Server cvars start", "");
@@ -195,14 +196,17 @@ private slots:
         row("role selection", bob + " changed role to \"sniper\"", "");
         row("name change", bob + " changed name to \"bobby\"", "");
         row("kill", bob + " killed " + eve + " with \"ak47\"", "kill bob > eve with ak47");
-        row("kill, headshot flag", bob + " killed " + eve + " with \"deagle\" (headshot)", "kill bob > eve with deagle");
+        row("kill, headshot flag", bob + " killed " + eve + " with \"deagle\" (headshot)",
+            "kill bob > eve with deagle");
         row("kill, property list",
             bob + " killed " + eve +
-                " with \"sniperrifle\" (customkill \"headshot\") (attacker_position \"-1 2 3\") (victim_position "
+                " with \"sniperrifle\" (customkill \"headshot\") (attacker_position \"-1 2 3\") "
+                "(victim_position "
                 "\"4 5 -6\")",
             "kill bob > eve with sniperrifle");
         row("kill, positions and flag",
-            "\"a<2><[U:1:5]><CT>\" [10 -20 30] killed \"b<3><[U:1:6]><TERRORIST>\" [1 2 3] with \"m4a1\" (headshot)",
+            "\"a<2><[U:1:5]><CT>\" [10 -20 30] killed \"b<3><[U:1:6]><TERRORIST>\" [1 2 3] with \"m4a1\" "
+            "(headshot)",
             "kill a > b with m4a1");
         row("kill without weapon", bob + " killed " + eve, "kill bob > eve with ");
         row("kill without weapon, victim named like one",
@@ -212,11 +216,14 @@ private slots:
         row("player action", bob + " triggered \"Planted_The_Bomb\"", "");
         row("team action, score", "Team \"CT\" triggered \"CTs_Win\" (CT \"3\") (T \"0\")",
             "round CTs_Win by CT score CT=3 T=0");
-        row("team action, Source", "Team \"TERRORIST\" triggered \"SFUI_Notice_Target_Bombed\" (CT \"1\") (T \"4\")",
+        row("team action, Source",
+            "Team \"TERRORIST\" triggered \"SFUI_Notice_Target_Bombed\" (CT \"1\") (T \"4\")",
             "round SFUI_Notice_Target_Bombed by TERRORIST score CT=1 T=4");
-        row("team action, no score", "Team \"Blue\" triggered \"Captured_Flag\"", "round Captured_Flag by Blue");
+        row("team action, no score", "Team \"Blue\" triggered \"Captured_Flag\"",
+            "round Captured_Flag by Blue");
         row("team action, other properties",
-            "Team \"Red\" triggered \"pointcaptured\" (cp \"0\") (cpname \"#Gravelpit_cap_A\") (numcappers \"1\")",
+            "Team \"Red\" triggered \"pointcaptured\" (cp \"0\") (cpname \"#Gravelpit_cap_A\") (numcappers "
+            "\"1\")",
             "round pointcaptured by Red");
         row("world action", "World triggered \"Round_Start\"", "round Round_Start");
         row("world action, score", "World triggered \"Round_Draw\" (CT \"2\") (T \"2\")",
@@ -241,7 +248,8 @@ private slots:
     {
         QFETCH(QByteArray, body);
         const QByteArray line = "L 10/05/2024 - 14:22:01: " + body;
-        const auto event = parseLogLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+        const auto event =
+            parseLogLine(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
         QTEST(event ? summary(*event) : QString(), "expected");
     }
 
@@ -260,8 +268,8 @@ private slots:
         QTest::addRow("NUL before the line end") << ff + "log L 01/02: a" + '\0' + "hidden\n"
                                                  << QByteArray() << QByteArray();
         QTest::addRow("no line end") << ff + "log L 01/02/2024 - 03:04:05: x" << QByteArray() << QByteArray();
-        QTest::addRow("no line end, NUL") << ff + "RL 01/02/2024 - 03:04:05: x" + '\0' << QByteArray()
-                                          << QByteArray();
+        QTest::addRow("no line end, NUL")
+            << ff + "RL 01/02/2024 - 03:04:05: x" + '\0' << QByteArray() << QByteArray();
         QTest::addRow("no header") << QByteArray("log L 01/02/2024 - 03:04:05: x") << QByteArray()
                                    << QByteArray();
         QTest::addRow("rcon reply") << ff + "lhello\n" << QByteArray() << QByteArray();

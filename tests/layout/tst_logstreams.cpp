@@ -29,9 +29,10 @@ class TestLogStreams : public QObject
     void drainAsks()
     {
         const auto sent = peer->drain(*server);
-        asksDrained += static_cast<int>(std::count_if(sent.begin(), sent.end(), [this](const std::string& datagram) {
-            return datagram.find(askStream) != std::string::npos;
-        }));
+        asksDrained +=
+            static_cast<int>(std::count_if(sent.begin(), sent.end(), [this](const std::string& datagram) {
+                return datagram.find(askStream) != std::string::npos;
+            }));
     }
 
     // How many of the datagrams sent since the last call ask to stream here.
@@ -56,7 +57,8 @@ class TestLogStreams : public QObject
     std::string streamLostMetric()
     {
         const QByteArray text = metricsText(*doc, env.clock.now());
-        const QByteArray key = "quorvane_log_stream_lost{object=\"" + QByteArray::fromStdString(server->GetName()) + "\"} ";
+        const QByteArray key =
+            "quorvane_log_stream_lost{object=\"" + QByteArray::fromStdString(server->GetName()) + "\"} ";
         const qsizetype at = text.indexOf(key);
         return at < 0 ? std::string() : text.mid(at + key.size(), 1).toStdString();
     }
