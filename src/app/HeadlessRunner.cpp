@@ -10,6 +10,7 @@
 #include "layout/CanvasPainter.h"
 #include "objects/CHLServer.h"
 #include "objects/ObjectReport.h"
+#include "objects/RconNotices.h"
 
 #include <QImage>
 #include <QJsonArray>
@@ -31,9 +32,10 @@ constexpr int kSettleMs = 500;
 // What a change report is printed for; compared field by field every
 // second, without building the report (a park of thousands is compared
 // every second, while reports are printed rarely).
-HeadlessRunner::ChangeKey changeKey(const CCommonObject& object)
+HeadlessRunner::ChangeKey changeKey(const CCommonObject& object, bool streamLost)
 {
     HeadlessRunner::ChangeKey key;
+    key.streamLost = streamLost;
     key.status = object.m_nStatus;
     key.hostname = object.m_strHostname;
     if (const auto* server = dynamic_cast<const CHLServer*>(&object))
@@ -42,11 +44,12 @@ HeadlessRunner::ChangeKey changeKey(const CCommonObject& object)
     return key;
 }
 
-bool sameKey(const HeadlessRunner::ChangeKey& key, const CCommonObject& object)
+bool sameKey(const HeadlessRunner::ChangeKey& key, const CCommonObject& object, bool streamLost)
 {
     const auto* server = dynamic_cast<const CHLServer*>(&object);
     const std::string& map = server ? server->m_strMap : std::string();
-    return key.status == object.m_nStatus && key.hostname == object.m_strHostname && key.map == map &&
+    return key.streamLost == streamLost && key.status == object.m_nStatus &&
+           key.hostname == object.m_strHostname && key.map == map &&
            key.players == std::clamp(object.GetPlayerCount(), 0, CCommonObject::kMaxPlayers);
 }
 
@@ -120,6 +123,7 @@ void HeadlessRunner::tick()
     ++m_ticks;
     if (m_commandLine.streamLogs)
         streamLogs();
+    reportSuspensions();
     if (m_alerts.isValid())
         m_alerts.check(m_document, m_document.context().clock->now());
     if (!m_commandLine.once) {
@@ -132,7 +136,11 @@ void HeadlessRunner::tick()
 
 void HeadlessRunner::printObject(const CCommonObject& object)
 {
-    const QJsonObject report = describeObject(object);
+    QJsonObject report = describeObject(object);
+    if (m_document.StreamWanted(object))
+        report.insert(QStringLiteral("logstream"), m_document.StreamLost(object)
+                                                       ? QStringLiteral("log stream lost")
+                                                       : QStringLiteral("streaming"));
     if (m_commandLine.json) {
         std::cout << QJsonDocument(report).toJson(QJsonDocument::Compact).toStdString() << '\n';
         return;
@@ -144,16 +152,18 @@ void HeadlessRunner::printObject(const CCommonObject& object)
     };
     std::cout << field("object") << ' ' << field("kind") << ' ' << field("status") << " \""
               << field("hostname", true) << "\" " << field("map") << ' '
-              << report.value(QLatin1String("players")).toInt() << " players\n";
+              << report.value(QLatin1String("players")).toInt() << " players"
+              << (m_document.StreamLost(object) ? " (log stream lost)" : "") << '\n';
 }
 
 void HeadlessRunner::printChanges()
 {
     for (const auto& object : m_document.m_objects) {
+        const bool lost = m_document.StreamLost(*object);
         const auto printed = m_printed.find(object.get());
-        if (printed != m_printed.end() && sameKey(printed->second, *object))
+        if (printed != m_printed.end() && sameKey(printed->second, *object, lost))
             continue;
-        m_printed[object.get()] = changeKey(*object);
+        m_printed[object.get()] = changeKey(*object, lost);
         printObject(*object);
     }
     // One write for the second's reports, not one per line: a reader sees
@@ -221,26 +231,44 @@ void HeadlessRunner::printEvent(const std::string& objectName, const LogEvent& e
 
 void HeadlessRunner::streamLogs()
 {
+    // The first ask; the document asks again after a restart or a silence.
     for (const auto& object : m_document.m_objects) {
-        if (!object->IsGameServer() || object->m_nStatus < CSStatus_CONTROL ||
-            m_streaming.count(object->GetName()))
+        if (!object->IsGameServer() || object->m_nStatus < CSStatus_CONTROL || object->RconGains() == 0 ||
+            m_document.StreamWanted(*object) || m_streamFailed.count(object->GetName()))
             continue;
         std::string error;
-        if (m_document.StreamLogs(*object, true, error))
-            m_streaming.insert(object->GetName());
-        else
+        if (!m_document.StreamLogs(*object, true, error)) {
+            m_streamFailed.insert(object->GetName()); // said once
             std::cerr << "quorvane: " << error << std::endl;
+        }
     }
 }
 
 void HeadlessRunner::stopStreaming()
 {
     for (const auto& object : m_document.m_objects) {
-        if (!m_streaming.count(object->GetName()))
+        if (!m_document.StreamWanted(*object))
             continue;
         std::string error;
         if (!m_document.StreamLogs(*object, false, error))
             std::cerr << "quorvane: " << error << std::endl;
     }
-    m_streaming.clear();
+}
+
+void HeadlessRunner::reportSuspensions()
+{
+    for (const auto& object : m_document.m_objects) {
+        const std::string reason = object->RconSuspended() ? object->RconSuspendReason() : std::string();
+        const auto [known, added] = m_suspensions.try_emplace(object.get(), reason);
+        if (added ? reason.empty() : known->second == reason)
+            continue;
+        const std::string line = !reason.empty() ? reason
+                                                 : (known->second == notices::kBanned
+                                                        ? std::string(notices::kBanLifted)
+                                                        : std::string("Quorvane : internal rcon resumes."));
+        known->second = reason;
+        std::cerr << "quorvane: "
+                  << escapeForTerminal(QString::fromStdString(object->GetName())).toStdString() << ": "
+                  << line << std::endl;
+    }
 }

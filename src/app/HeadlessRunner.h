@@ -40,13 +40,17 @@ public:
         std::string hostname;
         std::string map;
         int players = 0;
+        bool streamLost = false;
     };
+
+    // One second: the document's tick, then what is printed for it (the
+    // timer calls it).
+    void tick();
 
 signals:
     void finished(int exitCode);
 
 private:
-    void tick();
     void printObject(const CCommonObject& object);
     void printChanges();
     void finishOnce();
@@ -54,8 +58,12 @@ private:
     // when it cannot be opened.
     bool openLogPort();
     void printEvent(const std::string& objectName, const LogEvent& event);
-    // --stream-logs: each game server, once rcon is accepted, is asked once.
+    // --stream-logs: each game server, once rcon is accepted, is asked to
+    // stream here; the document asks again when it must.
     void streamLogs();
+    // One line on standard error whenever an object's rcon is suspended (a
+    // ban, a refused password) or resumes.
+    void reportSuspensions();
     // Writes the canvas, as painted, to the --render picture.
     bool renderCanvas();
 
@@ -67,6 +75,8 @@ private:
     // What was last printed per object.
     std::unordered_map<const CCommonObject*, ChangeKey> m_printed;
     ChangeAlerts m_alerts;
-    // Names of the servers already asked to stream their log.
-    std::unordered_set<std::string> m_streaming;
+    // Servers that could not be asked (said once on standard error).
+    std::unordered_set<std::string> m_streamFailed;
+    // The suspension reason last reported per object (empty: none).
+    std::unordered_map<const CCommonObject*, std::string> m_suspensions;
 };

@@ -3,6 +3,9 @@
 #include "core/TerminalText.h"
 #include "core/TextCodec.h"
 
+#include <QJsonObject>
+#include <QStringList>
+
 namespace {
 
 void insertText(QJsonObject& report, const char* key, const std::string& bytes)
@@ -69,6 +72,14 @@ QJsonObject describeEvent(const std::string& objectName, const LogEvent& event)
         break;
     case LogEvent::Type::Round:
         insertText(report, "trigger", event.text);
+        if (!event.team.empty())
+            insertText(report, "team", event.team);
+        if (!event.scores.empty()) {
+            QJsonObject scores;
+            for (const LogTeamScore& score : event.scores)
+                scores.insert(decodeText(score.team), score.score);
+            report.insert(QStringLiteral("score"), scores);
+        }
         break;
     case LogEvent::Type::Map:
         insertText(report, "map", event.text);
@@ -89,6 +100,12 @@ QString eventLine(const std::string& objectName, const LogEvent& event)
     case LogEvent::Type::Kill:
         return line + player(event.player) + player(event.victim) + QLatin1Char(' ') + shown(event.weapon);
     case LogEvent::Type::Round:
+        line += QLatin1Char(' ') + shown(event.text);
+        if (!event.team.empty())
+            line += QStringLiteral(" <") + shown(event.team) + QLatin1Char('>');
+        for (const LogTeamScore& score : event.scores)
+            line += QLatin1Char(' ') + shown(score.team) + QLatin1Char('=') + QString::number(score.score);
+        return line;
     case LogEvent::Type::Map:
         return line + QLatin1Char(' ') + shown(event.text);
     case LogEvent::Type::Say:
@@ -113,7 +130,9 @@ QString eventText(const LogEvent& event)
                plain(event.text);
         break;
     case LogEvent::Type::Kill:
-        what = QStringLiteral("%1 killed %2 with %3").arg(who, plain(event.victim.name), plain(event.weapon));
+        what = QStringLiteral("%1 killed %2").arg(who, plain(event.victim.name));
+        if (!event.weapon.empty())
+            what += QStringLiteral(" with ") + plain(event.weapon);
         break;
     case LogEvent::Type::Connect:
         what = who + QStringLiteral(" connected");
@@ -129,6 +148,12 @@ QString eventText(const LogEvent& event)
         break;
     case LogEvent::Type::Round:
         what = QStringLiteral("Round: ") + plain(event.text);
+        if (!event.scores.empty()) {
+            QStringList scores;
+            for (const LogTeamScore& score : event.scores)
+                scores << plain(score.team) + QLatin1Char(' ') + QString::number(score.score);
+            what += QStringLiteral(" (") + scores.join(QStringLiteral(", ")) + QLatin1Char(')');
+        }
         break;
     case LogEvent::Type::Map:
         what = QStringLiteral("Map: ") + plain(event.text);

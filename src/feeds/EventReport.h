@@ -10,7 +10,8 @@
 //    "steamid":"...","team":"...","text":"..."}
 // and "kill" (killer, victim, weapon and their ids and teams), "connect"
 // ("stage": "connected" or "entered"), "disconnect", "team" ("newteam"),
-// "round" ("trigger") and "map" ("map"). Wire texts are decoded for display.
+// "round" ("trigger", and "team" and "score" {"CT":3,"T":0} when the line
+// carries them) and "map" ("map"). Wire texts are decoded for display.
 QJsonObject describeEvent(const std::string& objectName, const LogEvent& event);
 
 // The same event as one line of plain text, escaped for a terminal.

@@ -30,6 +30,9 @@ LogEvent EventRing::trimmed(LogEvent event)
     cut(event.weapon);
     cut(event.text);
     cut(event.time);
+    cut(event.team);
+    for (LogTeamScore& score : event.scores)
+        cut(score.team);
     return event;
 }
 

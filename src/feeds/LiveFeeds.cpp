@@ -60,13 +60,19 @@ void LiveFeeds::readBatch()
 {
     // The rest of a burst stays queued; the socket's notifier fires again on
     // the next pass of the event loop, after the timers due by then.
-    QByteArray buffer(kMaxDatagram, Qt::Uninitialized);
+    // One byte more than the largest datagram taken: a read that fills it was
+    // cut by the buffer, and the rest of a cut line is lost.
+    QByteArray buffer(kMaxDatagram + 1, Qt::Uninitialized);
     for (int i = 0; i < kBatch && m_socket.hasPendingDatagrams(); ++i) {
         QHostAddress sender;
         quint16 port = 0;
         const qint64 size = m_socket.readDatagram(buffer.data(), buffer.size(), &sender, &port);
         if (size < 0)
             break;
+        if (size > kMaxDatagram) {
+            ++m_droppedMalformed;
+            continue;
+        }
         receive(QByteArrayView(buffer.constData(), size), sender, port);
     }
 }
@@ -92,6 +98,7 @@ void LiveFeeds::receive(QByteArrayView datagram, const QHostAddress& sender, qui
         ++m_droppedBadSecret;
         return;
     }
+    ++m_lines[source->second];
     auto event = parseLogLine(*line);
     if (!event)
         return; // a log line of a kind not followed (cvars, rcon echoes, ...)

@@ -28,6 +28,7 @@ class LiveFeeds : public QObject
 
 public:
     static constexpr int kBatch = 64;
+    // The largest datagram taken; a server's log lines fit well within it.
     static constexpr int kMaxDatagram = 2048;
 
     explicit LiveFeeds(QObject* parent = nullptr);
@@ -60,13 +61,21 @@ public:
     {
         m_feeds.erase(name);
         m_secrets.erase(name);
+        m_lines.erase(name);
+    }
+    // Log datagrams taken from the object so far, of any kind of line.
+    std::uint64_t linesFrom(const std::string& name) const
+    {
+        const auto found = m_lines.find(name);
+        return found == m_lines.end() ? 0 : found->second;
     }
     // The log secret (sv_logsecret) the object's datagrams must carry; with
     // one set, a datagram without it or with another is dropped. Empty: none.
     void setSecret(const std::string& name, const std::string& secret);
 
-    // Datagrams dropped: from a sender that is no object, not a log line,
-    // or without the object's secret.
+    // Datagrams dropped: from a sender that is no object, not a whole log
+    // line (longer than kMaxDatagram, or without its line end), or without
+    // the object's secret.
     std::int64_t droppedStrangers() const { return m_droppedStrangers; }
     std::int64_t droppedMalformed() const { return m_droppedMalformed; }
     std::int64_t droppedBadSecret() const { return m_droppedBadSecret; }
@@ -87,6 +96,7 @@ private:
     Sources m_sources;
     std::unordered_map<std::string, ObjectFeed> m_feeds;
     std::unordered_map<std::string, std::string> m_secrets;
+    std::unordered_map<std::string, std::uint64_t> m_lines;
     std::int64_t m_droppedStrangers = 0;
     std::int64_t m_droppedMalformed = 0;
     std::int64_t m_droppedBadSecret = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // One event of a machine's log, as the parser reads it. Every text field
 // comes from the machine, often from a player: it is data, never markup.
@@ -10,6 +11,13 @@ struct LogPlayer
     std::string uid;
     std::string steamId;
     std::string team;
+};
+
+// One team's score as a round's end carries it: `(CT "3")`.
+struct LogTeamScore
+{
+    std::string team;
+    int score = 0;
 };
 
 struct LogEvent
@@ -37,6 +45,10 @@ struct LogEvent
     // map: the map's name.
     std::string text;
     bool teamOnly = false; // say_team
+    // round: the team whose trigger it was (empty for the world's), and the
+    // scores the line carries (none when it carries none).
+    std::string team;
+    std::vector<LogTeamScore> scores;
 };
 
 // "say", "kill", "connect", "enter", "disconnect", "team", "round", "map".

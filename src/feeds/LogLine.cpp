@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <vector>
 
 namespace {
 
@@ -98,18 +99,44 @@ std::optional<std::string_view> trailingQuoted(std::string_view rest)
     return rest.substr(0, end);
 }
 
-bool readKill(std::string_view rest, LogEvent& event)
+bool isKeyChar(char c)
 {
-    // Weapon last: the right-most ` with "` is the engine's, whatever the
-    // victim's name holds.
-    const std::size_t with = rest.rfind(" with \"");
-    if (with == std::string_view::npos)
-        return false;
-    const auto weapon = trailingQuoted(rest.substr(with + 7));
-    if (!weapon)
-        return false;
-    std::string_view victim = rest.substr(0, with);
-    if (!victim.empty() && victim.back() == ']') { // a position after the victim
+    return isDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '-';
+}
+
+// Takes the property list the standard allows at the end of a line off it:
+// ` (key "value")` or ` (key)`, any number of them. Each is handed to
+// visit(key, value) from the right; a value holds no '"'.
+template <typename Visit> void stripProperties(std::string_view& rest, Visit&& visit)
+{
+    while (!rest.empty() && rest.back() == ')') {
+        const std::size_t open = rest.rfind(" (");
+        if (open == std::string_view::npos)
+            return;
+        std::string_view inside = rest.substr(open + 2, rest.size() - open - 3);
+        std::size_t keyEnd = 0;
+        while (keyEnd < inside.size() && isKeyChar(inside[keyEnd]))
+            ++keyEnd;
+        const std::string_view key = inside.substr(0, keyEnd);
+        std::string_view value = inside.substr(keyEnd);
+        if (key.empty())
+            return;
+        if (!value.empty()) {
+            if (value.size() < 3 || value.substr(0, 2) != " \"" || value.back() != '"')
+                return;
+            value = value.substr(2, value.size() - 3);
+            if (value.find('"') != std::string_view::npos)
+                return;
+        }
+        visit(key, value);
+        rest = rest.substr(0, open);
+    }
+}
+
+// The victim's quoted field, with the position newer engines put after it.
+bool readVictim(std::string_view victim, LogEvent& event)
+{
+    if (!victim.empty() && victim.back() == ']') {
         const std::size_t open = victim.rfind(" [");
         if (open == std::string_view::npos)
             return false;
@@ -120,10 +147,82 @@ bool readKill(std::string_view rest, LogEvent& event)
     const auto player = parsePlayerField(victim.substr(0, victim.size() - 1));
     if (!player)
         return false;
-    event.type = LogEvent::Type::Kill;
     event.victim = *player;
-    event.weapon = std::string(*weapon);
     return true;
+}
+
+bool readKill(std::string_view rest, LogEvent& event)
+{
+    // Mods add properties after the weapon: (headshot), (customkill "..."),
+    // (attacker_position "..."); none of them is kept.
+    stripProperties(rest, [](std::string_view, std::string_view) {});
+    // Weapon last: the right-most ` with "` is the engine's, whatever the
+    // victim's name holds.
+    const std::size_t with = rest.rfind(" with \"");
+    if (with != std::string_view::npos) {
+        const auto weapon = trailingQuoted(rest.substr(with + 7));
+        if (weapon && readVictim(rest.substr(0, with), event)) {
+            event.type = LogEvent::Type::Kill;
+            event.weapon = std::string(*weapon);
+            return true;
+        }
+    }
+    // Some mods log a kill without its weapon.
+    if (!readVictim(rest, event))
+        return false;
+    event.type = LogEvent::Type::Kill;
+    event.weapon.clear();
+    return true;
+}
+
+// A team's score as a property value: a plain count.
+std::optional<int> scoreValue(std::string_view value)
+{
+    if (value.empty() || value.size() > 6)
+        return std::nullopt;
+    int score = 0;
+    for (const char c : value) {
+        if (!isDigit(c))
+            return std::nullopt;
+        score = score * 10 + (c - '0');
+    }
+    return score;
+}
+
+// What follows `triggered "`: the trigger's name and the scores that may
+// follow it (`(CT "3") (T "0")`), as a round event.
+std::optional<LogEvent> readTrigger(std::string_view rest, LogEvent event)
+{
+    std::vector<LogTeamScore> scores;
+    bool scoresRead = true;
+    stripProperties(rest, [&](std::string_view key, std::string_view value) {
+        const auto score = scoreValue(value);
+        if (!score || scores.size() >= 4)
+            scoresRead = false;
+        else
+            scores.insert(scores.begin(), LogTeamScore{std::string(key), *score});
+    });
+    if (rest.size() < 2 || rest.back() != '"')
+        return std::nullopt;
+    const std::string_view trigger = rest.substr(0, rest.size() - 1);
+    if (trigger.find('"') != std::string_view::npos)
+        return std::nullopt;
+    event.type = LogEvent::Type::Round;
+    event.text = std::string(trigger);
+    if (scoresRead)
+        event.scores = std::move(scores);
+    return event;
+}
+
+// `Team "CT" triggered "CTs_Win" (CT "3") (T "0")`: a round's end, by team.
+std::optional<LogEvent> readTeamTrigger(std::string_view rest, LogEvent event)
+{
+    constexpr std::string_view kTriggered("\" triggered \"");
+    const std::size_t close = rest.find(kTriggered);
+    if (close == std::string_view::npos || close == 0)
+        return std::nullopt;
+    event.team = std::string(rest.substr(0, close));
+    return readTrigger(rest.substr(close + kTriggered.size()), std::move(event));
 }
 
 // What follows a player's closing quote; false when it is not an event
@@ -211,7 +310,11 @@ std::optional<std::string_view> logLineOfDatagram(std::string_view datagram, std
     }
     if (datagram.substr(0, 2) != "L ")
         return std::nullopt;
+    // A line without its line end was cut (by a buffer, or on the way): it
+    // is not taken as whole. A NUL before the line end cuts it too.
     const std::size_t end = datagram.find_first_of(std::string_view("\n\0", 2));
+    if (end == std::string_view::npos || datagram[end] != '\n')
+        return std::nullopt;
     std::string_view line = datagram.substr(0, end);
     while (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
@@ -246,15 +349,13 @@ std::optional<LogEvent> parseLogLine(std::string_view line)
     LogEvent event;
     if (!readStamp(line, event.time))
         return std::nullopt;
-    if (consume(line, "World triggered \"")) {
-        const auto name = quotedWord(line);
-        if (!name || name->empty())
-            return std::nullopt;
-        event.type = LogEvent::Type::Round;
-        event.text = std::string(*name);
-        return event;
-    }
-    if (consume(line, "Started map \"") || consume(line, "Loading map \"")) {
+    if (consume(line, "World triggered \""))
+        return readTrigger(line, event);
+    if (consume(line, "Team \""))
+        return readTeamTrigger(line, event);
+    // A map change logs "Loading map" and then "Started map": the latter,
+    // once the map runs, is its one event.
+    if (consume(line, "Started map \"")) {
         const auto name = quotedWord(line);
         if (!name || name->empty())
             return std::nullopt;

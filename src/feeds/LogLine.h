@@ -14,7 +14,8 @@
 // Everything here is pure and reads only inside the views it is given.
 
 // The line after the datagram's header ("L ..." up to, not including, its
-// line end and NUL); nothing when the datagram is not a log line. secret is
+// line end and NUL); nothing when the datagram is not a log line or its line
+// end is missing (a cut datagram is never taken as a whole line). secret is
 // set to the secret the newer form carries, empty without one.
 std::optional<std::string_view> logLineOfDatagram(std::string_view datagram,
                                                   std::string_view* secret = nullptr);

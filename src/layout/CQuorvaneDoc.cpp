@@ -111,6 +111,7 @@ void CQuorvaneDoc::DeleteContents()
     m_parkConsole.ForgetAll();
     // Commands hold deleted objects and point at the ones listed.
     m_undoStack.clear();
+    m_streamWatch.clear();
     m_objects.clear();
     m_groups.clear();
     m_zones.clear();
@@ -201,6 +202,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     m_nTick = (m_nTick + 1) % 6;
     WatchDown();
     UpdateFeeds();
+    WatchStreams();
     if (m_ledgerFeed)
         m_ledgerFeed->Tick(m_objects, m_context.clock->now());
     m_parkConsole.Tick(m_context.clock->now());
@@ -459,6 +461,7 @@ void CQuorvaneDoc::OnDeleteObject()
         return;
     ClearLinksTo(*target);
     m_feeds.forget(target->GetName());
+    m_streamWatch.stop(target->GetName());
     m_objects.erase(m_objects.begin() + static_cast<std::ptrdiff_t>(*index));
     m_pSelectedObject = nullptr;
     MarkChanged(HintLayout);

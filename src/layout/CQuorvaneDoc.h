@@ -3,6 +3,7 @@
 #include "core/CoreContext.h"
 #include "core/Operator.h"
 #include "feeds/LiveFeeds.h"
+#include "feeds/StreamWatch.h"
 #include "layout/CGroup.h"
 #include "layout/CZone.h"
 #include "layout/DownWatch.h"
@@ -115,6 +116,11 @@ public:
     // True when the log port is open and the object is a game server whose
     // rcon password is set, not suspended, and in use.
     bool CanStreamLogs(const CCommonObject& object) const;
+    // Asked to stream here (and not to stop since).
+    bool StreamWanted(const CCommonObject& object) const { return m_streamWatch.wanted(object.GetName()); }
+    // A streaming server whose lines stopped coming while it answered and
+    // held players ("log stream lost"), until lines come again.
+    bool StreamLost(const CCommonObject& object) const { return m_streamWatch.lost(object.GetName()); }
 
     // The ledger the document writes to (not owned; null: none). Set once
     // at start, before the first tick.
@@ -258,6 +264,8 @@ public:
     CFtpJobManager m_ftpJobs;
     // Log events and player history per object; the log port.
     LiveFeeds m_feeds;
+    // Which servers stream here, and when to ask them again.
+    StreamWatch m_streamWatch;
     CModuleAutoWeb m_moduleAutoWeb;
     CCommonObject* m_pSelectedObject = nullptr;
     CZone* m_pSelectedZone = nullptr;
@@ -327,6 +335,9 @@ private:
     void WatchDown();
     // Once a second: what the proxies' recordings show, to the collector.
     void TickDemos();
+    // Asks again the streaming servers whose rcon came back (a restarted
+    // server forgets logaddress) or whose lines stopped coming.
+    void WatchStreams();
 
     CoreContext m_context;
     OperatorTrail m_trail;

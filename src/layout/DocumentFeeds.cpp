@@ -22,7 +22,39 @@ int watchedCount(const CCommonObject& object)
     return object.GetPlayerCount();
 }
 
+StreamWatch::Look streamLook(const CCommonObject& object, const LiveFeeds& feeds)
+{
+    StreamWatch::Look look;
+    look.underRcon = object.m_nStatus >= CSStatus_CONTROL && !object.RconSuspended();
+    look.rconGains = object.RconGains();
+    look.answers = object.m_nStatus != CSStatus_TIMEOUT && object.m_nStatus != CSStatus_BAD;
+    look.players = object.GetPlayerCount();
+    look.lines = feeds.linesFrom(object.GetName());
+    return look;
+}
+
 } // namespace
+
+void CQuorvaneDoc::WatchStreams()
+{
+    const std::int64_t now = m_context.clock->now();
+    for (const auto& object : m_objects) {
+        const std::string name = object->GetName();
+        if (!m_streamWatch.wanted(name))
+            continue;
+        const bool wasLost = m_streamWatch.lost(name);
+        const StreamWatch::Look look = streamLook(*object, m_feeds);
+        const bool due = m_streamWatch.due(name, look, now);
+        if (m_streamWatch.lost(name) != wasLost)
+            object->m_log.Add(wasLost ? "Quorvane : log lines come again" : "Quorvane : log stream lost");
+        std::string error;
+        if (due && !StreamLogs(*object, true, error)) {
+            // Said once: tried again at the next regain, not every second.
+            m_streamWatch.asked(name, look, now);
+            object->m_log.Add("Quorvane : " + error);
+        }
+    }
+}
 
 void CQuorvaneDoc::UpdateFeeds()
 {
@@ -102,6 +134,10 @@ bool CQuorvaneDoc::StreamLogs(CCommonObject& object, bool start, std::string& er
     }
     for (const std::string& command : *commands)
         object.SendCommand(command);
+    if (start)
+        m_streamWatch.asked(object.GetName(), streamLook(object, m_feeds), m_context.clock->now());
+    else
+        m_streamWatch.stop(object.GetName());
     object.m_log.Add(std::string("Quorvane : ") +
                      (start ? "asked to stream its log to " : "asked to stop streaming to ") +
                      local.toString().toStdString() + ':' + std::to_string(m_feeds.listenPort()));

@@ -153,6 +153,15 @@ QByteArray metricsText(const CQuorvaneDoc& document, std::int64_t now)
                     '\n';
         }
     }
+    text +=
+        header("quorvane_log_stream_lost", "gauge",
+               "1 when a server asked to stream its log here sent no line for 5 minutes while it answered "
+               "and held players (log stream lost), 0 while it streams.");
+    for (const auto& object : document.m_objects) {
+        if (document.StreamWanted(*object))
+            text += "quorvane_log_stream_lost{" + objectLabel(*object) + "} " +
+                    QByteArray(document.StreamLost(*object) ? "1" : "0") + '\n';
+    }
     text += header("quorvane_log_datagrams_dropped_total", "counter",
                    "Datagrams on the log port dropped: from no monitored machine, not a log line, or "
                    "without the machine's log secret.");

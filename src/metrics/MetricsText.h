@@ -18,5 +18,6 @@ QByteArray escapeLabelValue(std::string_view value);
 //   quorvane_proxy_out_rate, quorvane_hub_clients, quorvane_hub_max_clients,
 //   quorvane_seconds_since_reply{object}
 //   quorvane_log_events_total{object,type}
+//   quorvane_log_stream_lost{object} for the servers streaming here
 //   quorvane_log_datagrams_dropped_total{reason}
 QByteArray metricsText(const CQuorvaneDoc& document, std::int64_t now);

@@ -211,7 +211,9 @@ std::string CModuleAutoWeb::GeneratePage(const PageSource& document, const std::
             return;
         totals.spectators += proxy->m_nClients;
         totals.slotCount += proxy->m_nMaxClients;
-        totals.bandwidth += static_cast<double>(proxy->m_fOutRate);
+        // A proxy prints its outgoing rate in kB/s; one not read yet (< 0) adds nothing.
+        if (proxy->m_fOutRate > 0.0f)
+            totals.bandwidth += static_cast<double>(proxy->m_fOutRate);
 
         std::string clans = "&nbsp;";
         std::string info = "&nbsp;";
@@ -261,8 +263,9 @@ std::string CModuleAutoWeb::GeneratePage(const PageSource& document, const std::
                totals.slotCount > 0
                    ? std::to_string(static_cast<long long>(m_nPeakSpectators) * 100 / totals.slotCount)
                    : std::string("0"));
-    replaceAll(stats, "[#TOTAL_HL_BANDWIDTH]", format("%0.3f", totals.bandwidth / 1000.0 * 8.0));
-    replaceAll(stats, "[#TOTAL_HL_BANDWIDTH_PEAK]", format("%0.3f", m_fPeakBandwidth / 1000.0 * 8.0));
+    // kB/s to kbit/s.
+    replaceAll(stats, "[#TOTAL_HL_BANDWIDTH]", format("%0.3f", totals.bandwidth * 8.0));
+    replaceAll(stats, "[#TOTAL_HL_BANDWIDTH_PEAK]", format("%0.3f", m_fPeakBandwidth * 8.0));
     page += stats;
     // Only a template that has the demos section changes here.
     page += DemoSection::Take(rest, m_publishedDemos);

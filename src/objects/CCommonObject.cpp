@@ -10,6 +10,7 @@
 #include "core/TextCodec.h"
 #include "objects/CRconSocket.h"
 #include "objects/IconLibrary.h"
+#include "objects/RconNotices.h"
 
 #include <QPainter>
 
@@ -238,6 +239,15 @@ void CCommonObject::SetRconPassword(std::string password)
     m_strRconPassword = std::move(password);
     m_bRconSuspended = false;
     m_strSuspendReason.clear();
+}
+
+void CCommonObject::LiftBanSuspension()
+{
+    if (!m_bRconSuspended || m_strSuspendReason != notices::kBanned)
+        return;
+    m_bRconSuspended = false;
+    m_strSuspendReason.clear();
+    m_log.Add(notices::kBanLifted);
 }
 
 void CCommonObject::SendDatagram(std::string_view datagram)

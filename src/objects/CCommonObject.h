@@ -139,6 +139,10 @@ public:
     // Stores the password the operator entered (even the same one again) and
     // lifts any suspension.
     virtual void SetRconPassword(std::string password);
+    // Moves each time rcon works again after it was lost (the first accepted
+    // command, and the first after a time-out, a restart or a lifted ban):
+    // what a machine was told over rcon before may have to be told again.
+    std::uint64_t RconGains() const { return m_nRconGains; }
 
     Rect m_rcIcon;
     std::int32_t m_nGroupId = 0;
@@ -166,6 +170,10 @@ protected:
     // Sends a query of the machine's state; its reply comes to OnReply.
     void SendQuery(std::string_view datagram);
     std::int64_t Now() const;
+    // Ends a suspension for a ban (the password is kept): the machine
+    // accepts us again. A line in the console says so.
+    void LiftBanSuspension();
+    void CountRconGain() { ++m_nRconGains; }
     // The last host name of a machine that went down, greyed, where the
     // live name stood.
     static QColor DownTextColor();
@@ -176,4 +184,5 @@ private:
     std::unique_ptr<CRconSocket> m_pChannel;
     bool m_bRconSuspended = false;
     std::string m_strSuspendReason;
+    std::uint64_t m_nRconGains = 0;
 };

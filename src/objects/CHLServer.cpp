@@ -19,6 +19,8 @@ namespace {
 
 constexpr std::int64_t kReplyTimeout = 10; // seconds of silence before "Timeout"
 constexpr int kMaxChallengeResendsPerTick = 2;
+// A ban is often lifted (by hand or after its term): asked this often.
+constexpr std::int64_t kBanProbeSeconds = 600;
 
 // Match states of the report: 1 warm-up, 2 first half, 3 half-time,
 // 4 second half, 5 over; 0 no match.
@@ -60,6 +62,7 @@ void CHLServer::Tick()
 {
     m_nChallengeResends = 0;
     CheckTimeout();
+    ProbeBan();
     m_dialect.ForgetIfSilent(Now());
     RunPollPhase(m_nPhase);
     m_nPhase = (m_nPhase + 1) % 6;
@@ -96,10 +99,23 @@ void CHLServer::RunPollPhase(int phase)
     }
 }
 
+void CHLServer::ProbeBan()
+{
+    if (!RconSuspended() || RconSuspendReason() != notices::kBanned || m_strRconPassword.empty() ||
+        Now() < m_nBanProbeAt)
+        return;
+    m_nBanProbeAt = Now() + kBanProbeSeconds;
+    // A challenge asks for nothing: the answer tells whether we are still banned.
+    m_bBanProbing = true;
+    SendDatagram(oob::challengeQuery());
+}
+
 void CHLServer::SetStatus(CSStatus status)
 {
     if (status >= CSStatus_CONTROL && RconSuspended())
         status = CSStatus_MONITORING;
+    if (status < CSStatus_CONTROL)
+        m_bRconLost = true;
     if (status == CSStatus_MONITORING && !m_strRconPassword.empty())
         RequestChallenge();
     m_nStatus = status;
@@ -382,6 +398,12 @@ void CHLServer::OnReply(std::string_view datagram)
 
 bool CHLServer::TakeChallenge(std::string_view datagram)
 {
+    // A challenge is what a banned address does not get: given for our
+    // probe, the ban is over. A stray one proves nothing.
+    if (m_bBanProbing) {
+        m_bBanProbing = false;
+        LiftBanSuspension();
+    }
     if (RconSuspended())
         return false;
     if (const auto challenge = oob::parseChallengeReply(datagram))
@@ -404,6 +426,8 @@ void CHLServer::OnBadPassword()
 
 void CHLServer::ApplyRconAction(RconChallenge::Action action)
 {
+    if (action != RconChallenge::Action::None)
+        m_bRconLost = true; // a restart forgets the challenge, and more
     switch (action) {
     case RconChallenge::Action::AskChallenge:
         RequestChallenge();
@@ -425,6 +449,7 @@ void CHLServer::ApplyRconAction(RconChallenge::Action action)
 
 void CHLServer::LeaveControl()
 {
+    m_bRconLost = true;
     if (m_nStatus > CSStatus_MONITORING)
         m_nStatus = CSStatus_MONITORING;
 }
@@ -438,7 +463,9 @@ bool CHLServer::OnBanned(const std::vector<std::string>& lines)
     if (!RconSuspended() || RconSuspendReason() != notices::kBanned) {
         m_log.Add(*banned);
         SuspendRcon(notices::kBanned);
+        m_nBanProbeAt = Now() + kBanProbeSeconds;
     }
+    m_bBanProbing = false; // answered: still banned
     LeaveControl();
     MarkReply();
     return true;
@@ -452,8 +479,13 @@ void CHLServer::OnPrint(std::string_view datagram)
     bool refused = false;
     for (const std::string& line : lines)
         refused = ApplyPrintLine(line) || refused;
-    if (!refused)
+    if (!refused) {
         OnRconAccepted();
+        if (m_bRconLost && RconUsable()) {
+            m_bRconLost = false;
+            CountRconGain();
+        }
+    }
     if (m_nStatus < CSStatus_CONTROL && RconUsable() && !refused)
         SetStatus(CSStatus_CONTROL);
     MarkReply();

@@ -137,6 +137,8 @@ private:
     void ApplyRconAction(RconChallenge::Action action);
     // Drops control without asking for a challenge at once.
     void LeaveControl();
+    // While a ban suspends rcon: one challenge every kBanProbeSeconds.
+    void ProbeBan();
     void ApplyReportedAddress(const std::string& address, std::int32_t port);
 
     StatusTableReader m_statusTable;
@@ -152,4 +154,10 @@ private:
     // The hash of the names the clans were last looked for in (0: never).
     std::uint64_t m_nClansInput = 0;
     RconChallenge m_rconChallenge;
+    // Rcon has not worked since it was lost (or never has): the next
+    // accepted command counts as regained.
+    bool m_bRconLost = true;
+    // Suspended by a ban: when the next challenge probe goes out.
+    std::int64_t m_nBanProbeAt = 0;
+    bool m_bBanProbing = false; // a probe went out and has no answer yet
 };

@@ -10,6 +10,9 @@ inline constexpr const char* kBanned =
     "Quorvane : This machine has banned our address. Internal rcon has been "
     "disabled until the rcon_password or the address is changed.";
 
+inline constexpr const char* kBanLifted =
+    "Quorvane : The machine accepts our address again: internal rcon resumes.";
+
 inline constexpr const char* kUnusablePassword =
     "Quorvane : The rcon_password holds a double quote, a line break or a NUL byte, which would break every "
     "rcon datagram. Internal rcon has been disabled until the password is changed in Properties.";

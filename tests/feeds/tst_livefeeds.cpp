@@ -65,6 +65,24 @@ private slots:
         QCOMPARE(feed->counts[static_cast<std::size_t>(LogEvent::Type::Say)], 1);
     }
 
+    // A datagram longer than the read buffer is cut by it: dropped whole,
+    // however well its start reads, and so is a line without its end.
+    void cutDatagramsAreDropped()
+    {
+        int received = 0;
+        const auto connection = connect(&feeds, &LiveFeeds::eventReceived, this, [&received] { ++received; });
+        const std::int64_t before = feeds.droppedMalformed();
+        sendFrom(park, logDatagram("\"bob<2><STEAM_0:1:2><CT>\" say \"" + QByteArray(3000, 'x') + '"'));
+        sendFrom(park,
+                 QByteArray("\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: \"bob<2><STEAM_0:1:2><CT>\" say "
+                            "\"no end\""));
+        sendFrom(park, logDatagram("\"bob<2><STEAM_0:1:2><CT>\" say \"whole\""));
+        QTRY_COMPARE(received, 1);
+        QTRY_COMPARE(feeds.droppedMalformed(), before + 2);
+        disconnect(connection);
+        QCOMPARE(feeds.feed(name)->events.events().back().text, std::string("whole"));
+    }
+
     // With a secret set, only the "S<secret>L" form carrying it is filed.
     void secretIsRequired()
     {

@@ -2,9 +2,11 @@
 // it by rcon (--stream-logs), the machine sends its lines over UDP, and the
 // events come out as JSON lines. A stranger's datagram to the same port
 // does not; on a clean exit the machine is asked to stop. A machine that
-// stops answering runs the --on-change command.
+// stops answering runs the --on-change command. A restarted machine, which
+// forgets where it streamed, is asked again.
 #include "support/SimulatedPark.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -85,6 +87,56 @@ private slots:
                 QVERIFY(event.value(QLatin1String("text")).toString() != QLatin1String("spoofed"));
             }
         }
+    }
+
+    // A restarted server forgets where it streamed: once its rcon comes
+    // back it is asked again, and its lines come again.
+    void restartedServerStreamsAgain()
+    {
+        SimulatedPark park;
+        QVERIFY2(park.start({QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
+                             QStringLiteral("0"), QStringLiteral("--rcon"), QStringLiteral("secret")}),
+                 qPrintable(park.errorString()));
+        quint16 logPort = 0;
+        {
+            QUdpSocket probe;
+            QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+            logPort = probe.localPort();
+        }
+        QProcess quorvane;
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("--json"), QStringLiteral("--server"),
+                        QStringLiteral("127.0.0.1:%1").arg(park.serverPorts()[0]), QStringLiteral("--rcon"),
+                        QStringLiteral("secret"), QStringLiteral("--log-listen"),
+                        QStringLiteral("127.0.0.1:%1").arg(logPort), QStringLiteral("--stream-logs")});
+        QVERIFY(quorvane.waitForStarted(10000));
+        // The park's server greets each new stream (each "log on") with this
+        // line.
+        int greetings = 0;
+        QByteArray pending;
+        const auto readGreetings = [&] {
+            pending += quorvane.readAllStandardOutput();
+            qsizetype end = 0;
+            while ((end = pending.indexOf('\n')) >= 0) {
+                const QJsonObject line = QJsonDocument::fromJson(pending.left(end)).object();
+                pending.remove(0, end + 1);
+                if (line.value(QLatin1String("text")).toString() == QLatin1String("hello from the park"))
+                    ++greetings;
+            }
+            return greetings;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(readGreetings() == 1, 30000);
+
+        ParkProbe probe(park.serverPorts()[0]);
+        QVERIFY(probe.control("sim_restart"));
+        QElapsedTimer sinceRestart;
+        sinceRestart.start();
+        // Rcon is refused once (the old challenge) and regained within a
+        // poll cycle of six seconds; the stream is asked for again at once.
+        QTRY_VERIFY_WITH_TIMEOUT(readGreetings() == 2, 12000);
+        qInfo("lines again %lld ms after the restart", static_cast<long long>(sinceRestart.elapsed()));
+        quorvane.terminate();
+        QVERIFY(quorvane.waitForFinished(5000));
     }
 
     void downMachineRunsOnChange()

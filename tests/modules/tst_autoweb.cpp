@@ -1,5 +1,6 @@
 #include "layout/CQuorvaneDoc.h"
 #include "objects/CHLTV.h"
+#include "objects/ProxyStatus.h"
 #include "support/FtpServer.h"
 #include "support/TestContext.h"
 
@@ -69,7 +70,11 @@ private slots:
 
     void rowsAndTotals()
     {
-        CHLTV* linked = addProxy("Cup TV", CSStatus_CONTROL, 30, 40, 1000.0f);
+        // The rate as a proxy prints it, in kB/s.
+        ProxyStatusFields printed;
+        ProxyStatusFlags flags;
+        readProxyStatusLine("Local IP 192.0.2.7:27020, Network In 3.8, Out 35.9, Loss 0.00", printed, flags);
+        CHLTV* linked = addProxy("Cup TV", CSStatus_CONTROL, 30, 40, printed.outRate);
         addProxy("Monitored", CSStatus_MONITORING, 99, 99, 99.0f);
         addProxy("Hidden", CSStatus_CONTROL, 1, 1, 1.0f)->m_bExportWeb = false;
         addProxy("Fresh <script>'x'&\"y\"</script>", CSStatus_FULLCONTROL, 20, 0, -1.0f);
@@ -96,8 +101,10 @@ private slots:
                           "20/0|&nbsp;|&nbsp;>") != std::string::npos);
         QVERIFY(text.find("Monitored") == std::string::npos);
         QVERIFY(text.find("Hidden") == std::string::npos);
-        // 50 spectators of 40 slots; bandwidth 1000 - 1 = 999 -> 7.992.
-        QVERIFY(text.find("<stats 50/40 peak 50 125% bw 7.992 peak 7.992>") != std::string::npos);
+        // 50 spectators of 40 slots; 35.9 kB/s is 287.2 kbit/s, and the proxy
+        // whose rate is not known yet adds nothing.
+        QVERIFY2(text.find("<stats 50/40 peak 50 125% bw 287.200 peak 287.200>") != std::string::npos,
+                 text.c_str());
 
         doc->m_moduleAdminBot.m_bEnabled = 1;
         text = page();
@@ -112,9 +119,9 @@ private slots:
 
         // The peaks only grow.
         linked->m_nClients = 0;
-        linked->m_fOutRate = 2501.0f;
+        linked->m_fOutRate = 2.5f;
         text = page();
-        QVERIFY(text.find("<stats 20/40 peak 50 125% bw 20.000 peak 20.000>") != std::string::npos);
+        QVERIFY(text.find("<stats 20/40 peak 50 125% bw 20.000 peak 287.200>") != std::string::npos);
         QCOMPARE(doc->m_moduleAutoWeb.m_nPeakSpectators, 50);
     }
 

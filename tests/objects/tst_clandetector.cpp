@@ -40,6 +40,11 @@ private slots:
         QTest::addRow("prefix cut at twelve characters")
             << std::vector<std::string>{"LongClanName_1", "LongClanName_2", "LongClanName_3", "a", "b"}
             << QByteArray("LongClanName");
+        // Tags are tried down to two characters, never one.
+        QTest::addRow("two-character tag")
+            << std::vector<std::string>{"ABx", "ABy", "ABz", "q", "r"} << QByteArray("AB");
+        QTest::addRow("one character is no tag")
+            << std::vector<std::string>{"Ax", "Ay", "Az", "q", "r"} << QByteArray();
         QTest::addRow("all names identical") << std::vector<std::string>(5, "Same") << QByteArray("Same");
         // Thirteen two-byte characters in common: the tag is twelve whole
         // characters, never a cut sequence.

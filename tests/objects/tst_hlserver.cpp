@@ -98,6 +98,24 @@ private slots:
         QCOMPARE(peer->drain(*server), Sent{});
     }
 
+    // The poll looks for clans in the names of the players reply, once a
+    // cycle; the tags found are what the object shows.
+    void pollDetectsClans()
+    {
+        std::string reply("D\x05", 2);
+        for (const char* name : {"[ABC]bob", "[ABC]john", "[ABC]mike", "qwe", "xyz"}) {
+            reply += '\x01';
+            reply += name;
+            reply += std::string("\0\x03\0\0\0\0\0\x20\x41", 9); // score 3, 10.0 s
+        }
+        server->OnReply(oobReply(reply));
+        QCOMPARE(server->m_nPlayers, 5);
+        QCOMPARE(server->Clans(), std::string());
+        for (int second = 0; second < 6; ++second)
+            tick();
+        QCOMPARE(server->Clans(), std::string("[ABC]"));
+    }
+
     void timeoutAfterMoreThanTenSeconds()
     {
         server->OnReply(oobReply("cchallenge rcon 5\n"));
@@ -180,6 +198,57 @@ private slots:
             for (const std::string& datagram : tick())
                 sent.push_back(datagram);
         QVERIFY(std::find(sent.begin(), sent.end(), oob::challengeQuery()) != sent.end());
+    }
+
+    // A ban is often lifted: a suspended server sends one challenge every
+    // ten minutes, and a challenge given for it resumes rcon. A refused
+    // password is never probed: it stays suspended until it is edited.
+    void banIsProbedEveryTenMinutes_data()
+    {
+        QTest::addColumn<std::string>("refusal");
+        QTest::addColumn<bool>("probed");
+        QTest::addRow("banned") << oobReply("lYou have been banned from this server.\n") << true;
+        QTest::addRow("bad password") << oobReply("lBad rcon_password.\n") << false;
+    }
+
+    void banIsProbedEveryTenMinutes()
+    {
+        QFETCH(std::string, refusal);
+        QFETCH(bool, probed);
+        server->OnReply(oobReply("cchallenge rcon 7\n"));
+        server->OnReply(refusal);
+        QVERIFY(server->RconSuspended());
+        peer->drain(*server);
+        const auto challengesIn = [this](int seconds) {
+            int challenges = 0;
+            for (int i = 0; i < seconds; ++i) {
+                env.clock.advance(1);
+                server->MarkReply();
+                for (const std::string& datagram : tick())
+                    challenges += datagram == oob::challengeQuery() ? 1 : 0;
+            }
+            return challenges;
+        };
+        QCOMPARE(challengesIn(599), 0);
+        QCOMPARE(challengesIn(1), probed ? 1 : 0);
+        // Still banned: the answer is the ban text; ten minutes to the next.
+        server->OnReply(refusal);
+        QCOMPARE(challengesIn(599), 0);
+        QCOMPARE(challengesIn(1), probed ? 1 : 0);
+        QVERIFY(server->RconSuspended());
+        if (!probed)
+            return;
+        // Lifted: the probe gets its challenge, and rcon works again.
+        const int logged = server->m_log.count();
+        server->OnReply(oobReply("cchallenge rcon 9\n"));
+        QVERIFY(!server->RconSuspended());
+        QCOMPARE(server->m_nStatus, CSStatus_CONTROL);
+        QCOMPARE(peer->drain(*server), Sent{rcon(9, "pw", "status")});
+        QCOMPARE(server->m_log.line(logged),
+                 std::string("Quorvane : The machine accepts our address again: internal rcon resumes."));
+        const std::uint64_t gains = server->RconGains();
+        server->OnReply(oobReply("lok\n"));
+        QCOMPARE(server->RconGains(), gains + 1);
     }
 
     // A restarted server no longer knows the challenge: a reject ('9'),

@@ -320,3 +320,9 @@ QByteArray GameServer::statusText() const
     text += QByteArray::number(players.size()) + " users\n";
     return text;
 }
+
+void GameServer::restart()
+{
+    HalfLifeMachine::restart();
+    m_log.forget();
+}

@@ -17,6 +17,8 @@ public:
                QByteArray controlPassword, const ParkDirectory& park);
 
     void tick() override;
+    // As after a restart: new challenges, and the log addresses forgotten.
+    void restart() override;
     QByteArray joinPassword() const override { return m_serverPassword; }
     QByteArray currentMap() const override { return m_map; }
 

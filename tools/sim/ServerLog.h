@@ -21,6 +21,12 @@ public:
     // Runs logaddress_add, logaddress_del and log; nothing for other commands.
     std::optional<QByteArray> runCommand(const QByteArray& name, const QByteArray& argument);
     bool streaming() const { return m_on && !m_targets.isEmpty(); }
+    // A restarted server streams nowhere until it is told again.
+    void forget()
+    {
+        m_targets.clear();
+        m_on = false;
+    }
 
     // One line (without its time stamp) to every address.
     void write(const QByteArray& body);
