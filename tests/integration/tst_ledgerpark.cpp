@@ -104,13 +104,13 @@ private slots:
                 return server->m_nStatus == CSStatus_CONTROL && server->m_bMatchRunning &&
                        proxy->m_nStatus == CSStatus_CONTROL && !server->m_statusPlayers.empty();
             },
-            15));
+            40));
 
         // The proxy relays the match and records it under the generated name.
         proxy->DropOn(server);
-        QVERIFY(tickUntil([&] { return proxy->m_pLinked == server; }, 15));
+        QVERIFY(tickUntil([&] { return proxy->m_pLinked == server; }, 40));
         proxy->m_bAutoRecord = true;
-        QVERIFY(tickUntil([&] { return !proxy->m_strRecordFile.empty(); }, 15));
+        QVERIFY(tickUntil([&] { return !proxy->m_strRecordFile.empty(); }, 40));
         const QString demo = QString::fromStdString(proxy->m_strRecordFile);
 
         // The operator kicks the first player from the panel...
@@ -132,11 +132,11 @@ private slots:
             send->click();
             tickFor(1);
         }
-        QVERIFY(tickUntil([&] { return server->m_statusPlayers.size() == 3; }, 15));
+        QVERIFY(tickUntil([&] { return server->m_statusPlayers.size() == 3; }, 40));
 
         // The match ends; the recording stops.
         QVERIFY(ParkProbe(park.serverPorts()[0]).control("sim_match 0"));
-        QVERIFY(tickUntil([&] { return !server->m_bMatchRunning && proxy->m_strRecordFile.empty(); }, 20));
+        QVERIFY(tickUntil([&] { return !server->m_bMatchRunning && proxy->m_strRecordFile.empty(); }, 40));
         tickFor(2);
         QTRY_VERIFY_WITH_TIMEOUT(ledger->queued() == 0 &&
                                      ledger->stats().written[LedgerStats::Commands] >= 3 &&
