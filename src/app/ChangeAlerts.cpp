@@ -24,6 +24,16 @@ void ChangeAlerts::check(const CQuorvaneDoc& document, std::int64_t now)
             continue;
         }
         State& state = found->second;
+        // A relay lost and back is news of its own, limited on its own.
+        const bool relayLost = object->IsRelayLost();
+        if (relayLost != state.relayLost && now - state.lastRelayRun >= kMinSeconds) {
+            state.relayLost = relayLost;
+            state.lastRelayRun = now;
+            QJsonObject report = describeObject(*object);
+            report.insert(QStringLiteral("change"),
+                          relayLost ? QStringLiteral("relay-lost") : QStringLiteral("relay-back"));
+            run(QJsonDocument(report).toJson(QJsonDocument::Compact) + '\n');
+        }
         if (up == state.reported || now - state.lastRun < kMinSeconds)
             continue;
         state.reported = up;

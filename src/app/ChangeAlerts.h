@@ -10,7 +10,8 @@ class CQuorvaneDoc;
 
 // --on-change: runs a command when a machine goes down or comes back, with
 // the object's JSON report (plus "change": "down" or "up") on its standard
-// input. The command line is split into program and arguments here, never
+// input; a proxy whose relay is lost or back gets "relay-lost" or
+// "relay-back". The command line is split into program and arguments here, never
 // given to a shell, and nothing from a machine is placed on it.
 //
 // A machine counts once it has been seen up: the first answers after the
@@ -36,6 +37,8 @@ private:
     {
         bool reported = false; // the state last reported, or first seen up
         std::int64_t lastRun = -kMinSeconds;
+        bool relayLost = false; // as last reported
+        std::int64_t lastRelayRun = -kMinSeconds;
     };
     void run(const QByteArray& input);
 

@@ -41,6 +41,8 @@ HeadlessRunner::ChangeKey changeKey(const CCommonObject& object, bool streamLost
     if (const auto* server = dynamic_cast<const CHLServer*>(&object))
         key.map = server->m_strMap;
     key.players = std::clamp(object.GetPlayerCount(), 0, CCommonObject::kMaxPlayers);
+    key.relayLost = object.IsRelayLost();
+    key.passwordRefused = object.PasswordRefused();
     return key;
 }
 
@@ -50,7 +52,8 @@ bool sameKey(const HeadlessRunner::ChangeKey& key, const CCommonObject& object, 
     const std::string& map = server ? server->m_strMap : std::string();
     return key.streamLost == streamLost && key.status == object.m_nStatus &&
            key.hostname == object.m_strHostname && key.map == map &&
-           key.players == std::clamp(object.GetPlayerCount(), 0, CCommonObject::kMaxPlayers);
+           key.players == std::clamp(object.GetPlayerCount(), 0, CCommonObject::kMaxPlayers) &&
+           key.relayLost == object.IsRelayLost() && key.passwordRefused == object.PasswordRefused();
 }
 
 } // namespace
@@ -73,7 +76,8 @@ HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& doc
             [](const QString& text, bool) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); });
     connect(&m_document, &CQuorvaneDoc::demoChanged, this, [this](const DemoCollector::FileState& file) {
         if (m_commandLine.json)
-            std::cout << QJsonDocument(describeDemo(file)).toJson(QJsonDocument::Compact).toStdString() << std::endl;
+            std::cout << QJsonDocument(describeDemo(file)).toJson(QJsonDocument::Compact).toStdString()
+                      << std::endl;
         else if (file.state == "kept" || file.state == "published" || file.state.starts_with("failed"))
             std::cout << "demo " << file.fileName << " " << file.state << std::endl;
     });

@@ -41,6 +41,9 @@ public:
         std::string map;
         int players = 0;
         bool streamLost = false;
+        // A proxy's relay (lost or relaying) and a refused password are news too.
+        bool relayLost = false;
+        bool passwordRefused = false;
     };
 
     // One second: the document's tick, then what is printed for it (the

@@ -4,6 +4,7 @@
 #include "core/Operator.h"
 #include "core/RandomSource.h"
 #include "layout/CommandIds.h"
+#include "objects/CHLTV.h"
 
 #include <algorithm>
 #include <optional>
@@ -62,6 +63,8 @@ CQuorvaneDoc::CQuorvaneDoc(const CoreContext& context, QObject* parent)
     m_ftpJobs.SetReporter(m_ftpMessages.reporter());
     m_ftpJobs.Start();
     m_demoTransfers.Start();
+    m_trail.SetListener(
+        [this](CCommonObject& object, const std::string& command) { NoteCommand(object, command); });
 }
 
 CQuorvaneDoc::~CQuorvaneDoc()
@@ -200,6 +203,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     if (slice + 1 < slices)
         return;
     m_nTick = (m_nTick + 1) % 6;
+    TickRelay();
     WatchDown();
     UpdateFeeds();
     WatchStreams();
@@ -214,10 +218,10 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
 
 void CQuorvaneDoc::WatchDown()
 {
-    const int before = m_downWatch.DownCount();
+    const TroubleCount before = m_downWatch.Count();
     const auto burst = m_downWatch.Update(m_objects, m_context.clock->now());
-    if (m_downWatch.DownCount() != before)
-        emit downCountChanged(m_downWatch.DownCount());
+    if (!(m_downWatch.Count() == before))
+        emit troubleChanged(m_downWatch.Count());
     if (burst)
         emit downBurst(*burst);
 }
@@ -296,6 +300,14 @@ bool CQuorvaneDoc::OnCommand(int id)
         return true;
     case ID_HLTV_DISCONNECT:
         OnProxyDisconnect();
+        return true;
+    case ID_HLTV_RECONNECTNOW:
+        if (auto* proxy = dynamic_cast<CHLTV*>(m_pSelectedObject))
+            ReconnectNow(*proxy);
+        return true;
+    case ID_HLTV_RECONNECTAUTO:
+        if (auto* proxy = dynamic_cast<CHLTV*>(m_pSelectedObject))
+            SetReconnectAuto(*proxy, !proxy->m_bReconnectAuto);
         return true;
     case ID_MODULES_AUTOWEB:
         OnAutoWebSettings();

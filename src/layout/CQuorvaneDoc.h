@@ -27,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // The one document: zones, groups inside zones and monitored objects inside
@@ -259,6 +260,18 @@ public:
     // How many machines are down (answered once, silent now), as of the
     // last whole second.
     int DownCount() const { return m_downWatch.DownCount(); }
+    // Down, relay lost and unreachable machines as of the last whole second:
+    // the one count behind the title, the status bar and the button.
+    const TroubleCount& TroubleNow() const { return m_downWatch.Count(); }
+
+    // The relay chain: whether the proxy is connected again by itself when
+    // it lost its upstream, and connecting it now (both for the operator).
+    void SetReconnectAuto(CHLTV& proxy, bool on);
+    void ReconnectNow(CHLTV& proxy);
+    // A relay-lost proxy is connected again after this long, at most once
+    // in kHealEverySeconds, while its wanted upstream answers.
+    static constexpr std::int64_t kHealAfterSeconds = 20;
+    static constexpr std::int64_t kHealEverySeconds = 60;
 
     CModuleAdminBot m_moduleAdminBot;
     CFtpJobManager m_ftpJobs;
@@ -278,8 +291,8 @@ public:
 signals:
     void viewsUpdated(int hint);
     void modifiedChanged(bool modified);
-    // The number of machines down changed.
-    void downCountChanged(int count);
+    // The number of machines down, relay lost or unreachable changed.
+    void troubleChanged(const TroubleCount& count);
     // Machines went down or came back, gathered into one burst.
     void downBurst(const DownWatch::Burst& burst);
     // The AutoWeb module has news (a failed upload, the page back): for the
@@ -288,6 +301,10 @@ signals:
     // Demo collection has something to tell: a console line, and one
     // notification when notify (a demo that could not be collected).
     void demoNotice(const QString& text, bool notify);
+    // Something the operator must know about one machine (a recording
+    // refused or ended during a match, a password refused): the status bar
+    // and the console; a notification when notify.
+    void machineNotice(const QString& summary, const QString& text, bool notify);
     // A demo file changed state ("waiting", "kept", "published"...).
     void demoChanged(const DemoCollector::FileState& file);
 
@@ -335,6 +352,12 @@ private:
     void WatchDown();
     // Once a second: what the proxies' recordings show, to the collector.
     void TickDemos();
+    // Once a second: the relay plans kept, relays healed, recordings and
+    // passwords watched.
+    void TickRelay();
+    void KeepRelayPlan(CHLTV& proxy, std::int64_t now);
+    void HealRelay(CHLTV& proxy, NameLookup& names, std::int64_t now);
+    void WatchRecording(CHLTV& proxy);
     // Asks again the streaming servers whose rcon came back (a restarted
     // server forgets logaddress) or whose lines stopped coming.
     void WatchStreams();
@@ -366,4 +389,23 @@ private:
     std::future<std::map<std::string, std::string>> m_demoFoldersLoading;
     std::map<std::string, std::string> m_demoFolders;
     std::size_t m_nPublishedDemos = 0;
+
+    // The relay plans the ledger keeps (typed address -> plan), read off the
+    // user-interface thread at start, then as last written.
+    struct RelayPlan
+    {
+        std::string upstream;
+        bool autoReconnect = true;
+    };
+    std::future<std::map<std::string, RelayPlan>> m_relayPlansLoading;
+    std::map<std::string, RelayPlan> m_relayPlans;
+    std::unordered_set<std::string> m_relayAdopted;
+    // What was last seen of each proxy's recording, by name.
+    struct RecordingSeen
+    {
+        std::uint64_t refusals = 0;
+        std::string file;
+    };
+    std::unordered_map<std::string, RecordingSeen> m_recordingSeen;
+    std::unordered_set<std::string> m_passwordRefused;
 };

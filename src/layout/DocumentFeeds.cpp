@@ -165,6 +165,15 @@ void CQuorvaneDoc::AttachLedger(Ledger* ledger)
                 folders[proxy.toStdString()] = url.toStdString();
         return folders;
     });
+    // And their relay plans: a restart keeps the chain.
+    m_relayPlansLoading = std::async(std::launch::async, [target = ledger->target()] {
+        std::map<std::string, RelayPlan> plans;
+        QString error;
+        if (const auto kept = LedgerDemoFiles::relayPlans(target, error))
+            for (const auto& [proxy, plan] : *kept)
+                plans[proxy.toStdString()] = RelayPlan{plan.upstream.toStdString(), plan.autoReconnect};
+        return plans;
+    });
 }
 
 void CQuorvaneDoc::NoteCommand(const CCommonObject& object, const std::string& text)

@@ -142,6 +142,9 @@ void CQuorvaneDoc::OnProxyDisconnect()
     proxy->SendCommand("disconnect");
     proxy->m_timeRelink = m_context.clock->now() + 10;
     proxy->m_pLinked = nullptr;
+    // Disconnected on purpose: nothing to heal.
+    proxy->ForgetUpstream();
+    KeepRelayPlan(*proxy, m_context.clock->now());
 }
 
 void CQuorvaneDoc::ForEachProxy(const std::function<void(CHLTV&)>& visit) const

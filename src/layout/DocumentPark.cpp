@@ -40,13 +40,8 @@ void CQuorvaneDoc::SendNow(const std::vector<CCommonObject*>& machines,
                            const std::vector<std::string>& commands)
 {
     const OperatorTrail::Act act(m_trail);
+    // Each command sent goes to the ledger through the trail.
     m_parkConsole.sending.Start(machines, commands, m_context.clock->now());
-    for (CCommonObject* object : machines) {
-        if (object->m_nStatus < CSStatus_CONTROL)
-            continue;
-        for (const std::string& command : commands)
-            NoteCommand(*object, command);
-    }
     // The results window redraws itself; the canvas has nothing new to show.
 }
 
@@ -144,6 +139,5 @@ bool CQuorvaneDoc::SetVariable(CCommonObject& server, const std::string& name, c
     }
     const OperatorTrail::Act act(m_trail);
     server.SendCommand(*command);
-    NoteCommand(server, *command);
     return true;
 }

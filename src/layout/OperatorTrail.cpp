@@ -70,6 +70,8 @@ std::string maskPasswords(const std::string& command)
 void OperatorTrail::CommandSent(CCommonObject& object, const std::string& command)
 {
     m_transcripts[object.GetName()].Sent(maskPasswords(command), object.m_log, m_clock.now());
+    if (m_listener)
+        m_listener(object, command);
 }
 
 void OperatorTrail::Collect(const std::vector<std::unique_ptr<CCommonObject>>& objects)

@@ -4,6 +4,7 @@
 #include "objects/CCommonObject.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,6 +23,12 @@ class OperatorTrail : public CommandWatcher
 {
 public:
     explicit OperatorTrail(const Clock& clock) : m_clock(clock) {}
+
+    // Called with each command of the trail as it is sent, unmasked (the
+    // ledger masks what it keeps): every command on the record is also in
+    // the ledger, however deep in an object it was made.
+    using Listener = std::function<void(CCommonObject& object, const std::string& command)>;
+    void SetListener(Listener listener) { m_listener = std::move(listener); }
 
     // While one lives, every rcon command sent is recorded. Acts nest.
     class Act
@@ -48,6 +55,7 @@ public:
 
 private:
     const Clock& m_clock;
+    Listener m_listener;
     std::map<std::string, CommandTranscript> m_transcripts;
 };
 

@@ -12,8 +12,7 @@
 // The demo files of the matches and the proxies' demo folders, read on a
 // connection of their own that changes nothing (the Matches tab, `quorvane
 // ledger matches`, the start of a run).
-namespace LedgerDemoFiles
-{
+namespace LedgerDemoFiles {
 struct File
 {
     QString matchObject;
@@ -42,4 +41,14 @@ std::optional<ByMatch> files(const LedgerTarget& target, std::optional<std::int6
 std::optional<std::vector<File>> newest(const LedgerTarget& target, int limit, QString& error);
 // proxy (typed address) -> folder URL.
 std::optional<std::map<QString, QString>> folders(const LedgerTarget& target, QString& error);
+
+// What the ledger keeps of each proxy's relay: its wanted upstream and
+// whether it is connected again by itself.
+struct RelayPlan
+{
+    QString upstream;
+    bool autoReconnect = true;
+};
+// proxy (typed address) -> its relay plan.
+std::optional<std::map<QString, RelayPlan>> relayPlans(const LedgerTarget& target, QString& error);
 } // namespace LedgerDemoFiles

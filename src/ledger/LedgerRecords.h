@@ -40,9 +40,9 @@ struct MatchRecord
     std::string scores; // score over time, "0:0 3:1 7:5"; the last is the final
     std::int64_t started = 0;
     std::int64_t ended = 0; // 0 while running
-    std::string proxies; // the proxies that recorded it, space-separated
-    std::string demos;   // the demo names they were told to use
-    std::string ending;  // "finished", "interrupted", "server down", "" while running
+    std::string proxies;    // the proxies that recorded it, space-separated
+    std::string demos;      // the demo names they were told to use
+    std::string ending;     // "finished", "interrupted", "server down", "" while running
 };
 
 struct SightingRecord
@@ -86,6 +86,15 @@ struct DemoFolderRecord
     std::string url;
 };
 
+// The upstream a proxy should relay and whether the program connects it
+// again by itself, kept across runs (the layout file never holds them).
+struct RelayPlanRecord
+{
+    std::string proxy;    // typed address
+    std::string upstream; // "address:port"; empty: none wanted
+    bool autoReconnect = true;
+};
+
 // Operations that run on the writer thread between records.
 struct PruneRequest
 {
@@ -96,8 +105,9 @@ struct ForgetRequest
     std::string who; // a SteamID or an IP
 };
 
-using LedgerRecord = std::variant<CommandRecord, AvailabilityRecord, MatchRecord, SightingRecord, HistoryRecord,
-                                  PruneRequest, ForgetRequest, DemoFileRecord, DemoFolderRecord>;
+using LedgerRecord =
+    std::variant<CommandRecord, AvailabilityRecord, MatchRecord, SightingRecord, HistoryRecord, PruneRequest,
+                 ForgetRequest, DemoFileRecord, DemoFolderRecord, RelayPlanRecord>;
 
 // The record kinds by name, as the metrics and the query command spell them.
 const char* LedgerKindName(const LedgerRecord& record);

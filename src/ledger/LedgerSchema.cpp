@@ -5,8 +5,7 @@
 #include <QStringList>
 #include <vector>
 
-namespace
-{
+namespace {
 struct Migration
 {
     int version;
@@ -19,10 +18,12 @@ const std::vector<Migration>& Migrations()
     static const std::vector<Migration> migrations = {
         {1,
          {
-             "CREATE TABLE commands (id %ID%, at BIGINT NOT NULL, instance TEXT NOT NULL, os_user TEXT NOT NULL,"
+             "CREATE TABLE commands (id %ID%, at BIGINT NOT NULL, instance TEXT NOT NULL, os_user TEXT NOT "
+             "NULL,"
              " object TEXT NOT NULL, text TEXT NOT NULL, answer TEXT NOT NULL)",
              "CREATE INDEX commands_at ON commands (at)",
-             "CREATE TABLE availability (id %ID%, at BIGINT NOT NULL, instance TEXT NOT NULL, object TEXT NOT NULL,"
+             "CREATE TABLE availability (id %ID%, at BIGINT NOT NULL, instance TEXT NOT NULL, object TEXT "
+             "NOT NULL,"
              " change TEXT NOT NULL, duration BIGINT NOT NULL)",
              "CREATE INDEX availability_at ON availability (at)",
              "CREATE INDEX availability_object ON availability (object, at)",
@@ -31,13 +32,16 @@ const std::vector<Migration>& Migrations()
              " proxies TEXT NOT NULL, demos TEXT NOT NULL, ending TEXT NOT NULL)",
              "CREATE INDEX matches_started ON matches (started)",
              "CREATE INDEX matches_object ON matches (object, started)",
-             "CREATE TABLE sightings (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, name TEXT NOT NULL,"
-             " steam_id TEXT NOT NULL, ip TEXT NOT NULL, first_seen BIGINT NOT NULL, last_seen BIGINT NOT NULL)",
+             "CREATE TABLE sightings (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, name TEXT NOT "
+             "NULL,"
+             " steam_id TEXT NOT NULL, ip TEXT NOT NULL, first_seen BIGINT NOT NULL, last_seen BIGINT NOT "
+             "NULL)",
              "CREATE INDEX sightings_last ON sightings (last_seen)",
              "CREATE INDEX sightings_steam ON sightings (steam_id)",
              "CREATE INDEX sightings_ip ON sightings (ip)",
              "CREATE INDEX sightings_object ON sightings (object, name)",
-             "CREATE TABLE history (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, minute BIGINT NOT NULL,"
+             "CREATE TABLE history (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, minute BIGINT NOT "
+             "NULL,"
              " players INTEGER NOT NULL, spectators INTEGER NOT NULL)",
              "CREATE INDEX history_object ON history (object, minute)",
              "CREATE INDEX history_minute ON history (minute)",
@@ -52,6 +56,12 @@ const std::vector<Migration>& Migrations()
              "CREATE INDEX demo_files_match ON demo_files (match_object, match_started)",
              "CREATE INDEX demo_files_at ON demo_files (at)",
              "CREATE TABLE demo_folders (proxy TEXT NOT NULL PRIMARY KEY, url TEXT NOT NULL)",
+         }},
+        // Each proxy's wanted upstream and whether it is connected again by itself.
+        {3,
+         {
+             "CREATE TABLE relay_plan (proxy TEXT NOT NULL PRIMARY KEY, upstream TEXT NOT NULL,"
+             " auto_reconnect INTEGER NOT NULL)",
          }},
     };
     return migrations;
@@ -79,8 +89,7 @@ bool LedgerSchema::migrate(QSqlDatabase& db, Dialect dialect, QString& error)
 {
     const QString id = dialect == Dialect::Sqlite ? QStringLiteral("INTEGER PRIMARY KEY")
                                                   : QStringLiteral("BIGSERIAL PRIMARY KEY");
-    if (!db.transaction())
-    {
+    if (!db.transaction()) {
         error = db.lastError().text();
         return false;
     }
@@ -89,28 +98,27 @@ bool LedgerSchema::migrate(QSqlDatabase& db, Dialect dialect, QString& error)
         return false;
     };
     // Two consoles opening one PostgreSQL ledger at once migrate one after the other.
-    if (dialect == Dialect::Postgres && !Run(db, QStringLiteral("SELECT pg_advisory_xact_lock(7368211)"), error))
+    if (dialect == Dialect::Postgres &&
+        !Run(db, QStringLiteral("SELECT pg_advisory_xact_lock(7368211)"), error))
         return fail();
-    if (!Run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_schema (version INTEGER NOT NULL)"), error))
+    if (!Run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_schema (version INTEGER NOT NULL)"),
+             error))
         return fail();
     QSqlQuery read(db);
-    if (!read.exec(QStringLiteral("SELECT version FROM ledger_schema")))
-    {
+    if (!read.exec(QStringLiteral("SELECT version FROM ledger_schema"))) {
         error = read.lastError().text();
         return fail();
     }
     const bool hasRow = read.next();
     int current = hasRow ? read.value(0).toInt() : 0;
     read.finish();
-    if (current > kVersion)
-    {
+    if (current > kVersion) {
         error = QStringLiteral("it was written by a newer Quorvane (schema %1; this one knows up to %2)")
                     .arg(current)
                     .arg(kVersion);
         return fail();
     }
-    for (const Migration& migration : Migrations())
-    {
+    for (const Migration& migration : Migrations()) {
         if (migration.version <= current)
             continue;
         for (QString statement : migration.statements)
@@ -122,8 +130,7 @@ bool LedgerSchema::migrate(QSqlDatabase& db, Dialect dialect, QString& error)
                                  : QStringLiteral("INSERT INTO ledger_schema (version) VALUES (%1)");
     if (!Run(db, store.arg(current), error))
         return fail();
-    if (!db.commit())
-    {
+    if (!db.commit()) {
         error = db.lastError().text();
         return fail();
     }

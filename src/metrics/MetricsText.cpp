@@ -114,6 +114,15 @@ QByteArray metricsText(const CQuorvaneDoc& document, std::int64_t now)
                  return static_cast<double>(p->m_fOutRate);
              return std::nullopt;
          }},
+        {"quorvane_proxy_relaying", "gauge",
+         "1 while a proxy under rcon relays a machine, 0 while it relays nothing (relay lost, or nothing "
+         "wanted).",
+         [](const CCommonObject& o) -> std::optional<double> {
+             const CHLTV* p = asProxy(o);
+             if (!p || p->m_nStatus < CSStatus_CONTROL || !p->StatusRead())
+                 return std::nullopt;
+             return p->m_strLinkedAddress.empty() ? 0.0 : 1.0;
+         }},
         {"quorvane_hub_clients", "gauge", "Clients of a hub manager.",
          [](const CCommonObject& o) -> std::optional<double> {
              if (const CGTV* h = asHub(o))

@@ -10,6 +10,7 @@
 #include "core/TextCodec.h"
 #include "objects/CRconSocket.h"
 #include "objects/IconLibrary.h"
+#include "objects/MachineTrouble.h"
 #include "objects/RconNotices.h"
 
 #include <QPainter>
@@ -110,9 +111,26 @@ Rect CCommonObject::IconRectFor(const Rect& box)
 
 void CCommonObject::Draw(QPainter& painter)
 {
-    if (IsDown()) {
+    switch (troubleOf(*this)) {
+    case Trouble::Down:
         // A red tint under the icon and a red frame: seen across the canvas.
         drawFramedBox(painter, m_rcBox, QColor(200, 0, 0), 3, QColor(255, 0, 0, 60));
+        break;
+    case Trouble::RelayLost:
+        drawFramedBox(painter, m_rcBox, QColor(230, 120, 0), 3, QColor(255, 150, 0, 60));
+        break;
+    case Trouble::Unreachable: {
+        painter.save();
+        QPen pen(canvasColor(QColor(120, 120, 120)), 2, Qt::DashLine);
+        painter.setPen(pen);
+        painter.setBrush(QColor(128, 128, 128, 40));
+        painter.drawRect(
+            QRect(m_rcBox.left, m_rcBox.top, m_rcBox.right - m_rcBox.left, m_rcBox.bottom - m_rcBox.top));
+        painter.restore();
+        break;
+    }
+    case Trouble::None:
+        break;
     }
     m_rcIcon = IconRectFor(m_rcBox);
     drawIcon(painter, m_nBitmapId, m_rcIcon.left, m_rcIcon.top);
@@ -126,6 +144,42 @@ void CCommonObject::Draw(QPainter& painter)
     painter.restore();
 }
 
+void CCommonObject::DrawTroubleMarks(QPainter& painter)
+{
+    // A 14-pixel disc at the box's top right corner, drawn in vector so that
+    // it stays sharp at any scale.
+    const bool refused = PasswordRefused();
+    const Trouble trouble = troubleOf(*this);
+    if (!refused && trouble != Trouble::RelayLost && trouble != Trouble::Unreachable)
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF disc(m_rcBox.right - 15, m_rcBox.top + 1, 14, 14);
+    QColor fill = QColor(120, 120, 120);
+    if (refused)
+        fill = QColor(170, 0, 0);
+    else if (trouble == Trouble::RelayLost)
+        fill = QColor(230, 120, 0);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawEllipse(disc);
+    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
+    const QPointF c = disc.center();
+    if (refused) {
+        // "!": the password was refused.
+        painter.drawLine(QPointF(c.x(), c.y() - 4), QPointF(c.x(), c.y() + 1));
+        painter.drawPoint(QPointF(c.x(), c.y() + 4));
+    } else if (trouble == Trouble::RelayLost) {
+        // A broken link: two stubs with a gap.
+        painter.drawLine(QPointF(c.x() - 5, c.y() + 3), QPointF(c.x() - 1.5, c.y() - 0.5));
+        painter.drawLine(QPointF(c.x() + 1.5, c.y() + 0.5), QPointF(c.x() + 5, c.y() - 3));
+    } else {
+        painter.setFont(canvasFont(12));
+        painter.drawText(disc, Qt::AlignCenter, QStringLiteral("?"));
+    }
+    painter.restore();
+}
+
 void CCommonObject::MarkReply()
 {
     m_timeLastReply = Now();
@@ -136,6 +190,7 @@ void CCommonObject::OpenChannel()
     m_pChannel.reset();
     m_pChannel = std::make_unique<CRconSocket>(*this, *m_context.op);
     m_pChannel->Open(m_strAddress, m_nPort);
+    m_timeWatchedSince = Now();
 }
 
 void CCommonObject::CloseChannel()
@@ -183,6 +238,22 @@ void CCommonObject::ChangePOV(std::string) {}
 bool CCommonObject::IsDown() const
 {
     return m_nStatus == CSStatus_TIMEOUT && m_timeLastReply != 0;
+}
+
+bool CCommonObject::IsUnreachable() const
+{
+    return m_nStatus == CSStatus_TIMEOUT && m_timeLastReply == 0 && m_timeWatchedSince != 0 &&
+           Now() - m_timeWatchedSince > kUnreachableSeconds;
+}
+
+bool CCommonObject::IsRelayLost() const
+{
+    return false;
+}
+
+bool CCommonObject::PasswordRefused() const
+{
+    return m_bRconSuspended && m_strSuspendReason == notices::kBadPassword;
 }
 
 QColor CCommonObject::DownTextColor()

@@ -115,6 +115,15 @@ public:
     // Answered once and has fallen silent since: drawn red, counted and
     // announced. A machine that never answered is not down, only unknown.
     bool IsDown() const;
+    // Never answered although it was opened or added more than two poll
+    // cycles ago: framed and counted, unlike a machine just added.
+    static constexpr std::int64_t kUnreachableSeconds = 12;
+    bool IsUnreachable() const;
+    // A proxy that relayed a machine and relays nothing now.
+    virtual bool IsRelayLost() const;
+    // The machine refused the rcon password: marked on the box and named in
+    // the panel, unlike a machine that was given none.
+    bool PasswordRefused() const;
 
     // A line between two icons: dash-dot 1 pixel when dashed, else solid 4
     // pixels; routed around the other boxes while the canvas's boxes are set.
@@ -157,6 +166,9 @@ public:
     PlayerNames m_strPlayers;
     std::int32_t m_nPlayers = 0;
     std::int64_t m_timeLastReply = 0;
+    // When the channel was last opened (the layout opened, the object added
+    // or moved to a new address); 0: never.
+    std::int64_t m_timeWatchedSince = 0;
     std::int32_t m_nBitmapId = 130;
     std::int32_t m_nPhase = 0;
 
@@ -174,6 +186,9 @@ protected:
     // accepts us again. A line in the console says so.
     void LiftBanSuspension();
     void CountRconGain() { ++m_nRconGains; }
+    // The marks of a refused password, a lost relay, a machine that never
+    // answered, at the box's top right corner.
+    void DrawTroubleMarks(QPainter& painter);
     // The last host name of a machine that went down, greyed, where the
     // live name stood.
     static QColor DownTextColor();

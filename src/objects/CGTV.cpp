@@ -296,6 +296,7 @@ void CGTV::Draw(QPainter& painter)
                       ratioGaugeFill(m_rcIcon.height(), m_nSvClients, m_nSvMaxClients), QColor(0, 255, 0));
     }
     drawIcon(painter, statusMarkBitmap(m_nStatus), m_rcBox.left, m_rcBox.top);
+    DrawTroubleMarks(painter);
     PlaceRows();
     for (int i = 0; i < m_nHubs; ++i)
         DrawHubRow(painter, m_hubs[static_cast<std::size_t>(i)]);

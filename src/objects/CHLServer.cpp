@@ -540,6 +540,7 @@ void CHLServer::DrawHostname(QPainter& painter, bool greyed)
 void CHLServer::DrawStatusMark(QPainter& painter)
 {
     drawIcon(painter, statusMarkBitmap(m_nStatus), m_rcBox.left, m_rcBox.top);
+    DrawTroubleMarks(painter);
 }
 
 void CHLServer::Draw(QPainter& painter)

@@ -11,7 +11,26 @@
 #include "objects/ServerReplies.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <unordered_set>
+
+namespace {
+
+// Lines that come back to "record" within this time are its answer.
+constexpr std::int64_t kRecordAnswerSeconds = 10;
+
+// How proxies refuse to record: not connected, already recording, no file.
+bool isRecordRefusal(const std::string& line)
+{
+    for (std::string_view start : {"Cannot record", "Can't record", "Already recording", "Usage: record",
+                                   "Couldn't open", "Cannot open", "Failed to"}) {
+        if (beginsWith(line, start))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 CHLTV::CHLTV(const CoreContext& context) : CHLServer(context)
 {
@@ -36,6 +55,50 @@ bool CHLTV::CanRecord() const
 bool CHLTV::IsGameServer() const
 {
     return false;
+}
+
+bool CHLTV::IsRelayLost() const
+{
+    return (m_nStatus == CSStatus_CONTROL || m_nStatus == CSStatus_FULLCONTROL) &&
+           m_timeNotConnectedSince != 0;
+}
+
+bool CHLTV::RelaysNothing() const
+{
+    return m_bStatusRead && m_strLinkedAddress.empty();
+}
+
+std::int64_t CHLTV::NotConnectedSeconds() const
+{
+    return m_timeNotConnectedSince == 0 ? 0 : std::max<std::int64_t>(0, Now() - m_timeNotConnectedSince);
+}
+
+bool CHLTV::StopAsked() const
+{
+    return Now() - m_timeStopSent < 60;
+}
+
+void CHLTV::SendCommand(std::string command)
+{
+    const std::string_view verb = std::string_view(command).substr(0, command.find(' '));
+    if (verb == "record")
+        m_timeRecordSent = Now();
+    else if (verb == "stoprecord")
+        m_timeStopSent = Now();
+    CHLServer::SendCommand(std::move(command));
+}
+
+void CHLTV::Reconnect(CCommonObject& target)
+{
+    m_timeLastReconnect = Now();
+    m_log.Add("Quorvane : relay lost, connecting to " + m_strWantedUpstream + " again");
+    DropOn(&target);
+}
+
+void CHLTV::ForgetUpstream()
+{
+    m_strWantedUpstream.clear();
+    m_timeNotConnectedSince = 0;
 }
 
 std::string CHLTV::GetExternalName() const
@@ -74,11 +137,13 @@ void CHLTV::DropOn(CCommonObject* target)
         const ObjectGroup* mine = m_pGroup.view();
         const ObjectGroup* theirs = proxy->m_pGroup.view();
         const bool sameZone = mine && theirs && mine->ZoneKey() == theirs->ZoneKey();
-        SendConnect(sameZone ? proxy->GetName() : proxy->GetExternalName());
+        m_strWantedUpstream = sameZone ? proxy->GetName() : proxy->GetExternalName();
+        SendConnect(m_strWantedUpstream);
         m_strLinkedAddress.clear();
         m_pLinked = target;
     } else if (auto* server = dynamic_cast<CHLServer*>(target)) {
         SetServerPassword(server->m_strServerPassword);
+        m_strWantedUpstream = server->GetName();
         SendConnect(server->GetName());
         // Linked at once, also when the proxy relayed another server: the
         // link line, the page and automatic recording follow the drop, and
@@ -88,6 +153,7 @@ void CHLTV::DropOn(CCommonObject* target)
             m_pLinked = target;
         }
     } else {
+        m_strWantedUpstream = target->GetName();
         SendConnect(target->GetName());
         m_strLinkedAddress.clear();
         m_pLinked = target;
@@ -138,10 +204,19 @@ void CHLTV::OnStatusText(std::string_view datagram)
             OnBadPassword();
             continue;
         }
+        if (Now() - m_timeRecordSent < kRecordAnswerSeconds && isRecordRefusal(line)) {
+            m_strRecordRefusal = line;
+            ++m_nRecordRefusals;
+        }
         readProxyStatusLine(line, fields, flags);
     }
     if (flags.headerSeen && !flags.recordingSeen)
         fields.recordFile.clear();
+    // A status without its upstream line relays nothing.
+    if (flags.headerSeen && !flags.linkSeen)
+        fields.linkedAddress.clear();
+    if (fields.recordFile != m_strRecordFile)
+        m_timeRecordingSince = fields.recordFile.empty() ? 0 : Now();
     m_nMaxClients = fields.maxClients;
     m_nClients = fields.clients;
     m_fOutRate = fields.outRate;
@@ -149,6 +224,15 @@ void CHLTV::OnStatusText(std::string_view datagram)
         m_timeRelayingSince = fields.linkedAddress.empty() ? 0 : Now();
     m_strLinkedAddress = std::move(fields.linkedAddress);
     m_strRecordFile = std::move(fields.recordFile);
+    if (flags.headerSeen || flags.linkSeen) {
+        m_bStatusRead = true;
+        if (!m_strLinkedAddress.empty()) {
+            m_strWantedUpstream = m_strLinkedAddress;
+            m_timeNotConnectedSince = 0;
+        } else if (!m_strWantedUpstream.empty() && m_timeNotConnectedSince == 0) {
+            m_timeNotConnectedSince = Now();
+        }
+    }
 
     // A refusal proves no control; neither does anything while rcon is
     // suspended.
@@ -189,7 +273,8 @@ void CHLTV::CheckAutoRecord()
     CHLServer* server = GetRelayedServer();
     if (!server)
         return;
-    if (server->m_bMatchRunning && m_strRecordFile.empty())
+    // A proxy that relays nothing cannot record; it would refuse every time.
+    if (server->m_bMatchRunning && m_strRecordFile.empty() && !RelaysNothing())
         SendCommand("record " + MakeAutoDemoName());
     if (!server->m_bMatchRunning && !m_strRecordFile.empty())
         SendCommand("stoprecord");

@@ -19,6 +19,8 @@ public:
     void RunPollPhase(int phase) override;
     bool CanRecord() const override;
     bool IsGameServer() const override;
+    bool IsRelayLost() const override;
+    void SendCommand(std::string command) override;
 
     // "address:port" under which other zones reach the proxy.
     virtual std::string GetExternalName() const;
@@ -33,6 +35,25 @@ public:
     // The game server at the end of the chain of proxies this one relays;
     // null when the chain ends without one, loops, or reaches another kind.
     CHLServer* GetRelayedServer();
+
+    // The relay chain. Reconnect sends "connect" to target (the wanted
+    // upstream) again, with its server password, and says so in the console.
+    void Reconnect(CCommonObject& target);
+    // The operator disconnected the proxy: it wants no upstream any more.
+    void ForgetUpstream();
+    // Its status was read (and names no upstream: there is nothing to record).
+    bool StatusRead() const { return m_bStatusRead; }
+    bool RelaysNothing() const;
+    // Seconds the proxy has said it relays nothing while it wants an upstream
+    // (0 while it relays).
+    std::int64_t NotConnectedSeconds() const;
+    // A refusal the proxy printed in answer to "record" and how many there
+    // were so far, so that each is reported once.
+    const std::string& RecordRefusal() const { return m_strRecordRefusal; }
+    std::uint64_t RecordRefusals() const { return m_nRecordRefusals; }
+    // The operator or the program asked for the recording to stop within the
+    // last minute: its end is no surprise.
+    bool StopAsked() const;
 
     std::int64_t m_timeRelink = 0;
     bool m_bAutoRecord = false;
@@ -52,6 +73,17 @@ public:
     // The folder it writes its demos to, "ftp://HOST[:PORT]/PATH/"; empty:
     // its demos are not collected. Kept in the ledger, never in the layout.
     std::string m_strDemoFolder;
+    // The machine the proxy should relay: the one it was dropped on, else
+    // the last one it relayed ("address:port" as it names it); empty: none.
+    // Kept in the ledger with m_bReconnectAuto, never in the layout.
+    std::string m_strWantedUpstream;
+    bool m_bReconnectAuto = true;
+    // When its status first said it relays nothing while it wants an
+    // upstream (0: it relays, or wants none).
+    std::int64_t m_timeNotConnectedSince = 0;
+    std::int64_t m_timeLastReconnect = 0;
+    // When the current recording was first seen (0: none).
+    std::int64_t m_timeRecordingSince = 0;
 
 private:
     // "connect <address>", unless the address could end the command.
@@ -61,4 +93,9 @@ private:
     // The chain end that was reported as an internal error, so that the
     // message is shown once and not every six seconds.
     const CCommonObject* m_pReportedChainEnd = nullptr;
+    bool m_bStatusRead = false;
+    std::int64_t m_timeRecordSent = -1000;
+    std::int64_t m_timeStopSent = -1000;
+    std::string m_strRecordRefusal;
+    std::uint64_t m_nRecordRefusals = 0;
 };

@@ -54,6 +54,10 @@ QJsonObject describeObject(const CCommonObject& object)
     report.insert(QStringLiteral("kind"), QString::fromLatin1(objectKind(object)));
     report.insert(QStringLiteral("status"), QString::fromLatin1(statusText(object.m_nStatus)));
     report.insert(QStringLiteral("hostname"), text(object.m_strHostname));
+    if (object.PasswordRefused())
+        report.insert(QStringLiteral("password"), QStringLiteral("refused"));
+    if (object.IsUnreachable())
+        report.insert(QStringLiteral("unreachable"), true);
 
     QJsonArray names;
     const int count = std::clamp(object.GetPlayerCount(), 0, CCommonObject::kMaxPlayers);
@@ -89,6 +93,11 @@ QJsonObject describeObject(const CCommonObject& object)
         report.insert(QStringLiteral("slots"), proxy->m_nMaxClients);
         report.insert(QStringLiteral("clients"), proxy->m_nClients);
         report.insert(QStringLiteral("upstream"), text(proxy->m_strLinkedAddress));
+        // Known once the proxy's status was read under rcon; null before.
+        report.insert(QStringLiteral("relaying"), proxy->StatusRead() && proxy->m_nStatus >= CSStatus_CONTROL
+                                                      ? QJsonValue(!proxy->m_strLinkedAddress.empty())
+                                                      : QJsonValue(QJsonValue::Null));
+        report.insert(QStringLiteral("wanted"), text(proxy->m_strWantedUpstream));
         report.insert(QStringLiteral("linked"), nameOrNull(proxy->m_pLinked));
         report.insert(QStringLiteral("recording"), text(proxy->m_strRecordFile));
         report.insert(QStringLiteral("outrate"), static_cast<double>(proxy->m_fOutRate));

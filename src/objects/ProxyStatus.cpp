@@ -68,9 +68,12 @@ void readClassicLine(const std::string& line, ProxyStatusFields& fields, ProxySt
         rest = line.substr(std::string_view("HLTV proxy connected to ").size());
         const std::size_t comma = rest.find(',');
         fields.linkedAddress = comma == std::string::npos ? std::string() : rest.substr(0, comma);
+        flags.linkSeen = true;
     }
-    if (beginsWith(line, "HLTV proxy disconnected."))
+    if (beginsWith(line, "HLTV proxy disconnected.")) {
         fields.linkedAddress.clear();
+        flags.linkSeen = true;
+    }
     if (beginsWith(line, "Recording to ")) {
         rest = line.substr(std::string_view("Recording to ").size());
         const std::size_t end = rest.find(".dem (");
@@ -97,6 +100,7 @@ void readClassicLine(const std::string& line, ProxyStatusFields& fields, ProxySt
         rest = open == std::string::npos ? line : line.substr(open + 1);
         const std::size_t close = rest.find(')');
         fields.linkedAddress = close == std::string::npos ? std::string() : rest.substr(0, close);
+        flags.linkSeen = true;
     }
     if (beginsWith(line, "Local IP ") && restAfter(line, "Network In ", rest)) {
         float in = 0;
@@ -127,11 +131,15 @@ void readCurrentLine(const std::string& line, ProxyStatusFields& fields, ProxySt
     }
     for (std::string_view prefix :
          {"Connected to Game Server ", "Connected to HLTV Proxy ", "Source Game Server "}) {
-        if (beginsWith(line, prefix))
+        if (beginsWith(line, prefix)) {
             fields.linkedAddress = upTo(line.substr(prefix.size()), ", ");
+            flags.linkSeen = true;
+        }
     }
-    if (beginsWith(line, "Not connected."))
+    if (beginsWith(line, "Not connected.")) {
         fields.linkedAddress.clear();
+        flags.linkSeen = true;
+    }
     if (beginsWith(line, "Recording to ") && line.find(".dem (") == std::string::npos &&
         restAfter(line, "Recording to ", rest)) {
         const std::size_t length = rest.find(", Length ");

@@ -20,6 +20,8 @@ struct ProxyStatusFlags
 {
     bool headerSeen = false;
     bool recordingSeen = false;
+    // A line said what the proxy relays ("connected to", "Not connected.", ...).
+    bool linkSeen = false;
 };
 
 // Reads one non-empty line of the status text, both the classic lines

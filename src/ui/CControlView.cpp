@@ -12,6 +12,7 @@
 #include "objects/DemoNames.h"
 #include "objects/ObjectReport.h"
 #include "ui/ConsoleFindBar.h"
+#include "ui/ObjectToolTip.h"
 #include "ui/ParkText.h"
 #include "ui/PlayerTable.h"
 #include "ui/Sparkline.h"
@@ -354,8 +355,11 @@ void CControlView::refresh()
         bool actions = true;
         bool kick = true;
         // Only a proxy records: a hub manager's buttons would do nothing.
-        bool record = dynamic_cast<CHLTV*>(object) != nullptr;
-        showText(*m_pStatus, statusCaption(object->m_nStatus));
+        auto* proxy = dynamic_cast<CHLTV*>(object);
+        bool record = proxy != nullptr;
+        QStringList status{statusCaption(object->m_nStatus)};
+        status += troubleWords(*object, m_document.context().clock->now());
+        showText(*m_pStatus, status.join(QStringLiteral(" \u2014 ")));
         switch (object->m_nStatus) {
         case CSStatus_BAD:
         case CSStatus_TIMEOUT:
@@ -377,7 +381,11 @@ void CControlView::refresh()
         setActionControlsEnabled(actions);
         if (actions) {
             m_pKick->setEnabled(kick);
-            m_pStartRecord->setEnabled(record);
+            // Nothing to record while the proxy relays nothing.
+            const bool relaysNothing = proxy && proxy->RelaysNothing();
+            m_pStartRecord->setEnabled(record && !relaysNothing);
+            m_pStartRecord->setToolTip(
+                relaysNothing ? tr("The proxy relays nothing: there is nothing to record") : QString());
             m_pStopRecording->setEnabled(record);
         }
         showText(*m_pName, decodeText(object->m_strHostname));
@@ -603,7 +611,6 @@ void CControlView::OnSend()
         const std::string bytes = encodeTyped(command);
         const OperatorTrail::Act act(m_document.trail());
         object->SendCommand(bytes);
-        m_document.NoteCommand(*object, bytes);
         if (m_history.empty() || m_history.back() != command) {
             m_history.push_back(command);
             if (m_history.size() > kHistoryLimit)
@@ -655,10 +662,8 @@ void CControlView::kickPlayer(const PlayerRow& player)
         // The user id shown is the player chosen, whatever his name holds.
         if (auto* server = dynamic_cast<CHLServer*>(object); server && player.userId) {
             server->KickByUserId(*player.userId, player.name);
-            m_document.NoteCommand(*object, "kick #" + std::to_string(*player.userId) + " (" + player.name + ")");
         } else {
             object->Kick(player.name);
-            m_document.NoteCommand(*object, "kick \"" + player.name + "\"");
         }
     } else if (object->IsHubManager()) {
         const OperatorTrail::Act act(m_document.trail());
@@ -701,16 +706,19 @@ void CControlView::OnStartRecord()
     SanitizeDemoName(*name);
     const OperatorTrail::Act act(m_document.trail());
     proxy->SendCommand("record " + *name);
-    m_document.NoteCommand(*proxy, "record " + *name);
     showTranscript(proxy);
 }
 
 void CControlView::OnStopRecording()
 {
     if (auto* proxy = dynamic_cast<CHLTV*>(controlledObject())) {
+        // One click must not end a match's demo.
+        const std::string file =
+            proxy->m_strRecordFile.empty() ? std::string("the recording") : proxy->m_strRecordFile;
+        if (!m_document.context().op->askYesNo("Stop recording " + file + " on " + proxy->GetName() + "?"))
+            return;
         const OperatorTrail::Act act(m_document.trail());
         proxy->SendCommand("stoprecord");
-        m_document.NoteCommand(*proxy, "stoprecord");
         showTranscript(proxy);
     }
 }

@@ -5,6 +5,7 @@
 #include "layout/CanvasLayout.h"
 #include "layout/CommandIds.h"
 #include "layout/LayoutFile.h"
+#include "objects/MachineTrouble.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CQuorvaneView.h"
 #include "ui/DesktopNotifier.h"
@@ -125,7 +126,7 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
     m_downButton->setCheckable(true);
     m_downButton->setAutoRaise(true);
     m_downButton->setStyleSheet(QStringLiteral("QToolButton { color: #c00000; font-weight: bold; }"));
-    m_downButton->setToolTip(tr("Show only the machines that are down"));
+    m_downButton->setToolTip(tr("Show only the machines that are down, relay lost or unreachable"));
     m_downButton->hide();
     connect(m_downButton, &QToolButton::toggled, m_view, &CQuorvaneView::setShowOnlyDown);
     statusBar()->addPermanentWidget(m_downButton);
@@ -141,17 +142,29 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
     m_zoomPane->setObjectName(QStringLiteral("zoomPane"));
     m_zoomPane->setToolTip(tr("Zoom (Ctrl+wheel, Ctrl+=, Ctrl+-; Ctrl+0: actual size)"));
     statusBar()->insertPermanentWidget(0, m_zoomPane);
-    connect(m_view, &CQuorvaneView::zoomChanged, this,
-            [this](double zoom) { m_zoomPane->setText(QStringLiteral("%1 %").arg(std::lround(zoom * 100))); });
+    connect(m_view, &CQuorvaneView::zoomChanged, this, [this](double zoom) {
+        m_zoomPane->setText(QStringLiteral("%1 %").arg(std::lround(zoom * 100)));
+    });
     statusBar()->showMessage(tr("Ready"));
     qApp->installEventFilter(this);
 
     m_desktopNotifier = std::make_unique<DesktopNotifier>();
     m_notifier = m_desktopNotifier.get();
-    connect(&m_document, &CQuorvaneDoc::downCountChanged, this, &CMainFrame::OnDownCount);
+    connect(&m_document, &CQuorvaneDoc::troubleChanged, this, &CMainFrame::OnTroubleCount);
+    connect(&m_document, &CQuorvaneDoc::machineNotice, this,
+            [this](const QString& summary, const QString& text, bool notify) {
+                statusBar()->showMessage(text);
+                std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+                if (notify && m_notifier)
+                    m_notifier->notify(summary, text);
+            });
     connect(&m_document, &CQuorvaneDoc::downBurst, this, [this](const DownWatch::Burst& burst) {
         const DownAlert alert = describeBurst(burst, m_document);
-        statusBar()->showMessage(alert.summary);
+        // The status bar says what the title and the button say.
+        const std::string now = burst.now.words();
+        statusBar()->showMessage(now.empty() ? alert.summary
+                                             : alert.summary + QStringLiteral(" \u2014 ") +
+                                                   QString::fromStdString(now));
         if (m_notifier)
             m_notifier->notify(alert.summary, alert.body);
     });
@@ -197,11 +210,11 @@ void CMainFrame::setNotifier(Notifier* notifier)
     m_notifier = notifier;
 }
 
-void CMainFrame::OnDownCount(int count)
+void CMainFrame::OnTroubleCount(const TroubleCount& count)
 {
-    m_downButton->setText(tr("%1 down").arg(count));
-    m_downButton->setVisible(count > 0);
-    if (count == 0)
+    m_downButton->setText(QString::fromStdString(count.words()));
+    m_downButton->setVisible(count.total() > 0);
+    if (count.total() == 0)
         m_downButton->setChecked(false);
     UpdateTitle();
 }
@@ -587,8 +600,8 @@ void CMainFrame::UpdateTitle()
 {
     const QString name = m_path.isEmpty() ? tr("Untitled") : QFileInfo(m_path).fileName();
     QString title = name + QStringLiteral("[*] - Quorvane");
-    if (const int down = m_document.DownCount(); down > 0)
-        title += QStringLiteral(" \u2014 %1 down").arg(down);
+    if (const std::string trouble = m_document.TroubleNow().words(); !trouble.empty())
+        title += QStringLiteral(" \u2014 ") + QString::fromStdString(trouble);
     setWindowTitle(title);
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 class CQuorvaneDoc;
+struct TroubleCount;
 class CQuorvaneView;
 class FindBar;
 class LedgerDock;
@@ -100,7 +101,7 @@ private:
     void UpdateRecentMenu();
     // "name[*] - Quorvane", with " — N down" while machines are down.
     void UpdateTitle();
-    void OnDownCount(int count);
+    void OnTroubleCount(const TroubleCount& count);
     // F6 and Shift+F6: the focus goes from the canvas to the control panel
     // and back.
     void SwitchPane();

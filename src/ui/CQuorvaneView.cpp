@@ -9,6 +9,7 @@
 #include "layout/GroupMove.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
+#include "objects/MachineTrouble.h"
 #include "ui/CanvasPalette.h"
 #include "ui/ObjectMatch.h"
 #include "ui/ObjectToolTip.h"
@@ -128,7 +129,7 @@ void CQuorvaneView::RenderCanvas(QPainter& painter, const QRect& area)
     ObjectFilter filter;
     if (isFiltering())
         filter = [this](const CCommonObject& object) {
-            return (!m_onlyDown || object.IsDown()) && objectMatches(object, m_findText);
+            return (!m_onlyDown || troubleOf(object) != Trouble::None) && objectMatches(object, m_findText);
         };
     PaintCanvas(painter, m_document, area, filter);
     // The machines picked beside the one in the panel: a blue frame.
@@ -224,6 +225,8 @@ QMenu* CQuorvaneView::ContextMenu(QWidget* parent) const
                          {ID_HLTV_PROXYPASSWORD, "Proxy Password", false},
                          {ID_HLTV_RCONPASSWORD, "Rcon Password", false},
                          {ID_HLTV_DISCONNECT, "Disconnect", false},
+                         {ID_HLTV_RECONNECTNOW, "Reconnect now", false},
+                         {ID_HLTV_RECONNECTAUTO, "Reconnect automatically", false},
                          {ID_HLTV_MOVEUP, "Move Up", true},
                          {ID_HLTV_MOVEDOWN, "Move Down", false},
                          {ID_HLTV_PROPERTIES, "Properties", true}});
@@ -234,6 +237,12 @@ QMenu* CQuorvaneView::ContextMenu(QWidget* parent) const
             if (id == ID_HLTV_SERVERPASSWORD || id == ID_HLTV_SPECPASSWORD || id == ID_HLTV_PROXYPASSWORD ||
                 id == ID_HLTV_DISCONNECT)
                 action->setEnabled(controlled);
+            if (id == ID_HLTV_RECONNECTNOW)
+                action->setEnabled(controlled && !proxy->m_strWantedUpstream.empty());
+            if (id == ID_HLTV_RECONNECTAUTO) {
+                action->setCheckable(true);
+                action->setChecked(proxy->m_bReconnectAuto);
+            }
         }
     } else if (m_document.m_pSelectedObject) {
         addItems(*menu, {{ID_OBJECT_DELETE, "Delete", false},
@@ -438,7 +447,7 @@ std::vector<CCommonObject*> CQuorvaneView::matches() const
     if (!isFiltering())
         return found;
     for (const auto& object : m_document.m_objects) {
-        if ((!m_onlyDown || object->IsDown()) && objectMatches(*object, m_findText))
+        if ((!m_onlyDown || troubleOf(*object) != Trouble::None) && objectMatches(*object, m_findText))
             found.push_back(object.get());
     }
     return found;

@@ -46,9 +46,20 @@ DownAlert describeBurst(const DownWatch::Burst& burst, const CQuorvaneDoc& docum
         parts.append(machines(burst.wentDown.size()) + QStringLiteral(" down"));
     if (!burst.cameBack.empty())
         parts.append(machines(burst.cameBack.size()) + QStringLiteral(" back"));
+    if (!burst.relayLost.empty())
+        parts.append(QStringLiteral("%1 relay lost").arg(burst.relayLost.size()));
+    if (!burst.relayBack.empty())
+        parts.append(QStringLiteral("%1 relaying again").arg(burst.relayBack.size()));
+    if (!burst.unreachable.empty())
+        parts.append(machines(burst.unreachable.size()) + QStringLiteral(" unreachable"));
     QStringList lines;
     listNames(lines, "down", burst.wentDown, document);
     listNames(lines, "back", burst.cameBack, document);
-    lines.append(QStringLiteral("%1 down now").arg(burst.downNow));
+    listNames(lines, "relay lost", burst.relayLost, document);
+    listNames(lines, "relaying again", burst.relayBack, document);
+    listNames(lines, "unreachable", burst.unreachable, document);
+    const std::string now = burst.now.words();
+    lines.append(now.empty() ? QStringLiteral("Nothing down now")
+                             : QString::fromStdString(now) + QStringLiteral(" now"));
     return {parts.join(QStringLiteral(", ")), lines.join(QLatin1Char('\n'))};
 }

@@ -77,6 +77,12 @@ LegendDialog::LegendDialog(QWidget* parent) : QDialog(parent)
         {frameSwatch(QColor(200, 0, 0), 3, QColor(255, 200, 200)),
          tr("Down: the machine answered before and has been silent for more than 10 seconds; "
             "its last host name is shown in grey")},
+        {frameSwatch(QColor(230, 120, 0), 3, QColor(255, 215, 160)),
+         tr("Relay lost: the proxy relayed a machine and now relays nothing (broken-link mark)")},
+        {frameSwatch(QColor(120, 120, 120), 2, QColor(225, 225, 225)),
+         tr("Unreachable: never answered in the 12 seconds since it was opened or added (\"?\" mark)")},
+        {frameSwatch(QColor(170, 0, 0), 1, QColor(170, 0, 0)),
+         tr("Red \"!\" mark: the machine refused the rcon password")},
         {frameSwatch(Qt::black, 1, QColor(220, 220, 220)), tr("The picked object")},
         {frameSwatch(QColor(255, 140, 0), 3, Qt::white), tr("A match of Find or of the down filter")},
         {lineSwatch(Qt::SolidLine, 4), tr("Link: the proxy or hub relays this machine")},

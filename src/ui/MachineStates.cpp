@@ -8,6 +8,11 @@ namespace {
 
 const MachineState kStates[] = {
     {"Down", QColor(255, 190, 190), [](const CCommonObject& object) { return object.IsDown(); }},
+    {"Relay lost", QColor(255, 215, 160), [](const CCommonObject& object) { return object.IsRelayLost(); }},
+    {"Unreachable", QColor(215, 215, 215),
+     [](const CCommonObject& object) { return object.IsUnreachable(); }},
+    {"Password refused", QColor(255, 225, 225),
+     [](const CCommonObject& object) { return object.PasswordRefused(); }},
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "objects/ObjectReport.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -24,6 +25,8 @@ QString statusWords(const CCommonObject& object)
         return QStringLiteral("Down: answered before, silent now");
     switch (object.m_nStatus) {
     case CSStatus_TIMEOUT:
+        if (object.IsUnreachable())
+            return QStringLiteral("Unreachable: never answered since it was opened");
         return QStringLiteral("Not answering (never answered)");
     case CSStatus_MONITORING:
         return QStringLiteral("Answering; monitored only (no rcon)");
@@ -34,6 +37,14 @@ QString statusWords(const CCommonObject& object)
     default:
         return QStringLiteral("Bad server type");
     }
+}
+
+QString minutesSeconds(std::int64_t seconds)
+{
+    seconds = std::max<std::int64_t>(0, seconds);
+    return QStringLiteral("%1:%2")
+        .arg(seconds / 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 void addLine(QStringList& lines, const QString& label, const QString& value)
@@ -65,11 +76,32 @@ QString relayDuration(std::int64_t since, std::int64_t now)
     return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds % 3600 / 60);
 }
 
+QStringList troubleWords(const CCommonObject& object, std::int64_t now)
+{
+    QStringList words;
+    if (object.PasswordRefused())
+        words.append(QStringLiteral("Password refused"));
+    const auto* proxy = dynamic_cast<const CHLTV*>(&object);
+    if (proxy && object.IsRelayLost())
+        words.append(QStringLiteral("Relay lost: was %1, %2 min ago")
+                         .arg(decodeText(proxy->m_strWantedUpstream))
+                         .arg(std::max<std::int64_t>(0, now - proxy->m_timeNotConnectedSince) / 60));
+    if (proxy && !proxy->m_strRecordFile.empty() && proxy->m_nStatus >= CSStatus_CONTROL) {
+        QString recording = QStringLiteral("Recording %1").arg(decodeText(proxy->m_strRecordFile));
+        if (proxy->m_timeRecordingSince != 0)
+            recording += QStringLiteral(" (%1)").arg(minutesSeconds(now - proxy->m_timeRecordingSince));
+        words.append(recording);
+    }
+    return words;
+}
+
 QString objectToolTip(const CCommonObject& object, std::int64_t now, const std::string& lastDemo)
 {
     QStringList lines;
     lines.append(QStringLiteral("<b>%1</b>").arg(kindWords(object)));
     addLine(lines, QStringLiteral("Status"), statusWords(object));
+    for (const QString& words : troubleWords(object, now))
+        lines.append(words.toHtmlEscaped());
     if (!object.m_strHostname.empty())
         addLine(lines, QStringLiteral("Host name"), decodeText(object.m_strHostname));
     const auto* server = dynamic_cast<const CHLServer*>(&object);
@@ -90,6 +122,10 @@ QString objectToolTip(const CCommonObject& object, std::int64_t now, const std::
         } else if (proxy->m_nStatus >= CSStatus_CONTROL) {
             addLine(lines, QStringLiteral("Relays"), QStringLiteral("nothing"));
         }
+        if (!proxy->m_bReconnectAuto)
+            lines.append(QStringLiteral("Not reconnected automatically"));
+        if (proxy->RelaysNothing() && proxy->m_nStatus >= CSStatus_CONTROL)
+            lines.append(QStringLiteral("Cannot record: relays nothing"));
         if (!lastDemo.empty())
             addLine(lines, QStringLiteral("Last demo"), decodeText(lastDemo));
     } else if (const auto* manager = dynamic_cast<const CGTV*>(&object)) {

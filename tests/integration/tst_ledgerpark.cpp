@@ -139,7 +139,7 @@ private slots:
         QVERIFY(tickUntil([&] { return !server->m_bMatchRunning && proxy->m_strRecordFile.empty(); }, 40));
         tickFor(2);
         QTRY_VERIFY_WITH_TIMEOUT(ledger->queued() == 0 &&
-                                     ledger->stats().written[LedgerStats::Commands] >= 3 &&
+                                     ledger->stats().written[LedgerStats::Commands] >= 4 &&
                                      ledger->stats().written[LedgerStats::Matches] >= 2,
                                  10000);
 
@@ -154,15 +154,16 @@ private slots:
                  QStringLiteral("proxy 127.0.0.1:%1").arg(proxyPort));
         QCOMPARE(matches[0].value(QLatin1String("scores")).toString(), QStringLiteral("3:1"));
 
-        // ...and the kick with the server's answer.
+        // ...and the kick, its say and both commands it sent, with the server's answer.
         const QList<QJsonObject> commands = ledgerLines(QStringLiteral("commands"), path);
-        QCOMPARE(commands.size(), 3);
+        QCOMPARE(commands.size(), 4);
         const QString kicked = QStringLiteral("Kicked \"%1\"").arg(QString::fromStdString(victim));
-        QVERIFY(commands[0].value(QLatin1String("text")).toString().startsWith(QLatin1String("kick #")));
-        QVERIFY2(commands[0].value(QLatin1String("answer")).toString().contains(kicked),
-                 qPrintable(commands[0].value(QLatin1String("answer")).toString()));
-        QCOMPARE(commands[1].value(QLatin1String("text")).toString(), QStringLiteral("sv_password ***"));
-        QCOMPARE(commands[2].value(QLatin1String("answer")).toString(),
+        QVERIFY(commands[0].value(QLatin1String("text")).toString().startsWith(QLatin1String("say Kicking")));
+        QVERIFY(commands[1].value(QLatin1String("text")).toString().startsWith(QLatin1String("kick #")));
+        QVERIFY2(commands[1].value(QLatin1String("answer")).toString().contains(kicked),
+                 qPrintable(commands[1].value(QLatin1String("answer")).toString()));
+        QCOMPARE(commands[2].value(QLatin1String("text")).toString(), QStringLiteral("sv_password ***"));
+        QCOMPARE(commands[3].value(QLatin1String("answer")).toString(),
                  QStringLiteral("\"sv_password\" is \"***\""));
 
         // No password in the bytes of the file or of its write-ahead log, while open and once closed.

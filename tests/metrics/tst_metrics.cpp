@@ -117,6 +117,9 @@ private slots:
         const Reply metrics = request("GET", metricsUrl);
         QCOMPARE(metrics.status, 200);
         QVERIFY(metrics.body.contains("quorvane_proxy_slots{object=\"127.0.0.1:"));
+        // Once its status is read under rcon, whether the proxy relays.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            request("GET", metricsUrl).body.contains("quorvane_proxy_relaying{object=\"127.0.0.1:"), 15000);
         QVERIFY(metrics.body.contains("quorvane_hub_clients{object=\"127.0.0.1:"));
         QVERIFY(metrics.body.contains("quorvane_max_players{object=\"127.0.0.1:"));
         QVERIFY(metrics.body.contains("quorvane_log_datagrams_dropped_total{reason=\"stranger\"} 0"));

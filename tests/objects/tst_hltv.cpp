@@ -174,6 +174,58 @@ private slots:
         QCOMPARE(proxy->m_strLinkedAddress, std::string());
     }
 
+    // The status names the upstream or says there is none; a proxy that had
+    // one and lost it is relay lost, refuses to record, and says why.
+    void relayLostAndRecordRefusals()
+    {
+        const std::string connected =
+            "l----- Status -----\nHLTV proxy connected to 10.0.0.1:27015, delay 30s.\n";
+        proxy->OnReply(oobReply(connected));
+        QCOMPARE(proxy->m_strWantedUpstream, std::string("10.0.0.1:27015"));
+        QVERIFY(!proxy->IsRelayLost() && !proxy->RelaysNothing());
+
+        // The upstream line is gone: lost, from now.
+        env.clock.advance(30);
+        proxy->OnReply(oobReply("l----- Status -----\nName HLTV, Clients 0/16\n"));
+        QVERIFY(proxy->IsRelayLost());
+        QCOMPARE(proxy->m_strLinkedAddress, std::string());
+        QCOMPARE(proxy->m_strWantedUpstream, std::string("10.0.0.1:27015"));
+        env.clock.advance(25);
+        proxy->OnReply(oobReply("l--- HLTV Status ---\nNot connected.\n"));
+        QCOMPARE(proxy->NotConnectedSeconds(), std::int64_t{25}); // counted from the first time
+        // An answer to another command says nothing about the relay.
+        proxy->OnReply(oobReply("lConnecting to 10.0.0.1:27015...\n"));
+        QVERIFY(proxy->IsRelayLost());
+
+        // Nothing to record: not even asked, though a match runs.
+        CHLServer server(env.context());
+        server.m_bMatchRunning = true;
+        proxy->m_pLinked = &server;
+        proxy->m_bAutoRecord = true;
+        peer->drain(*proxy);
+        proxy->CheckAutoRecord();
+        QCOMPARE(peer->drain(*proxy), Sent{});
+
+        // A refusal in answer to "record" is counted, once per refusal; the
+        // same words long after are no answer of ours.
+        proxy->SendCommand("record cup");
+        proxy->OnReply(oobReply("lCannot record, not connected to a server.\n"));
+        QCOMPARE(proxy->RecordRefusals(), std::uint64_t{1});
+        QCOMPARE(proxy->RecordRefusal(), std::string("Cannot record, not connected to a server."));
+        env.clock.advance(60);
+        proxy->OnReply(oobReply("lCannot record, not connected to a server.\n"));
+        QCOMPARE(proxy->RecordRefusals(), std::uint64_t{1});
+
+        // Back: relaying, and the operator's disconnect forgets the upstream.
+        proxy->OnReply(oobReply(connected));
+        QVERIFY(!proxy->IsRelayLost());
+        proxy->ForgetUpstream();
+        proxy->OnReply(oobReply("l----- Status -----\nHLTV proxy disconnected.\n"));
+        QVERIFY(!proxy->IsRelayLost());
+        QVERIFY(proxy->RelaysNothing());
+        proxy->m_pLinked = nullptr;
+    }
+
     // Proxies write their print text one byte after the type byte and leave
     // that byte undefined. The status header must be found behind it, so that
     // a finished recording clears and the next match's demo can start.
@@ -195,7 +247,8 @@ private slots:
         proxy->m_bAutoRecord = true;
         proxy->m_strRecordFile = "previous_match.dem";
         proxy->OnReply(oobReply("l" + framing +
-                                "--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\n"));
+                                "--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\n"
+                                "Connected to Game Server 10.0.0.2:27015, Delay 30\n"));
         QCOMPARE(proxy->m_log.line(0), std::string("--- HLTV Status ---"));
         QCOMPARE(proxy->m_strRecordFile, std::string());
         QCOMPARE(proxy->m_nClients, 6);

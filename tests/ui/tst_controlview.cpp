@@ -249,11 +249,29 @@ private slots:
         env.op.lineAnswers = {std::nullopt, std::string("final/../map 1*")};
         QTest::mouseClick(startRecord, Qt::LeftButton);
         QTest::mouseClick(startRecord, Qt::LeftButton);
-        QTest::mouseClick(stopRecording, Qt::LeftButton);
         QCOMPARE(env.op.prompts.at(0),
                  std::make_pair(std::string("Enter file for recording"), proxy->MakeAutoDemoName()));
+        proxy->OnReply(oobReply("l----- Status -----\nHLTV proxy connected to 127.0.0.1:27015, delay 30s.\n"
+                                "Recording to finalmap1.dem (12 sec)\n"));
+        env.clock.advance(75);
+        pick(proxy);
+        QCOMPARE(status->text(), QStringLiteral("Rcon Controled \u2014 Recording finalmap1.dem (01:15)"));
+
+        // Stopping a match's demo asks first, naming it.
+        env.op.yesNoAnswers = {false, true};
+        QTest::mouseClick(stopRecording, Qt::LeftButton);
+        QTest::mouseClick(stopRecording, Qt::LeftButton);
+        QCOMPARE(env.op.questions,
+                 std::vector<std::string>(2, "Stop recording finalmap1.dem on " + proxy->GetName() + "?"));
         QCOMPARE(peer->drain(*proxy), (Sent{oob::rconCommand(5, "pw", "record finalmap1"),
                                             oob::rconCommand(5, "pw", "stoprecord")}));
+
+        // A proxy that relays nothing has nothing to record.
+        proxy->OnReply(oobReply("l----- Status -----\nHLTV proxy disconnected.\n"));
+        pick(proxy);
+        QVERIFY(!startRecord->isEnabled());
+        QVERIFY(startRecord->toolTip().contains(QLatin1String("relays nothing")));
+        QVERIFY(stopRecording->isEnabled());
     }
 
     // The operator's commands and their replies stay on their own page,
@@ -293,8 +311,11 @@ private slots:
     void playerTableFollowsThePlayer()
     {
         CHLServer* server = controlledServer();
-        const char reply[] = "D\x03\x01" "Ann\0\x05\0\0\0\0\0\x82\x42\x02" "Bob\0\x09\0\0\0\0\x80\x6D\x45"
-                             "\x03" "Cy\0\x01\0\0\0\0\0\0\0";
+        const char reply[] = "D\x03\x01"
+                             "Ann\0\x05\0\0\0\0\0\x82\x42\x02"
+                             "Bob\0\x09\0\0\0\0\x80\x6D\x45"
+                             "\x03"
+                             "Cy\0\x01\0\0\0\0\0\0\0";
         server->OnReply(oobReply(std::string(reply, sizeof reply - 1)));
         pick(server);
         QCOMPARE(rows(players, true), (QStringList{"Ann|5|1:05", "Bob|9|1:03:20", "Cy|1|0:00"}));
@@ -360,7 +381,8 @@ private slots:
         env.op.yesNoAnswers = {true};
         QTest::mouseClick(kick, Qt::LeftButton);
         enter(QStringLiteral("sv_password s3cret; say hi"));
-        QCOMPARE(rows(commands), (QStringList{"> say Kicking Bob", "> kick \"Bob\"", "> sv_password ***; say hi"}));
+        QCOMPARE(rows(commands),
+                 (QStringList{"> say Kicking Bob", "> kick \"Bob\"", "> sv_password ***; say hi"}));
         QVERIFY(peer->drain(*server).back().find("sv_password s3cret") != std::string::npos); // sent as typed
         QString error;
         QVERIFY2(doc->m_feeds.listen(QHostAddress::LocalHost, 0, error), qPrintable(error));
@@ -383,6 +405,7 @@ private slots:
         env.op.lineAnswers = {std::string("final"), std::string("tv\"pw"), std::string("spec pw")};
         QTest::mouseClick(startRecord, Qt::LeftButton);
         proxy->OnReply(oobReply("lCannot record, not connected to a server.\n"));
+        env.op.yesNoAnswers = {true};
         QTest::mouseClick(stopRecording, Qt::LeftButton);
         doc->OnCommand(ID_HLTV_SERVERPASSWORD); // a quote: refused, nothing sent
         doc->OnCommand(ID_HLTV_SPECPASSWORD);
@@ -391,9 +414,9 @@ private slots:
         doc->DropOn(*proxy, *server);
         pick(proxy);
         const QString upstream = QString::fromStdString(server->GetName());
-        QCOMPARE(rows(commands), (QStringList{"> record final", "Cannot record, not connected to a server.",
-                                              "> stoprecord", "> spectatorpassword \"***\"", "> disconnect",
-                                              "> connect " + upstream}));
+        QCOMPARE(rows(commands),
+                 (QStringList{"> record final", "Cannot record, not connected to a server.", "> stoprecord",
+                              "> spectatorpassword \"***\"", "> disconnect", "> connect " + upstream}));
         const Sent sent = peer->drain(*proxy);
         QCOMPARE(sent.at(2), oob::rconCommand(5, "pw", "spectatorpassword \"spec pw\""));
         doc->undoStack().undo(); // back to no upstream: also the operator's

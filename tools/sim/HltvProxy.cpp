@@ -10,6 +10,9 @@
 namespace {
 
 constexpr int kMaxRelayHops = 16;
+// autoretry: a lost server is tried again this often, this many times.
+constexpr int kRetrySeconds = 10;
+constexpr int kMaxRetries = 4;
 
 QByteArray oneDecimal(double value)
 {
@@ -49,6 +52,7 @@ void HltvProxy::connectAtStart(const QByteArray& address)
 void HltvProxy::tick()
 {
     ++m_onlineSeconds;
+    watchUpstream();
     if (!m_recordFile.isEmpty()) {
         ++m_recordSeconds;
         m_demo.grow(currentMap(), settings().demoBytesPerSecond);
@@ -59,6 +63,31 @@ void HltvProxy::tick()
     }
     m_peakSpectators = std::max(m_peakSpectators, m_spectators);
     updateRates();
+}
+
+void HltvProxy::watchUpstream()
+{
+    const Machine* machine = park().machineAt(m_upstream);
+    if (machine && (!machine->answering() || machine->restarts() != m_upstreamRestarts)) {
+        // What HLTV does when its server goes away: "Not connected." and,
+        // with autoretry on, a try every few seconds until it gives up.
+        m_retryTarget = m_upstream;
+        m_retries = 0;
+        m_nextRetry = m_onlineSeconds + kRetrySeconds;
+        takeUpstream({});
+        return;
+    }
+    if (m_retryTarget.isEmpty() || !m_upstream.isEmpty() || !m_autoRetry || m_onlineSeconds < m_nextRetry)
+        return;
+    const Machine* target = park().machineAt(m_retryTarget);
+    if (target && target->answering()) {
+        takeUpstream(m_retryTarget);
+        m_retryTarget.clear();
+        return;
+    }
+    m_nextRetry = m_onlineSeconds + kRetrySeconds;
+    if (++m_retries >= kMaxRetries)
+        m_retryTarget.clear(); // gives up
 }
 
 void HltvProxy::updateRates()
@@ -145,7 +174,14 @@ QByteArray HltvProxy::runCommand(const QByteArray& command)
         return connectTo(argument);
     if (name == "disconnect") {
         takeUpstream({});
+        m_retryTarget.clear();
         return "Disconnected.\n";
+    }
+    if (name == "autoretry") {
+        const QByteArray value = argument.trimmed();
+        if (value == "0" || value == "1")
+            m_autoRetry = value == "1";
+        return "autoretry is " + QByteArray(m_autoRetry ? "1" : "0") + '\n';
     }
     if (name == "record")
         return record(argument);
@@ -232,6 +268,9 @@ void HltvProxy::takeUpstream(const QByteArray& address)
     m_upstream = address;
     const Machine* machine = park().machineAt(address);
     m_upstreamIsProxy = machine && machine->kind() == MachineKind::Proxy;
+    m_upstreamRestarts = machine ? machine->restarts() : 0;
+    if (!address.isEmpty())
+        m_retryTarget.clear();
 }
 
 QByteArray HltvProxy::record(const QByteArray& argument)

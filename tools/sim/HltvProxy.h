@@ -37,6 +37,9 @@ private:
     QByteArray record(const QByteArray& argument);
     QByteArray stopRecording();
     void takeUpstream(const QByteArray& address);
+    // Loses the upstream when its machine went silent or restarted, and
+    // tries it again every kRetrySeconds while autoretry is on.
+    void watchUpstream();
     int clients() const;
     void updateRates();
 
@@ -50,6 +53,12 @@ private:
     QByteArray m_spectatorPassword;
     QByteArray m_upstream;
     bool m_upstreamIsProxy = false;
+    int m_upstreamRestarts = 0;
+    // autoretry: what was lost and is tried again, how often so far.
+    bool m_autoRetry = true;
+    QByteArray m_retryTarget;
+    int m_retries = 0;
+    int m_nextRetry = 0;
     QByteArray m_recordFile; // empty while not recording
     int m_recordSeconds = 0;
     DemoWriter m_demo;

@@ -159,7 +159,10 @@ QByteArray Machine::runSim(const QByteArray& command)
     if (name == "sim_restart") {
         // A moment later, so that this answer and a marker sent right after
         // the command still carry the old challenge.
-        QTimer::singleShot(kRestartDelayMs, this, [this] { restart(); });
+        QTimer::singleShot(kRestartDelayMs, this, [this] {
+            ++m_restarts;
+            restart();
+        });
         return "sim_restart\n";
     }
     if (name == "sim_echo")

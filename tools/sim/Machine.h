@@ -43,6 +43,11 @@ public:
     MachineKind kind() const { return m_settings.kind; }
     int ordinal() const { return m_ordinal; }
     const Traffic& traffic() const { return m_traffic; }
+    // False while silenced (sim_silence 1): to the park, the machine is down.
+    bool answering() const { return !m_silent; }
+    // How many times the machine restarted (sim_restart): the connections
+    // other machines had to it are gone.
+    int restarts() const { return m_restarts; }
 
     // Called once a second by the park.
     virtual void tick() = 0;
@@ -111,6 +116,7 @@ private:
     QRandomGenerator m_random;
     QUdpSocket m_socket;
     bool m_silent = false;
+    int m_restarts = 0;
     bool m_banned = false;
     bool m_moves;
     QList<QByteArray> m_history;
