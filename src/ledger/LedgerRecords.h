@@ -86,6 +86,34 @@ struct DemoFolderRecord
     std::string url;
 };
 
+// A ban on the park's servers; the same key updates one row (an unban
+// sets liftedAt and liftedBy, and the row stays, so that it is not applied
+// again).
+struct BanRecord
+{
+    std::string key; // unique: when, what and whom
+    bool byIp = false;
+    std::string target; // the SteamID or the IPv4 address
+    std::string name;   // the player's name when it was made; may be empty
+    std::string osUser;
+    std::int64_t at = 0;
+    std::string reason;
+    std::int64_t minutes = 0; // 0: permanent
+    std::int64_t expires = 0; // 0: never
+    std::string scope;        // "park", "zone NAME", "group ZONE/GROUP", "server ADDRESS:PORT"
+    std::int64_t liftedAt = 0;
+    std::string liftedBy;
+};
+
+// Where one server stands with one ban; the same key and server update one row.
+struct BanServerRecord
+{
+    std::string key;
+    std::string server; // "address:port"
+    std::string state;  // "pending", "applied", "failed", "lifted"
+    std::int64_t at = 0;
+};
+
 // Operations that run on the writer thread between records.
 struct PruneRequest
 {
@@ -97,7 +125,8 @@ struct ForgetRequest
 };
 
 using LedgerRecord = std::variant<CommandRecord, AvailabilityRecord, MatchRecord, SightingRecord, HistoryRecord,
-                                  PruneRequest, ForgetRequest, DemoFileRecord, DemoFolderRecord>;
+                                  PruneRequest, ForgetRequest, DemoFileRecord, DemoFolderRecord, BanRecord,
+                                  BanServerRecord>;
 
 // The record kinds by name, as the metrics and the query command spell them.
 const char* LedgerKindName(const LedgerRecord& record);

@@ -53,6 +53,17 @@ const std::vector<Migration>& Migrations()
              "CREATE INDEX demo_files_at ON demo_files (at)",
              "CREATE TABLE demo_folders (proxy TEXT NOT NULL PRIMARY KEY, url TEXT NOT NULL)",
          }},
+        // The park's bans, and where each server stands with each.
+        {3,
+         {
+             "CREATE TABLE bans (id %ID%, instance TEXT NOT NULL, ban_key TEXT NOT NULL UNIQUE, by_ip INTEGER NOT NULL,"
+             " target TEXT NOT NULL, name TEXT NOT NULL, os_user TEXT NOT NULL, at BIGINT NOT NULL,"
+             " reason TEXT NOT NULL, minutes BIGINT NOT NULL, expires BIGINT NOT NULL, scope TEXT NOT NULL,"
+             " lifted_at BIGINT NOT NULL, lifted_by TEXT NOT NULL)",
+             "CREATE INDEX bans_target ON bans (target)",
+             "CREATE TABLE ban_servers (ban_key TEXT NOT NULL, server TEXT NOT NULL, state TEXT NOT NULL,"
+             " at BIGINT NOT NULL, PRIMARY KEY (ban_key, server))",
+         }},
     };
     return migrations;
 }

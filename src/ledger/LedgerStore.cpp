@@ -245,6 +245,10 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
         return writeDemoFile(*demo, error);
     if (const auto* folder = std::get_if<DemoFolderRecord>(&record))
         return writeDemoFolder(*folder, error);
+    if (const auto* ban = std::get_if<BanRecord>(&record))
+        return writeBan(*ban, error);
+    if (const auto* state = std::get_if<BanServerRecord>(&record))
+        return writeBanServer(*state, error);
     if (const auto* request = std::get_if<PruneRequest>(&record))
         return prune(request->before, error);
     if (const auto* request = std::get_if<ForgetRequest>(&record))
@@ -350,5 +354,57 @@ bool LedgerStore::writeDemoFolder(const DemoFolderRecord& folder, QString& error
     query.prepare(QStringLiteral("INSERT INTO demo_folders (proxy, url) VALUES (?, ?)"));
     query.addBindValue(Text(folder.proxy, 200));
     query.addBindValue(Text(folder.url, 2000));
+    return Exec(query, error);
+}
+
+bool LedgerStore::writeBan(const BanRecord& ban, QString& error)
+{
+    QSqlQuery query(m_connection.db());
+    const auto bindFields = [&] {
+        query.addBindValue(ban.byIp ? 1 : 0);
+        query.addBindValue(Text(ban.target, 100));
+        query.addBindValue(Text(ban.name, 200));
+        query.addBindValue(Text(ban.osUser, 100));
+        query.addBindValue(Number(ban.at));
+        query.addBindValue(Text(ban.reason, 400));
+        query.addBindValue(Number(ban.minutes));
+        query.addBindValue(Number(ban.expires));
+        query.addBindValue(Text(ban.scope, 300));
+        query.addBindValue(Number(ban.liftedAt));
+        query.addBindValue(Text(ban.liftedBy, 100));
+    };
+    query.prepare(QStringLiteral("UPDATE bans SET by_ip = ?, target = ?, name = ?, os_user = ?, at = ?, reason = ?,"
+                                 " minutes = ?, expires = ?, scope = ?, lifted_at = ?, lifted_by = ? WHERE ban_key = ?"));
+    bindFields();
+    query.addBindValue(Text(ban.key, 200));
+    if (!Exec(query, error))
+        return false;
+    if (query.numRowsAffected() > 0)
+        return true;
+    query.prepare(QStringLiteral("INSERT INTO bans (by_ip, target, name, os_user, at, reason, minutes, expires, scope,"
+                                 " lifted_at, lifted_by, ban_key, instance) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    bindFields();
+    query.addBindValue(Text(ban.key, 200));
+    query.addBindValue(m_settings.instance);
+    return Exec(query, error);
+}
+
+bool LedgerStore::writeBanServer(const BanServerRecord& state, QString& error)
+{
+    QSqlQuery query(m_connection.db());
+    const auto bindAll = [&] {
+        query.addBindValue(Text(state.state, 40));
+        query.addBindValue(Number(state.at));
+        query.addBindValue(Text(state.key, 200));
+        query.addBindValue(Text(state.server, 200));
+    };
+    query.prepare(QStringLiteral("UPDATE ban_servers SET state = ?, at = ? WHERE ban_key = ? AND server = ?"));
+    bindAll();
+    if (!Exec(query, error))
+        return false;
+    if (query.numRowsAffected() > 0)
+        return true;
+    query.prepare(QStringLiteral("INSERT INTO ban_servers (state, at, ban_key, server) VALUES (?, ?, ?, ?)"));
+    bindAll();
     return Exec(query, error);
 }

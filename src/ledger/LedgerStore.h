@@ -45,6 +45,8 @@ private:
     bool write(const LedgerRecord& record, QString& error);
     bool writeDemoFile(const DemoFileRecord& demo, QString& error);
     bool writeDemoFolder(const DemoFolderRecord& folder, QString& error);
+    bool writeBan(const BanRecord& ban, QString& error);
+    bool writeBanServer(const BanServerRecord& state, QString& error);
     bool prune(std::int64_t before, QString& error);
     bool forget(const std::string& who, QString& error);
     // After a forget: the write-ahead log, which still holds the pages as

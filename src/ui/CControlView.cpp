@@ -7,10 +7,13 @@
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
 #include "layout/CommandTranscript.h"
+#include "layout/LedgerFeed.h"
 #include "objects/CCommonObject.h"
 #include "objects/CHLTV.h"
 #include "objects/DemoNames.h"
 #include "objects/ObjectReport.h"
+#include "park/BanCommands.h"
+#include "ui/CBanDlg.h"
 #include "ui/ConsoleFindBar.h"
 #include "ui/ParkText.h"
 #include "ui/PlayerTable.h"
@@ -655,7 +658,8 @@ void CControlView::kickPlayer(const PlayerRow& player)
         // The user id shown is the player chosen, whatever his name holds.
         if (auto* server = dynamic_cast<CHLServer*>(object); server && player.userId) {
             server->KickByUserId(*player.userId, player.name);
-            m_document.NoteCommand(*object, "kick #" + std::to_string(*player.userId) + " (" + player.name + ")");
+            m_document.NoteCommand(*object,
+                                   "kick #" + std::to_string(*player.userId) + " (" + player.name + ")");
         } else {
             object->Kick(player.name);
             m_document.NoteCommand(*object, "kick \"" + player.name + "\"");
@@ -664,6 +668,32 @@ void CControlView::kickPlayer(const PlayerRow& player)
         const OperatorTrail::Act act(m_document.trail());
         object->ChangePOV(player.name);
     }
+    showTranscript(object);
+}
+
+void CControlView::banPlayer(const PlayerRow& player)
+{
+    CCommonObject* object = controlledObject();
+    if (!object || !object->IsGameServer())
+        return;
+    CQuorvaneDoc::BanRequest request;
+    request.steamId = player.steamId;
+    request.ip = LedgerFeed::AddressWithoutPort(player.address);
+    request.name = player.name;
+    request.userId = player.userId;
+    const bool byId = bancmd::isBannableId(player.steamId);
+    const QString what =
+        byId ? tr("Ban %1 by SteamID %2").arg(decodeText(player.name), decodeText(player.steamId))
+             : tr("Ban %1 by address %2").arg(decodeText(player.name), decodeText(request.ip));
+    const CGroup* group = object->m_pGroup.get();
+    CBanDlg dialog(what, group != nullptr, group && group->m_pZone, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const CBanDlg::Choice choice = dialog.choice();
+    request.minutes = choice.minutes;
+    request.reason = choice.reason;
+    request.scope = choice.scope;
+    m_document.BanPlayer(*object, request);
     showTranscript(object);
 }
 
@@ -677,12 +707,16 @@ void CControlView::showPlayerMenu(const QPoint& position)
     CCommonObject* object = controlledObject();
     QAction* kick = menu.addAction(object && object->IsHubManager() ? tr("&Change POV") : tr("&Kick"));
     kick->setEnabled(object && m_pKick->isEnabled());
+    QAction* ban = menu.addAction(tr("&Ban..."));
+    ban->setEnabled(object && object->IsGameServer() && !object->IsHubManager() && m_pKick->isEnabled());
     QAction* copyName = menu.addAction(tr("Copy &Name"));
     QAction* copySteamId = menu.addAction(tr("Copy &SteamID"));
     copySteamId->setEnabled(!player.steamId.empty());
     const QAction* chosen = menu.exec(m_pPlayers->viewport()->mapToGlobal(position));
     if (chosen == kick)
         kickPlayer(player);
+    else if (chosen == ban)
+        banPlayer(player);
     else if (chosen == copyName)
         QApplication::clipboard()->setText(decodeText(player.name));
     else if (chosen == copySteamId)
