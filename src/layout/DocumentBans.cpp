@@ -130,6 +130,10 @@ void CQuorvaneDoc::TickBans()
 {
     if (m_bansLoading.valid() && m_bansLoading.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
         m_parkConsole.bans.Load(m_bansLoading.get(), m_context.clock->now());
+    // Without bans nothing is compared: a server met first when one comes
+    // is listed then.
+    if (m_parkConsole.bans.bans().empty())
+        return;
     m_parkConsole.bans.Tick(BanMembers(), m_context.clock->now());
     RecordBans();
 }
