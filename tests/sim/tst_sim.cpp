@@ -188,9 +188,8 @@ private slots:
         QCOMPARE(rcon("addip 0 127.0.0.1"), QByteArray());
         QVERIFY(rcon("addip 0 1.2.3.999").startsWith("Bad filter address"));
         const QByteArray ids = rcon("listid");
-        QVERIFY2(
-            ids.startsWith("UserID filter list: 2 entries\n1 STEAM_0:1:1 : permanent\n2 STEAM_0:0:2 : "),
-            ids.constData());
+        QVERIFY2(ids.startsWith("UserID filter list: 2 entries\n1 STEAM_0:1:1 : permanent\n2 STEAM_0:0:2 : "),
+                 ids.constData());
         QVERIFY(ids.endsWith(" min\n"));
         QCOMPARE(rcon("listip"), QByteArray("IP filter list:\n127.  0.  0.  1 : permanent\n"));
         QCOMPARE(rcon("writeid"), QByteArray("Writing banned.cfg.\n"));
