@@ -42,6 +42,20 @@ void ChangeAlerts::check(const CQuorvaneDoc& document, std::int64_t now)
         report.insert(QStringLiteral("change"), up ? QStringLiteral("up") : QStringLiteral("down"));
         run(QJsonDocument(report).toJson(QJsonDocument::Compact) + '\n');
     }
+    for (const RconAttacks::Alert& alert : document.rconAttacks().AlertsAfter(m_lastAttack)) {
+        m_lastAttack = alert.sequence;
+        QJsonObject report;
+        for (const auto& object : document.m_objects) {
+            if (object->GetName() == alert.server) {
+                report = describeObject(*object);
+                break;
+            }
+        }
+        report.insert(QStringLiteral("change"), QStringLiteral("rcon-attack"));
+        report.insert(QStringLiteral("source"), QString::fromStdString(alert.source));
+        report.insert(QStringLiteral("refused"), alert.count);
+        run(QJsonDocument(report).toJson(QJsonDocument::Compact) + '\n');
+    }
 }
 
 void ChangeAlerts::run(const QByteArray& input)

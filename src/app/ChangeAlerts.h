@@ -18,6 +18,9 @@ class CQuorvaneDoc;
 // start are no news. Per object at most one run a minute; a state that
 // flaps within the minute is reported once the minute has passed, if it
 // still differs from the one last reported.
+//
+// An rcon attack (RconAttacks) runs the command once with the server's
+// report plus "change": "rcon-attack", "source" and "refused".
 class ChangeAlerts : public QObject
 {
     Q_OBJECT
@@ -44,5 +47,6 @@ private:
 
     QStringList m_command;
     std::unordered_map<std::string, State> m_states;
+    std::uint64_t m_lastAttack = 0;
     int m_running = 0;
 };

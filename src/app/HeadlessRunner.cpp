@@ -74,6 +74,11 @@ HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& doc
     // Demo collection: its lines on standard error, each file's states as events.
     connect(&m_document, &CQuorvaneDoc::demoNotice, this,
             [](const QString& text, bool) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); });
+    // An rcon attack: one line on standard error (and --on-change runs).
+    connect(&m_document, &CQuorvaneDoc::rconAttack, this, [](const RconAttacks::Alert& alert) {
+        std::fprintf(stderr, "quorvane: rcon attack on %s from %s: %d refused commands in a minute\n",
+                     alert.server.c_str(), alert.source.c_str(), alert.count);
+    });
     connect(&m_document, &CQuorvaneDoc::demoChanged, this, [this](const DemoCollector::FileState& file) {
         if (m_commandLine.json)
             std::cout << QJsonDocument(describeDemo(file)).toJson(QJsonDocument::Compact).toStdString()

@@ -100,8 +100,13 @@ void LiveFeeds::receive(QByteArrayView datagram, const QHostAddress& sender, qui
     }
     ++m_lines[source->second];
     auto event = parseLogLine(*line);
-    if (!event)
+    if (!event) {
+        if (const auto refused = parseRefusedRcon(*line)) {
+            const std::string name = source->second;
+            emit rconRefused(name, *refused);
+        }
         return; // a log line of a kind not followed (cvars, rcon echoes, ...)
+    }
     // A copy: a receiver of the signal may replace the sources.
     const std::string name = source->second;
     ObjectFeed& feed = m_feeds[name];

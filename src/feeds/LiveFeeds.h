@@ -1,6 +1,7 @@
 #pragma once
 
 #include "feeds/LogEvent.h"
+#include "feeds/LogLine.h"
 #include "feeds/ObjectFeed.h"
 
 #include <QByteArrayView>
@@ -88,6 +89,8 @@ signals:
     // A log event, filed in the object's ring when events are kept. Fields
     // are the machine's text.
     void eventReceived(const std::string& objectName, const LogEvent& event);
+    // The object logged a refused rcon command from source.
+    void rconRefused(const std::string& objectName, const RefusedRcon& source);
 
 private:
     void readBatch();

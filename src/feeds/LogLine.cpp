@@ -367,3 +367,51 @@ std::optional<LogEvent> parseLogLine(std::string_view line)
         return readPlayerLine(line, event);
     return std::nullopt;
 }
+
+std::optional<RefusedRcon> parseRefusedRcon(std::string_view line)
+{
+    std::string time;
+    if (!readStamp(line, time) || !consume(line, "Bad Rcon: \""))
+        return std::nullopt;
+    constexpr std::string_view kFrom = "\" from \"";
+    const std::size_t from = line.rfind(kFrom);
+    if (from == std::string_view::npos || line.size() < from + kFrom.size() + 1 || line.back() != '"')
+        return std::nullopt;
+    const std::string_view source = line.substr(from + kFrom.size(), line.size() - from - kFrom.size() - 1);
+    const std::size_t colon = source.rfind(':');
+    if (colon == std::string_view::npos || colon == 0 || source.size() - colon - 1 > 5 ||
+        source.size() - colon - 1 == 0)
+        return std::nullopt;
+    int port = 0;
+    for (const char c : source.substr(colon + 1)) {
+        if (!isDigit(c))
+            return std::nullopt;
+        port = port * 10 + (c - '0');
+    }
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    // Four parts of at most three digits, each 0..255.
+    const std::string_view host = source.substr(0, colon);
+    std::string address;
+    int parts = 0;
+    std::size_t at = 0;
+    while (parts < 4) {
+        std::size_t digits = 0;
+        int value = 0;
+        while (at + digits < host.size() && isDigit(host[at + digits]) && digits < 4)
+            value = value * 10 + (host[at + digits++] - '0');
+        if (digits == 0 || digits > 3 || value > 255)
+            return std::nullopt;
+        address += std::to_string(value);
+        at += digits;
+        if (++parts < 4) {
+            if (at >= host.size() || host[at] != '.')
+                return std::nullopt;
+            address += '.';
+            ++at;
+        }
+    }
+    if (at != host.size())
+        return std::nullopt;
+    return RefusedRcon{address, port};
+}

@@ -3,6 +3,7 @@
 #include "feeds/LogEvent.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 // The HL log standard as game servers stream it over UDP:
@@ -23,6 +24,17 @@ std::optional<std::string_view> logLineOfDatagram(std::string_view datagram,
 // Parses "L MM/DD/YYYY - HH:MM:SS: body". Lines of kinds not listed in
 // LogEvent (cvars, rcon echoes, ...) and malformed lines give nothing.
 std::optional<LogEvent> parseLogLine(std::string_view line);
+
+// Where a refused rcon command came from, as the server logs it:
+//   L ...: Bad Rcon: "rcon 1234 "wrong" status" from "192.0.2.1:27005"
+// The command between the first quotes is the sender's and may hold
+// anything; the address is read from the end of the line.
+struct RefusedRcon
+{
+    std::string address; // dotted IPv4
+    int port = 0;
+};
+std::optional<RefusedRcon> parseRefusedRcon(std::string_view line);
 
 // "Name<uid><STEAM_ID><TEAM>" read from the right, so that a name holding
 // '<', '>' or '"' stays whole. Nothing when the three fields are missing.

@@ -60,6 +60,10 @@ CQuorvaneDoc::CQuorvaneDoc(const CoreContext& context, QObject* parent)
     : QObject(parent), m_context(context), m_trail(*context.clock), m_ftpMessages(*context.op),
       m_demoCollector(m_demoTransfers, *context.clock)
 {
+    connect(&m_feeds, &LiveFeeds::rconRefused, this,
+            [this](const std::string& name, const RefusedRcon& source) {
+                NoteRefusedRcon(name, source.address);
+            });
     m_ftpJobs.SetReporter(m_ftpMessages.reporter());
     m_ftpJobs.Start();
     m_demoTransfers.Start();
@@ -210,6 +214,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     if (m_ledgerFeed)
         m_ledgerFeed->Tick(m_objects, m_context.clock->now());
     m_parkConsole.Tick(m_context.clock->now());
+    TickBans();
     for (const CModuleAutoWeb::Notice& notice : m_moduleAutoWeb.CollectOutcomes(m_context.clock->now()))
         emit autoWebNotice(QString::fromStdString(notice.text), notice.outageBegins);
     TickDemos();

@@ -234,6 +234,31 @@ public:
     // NAME "VALUE" to server; refused with a message when unsafe.
     bool SetVariable(CCommonObject& server, const std::string& name, const std::string& value);
 
+    // Bans on the park. A player is banned by SteamID when it names one
+    // account, else by IP (then kicked by userid); the scope is the
+    // server, its group, its zone or the park. Refused with a message when
+    // neither can go into a command. Kept in the ledger; see ParkBans.
+    struct BanRequest
+    {
+        std::string steamId;
+        std::string ip; // without the port
+        std::string name;
+        std::optional<int> userId;
+        std::int64_t minutes = 0; // 0: permanent
+        std::string reason;
+        BanScope::Kind scope = BanScope::Kind::Server;
+    };
+    bool BanPlayer(CCommonObject& server, const BanRequest& request);
+    // "addip" on every game server of the park (an rcon attack's source).
+    bool BanAddressOnPark(const std::string& ip, std::int64_t minutes, const std::string& reason);
+    bool Unban(const std::string& key);
+    const ParkBans& bans() const { return m_parkConsole.bans; }
+    const RconAttacks& rconAttacks() const { return m_parkConsole.attacks; }
+    // The game servers as the scopes of bans see them.
+    std::vector<ParkBans::Member> BanMembers() const;
+    // A refused rcon command logged by the server named objectName.
+    void NoteRefusedRcon(const std::string& objectName, const std::string& source);
+
     // "zone/group" of every group, in group order, as the dialogs list them.
     std::vector<std::string> GroupLabels() const;
     static std::string GroupLabel(const CGroup& group);
@@ -307,6 +332,9 @@ signals:
     void machineNotice(const QString& summary, const QString& text, bool notify);
     // A demo file changed state ("waiting", "kept", "published"...).
     void demoChanged(const DemoCollector::FileState& file);
+    // More than RconAttacks::kThreshold refused rcon commands in a minute
+    // from one address to one server.
+    void rconAttack(const RconAttacks::Alert& alert);
 
 private:
     void ChangeLayer(int step);
@@ -358,6 +386,9 @@ private:
     void KeepRelayPlan(CHLTV& proxy, std::int64_t now);
     void HealRelay(CHLTV& proxy, NameLookup& names, std::int64_t now);
     void WatchRecording(CHLTV& proxy);
+    // Once a second: the bans' sync, and what it tells the ledger.
+    void TickBans();
+    void RecordBans();
     // Asks again the streaming servers whose rcon came back (a restarted
     // server forgets logaddress) or whose lines stopped coming.
     void WatchStreams();
@@ -408,4 +439,6 @@ private:
     };
     std::unordered_map<std::string, RecordingSeen> m_recordingSeen;
     std::unordered_set<std::string> m_passwordRefused;
+    // The bans the ledger keeps, read off the user-interface thread at start.
+    std::future<std::vector<LedgerBans::Ban>> m_bansLoading;
 };

@@ -174,6 +174,14 @@ void CQuorvaneDoc::AttachLedger(Ledger* ledger)
                 plans[proxy.toStdString()] = RelayPlan{plan.upstream.toStdString(), plan.autoReconnect};
         return plans;
     });
+    // And the bans, on a thread of their own.
+    const std::int64_t now = m_context.clock->now();
+    m_bansLoading = std::async(std::launch::async, [target = ledger->target(), now] {
+        QString error;
+        auto kept = LedgerBans::load(target, now, now - ParkBans::kKeepLiftedSeconds,
+                                     static_cast<int>(ParkBans::kMaxBans), error);
+        return kept ? std::move(*kept) : std::vector<LedgerBans::Ban>{};
+    });
 }
 
 void CQuorvaneDoc::NoteCommand(const CCommonObject& object, const std::string& text)

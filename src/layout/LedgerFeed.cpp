@@ -52,6 +52,11 @@ std::int64_t LedgerFeed::MatchStarted(const CCommonObject& server) const
     return found != m_states.end() && found->second.matchRunning ? found->second.matchStarted : 0;
 }
 
+std::string LedgerFeed::OsUser()
+{
+    return CurrentOsUser();
+}
+
 std::string LedgerFeed::TypedAddress(const CCommonObject& object)
 {
     const char* kind = object.IsHubManager()                     ? "hub "

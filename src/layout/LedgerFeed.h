@@ -38,6 +38,8 @@ public:
     // When the match now running on server began, as its row has it; 0: none.
     std::int64_t MatchStarted(const CCommonObject& server) const;
 
+    // The name of the system user this program runs as.
+    static std::string OsUser();
     // "server 10.0.0.5:27015", "proxy ...", "hub ...".
     static std::string TypedAddress(const CCommonObject& object);
     // A SteamID that names one account: not STEAM_ID_LAN, STEAM_ID_PENDING, BOT, HLTV.

@@ -6,10 +6,10 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-namespace {
-const char* const kColumns =
-    "match_object, match_started, instance, proxy, remote_name, file_name, size, sha256,"
-    " state, url, at";
+namespace
+{
+const char* const kColumns = "match_object, match_started, instance, proxy, remote_name, file_name, size, sha256,"
+                             " state, url, at";
 
 LedgerDemoFiles::File Read(const QSqlQuery& query)
 {
@@ -46,9 +46,11 @@ bool Select(const LedgerTarget& target, const QString& statement, const QVariant
     query.prepare(statement);
     for (const QVariant& value : values)
         query.addBindValue(value);
-    if (!query.exec()) {
+    if (!query.exec())
+    {
         error = query.lastError().text().trimmed();
-        if (Missing(error)) {
+        if (Missing(error))
+        {
             error.clear();
             return true;
         }
@@ -62,16 +64,17 @@ bool Select(const LedgerTarget& target, const QString& statement, const QVariant
 
 std::optional<LedgerDemoFiles::ByMatch> LedgerDemoFiles::files(const LedgerTarget& target,
                                                                std::optional<std::int64_t> since,
-                                                               std::optional<std::int64_t> until,
-                                                               QString& error)
+                                                               std::optional<std::int64_t> until, QString& error)
 {
     QString statement = QStringLiteral("SELECT %1 FROM demo_files WHERE 1 = 1").arg(QLatin1String(kColumns));
     QVariantList values;
-    if (since) {
+    if (since)
+    {
         statement += QStringLiteral(" AND match_started >= ?");
         values << QVariant::fromValue(static_cast<qlonglong>(*since));
     }
-    if (until) {
+    if (until)
+    {
         statement += QStringLiteral(" AND match_started < ?");
         values << QVariant::fromValue(static_cast<qlonglong>(*until));
     }
@@ -88,16 +91,15 @@ std::optional<LedgerDemoFiles::ByMatch> LedgerDemoFiles::files(const LedgerTarge
     return byMatch;
 }
 
-std::optional<std::vector<LedgerDemoFiles::File>> LedgerDemoFiles::newest(const LedgerTarget& target,
-                                                                          int limit, QString& error)
+std::optional<std::vector<LedgerDemoFiles::File>> LedgerDemoFiles::newest(const LedgerTarget& target, int limit,
+                                                                          QString& error)
 {
     const QString statement =
         QStringLiteral("SELECT %1 FROM demo_files ORDER BY match_started DESC, id DESC LIMIT %2")
             .arg(QLatin1String(kColumns))
             .arg(std::max(1, limit));
     std::vector<File> files;
-    if (!Select(
-            target, statement, {}, [&](const QSqlQuery& query) { files.push_back(Read(query)); }, error))
+    if (!Select(target, statement, {}, [&](const QSqlQuery& query) { files.push_back(Read(query)); }, error))
         return std::nullopt;
     return files;
 }
@@ -107,21 +109,19 @@ std::optional<std::map<QString, QString>> LedgerDemoFiles::folders(const LedgerT
     std::map<QString, QString> folders;
     if (!Select(
             target, QStringLiteral("SELECT proxy, url FROM demo_folders"), {},
-            [&](const QSqlQuery& query) { folders[query.value(0).toString()] = query.value(1).toString(); },
-            error))
+            [&](const QSqlQuery& query) { folders[query.value(0).toString()] = query.value(1).toString(); }, error))
         return std::nullopt;
     return folders;
 }
 
-std::optional<std::map<QString, LedgerDemoFiles::RelayPlan>>
-LedgerDemoFiles::relayPlans(const LedgerTarget& target, QString& error)
+std::optional<std::map<QString, LedgerDemoFiles::RelayPlan>> LedgerDemoFiles::relayPlans(const LedgerTarget& target,
+                                                                                        QString& error)
 {
     std::map<QString, RelayPlan> plans;
     if (!Select(
             target, QStringLiteral("SELECT proxy, upstream, auto_reconnect FROM relay_plan"), {},
             [&](const QSqlQuery& query) {
-                plans[query.value(0).toString()] =
-                    RelayPlan{query.value(1).toString(), query.value(2).toInt() != 0};
+                plans[query.value(0).toString()] = RelayPlan{query.value(1).toString(), query.value(2).toInt() != 0};
             },
             error))
         return std::nullopt;

@@ -12,7 +12,8 @@
 // The demo files of the matches and the proxies' demo folders, read on a
 // connection of their own that changes nothing (the Matches tab, `quorvane
 // ledger matches`, the start of a run).
-namespace LedgerDemoFiles {
+namespace LedgerDemoFiles
+{
 struct File
 {
     QString matchObject;

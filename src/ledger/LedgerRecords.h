@@ -40,9 +40,9 @@ struct MatchRecord
     std::string scores; // score over time, "0:0 3:1 7:5"; the last is the final
     std::int64_t started = 0;
     std::int64_t ended = 0; // 0 while running
-    std::string proxies;    // the proxies that recorded it, space-separated
-    std::string demos;      // the demo names they were told to use
-    std::string ending;     // "finished", "interrupted", "server down", "" while running
+    std::string proxies; // the proxies that recorded it, space-separated
+    std::string demos;   // the demo names they were told to use
+    std::string ending;  // "finished", "interrupted", "server down", "" while running
 };
 
 struct SightingRecord
@@ -86,6 +86,34 @@ struct DemoFolderRecord
     std::string url;
 };
 
+// A ban on the park's servers; the same key updates one row (an unban
+// sets liftedAt and liftedBy, and the row stays, so that it is not applied
+// again).
+struct BanRecord
+{
+    std::string key; // unique: when, what and whom
+    bool byIp = false;
+    std::string target; // the SteamID or the IPv4 address
+    std::string name;   // the player's name when it was made; may be empty
+    std::string osUser;
+    std::int64_t at = 0;
+    std::string reason;
+    std::int64_t minutes = 0; // 0: permanent
+    std::int64_t expires = 0; // 0: never
+    std::string scope;        // "park", "zone NAME", "group ZONE/GROUP", "server ADDRESS:PORT"
+    std::int64_t liftedAt = 0;
+    std::string liftedBy;
+};
+
+// Where one server stands with one ban; the same key and server update one row.
+struct BanServerRecord
+{
+    std::string key;
+    std::string server; // "address:port"
+    std::string state;  // "pending", "applied", "failed", "lifted"
+    std::int64_t at = 0;
+};
+
 // The upstream a proxy should relay and whether the program connects it
 // again by itself, kept across runs (the layout file never holds them).
 struct RelayPlanRecord
@@ -105,9 +133,9 @@ struct ForgetRequest
     std::string who; // a SteamID or an IP
 };
 
-using LedgerRecord =
-    std::variant<CommandRecord, AvailabilityRecord, MatchRecord, SightingRecord, HistoryRecord, PruneRequest,
-                 ForgetRequest, DemoFileRecord, DemoFolderRecord, RelayPlanRecord>;
+using LedgerRecord = std::variant<CommandRecord, AvailabilityRecord, MatchRecord, SightingRecord, HistoryRecord,
+                                  PruneRequest, ForgetRequest, DemoFileRecord, DemoFolderRecord, RelayPlanRecord, BanRecord,
+                                  BanServerRecord>;
 
 // The record kinds by name, as the metrics and the query command spell them.
 const char* LedgerKindName(const LedgerRecord& record);

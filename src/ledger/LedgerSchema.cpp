@@ -5,7 +5,8 @@
 #include <QStringList>
 #include <vector>
 
-namespace {
+namespace
+{
 struct Migration
 {
     int version;
@@ -18,12 +19,10 @@ const std::vector<Migration>& Migrations()
     static const std::vector<Migration> migrations = {
         {1,
          {
-             "CREATE TABLE commands (id %ID%, at BIGINT NOT NULL, instance TEXT NOT NULL, os_user TEXT NOT "
-             "NULL,"
+             "CREATE TABLE commands (id %ID%, at BIGINT NOT NULL, instance TEXT NOT NULL, os_user TEXT NOT NULL,"
              " object TEXT NOT NULL, text TEXT NOT NULL, answer TEXT NOT NULL)",
              "CREATE INDEX commands_at ON commands (at)",
-             "CREATE TABLE availability (id %ID%, at BIGINT NOT NULL, instance TEXT NOT NULL, object TEXT "
-             "NOT NULL,"
+             "CREATE TABLE availability (id %ID%, at BIGINT NOT NULL, instance TEXT NOT NULL, object TEXT NOT NULL,"
              " change TEXT NOT NULL, duration BIGINT NOT NULL)",
              "CREATE INDEX availability_at ON availability (at)",
              "CREATE INDEX availability_object ON availability (object, at)",
@@ -32,16 +31,13 @@ const std::vector<Migration>& Migrations()
              " proxies TEXT NOT NULL, demos TEXT NOT NULL, ending TEXT NOT NULL)",
              "CREATE INDEX matches_started ON matches (started)",
              "CREATE INDEX matches_object ON matches (object, started)",
-             "CREATE TABLE sightings (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, name TEXT NOT "
-             "NULL,"
-             " steam_id TEXT NOT NULL, ip TEXT NOT NULL, first_seen BIGINT NOT NULL, last_seen BIGINT NOT "
-             "NULL)",
+             "CREATE TABLE sightings (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, name TEXT NOT NULL,"
+             " steam_id TEXT NOT NULL, ip TEXT NOT NULL, first_seen BIGINT NOT NULL, last_seen BIGINT NOT NULL)",
              "CREATE INDEX sightings_last ON sightings (last_seen)",
              "CREATE INDEX sightings_steam ON sightings (steam_id)",
              "CREATE INDEX sightings_ip ON sightings (ip)",
              "CREATE INDEX sightings_object ON sightings (object, name)",
-             "CREATE TABLE history (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, minute BIGINT NOT "
-             "NULL,"
+             "CREATE TABLE history (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL, minute BIGINT NOT NULL,"
              " players INTEGER NOT NULL, spectators INTEGER NOT NULL)",
              "CREATE INDEX history_object ON history (object, minute)",
              "CREATE INDEX history_minute ON history (minute)",
@@ -62,6 +58,17 @@ const std::vector<Migration>& Migrations()
          {
              "CREATE TABLE relay_plan (proxy TEXT NOT NULL PRIMARY KEY, upstream TEXT NOT NULL,"
              " auto_reconnect INTEGER NOT NULL)",
+         }},
+        // The park's bans, and where each server stands with each.
+        {4,
+         {
+             "CREATE TABLE bans (id %ID%, instance TEXT NOT NULL, ban_key TEXT NOT NULL UNIQUE, by_ip INTEGER NOT NULL,"
+             " target TEXT NOT NULL, name TEXT NOT NULL, os_user TEXT NOT NULL, at BIGINT NOT NULL,"
+             " reason TEXT NOT NULL, minutes BIGINT NOT NULL, expires BIGINT NOT NULL, scope TEXT NOT NULL,"
+             " lifted_at BIGINT NOT NULL, lifted_by TEXT NOT NULL)",
+             "CREATE INDEX bans_target ON bans (target)",
+             "CREATE TABLE ban_servers (ban_key TEXT NOT NULL, server TEXT NOT NULL, state TEXT NOT NULL,"
+             " at BIGINT NOT NULL, PRIMARY KEY (ban_key, server))",
          }},
     };
     return migrations;
@@ -89,7 +96,8 @@ bool LedgerSchema::migrate(QSqlDatabase& db, Dialect dialect, QString& error)
 {
     const QString id = dialect == Dialect::Sqlite ? QStringLiteral("INTEGER PRIMARY KEY")
                                                   : QStringLiteral("BIGSERIAL PRIMARY KEY");
-    if (!db.transaction()) {
+    if (!db.transaction())
+    {
         error = db.lastError().text();
         return false;
     }
@@ -98,27 +106,28 @@ bool LedgerSchema::migrate(QSqlDatabase& db, Dialect dialect, QString& error)
         return false;
     };
     // Two consoles opening one PostgreSQL ledger at once migrate one after the other.
-    if (dialect == Dialect::Postgres &&
-        !Run(db, QStringLiteral("SELECT pg_advisory_xact_lock(7368211)"), error))
+    if (dialect == Dialect::Postgres && !Run(db, QStringLiteral("SELECT pg_advisory_xact_lock(7368211)"), error))
         return fail();
-    if (!Run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_schema (version INTEGER NOT NULL)"),
-             error))
+    if (!Run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_schema (version INTEGER NOT NULL)"), error))
         return fail();
     QSqlQuery read(db);
-    if (!read.exec(QStringLiteral("SELECT version FROM ledger_schema"))) {
+    if (!read.exec(QStringLiteral("SELECT version FROM ledger_schema")))
+    {
         error = read.lastError().text();
         return fail();
     }
     const bool hasRow = read.next();
     int current = hasRow ? read.value(0).toInt() : 0;
     read.finish();
-    if (current > kVersion) {
+    if (current > kVersion)
+    {
         error = QStringLiteral("it was written by a newer Quorvane (schema %1; this one knows up to %2)")
                     .arg(current)
                     .arg(kVersion);
         return fail();
     }
-    for (const Migration& migration : Migrations()) {
+    for (const Migration& migration : Migrations())
+    {
         if (migration.version <= current)
             continue;
         for (QString statement : migration.statements)
@@ -130,7 +139,8 @@ bool LedgerSchema::migrate(QSqlDatabase& db, Dialect dialect, QString& error)
                                  : QStringLiteral("INSERT INTO ledger_schema (version) VALUES (%1)");
     if (!Run(db, store.arg(current), error))
         return fail();
-    if (!db.commit()) {
+    if (!db.commit())
+    {
         error = db.lastError().text();
         return fail();
     }

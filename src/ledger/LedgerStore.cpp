@@ -6,13 +6,13 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-namespace {
+namespace
+{
 // Texts from the wire: valid UTF-8 (PostgreSQL refuses anything else), no
 // NUL, and bounded.
 QString Text(const std::string& bytes, qsizetype limit = 4000)
 {
-    QString text =
-        QString::fromUtf8(bytes.data(), static_cast<qsizetype>(std::min<std::size_t>(bytes.size(), 16000)));
+    QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(std::min<std::size_t>(bytes.size(), 16000)));
     text.remove(QChar(0));
     if (text.size() > limit)
         text.truncate(limit);
@@ -38,8 +38,8 @@ constexpr std::int64_t kSightingGapSeconds = 15 * 60;
 
 LedgerStore::LedgerStore(Settings settings, LedgerQueue& queue, LedgerStats& stats, const Clock& clock,
                          Reporter report)
-    : m_settings(std::move(settings)), m_queue(queue), m_stats(stats), m_clock(clock),
-      m_report(std::move(report)), m_connection(m_settings.target)
+    : m_settings(std::move(settings)), m_queue(queue), m_stats(stats), m_clock(clock), m_report(std::move(report)),
+      m_connection(m_settings.target)
 {
 }
 
@@ -51,10 +51,9 @@ void LedgerStore::trouble(const QString& what)
     if (m_inTrouble)
         return;
     m_inTrouble = true;
-    m_report(
-        QStringLiteral("The ledger %1 cannot be written: %2. Quorvane runs on without it and tries again "
-                       "every minute; records wait in memory meanwhile.")
-            .arg(m_settings.target.describe(), what));
+    m_report(QStringLiteral("The ledger %1 cannot be written: %2. Quorvane runs on without it and tries again "
+                            "every minute; records wait in memory meanwhile.")
+                 .arg(m_settings.target.describe(), what));
 }
 
 bool LedgerStore::ensureOpen()
@@ -64,7 +63,8 @@ bool LedgerStore::ensureOpen()
     if (m_clock.now() < m_nextAttempt)
         return false;
     QString error;
-    if (!m_connection.open(LedgerConnection::Mode::Write, error)) {
+    if (!m_connection.open(LedgerConnection::Mode::Write, error))
+    {
         trouble(error);
         return false;
     }
@@ -80,18 +80,22 @@ bool LedgerStore::pump()
         return false;
     QString error;
     const std::int64_t now = m_clock.now();
-    if (now >= m_nextPrune) {
-        if (!prune(now - std::int64_t{m_settings.keepDays} * 86400, error)) {
+    if (now >= m_nextPrune)
+    {
+        if (!prune(now - std::int64_t{m_settings.keepDays} * 86400, error))
+        {
             trouble(error);
             return false;
         }
         m_nextPrune = now + kPruneSeconds;
     }
-    for (;;) {
+    for (;;)
+    {
         std::vector<LedgerRecord> batch = m_queue.take(kBatch);
         if (batch.empty())
             break;
-        if (!writeBatch(batch, error)) {
+        if (!writeBatch(batch, error))
+        {
             m_queue.giveBack(std::move(batch));
             trouble(error);
             return false;
@@ -100,12 +104,12 @@ bool LedgerStore::pump()
     if (m_foldDue)
         foldLog();
     const std::uint64_t dropped = m_queue.dropped();
-    if (m_inTrouble) {
+    if (m_inTrouble)
+    {
         m_inTrouble = false;
         QString text = QStringLiteral("The ledger %1 is written again.").arg(m_settings.target.describe());
         if (dropped > m_droppedReported)
-            text += QStringLiteral(" %1 records could not wait and were dropped.")
-                        .arg(dropped - m_droppedReported);
+            text += QStringLiteral(" %1 records could not wait and were dropped.").arg(dropped - m_droppedReported);
         m_report(text);
         m_droppedReported = dropped;
     }
@@ -115,20 +119,24 @@ bool LedgerStore::pump()
 bool LedgerStore::writeBatch(std::vector<LedgerRecord>& batch, QString& error)
 {
     QSqlDatabase& db = m_connection.db();
-    if (!db.transaction()) {
+    if (!db.transaction())
+    {
         error = db.lastError().text().trimmed();
         return false;
     }
     std::array<std::uint64_t, LedgerStats::KindCount> written{};
-    for (const LedgerRecord& record : batch) {
-        if (!write(record, error)) {
+    for (const LedgerRecord& record : batch)
+    {
+        if (!write(record, error))
+        {
             db.rollback();
             return false;
         }
         if (record.index() < LedgerStats::KindCount)
             ++written[record.index()];
     }
-    if (!db.commit()) {
+    if (!db.commit())
+    {
         error = db.lastError().text().trimmed();
         db.rollback();
         return false;
@@ -142,7 +150,8 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
 {
     QSqlQuery query(m_connection.db());
     const QString& instance = m_settings.instance;
-    if (const auto* command = std::get_if<CommandRecord>(&record)) {
+    if (const auto* command = std::get_if<CommandRecord>(&record))
+    {
         query.prepare(QStringLiteral("INSERT INTO commands (at, instance, os_user, object, text, answer)"
                                      " VALUES (?, ?, ?, ?, ?, ?)"));
         query.addBindValue(Number(command->at));
@@ -153,7 +162,8 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
         query.addBindValue(Text(command->answer));
         return Exec(query, error);
     }
-    if (const auto* change = std::get_if<AvailabilityRecord>(&record)) {
+    if (const auto* change = std::get_if<AvailabilityRecord>(&record))
+    {
         query.prepare(QStringLiteral("INSERT INTO availability (at, instance, object, change, duration)"
                                      " VALUES (?, ?, ?, ?, ?)"));
         query.addBindValue(Number(change->at));
@@ -163,7 +173,8 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
         query.addBindValue(Number(change->durationSeconds));
         return Exec(query, error);
     }
-    if (const auto* match = std::get_if<MatchRecord>(&record)) {
+    if (const auto* match = std::get_if<MatchRecord>(&record))
+    {
         // A match is written as it goes: the same server and start update one row.
         const auto bindFields = [&] {
             query.addBindValue(Text(match->map, 200));
@@ -174,9 +185,8 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
             query.addBindValue(Text(match->demos));
             query.addBindValue(Text(match->ending, 100));
         };
-        query.prepare(
-            QStringLiteral("UPDATE matches SET map = ?, teams = ?, scores = ?, ended = ?, proxies = ?,"
-                           " demos = ?, ending = ? WHERE object = ? AND started = ? AND instance = ?"));
+        query.prepare(QStringLiteral("UPDATE matches SET map = ?, teams = ?, scores = ?, ended = ?, proxies = ?,"
+                                     " demos = ?, ending = ? WHERE object = ? AND started = ? AND instance = ?"));
         bindFields();
         query.addBindValue(Text(match->object, 200));
         query.addBindValue(Number(match->started));
@@ -193,7 +203,8 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
         query.addBindValue(instance);
         return Exec(query, error);
     }
-    if (const auto* seen = std::get_if<SightingRecord>(&record)) {
+    if (const auto* seen = std::get_if<SightingRecord>(&record))
+    {
         const auto bindKey = [&] {
             query.addBindValue(Text(seen->object, 200));
             query.addBindValue(Text(seen->name, 200));
@@ -212,15 +223,15 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
             return false;
         if (query.numRowsAffected() > 0)
             return true;
-        query.prepare(
-            QStringLiteral("INSERT INTO sightings (first_seen, last_seen, object, name, steam_id, ip,"
-                           " instance) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        query.prepare(QStringLiteral("INSERT INTO sightings (first_seen, last_seen, object, name, steam_id, ip,"
+                                     " instance) VALUES (?, ?, ?, ?, ?, ?, ?)"));
         query.addBindValue(Number(seen->at));
         query.addBindValue(Number(seen->at));
         bindKey();
         return Exec(query, error);
     }
-    if (const auto* point = std::get_if<HistoryRecord>(&record)) {
+    if (const auto* point = std::get_if<HistoryRecord>(&record))
+    {
         query.prepare(QStringLiteral("INSERT INTO history (instance, object, minute, players, spectators)"
                                      " VALUES (?, ?, ?, ?, ?)"));
         query.addBindValue(instance);
@@ -236,6 +247,10 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
         return writeDemoFolder(*folder, error);
     if (const auto* plan = std::get_if<RelayPlanRecord>(&record))
         return writeRelayPlan(*plan, error);
+    if (const auto* ban = std::get_if<BanRecord>(&record))
+        return writeBan(*ban, error);
+    if (const auto* state = std::get_if<BanServerRecord>(&record))
+        return writeBanServer(*state, error);
     if (const auto* request = std::get_if<PruneRequest>(&record))
         return prune(request->before, error);
     if (const auto* request = std::get_if<ForgetRequest>(&record))
@@ -252,7 +267,8 @@ bool LedgerStore::prune(std::int64_t before, QString& error)
         "DELETE FROM commands WHERE at < ?",
         "DELETE FROM availability WHERE at < ?",
     };
-    for (const char* statement : statements) {
+    for (const char* statement : statements)
+    {
         QSqlQuery query(m_connection.db());
         query.prepare(QString::fromLatin1(statement));
         query.addBindValue(Number(before));
@@ -274,10 +290,9 @@ bool LedgerStore::forget(const std::string& who, QString& error)
     if (!Exec(query, error))
         return false;
     // A command that named the player (a kick, a ban) keeps its place, not the name.
-    query.prepare(
-        QStringLiteral("UPDATE commands SET text = REPLACE(text, ?, '***'),"
-                       " answer = REPLACE(answer, ?, '***')"
-                       " WHERE text <> REPLACE(text, ?, '***') OR answer <> REPLACE(answer, ?, '***')"));
+    query.prepare(QStringLiteral("UPDATE commands SET text = REPLACE(text, ?, '***'),"
+                                 " answer = REPLACE(answer, ?, '***')"
+                                 " WHERE text <> REPLACE(text, ?, '***') OR answer <> REPLACE(answer, ?, '***')"));
     for (int i = 0; i < 4; ++i)
         query.addBindValue(key);
     if (!Exec(query, error))
@@ -313,19 +328,17 @@ bool LedgerStore::writeDemoFile(const DemoFileRecord& demo, QString& error)
         query.addBindValue(Text(demo.remoteName, 400));
         query.addBindValue(m_settings.instance);
     };
-    query.prepare(
-        QStringLiteral("UPDATE demo_files SET file_name = ?, size = ?, sha256 = ?, state = ?, url = ?, at = ?"
-                       " WHERE match_object = ? AND match_started = ? AND proxy = ? AND remote_name = ?"
-                       " AND instance = ?"));
+    query.prepare(QStringLiteral("UPDATE demo_files SET file_name = ?, size = ?, sha256 = ?, state = ?, url = ?, at = ?"
+                                 " WHERE match_object = ? AND match_started = ? AND proxy = ? AND remote_name = ?"
+                                 " AND instance = ?"));
     bindFields();
     bindKey();
     if (!Exec(query, error))
         return false;
     if (query.numRowsAffected() > 0)
         return true;
-    query.prepare(QStringLiteral(
-        "INSERT INTO demo_files (file_name, size, sha256, state, url, at, match_object,"
-        " match_started, proxy, remote_name, instance) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    query.prepare(QStringLiteral("INSERT INTO demo_files (file_name, size, sha256, state, url, at, match_object,"
+                                 " match_started, proxy, remote_name, instance) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     bindFields();
     bindKey();
     return Exec(query, error);
@@ -338,8 +351,7 @@ bool LedgerStore::writeRelayPlan(const RelayPlanRecord& plan, QString& error)
     query.addBindValue(Text(plan.proxy, 200));
     if (!Exec(query, error))
         return false;
-    query.prepare(
-        QStringLiteral("INSERT INTO relay_plan (proxy, upstream, auto_reconnect) VALUES (?, ?, ?)"));
+    query.prepare(QStringLiteral("INSERT INTO relay_plan (proxy, upstream, auto_reconnect) VALUES (?, ?, ?)"));
     query.addBindValue(Text(plan.proxy, 200));
     query.addBindValue(Text(plan.upstream, 200));
     query.addBindValue(plan.autoReconnect ? 1 : 0);
@@ -358,5 +370,57 @@ bool LedgerStore::writeDemoFolder(const DemoFolderRecord& folder, QString& error
     query.prepare(QStringLiteral("INSERT INTO demo_folders (proxy, url) VALUES (?, ?)"));
     query.addBindValue(Text(folder.proxy, 200));
     query.addBindValue(Text(folder.url, 2000));
+    return Exec(query, error);
+}
+
+bool LedgerStore::writeBan(const BanRecord& ban, QString& error)
+{
+    QSqlQuery query(m_connection.db());
+    const auto bindFields = [&] {
+        query.addBindValue(ban.byIp ? 1 : 0);
+        query.addBindValue(Text(ban.target, 100));
+        query.addBindValue(Text(ban.name, 200));
+        query.addBindValue(Text(ban.osUser, 100));
+        query.addBindValue(Number(ban.at));
+        query.addBindValue(Text(ban.reason, 400));
+        query.addBindValue(Number(ban.minutes));
+        query.addBindValue(Number(ban.expires));
+        query.addBindValue(Text(ban.scope, 300));
+        query.addBindValue(Number(ban.liftedAt));
+        query.addBindValue(Text(ban.liftedBy, 100));
+    };
+    query.prepare(QStringLiteral("UPDATE bans SET by_ip = ?, target = ?, name = ?, os_user = ?, at = ?, reason = ?,"
+                                 " minutes = ?, expires = ?, scope = ?, lifted_at = ?, lifted_by = ? WHERE ban_key = ?"));
+    bindFields();
+    query.addBindValue(Text(ban.key, 200));
+    if (!Exec(query, error))
+        return false;
+    if (query.numRowsAffected() > 0)
+        return true;
+    query.prepare(QStringLiteral("INSERT INTO bans (by_ip, target, name, os_user, at, reason, minutes, expires, scope,"
+                                 " lifted_at, lifted_by, ban_key, instance) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    bindFields();
+    query.addBindValue(Text(ban.key, 200));
+    query.addBindValue(m_settings.instance);
+    return Exec(query, error);
+}
+
+bool LedgerStore::writeBanServer(const BanServerRecord& state, QString& error)
+{
+    QSqlQuery query(m_connection.db());
+    const auto bindAll = [&] {
+        query.addBindValue(Text(state.state, 40));
+        query.addBindValue(Number(state.at));
+        query.addBindValue(Text(state.key, 200));
+        query.addBindValue(Text(state.server, 200));
+    };
+    query.prepare(QStringLiteral("UPDATE ban_servers SET state = ?, at = ? WHERE ban_key = ? AND server = ?"));
+    bindAll();
+    if (!Exec(query, error))
+        return false;
+    if (query.numRowsAffected() > 0)
+        return true;
+    query.prepare(QStringLiteral("INSERT INTO ban_servers (state, at, ban_key, server) VALUES (?, ?, ?, ?)"));
+    bindAll();
     return Exec(query, error);
 }

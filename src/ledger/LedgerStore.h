@@ -30,8 +30,7 @@ public:
     };
     using Reporter = std::function<void(const QString&)>;
 
-    LedgerStore(Settings settings, LedgerQueue& queue, LedgerStats& stats, const Clock& clock,
-                Reporter report);
+    LedgerStore(Settings settings, LedgerQueue& queue, LedgerStats& stats, const Clock& clock, Reporter report);
 
     // One step: opens when due, then writes what is queued. Returns true
     // when the queue was emptied into the ledger.
@@ -47,6 +46,8 @@ private:
     bool writeDemoFile(const DemoFileRecord& demo, QString& error);
     bool writeDemoFolder(const DemoFolderRecord& folder, QString& error);
     bool writeRelayPlan(const RelayPlanRecord& plan, QString& error);
+    bool writeBan(const BanRecord& ban, QString& error);
+    bool writeBanServer(const BanServerRecord& state, QString& error);
     bool prune(std::int64_t before, QString& error);
     bool forget(const std::string& who, QString& error);
     // After a forget: the write-ahead log, which still holds the pages as

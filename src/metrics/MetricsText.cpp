@@ -180,6 +180,16 @@ QByteArray metricsText(const CQuorvaneDoc& document, std::int64_t now)
             QByteArray::number(static_cast<qint64>(document.m_feeds.droppedMalformed())) + '\n';
     text += "quorvane_log_datagrams_dropped_total{reason=\"secret\"} " +
             QByteArray::number(static_cast<qint64>(document.m_feeds.droppedBadSecret())) + '\n';
+    text += header("quorvane_rcon_refused_total", "counter",
+                   "Refused rcon commands the game server logged (Bad Rcon), from any address.");
+    for (const auto& object : document.m_objects) {
+        if (!object->IsGameServer() || object->CanRecord())
+            continue;
+        text +=
+            "quorvane_rcon_refused_total{server=\"" + escapeLabelValue(object->GetName()) + "\"} " +
+            QByteArray::number(static_cast<qulonglong>(document.rconAttacks().Refused(object->GetName()))) +
+            '\n';
+    }
     if (const Ledger* ledger = document.ledger())
         text += ledgerMetricsText(*ledger);
     return text;

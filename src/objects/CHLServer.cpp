@@ -222,6 +222,17 @@ bool CHLServer::RequestMapList()
     return true;
 }
 
+bool CHLServer::RequestBanLists()
+{
+    if (!RconUsable())
+        return false;
+    m_banLists.clear();
+    m_timeBansAsked = Now();
+    SendCommand("listid");
+    SendCommand("listip");
+    return true;
+}
+
 void CHLServer::QueryStatus()
 {
     SendCommand("status");
@@ -496,6 +507,8 @@ bool CHLServer::ApplyPrintLine(const std::string& line)
     m_log.Add(line);
     if (Now() - m_timeMapsAsked <= kMapListSeconds)
         m_mapList.addLine(line);
+    if (Now() - m_timeBansAsked <= kBanListSeconds)
+        m_banLists.addLine(line);
     if (beginsWith(line, replies::kServerPasswordPrefix))
         m_strServerPassword = replies::parseServerPassword(line);
     if (beginsWith(line, replies::kMatchReportPrefix)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "objects/BanLists.h"
 #include "objects/CClanDetector.h"
 #include "objects/CCommonObject.h"
 #include "objects/MapList.h"
@@ -54,6 +55,10 @@ public:
     // kMapListSeconds land in m_mapList. False when rcon is not usable.
     bool RequestMapList();
     static constexpr std::int64_t kMapListSeconds = 10;
+    // Sends "listid" and "listip" by rcon; what answers within
+    // kBanListSeconds lands in m_banLists. False when rcon is not usable.
+    bool RequestBanLists();
+    static constexpr std::int64_t kBanListSeconds = 10;
 
     void QueryMatchReport();
     void DetectClans();
@@ -95,6 +100,9 @@ public:
     // The maps of the last "maps *", and when it was sent.
     MapListReader m_mapList;
     std::int64_t m_timeMapsAsked = INT64_MIN / 2;
+    // The server's own ban lists of the last "listid" / "listip".
+    BanListReader m_banLists;
+    std::int64_t m_timeBansAsked = INT64_MIN / 2;
 
     // The player table of the last complete "status" text (rcon only).
     std::vector<StatusPlayer> m_statusPlayers;

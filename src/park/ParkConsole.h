@@ -1,7 +1,9 @@
 #pragma once
 
+#include "park/ParkBans.h"
 #include "park/PickSet.h"
 #include "park/Presets.h"
+#include "park/RconAttacks.h"
 #include "park/SendToMany.h"
 #include "park/ServerVariables.h"
 
@@ -20,11 +22,15 @@ public:
     void Tick(std::int64_t now);
     // The object is going away: nothing keeps pointing at it.
     void Forget(const CCommonObject& object);
-    // The layout is emptied: picks, results and the watched page go.
+    // The layout is emptied: picks, results and the watched page go; the
+    // bans stay (they are the park's, kept in the ledger).
     void ForgetAll();
 
     PickSet picks;
     SendToMany sending;
     PresetBook presets;
     VariablesWatch variables;
+    // Ticked by the document, which knows the scopes.
+    ParkBans bans;
+    RconAttacks attacks;
 };

@@ -7,10 +7,13 @@
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
 #include "layout/CommandTranscript.h"
+#include "layout/LedgerFeed.h"
 #include "objects/CCommonObject.h"
 #include "objects/CHLTV.h"
 #include "objects/DemoNames.h"
 #include "objects/ObjectReport.h"
+#include "park/BanCommands.h"
+#include "ui/CBanDlg.h"
 #include "ui/ConsoleFindBar.h"
 #include "ui/ObjectToolTip.h"
 #include "ui/ParkText.h"
@@ -672,6 +675,32 @@ void CControlView::kickPlayer(const PlayerRow& player)
     showTranscript(object);
 }
 
+void CControlView::banPlayer(const PlayerRow& player)
+{
+    CCommonObject* object = controlledObject();
+    if (!object || !object->IsGameServer())
+        return;
+    CQuorvaneDoc::BanRequest request;
+    request.steamId = player.steamId;
+    request.ip = LedgerFeed::AddressWithoutPort(player.address);
+    request.name = player.name;
+    request.userId = player.userId;
+    const bool byId = bancmd::isBannableId(player.steamId);
+    const QString what =
+        byId ? tr("Ban %1 by SteamID %2").arg(decodeText(player.name), decodeText(player.steamId))
+             : tr("Ban %1 by address %2").arg(decodeText(player.name), decodeText(request.ip));
+    const CGroup* group = object->m_pGroup.get();
+    CBanDlg dialog(what, group != nullptr, group && group->m_pZone, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const CBanDlg::Choice choice = dialog.choice();
+    request.minutes = choice.minutes;
+    request.reason = choice.reason;
+    request.scope = choice.scope;
+    m_document.BanPlayer(*object, request);
+    showTranscript(object);
+}
+
 void CControlView::showPlayerMenu(const QPoint& position)
 {
     const int row = m_pPlayers->rowAt(position.y());
@@ -682,12 +711,16 @@ void CControlView::showPlayerMenu(const QPoint& position)
     CCommonObject* object = controlledObject();
     QAction* kick = menu.addAction(object && object->IsHubManager() ? tr("&Change POV") : tr("&Kick"));
     kick->setEnabled(object && m_pKick->isEnabled());
+    QAction* ban = menu.addAction(tr("&Ban..."));
+    ban->setEnabled(object && object->IsGameServer() && !object->IsHubManager() && m_pKick->isEnabled());
     QAction* copyName = menu.addAction(tr("Copy &Name"));
     QAction* copySteamId = menu.addAction(tr("Copy &SteamID"));
     copySteamId->setEnabled(!player.steamId.empty());
     const QAction* chosen = menu.exec(m_pPlayers->viewport()->mapToGlobal(position));
     if (chosen == kick)
         kickPlayer(player);
+    else if (chosen == ban)
+        banPlayer(player);
     else if (chosen == copyName)
         QApplication::clipboard()->setText(decodeText(player.name));
     else if (chosen == copySteamId)

@@ -110,6 +110,8 @@ private:
     // The picked object when it is in rcon control (or better), else null.
     CCommonObject* controlledObject() const;
     void kickPlayer(const PlayerRow& player);
+    // Ban...: the dialog's choices go to the document.
+    void banPlayer(const PlayerRow& player);
     void showPlayerMenu(const QPoint& position);
 
     CQuorvaneDoc& m_document;

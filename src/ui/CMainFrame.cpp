@@ -1,11 +1,13 @@
 #include "ui/CMainFrame.h"
 
 #include "core/Operator.h"
+#include "core/TextCodec.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
 #include "layout/CommandIds.h"
 #include "layout/LayoutFile.h"
 #include "objects/MachineTrouble.h"
+#include "ui/BansDock.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CQuorvaneView.h"
 #include "ui/DesktopNotifier.h"
@@ -118,6 +120,9 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
     m_ledger = new LedgerDock(document, *m_view, this);
     addDockWidget(Qt::BottomDockWidgetArea, m_ledger);
     m_ledger->hide();
+    m_bans = new BansDock(document, this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_bans);
+    m_bans->hide();
 
     CreateMenus();
 
@@ -183,6 +188,17 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         if (notify && m_notifier)
             m_notifier->notify(tr("A demo was not collected"), text);
+    });
+    // An rcon attack: the status bar, the console and one notification; the
+    // Bans window offers to ban the address on the park.
+    connect(&m_document, &CQuorvaneDoc::rconAttack, this, [this](const RconAttacks::Alert& alert) {
+        const QString text = tr("%1 refused rcon commands in a minute on %2 from %3")
+                                 .arg(alert.count)
+                                 .arg(decodeText(alert.server), QString::fromStdString(alert.source));
+        statusBar()->showMessage(text);
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        if (m_notifier)
+            m_notifier->notify(tr("Rcon attack"), text);
     });
     connect(&m_document, &CQuorvaneDoc::modifiedChanged, this, &QWidget::setWindowModified);
 
@@ -271,6 +287,10 @@ void CMainFrame::AddWindowItems(QMenu* viewMenu)
     ledger->setText(tr("&Ledger"));
     ledger->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     viewMenu->addAction(ledger);
+    QAction* bans = m_bans->toggleViewAction();
+    bans->setObjectName(QStringLiteral("bansAction"));
+    bans->setText(tr("&Bans"));
+    viewMenu->addAction(bans);
     QAction* columns = viewMenu->addAction(tr("Arrange Groups in &Columns"));
     columns->setObjectName(QStringLiteral("groupColumnsAction"));
     columns->setCheckable(true);

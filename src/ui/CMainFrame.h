@@ -12,6 +12,7 @@ class CQuorvaneDoc;
 struct TroubleCount;
 class CQuorvaneView;
 class FindBar;
+class BansDock;
 class LedgerDock;
 class MachinesDock;
 
@@ -44,6 +45,7 @@ public:
     MachinesDock* machinesDock() const { return m_machines; }
     // View, Ledger: what the ledger keeps.
     LedgerDock* ledgerDock() const { return m_ledger; }
+    BansDock* bansDock() const { return m_bans; }
     // The scrolling frame the control panel sits in (hidden by View,
     // Control Panel), and the splitter between it and the canvas.
     QScrollArea* panelArea() const { return m_panelArea; }
@@ -124,6 +126,7 @@ private:
     QScrollArea* m_panelArea = nullptr;
     MachinesDock* m_machines = nullptr;
     LedgerDock* m_ledger = nullptr;
+    BansDock* m_bans = nullptr;
     QLabel* m_zoomPane = nullptr;
     QToolButton* m_downButton = nullptr;
     std::unique_ptr<Notifier> m_desktopNotifier;

@@ -2,8 +2,9 @@
 // it by rcon (--stream-logs), the machine sends its lines over UDP, and the
 // events come out as JSON lines. A stranger's datagram to the same port
 // does not; on a clean exit the machine is asked to stop. A machine that
-// stops answering runs the --on-change command. A restarted machine, which
-// forgets where it streamed, is asked again.
+// stops answering runs the --on-change command, and so does an rcon attack
+// the server logs. A restarted machine, which forgets where it streamed, is
+// asked again.
 #include "support/SimulatedPark.h"
 
 #include <QElapsedTimer>
@@ -179,6 +180,51 @@ private slots:
         QCOMPARE(report.value(QLatin1String("object")).toString(), server);
         QCOMPARE(report.value(QLatin1String("change")).toString(), QStringLiteral("down"));
         QCOMPARE(report.value(QLatin1String("status")).toString(), QStringLiteral("Timeout"));
+    }
+
+    void rconAttackRunsOnChange()
+    {
+        const QString tee = QStandardPaths::findExecutable(QStringLiteral("tee"));
+        QVERIFY(!tee.isEmpty());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("attacks.txt"));
+        SimulatedPark park;
+        QVERIFY2(park.start({QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
+                             QStringLiteral("0"), QStringLiteral("--rcon"), QStringLiteral("secret")}),
+                 qPrintable(park.errorString()));
+        quint16 logPort = 0;
+        {
+            QUdpSocket probe;
+            QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+            logPort = probe.localPort();
+        }
+        const QString server = QStringLiteral("127.0.0.1:%1").arg(park.serverPorts()[0]);
+        QProcess quorvane;
+        quorvane.start(QStringLiteral(QUORVANE_BINARY),
+                       {QStringLiteral("--headless"), QStringLiteral("--server"), server,
+                        QStringLiteral("--rcon"), QStringLiteral("secret"), QStringLiteral("--log-listen"),
+                        QStringLiteral("127.0.0.1:%1").arg(logPort), QStringLiteral("--stream-logs"),
+                        QStringLiteral("--on-change"), QStringLiteral("%1 -a %2").arg(tee, path)});
+        QVERIFY(quorvane.waitForStarted(10000));
+        const auto alerts = [&path] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        // Wrong passwords, one at a time, until the server's log has told of enough.
+        ParkProbe attacker(park.serverPorts()[0]);
+        int sent = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (attacker.rcon("guess" + QByteArray::number(++sent), "status"), alerts().endsWith('\n')), 30000);
+        QTest::qWait(500);
+        quorvane.kill();
+        quorvane.waitForFinished(5000);
+        const QList<QByteArray> lines = alerts().trimmed().split('\n');
+        QCOMPARE(lines.size(), 1);
+        const QJsonObject report = QJsonDocument::fromJson(lines.front()).object();
+        QCOMPARE(report.value(QLatin1String("change")).toString(), QStringLiteral("rcon-attack"));
+        QCOMPARE(report.value(QLatin1String("object")).toString(), server);
+        QCOMPARE(report.value(QLatin1String("source")).toString(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(report.value(QLatin1String("refused")).toInt(), 6);
     }
 };
 

@@ -170,6 +170,38 @@ private slots:
         QCOMPARE(probe.rcon("pw", "mp_freezetime"),
                  std::optional<QByteArray>("\"mp_freezetime\" is \"6\"\n"));
     }
+
+    void banListsAsTheEnginePrintsThem()
+    {
+        SimulatedPark one;
+        QVERIFY2(one.startWithConfig(R"({"servers": [{"rcon": "pw", "players": 0, "moves": false}]})"),
+                 qPrintable(one.errorString()));
+        ParkProbe probe(one.serverPorts().value(0));
+        const auto rcon = [&](const QByteArray& command) {
+            return probe.rcon("pw", command).value_or("none");
+        };
+        QCOMPARE(rcon("listid"), QByteArray("UserID filter list: empty\n"));
+        QCOMPARE(rcon("listip"), QByteArray("IP filter list: empty\n"));
+        QCOMPARE(rcon("banid 0 STEAM_0:1:1 kick"), QByteArray());
+        QCOMPARE(rcon("banid 30 STEAM_0:0:2"), QByteArray());
+        QVERIFY(rcon("banid x STEAM_0:0:3").startsWith("Usage:  banid <minutes>"));
+        QCOMPARE(rcon("addip 0 127.0.0.1"), QByteArray());
+        QVERIFY(rcon("addip 0 1.2.3.999").startsWith("Bad filter address"));
+        const QByteArray ids = rcon("listid");
+        QVERIFY2(ids.startsWith("UserID filter list: 2 entries\n1 STEAM_0:1:1 : permanent\n2 STEAM_0:0:2 : "),
+                 ids.constData());
+        QVERIFY(ids.endsWith(" min\n"));
+        QCOMPARE(rcon("listip"), QByteArray("IP filter list:\n127.  0.  0.  1 : permanent\n"));
+        QCOMPARE(rcon("writeid"), QByteArray("Writing banned.cfg.\n"));
+        QCOMPARE(rcon("removeid STEAM_0:1:1"), QByteArray("UserID filter removed for STEAM_0:1:1\n"));
+        QCOMPARE(rcon("removeid STEAM_0:1:1"), QByteArray("removeid:  couldn't find STEAM_0:1:1\n"));
+        QCOMPARE(rcon("removeip 127.0.0.1"), QByteArray("IP filter removed.\n"));
+        // A restart forgets what was not exec'd again.
+        QVERIFY(probe.control("sim_restart"));
+        QTest::qWait(400);
+        ParkProbe after(one.serverPorts().value(0));
+        QCOMPARE(after.rcon("pw", "listid").value_or("none"), QByteArray("UserID filter list: empty\n"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSim)

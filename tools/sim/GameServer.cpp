@@ -54,6 +54,14 @@ GameServer::GameServer(const MachineSettings& settings, int index, int ordinal, 
       m_match(settings.match),
       m_log([this](const QByteArray& datagram, const QHostAddress& address, quint16 port) {
           send(datagram, Peer{address, port});
+      }),
+      m_bans([this](const QByteArray& uniqueId) {
+          int kicked = 0;
+          for (const Player& player : std::vector<Player>(m_roster.players())) {
+              if (player.uniqueId == uniqueId && m_roster.kick(player.name))
+                  ++kicked;
+          }
+          return kicked;
       })
 {
     m_mapFiles = settings.maps.isEmpty() ? kMaps : settings.maps;
@@ -88,6 +96,7 @@ void GameServer::tick()
             m_roster.leave();
     }
     m_match.tick(random());
+    m_bans.tick();
     if (m_log.streaming())
         logTick(before);
 }
@@ -176,6 +185,8 @@ QByteArray GameServer::runCommand(const QByteArray& command)
     }
     if (name == "maps")
         return listMaps(unquoted(argument));
+    if (const auto output = m_bans.runCommand(name, argument))
+        return *output;
     if (name == "sv_restart") {
         bool ok = false;
         const int seconds = unquoted(argument).toInt(&ok);
@@ -325,4 +336,12 @@ void GameServer::restart()
 {
     HalfLifeMachine::restart();
     m_log.forget();
+    m_bans.forget();
+}
+
+void GameServer::rconRefused(const RconRequest& request, const Peer& peer)
+{
+    m_log.write("Bad Rcon: \"rcon " + QByteArray::number(request.challenge) + " \"" +
+                wireText(request.password, 64) + "\" " + wireText(request.command, 200) + "\" from \"" +
+                peer.address.toString().toLatin1() + ':' + QByteArray::number(peer.port) + '"');
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BanList.h"
 #include "HalfLifeMachine.h"
 #include "Match.h"
 #include "Roster.h"
@@ -27,6 +28,8 @@ protected:
     std::vector<Player> listedPlayers() const override;
     QList<QPair<QByteArray, QByteArray>> serverRules() const override { return m_rules; }
     QByteArray runCommand(const QByteArray& command) override;
+    // Logged as the engine logs it: Bad Rcon: "rcon CHALLENGE "PASSWORD" COMMAND" from "IP:PORT".
+    void rconRefused(const RconRequest& request, const Peer& peer) override;
     std::optional<QByteArray> runSimCommand(const QByteArray& name,
                                             const QList<QByteArray>& arguments) override;
 
@@ -55,4 +58,5 @@ private:
     Roster m_roster;
     Match m_match;
     ServerLog m_log;
+    BanList m_bans;
 };

@@ -129,6 +129,8 @@ void Machine::answerRcon(const std::optional<RconRequest>& request, bool challen
         sendBanned(peer);
         return;
     }
+    if (!accepted && !isSim)
+        rconRefused(*request, peer);
     sendPrint(accepted ? runCommand(request->command) : refusal(), peer);
 }
 

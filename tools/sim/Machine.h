@@ -80,6 +80,8 @@ protected:
     // sim_restart: the machine comes back as after a restart (forgetting
     // the rcon challenges it gave); the kinds add what they forget.
     virtual void restart() {}
+    // A command was refused for its password or challenge (game servers log it).
+    virtual void rconRefused(const RconRequest& /*request*/, const Peer& /*peer*/) {}
 
     // Checks the password of a parsed rcon command (nothing: it could not be
     // parsed), runs it and sends its output. `challengeRight` says whether
