@@ -53,6 +53,16 @@ const std::vector<Migration>& Migrations()
              "CREATE INDEX demo_files_at ON demo_files (at)",
              "CREATE TABLE demo_folders (proxy TEXT NOT NULL PRIMARY KEY, url TEXT NOT NULL)",
          }},
+        // The history past its first day, one row per object and ten minutes: the peak of the
+        // minutes it folds (players and spectators each) and how many minutes had a sample.
+        {3,
+         {
+             "CREATE TABLE history_10min (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL,"
+             " span BIGINT NOT NULL, players INTEGER NOT NULL, spectators INTEGER NOT NULL,"
+             " samples INTEGER NOT NULL)",
+             "CREATE INDEX history_10min_object ON history_10min (object, span)",
+             "CREATE INDEX history_10min_span ON history_10min (span)",
+         }},
     };
     return migrations;
 }

@@ -8,7 +8,7 @@
 // rather than guessed at.
 namespace LedgerSchema
 {
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;
 
 enum class Dialect
 {

@@ -1,6 +1,7 @@
 #include "ledger/LedgerStore.h"
 
 #include "core/Clock.h"
+#include "ledger/LedgerHistory.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -100,6 +101,16 @@ bool LedgerStore::pump()
             trouble(error);
             return false;
         }
+    }
+    // After the batch, so that minutes written late fold with their day.
+    if (now >= m_nextHistoryFold)
+    {
+        if (!LedgerHistory::fold(m_connection.db(), now, error))
+        {
+            trouble(error);
+            return false;
+        }
+        m_nextHistoryFold = now + kHistoryFoldSeconds;
     }
     if (m_foldDue)
         foldLog();
@@ -258,6 +269,7 @@ bool LedgerStore::prune(std::int64_t before, QString& error)
     static const char* const statements[] = {
         "DELETE FROM sightings WHERE last_seen < ?",
         "DELETE FROM history WHERE minute < ?",
+        "DELETE FROM history_10min WHERE span < ?",
         "DELETE FROM commands WHERE at < ?",
         "DELETE FROM availability WHERE at < ?",
     };

@@ -9,7 +9,9 @@
 #include "ui/CMainFrame.h"
 #include "ui/CQuorvaneView.h"
 #include "ui/PlayerTable.h"
+#include "ui/Sparkline.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHostAddress>
 #include <QLabel>
@@ -224,6 +226,40 @@ private slots:
         QCOMPARE(walked, (QStringList{"c", "b", "a", "a", "b", "c", "", ""}));
     }
 
+    void sparklineShowsTheDayOrTheWeek()
+    {
+        CHLServer* server = controlledServer();
+        const std::int64_t now = env.clock.now();
+        PlayerHistory::Backfill kept;
+        kept.spans = {{now - 3 * 86400, 12}};
+        kept.minutes = {{now - 60, 3}};
+        doc->m_feeds.fillHistory(server->GetName(), kept);
+        pick(server);
+        SparklineWidget* sparkline = nullptr;
+        QLabel* caption = nullptr;
+        find(sparkline, "historySparkline");
+        find(caption, "historySpanLabel");
+        QCOMPARE(sparkline->samples().size(), std::size_t{PlayerHistory::kMinutes});
+        QCOMPARE(sparkline->samples()[PlayerHistory::kMinutes - 2], std::optional<int>(3));
+        QCOMPARE(caption->text(), QStringLiteral("24 h:"));
+
+        // The context menu offers both spans; the week follows at once and at each update.
+        QAction* week = sparkline->findChild<QAction*>(QStringLiteral("sparklineWeek"));
+        QVERIFY(week && sparkline->actions().contains(week));
+        QCOMPARE(sparkline->contextMenuPolicy(), Qt::ActionsContextMenu);
+        week->trigger();
+        QCOMPARE(caption->text(), QStringLiteral("7 days:"));
+        QCOMPARE(sparkline->samples().size(), std::size_t{PlayerHistory::kSpans});
+        doc->UpdateAllViews(CQuorvaneDoc::HintTick);
+        const auto& samples = sparkline->samples();
+        QCOMPARE(samples.size(), std::size_t{PlayerHistory::kSpans});
+        QCOMPARE(samples[PlayerHistory::kSpans - 1 - 3 * 144], std::optional<int>(12));
+        QVERIFY(sparkline->toolTip().contains(QLatin1String("7 days")) &&
+                sparkline->toolTip().contains(QLatin1String("peak 12")));
+        sparkline->findChild<QAction*>(QStringLiteral("sparklineDay"))->trigger();
+        QCOMPARE(sparkline->samples().size(), std::size_t{PlayerHistory::kMinutes});
+        QCOMPARE(caption->text(), QStringLiteral("24 h:"));
+    }
     void kickAsksFirst()
     {
         CHLServer* server = controlledServer();
@@ -293,8 +329,11 @@ private slots:
     void playerTableFollowsThePlayer()
     {
         CHLServer* server = controlledServer();
-        const char reply[] = "D\x03\x01" "Ann\0\x05\0\0\0\0\0\x82\x42\x02" "Bob\0\x09\0\0\0\0\x80\x6D\x45"
-                             "\x03" "Cy\0\x01\0\0\0\0\0\0\0";
+        const char reply[] = "D\x03\x01"
+                             "Ann\0\x05\0\0\0\0\0\x82\x42\x02"
+                             "Bob\0\x09\0\0\0\0\x80\x6D\x45"
+                             "\x03"
+                             "Cy\0\x01\0\0\0\0\0\0\0";
         server->OnReply(oobReply(std::string(reply, sizeof reply - 1)));
         pick(server);
         QCOMPARE(rows(players, true), (QStringList{"Ann|5|1:05", "Bob|9|1:03:20", "Cy|1|0:00"}));
@@ -360,7 +399,8 @@ private slots:
         env.op.yesNoAnswers = {true};
         QTest::mouseClick(kick, Qt::LeftButton);
         enter(QStringLiteral("sv_password s3cret; say hi"));
-        QCOMPARE(rows(commands), (QStringList{"> say Kicking Bob", "> kick \"Bob\"", "> sv_password ***; say hi"}));
+        QCOMPARE(rows(commands),
+                 (QStringList{"> say Kicking Bob", "> kick \"Bob\"", "> sv_password ***; say hi"}));
         QVERIFY(peer->drain(*server).back().find("sv_password s3cret") != std::string::npos); // sent as typed
         QString error;
         QVERIFY2(doc->m_feeds.listen(QHostAddress::LocalHost, 0, error), qPrintable(error));
@@ -391,9 +431,9 @@ private slots:
         doc->DropOn(*proxy, *server);
         pick(proxy);
         const QString upstream = QString::fromStdString(server->GetName());
-        QCOMPARE(rows(commands), (QStringList{"> record final", "Cannot record, not connected to a server.",
-                                              "> stoprecord", "> spectatorpassword \"***\"", "> disconnect",
-                                              "> connect " + upstream}));
+        QCOMPARE(rows(commands),
+                 (QStringList{"> record final", "Cannot record, not connected to a server.", "> stoprecord",
+                              "> spectatorpassword \"***\"", "> disconnect", "> connect " + upstream}));
         const Sent sent = peer->drain(*proxy);
         QCOMPARE(sent.at(2), oob::rconCommand(5, "pw", "spectatorpassword \"spec pw\""));
         doc->undoStack().undo(); // back to no upstream: also the operator's
