@@ -63,6 +63,14 @@ const std::vector<Migration>& Migrations()
              "CREATE INDEX history_10min_object ON history_10min (object, span)",
              "CREATE INDEX history_10min_span ON history_10min (span)",
          }},
+        // The operator's schedules, one row per schedule and instance.
+        {4,
+         {
+             "CREATE TABLE schedules (id %ID%, instance TEXT NOT NULL, schedule_id BIGINT NOT NULL,"
+             " command TEXT NOT NULL, preset TEXT NOT NULL, machines TEXT NOT NULL, rule TEXT NOT NULL,"
+             " next_run BIGINT NOT NULL, last_run BIGINT NOT NULL, last_result TEXT NOT NULL)",
+             "CREATE INDEX schedules_instance ON schedules (instance, schedule_id)",
+         }},
     };
     return migrations;
 }

@@ -8,7 +8,7 @@
 // rather than guessed at.
 namespace LedgerSchema
 {
-constexpr int kVersion = 3;
+constexpr int kVersion = 4;
 
 enum class Dialect
 {

@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "ledger/LedgerHistory.h"
+#include "ledger/LedgerSchedules.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -256,6 +257,8 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
         return writeDemoFile(*demo, error);
     if (const auto* folder = std::get_if<DemoFolderRecord>(&record))
         return writeDemoFolder(*folder, error);
+    if (const auto* schedule = std::get_if<ScheduleRecord>(&record))
+        return LedgerSchedules::write(m_connection.db(), instance, *schedule, error);
     if (const auto* request = std::get_if<PruneRequest>(&record))
         return prune(request->before, error);
     if (const auto* request = std::get_if<ForgetRequest>(&record))

@@ -11,6 +11,8 @@
 #include "ui/DownAlert.h"
 #include "ui/FindBar.h"
 #include "ui/LedgerDock.h"
+#include "layout/ScheduleRunner.h"
+#include "ui/ScheduleDock.h"
 #include "ui/LegendDialog.h"
 #include "ui/MachinesDock.h"
 #include "ui/PlainMessageBox.h"
@@ -117,6 +119,10 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
     m_ledger = new LedgerDock(document, *m_view, this);
     addDockWidget(Qt::BottomDockWidgetArea, m_ledger);
     m_ledger->hide();
+    m_scheduleRunner = new ScheduleRunner(document, this);
+    m_schedules = new ScheduleDock(document, *m_scheduleRunner, this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_schedules);
+    m_schedules->hide();
 
     CreateMenus();
 
@@ -258,6 +264,10 @@ void CMainFrame::AddWindowItems(QMenu* viewMenu)
     ledger->setText(tr("&Ledger"));
     ledger->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     viewMenu->addAction(ledger);
+    QAction* schedules = m_schedules->toggleViewAction();
+    schedules->setObjectName(QStringLiteral("schedulesAction"));
+    schedules->setText(tr("Sc&hedules"));
+    viewMenu->addAction(schedules);
     QAction* columns = viewMenu->addAction(tr("Arrange Groups in &Columns"));
     columns->setObjectName(QStringLiteral("groupColumnsAction"));
     columns->setCheckable(true);

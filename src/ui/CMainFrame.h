@@ -12,6 +12,8 @@ class CQuorvaneDoc;
 class CQuorvaneView;
 class FindBar;
 class LedgerDock;
+class ScheduleDock;
+class ScheduleRunner;
 class MachinesDock;
 
 class QAction;
@@ -43,6 +45,9 @@ public:
     MachinesDock* machinesDock() const { return m_machines; }
     // View, Ledger: what the ledger keeps.
     LedgerDock* ledgerDock() const { return m_ledger; }
+    // View, Schedules: the schedules this window runs.
+    ScheduleDock* scheduleDock() const { return m_schedules; }
+    ScheduleRunner* scheduleRunner() const { return m_scheduleRunner; }
     // The scrolling frame the control panel sits in (hidden by View,
     // Control Panel), and the splitter between it and the canvas.
     QScrollArea* panelArea() const { return m_panelArea; }
@@ -123,6 +128,9 @@ private:
     QScrollArea* m_panelArea = nullptr;
     MachinesDock* m_machines = nullptr;
     LedgerDock* m_ledger = nullptr;
+    ScheduleRunner* m_scheduleRunner = nullptr;
+    ScheduleDock* m_schedules = nullptr;
+    QAction* m_scheduleAction = nullptr;
     QLabel* m_zoomPane = nullptr;
     QToolButton* m_downButton = nullptr;
     std::unique_ptr<Notifier> m_desktopNotifier;
