@@ -121,6 +121,11 @@ def main():
         f"{milliseconds(ledger['QueueRecord'], 'real_time') * 1000:.2f} us")
     find = milliseconds(ledger["FindSteamIdIn200000Sightings"], "real_time")
     row("Ledger: look-up of one SteamID among 200,000 sightings", f"{find:.2f} ms", "< 100 ms", verdict(find, 100))
+    history = ledger["HistoryFoldADayOf200Objects"]
+    row("Ledger: folding a day of player history of 200 objects into ten-minute rows", timing(history))
+    row("Ledger: player history kept 30 days, per object (SQLite)",
+        f"{history['KB_per_object_30_days']:.0f} KB (a day of minutes {history['minute_KB_per_object_day']:.1f} KB,"
+        f" of ten-minute rows {history['span_KB_per_object_day']:.1f} KB)")
     for name, label, target in [("Save10000", "Save 10,000 objects to a file", 100),
                                 ("Open10000WithoutSockets", "Open 10,000 objects, no sockets", 100),
                                 ("Open10000WithSockets", "Open 10,000 objects, every socket connected", None),

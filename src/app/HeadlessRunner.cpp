@@ -8,6 +8,7 @@
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
 #include "layout/CanvasPainter.h"
+#include "layout/ScheduleRunner.h"
 #include "objects/CHLServer.h"
 #include "objects/ObjectReport.h"
 #include "objects/RconNotices.h"
@@ -63,6 +64,7 @@ HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& doc
 {
     // Nothing here shows the player history: not kept.
     m_document.KeepHistory(false);
+    m_schedules = std::make_unique<ScheduleRunner>(m_document);
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, &HeadlessRunner::tick);
     // The status page, when the layout enables it, as the window would.
@@ -87,6 +89,8 @@ HeadlessRunner::HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& doc
             std::cout << "demo " << file.fileName << " " << file.state << std::endl;
     });
 }
+
+HeadlessRunner::~HeadlessRunner() = default;
 
 void HeadlessRunner::start()
 {

@@ -6,11 +6,13 @@
 
 #include <QObject>
 #include <QTimer>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 
 struct LogEvent;
+class ScheduleRunner;
 
 class CCommonObject;
 class CQuorvaneDoc;
@@ -26,6 +28,7 @@ class HeadlessRunner : public QObject
 
 public:
     HeadlessRunner(const CommandLine& commandLine, CQuorvaneDoc& document, QObject* parent = nullptr);
+    ~HeadlessRunner() override;
 
     // Adds the objects of the command line and starts ticking.
     void start();
@@ -74,6 +77,8 @@ private:
     CQuorvaneDoc& m_document;
     QTimer m_timer;
     QTimer m_autoWebTimer;
+    // The schedules this run keeps in the ledger, run at the document's ticks as in the window.
+    std::unique_ptr<ScheduleRunner> m_schedules;
     int m_ticks = 0;
     // What was last printed per object.
     std::unordered_map<const CCommonObject*, ChangeKey> m_printed;

@@ -57,6 +57,8 @@ public:
     const ObjectFeed* feed(const std::string& name) const;
     // Records a player count for the object's history.
     void recordPlayers(const std::string& name, std::int64_t seconds, int count);
+    // Fills in what the ledger kept of the object's history.
+    void fillHistory(const std::string& name, const PlayerHistory::Backfill& kept) { m_feeds[name].history.fill(kept); }
     // Forgets an object that left the park.
     void forget(const std::string& name)
     {

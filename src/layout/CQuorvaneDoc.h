@@ -400,6 +400,13 @@ private:
     QUndoStack m_undoStack;
     std::int64_t m_nHistoryMinute = -1;
     bool m_bKeepHistory = true;
+    // The history the ledger kept (by typed address), read off the
+    // user-interface thread at the first tick that keeps history, then
+    // given to each object as it is in the park.
+    void FillHistoryFromLedger();
+    bool m_bHistoryAsked = false;
+    std::future<std::unordered_map<std::string, PlayerHistory::Backfill>> m_historyLoading;
+    std::unordered_map<std::string, PlayerHistory::Backfill> m_historyKept;
     // The objects' address generation the log port's senders were last
     // gathered at; none while the port is closed.
     std::optional<std::uint64_t> m_nSourcesGeneration;

@@ -3,6 +3,7 @@
 #include "layout/CQuorvaneDoc.h"
 #include "ledger/Ledger.h"
 #include "ledger/LedgerDemoFiles.h"
+#include "ledger/LedgerHistory.h"
 
 #include "core/Clock.h"
 #include "feeds/LogStream.h"
@@ -59,6 +60,8 @@ void CQuorvaneDoc::WatchStreams()
 void CQuorvaneDoc::UpdateFeeds()
 {
     const std::int64_t now = m_context.clock->now();
+    if (m_bKeepHistory)
+        FillHistoryFromLedger();
     if (m_bKeepHistory && now / 60 != m_nHistoryMinute) {
         m_nHistoryMinute = now / 60;
         for (const auto& object : m_objects) {
@@ -182,6 +185,38 @@ void CQuorvaneDoc::AttachLedger(Ledger* ledger)
                                      static_cast<int>(ParkBans::kMaxBans), error);
         return kept ? std::move(*kept) : std::vector<LedgerBans::Ban>{};
     });
+}
+
+void CQuorvaneDoc::FillHistoryFromLedger()
+{
+    if (m_pLedger && !m_bHistoryAsked) {
+        m_bHistoryAsked = true;
+        m_historyLoading = std::async(std::launch::async, [target = m_pLedger->target(),
+                                                           now = m_context.clock->now()] {
+            std::unordered_map<std::string, PlayerHistory::Backfill> kept;
+            QString error;
+            if (auto read = LedgerHistory::read(target, now, error))
+                for (auto& [object, series] : *read)
+                    kept[object.toStdString()] = {std::move(series.minutes), std::move(series.spans)};
+            return kept;
+        });
+    }
+    bool fresh = false;
+    if (m_historyLoading.valid() &&
+        m_historyLoading.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        m_historyKept = m_historyLoading.get();
+        fresh = true;
+    }
+    // Objects that join the park later (a layout opened after the start) get theirs at a new minute.
+    if (m_historyKept.empty() || (!fresh && m_context.clock->now() / 60 == m_nHistoryMinute))
+        return;
+    for (const auto& object : m_objects) {
+        const auto kept = m_historyKept.find(LedgerFeed::TypedAddress(*object));
+        if (kept == m_historyKept.end())
+            continue;
+        m_feeds.fillHistory(object->GetName(), kept->second);
+        m_historyKept.erase(kept);
+    }
 }
 
 void CQuorvaneDoc::NoteCommand(const CCommonObject& object, const std::string& text)

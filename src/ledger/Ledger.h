@@ -47,6 +47,8 @@ public:
     std::size_t queued() const { return m_queue.size(); }
     std::uint64_t dropped() const { return m_queue.dropped(); }
     const LedgerTarget& target() const { return m_options.settings.target; }
+    // The name this console or headless run writes in every row.
+    const QString& instance() const { return m_options.settings.instance; }
 
 signals:
     void message(const QString& text);

@@ -123,6 +123,21 @@ struct RelayPlanRecord
     bool autoReconnect = true;
 };
 
+// One schedule of the operator as it stands; the same id (with the
+// instance) updates one row, and a removed one deletes it.
+struct ScheduleRecord
+{
+    std::int64_t id = 0;
+    bool removed = false;
+    std::string command;  // one command line, or empty for a preset
+    std::string preset;   // a preset's name
+    std::string machines; // "address:port", space-separated
+    std::string rule;     // "at T", "every N from T", "match-end", each with " warn A,B"
+    std::int64_t nextRun = 0;
+    std::int64_t lastRun = 0;
+    std::string lastResult;
+};
+
 // Operations that run on the writer thread between records.
 struct PruneRequest
 {
@@ -134,8 +149,8 @@ struct ForgetRequest
 };
 
 using LedgerRecord = std::variant<CommandRecord, AvailabilityRecord, MatchRecord, SightingRecord, HistoryRecord,
-                                  PruneRequest, ForgetRequest, DemoFileRecord, DemoFolderRecord, RelayPlanRecord, BanRecord,
-                                  BanServerRecord>;
+                                  PruneRequest, ForgetRequest, DemoFileRecord, DemoFolderRecord, RelayPlanRecord,
+                                  BanRecord, BanServerRecord, ScheduleRecord>;
 
 // The record kinds by name, as the metrics and the query command spell them.
 const char* LedgerKindName(const LedgerRecord& record);

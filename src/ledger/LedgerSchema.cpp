@@ -70,6 +70,24 @@ const std::vector<Migration>& Migrations()
              "CREATE TABLE ban_servers (ban_key TEXT NOT NULL, server TEXT NOT NULL, state TEXT NOT NULL,"
              " at BIGINT NOT NULL, PRIMARY KEY (ban_key, server))",
          }},
+        // The history past its first day, one row per object and ten minutes: the peak of the
+        // minutes it folds (players and spectators each) and how many minutes had a sample.
+        {5,
+         {
+             "CREATE TABLE history_10min (id %ID%, instance TEXT NOT NULL, object TEXT NOT NULL,"
+             " span BIGINT NOT NULL, players INTEGER NOT NULL, spectators INTEGER NOT NULL,"
+             " samples INTEGER NOT NULL)",
+             "CREATE INDEX history_10min_object ON history_10min (object, span)",
+             "CREATE INDEX history_10min_span ON history_10min (span)",
+         }},
+        // The operator's schedules, one row per schedule and instance.
+        {6,
+         {
+             "CREATE TABLE schedules (id %ID%, instance TEXT NOT NULL, schedule_id BIGINT NOT NULL,"
+             " command TEXT NOT NULL, preset TEXT NOT NULL, machines TEXT NOT NULL, rule TEXT NOT NULL,"
+             " next_run BIGINT NOT NULL, last_run BIGINT NOT NULL, last_result TEXT NOT NULL)",
+             "CREATE INDEX schedules_instance ON schedules (instance, schedule_id)",
+         }},
     };
     return migrations;
 }

@@ -8,7 +8,7 @@
 // rather than guessed at.
 namespace LedgerSchema
 {
-constexpr int kVersion = 4;
+constexpr int kVersion = 6;
 
 enum class Dialect
 {

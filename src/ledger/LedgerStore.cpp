@@ -1,6 +1,8 @@
 #include "ledger/LedgerStore.h"
 
 #include "core/Clock.h"
+#include "ledger/LedgerHistory.h"
+#include "ledger/LedgerSchedules.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -100,6 +102,16 @@ bool LedgerStore::pump()
             trouble(error);
             return false;
         }
+    }
+    // After the batch, so that minutes written late fold with their day.
+    if (now >= m_nextHistoryFold)
+    {
+        if (!LedgerHistory::fold(m_connection.db(), now, error))
+        {
+            trouble(error);
+            return false;
+        }
+        m_nextHistoryFold = now + kHistoryFoldSeconds;
     }
     if (m_foldDue)
         foldLog();
@@ -251,6 +263,8 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
         return writeBan(*ban, error);
     if (const auto* state = std::get_if<BanServerRecord>(&record))
         return writeBanServer(*state, error);
+    if (const auto* schedule = std::get_if<ScheduleRecord>(&record))
+        return LedgerSchedules::write(m_connection.db(), instance, *schedule, error);
     if (const auto* request = std::get_if<PruneRequest>(&record))
         return prune(request->before, error);
     if (const auto* request = std::get_if<ForgetRequest>(&record))
@@ -264,6 +278,7 @@ bool LedgerStore::prune(std::int64_t before, QString& error)
     static const char* const statements[] = {
         "DELETE FROM sightings WHERE last_seen < ?",
         "DELETE FROM history WHERE minute < ?",
+        "DELETE FROM history_10min WHERE span < ?",
         "DELETE FROM commands WHERE at < ?",
         "DELETE FROM availability WHERE at < ?",
     };

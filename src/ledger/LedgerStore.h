@@ -14,13 +14,16 @@ class Clock;
 // records and writes them in batched transactions. When the ledger cannot
 // be opened or written it says so once, lets the records wait in the queue
 // and tries again a minute later (by the injected clock). Personal data
-// older than the kept days is pruned once a day.
+// older than the kept days is pruned once a day; the player history past
+// its first day is folded into ten-minute rows every ten minutes.
 class LedgerStore
 {
 public:
     static constexpr std::int64_t kRetrySeconds = 60;
     static constexpr std::int64_t kPruneSeconds = 24 * 3600;
     static constexpr std::size_t kBatch = 500;
+    // How often minute rows past their first day are folded into ten-minute rows.
+    static constexpr std::int64_t kHistoryFoldSeconds = 600;
 
     struct Settings
     {
@@ -63,6 +66,7 @@ private:
     LedgerConnection m_connection;
     std::int64_t m_nextAttempt = 0;
     std::int64_t m_nextPrune = 0;
+    std::int64_t m_nextHistoryFold = 0;
     bool m_inTrouble = false;
     bool m_foldDue = false;
     std::uint64_t m_droppedReported = 0;

@@ -282,8 +282,13 @@ CControlView::CControlView(CQuorvaneDoc& document, QWidget* parent) : QWidget(pa
     rcon->addLayout(commandLine);
 
     auto* historyRow = new QHBoxLayout;
-    auto* historyLabel = new QLabel(tr("24 h:"), this);
+    auto* historyLabel = new QLabel(SparklineWidget::spanCaption(m_pHistory->span()) + QLatin1Char(':'), this);
+    historyLabel->setObjectName(QStringLiteral("historySpanLabel"));
     historyLabel->setTextFormat(Qt::PlainText);
+    connect(m_pHistory, &SparklineWidget::spanChanged, this, [this, historyLabel](SparklineWidget::Span span) {
+        historyLabel->setText(SparklineWidget::spanCaption(span) + QLatin1Char(':'));
+        fillHistory(m_document.m_pSelectedObject);
+    });
     historyRow->addWidget(historyLabel);
     historyRow->addWidget(m_pHistory, 1);
     auto* playerColumn = new QVBoxLayout;
@@ -581,8 +586,12 @@ void CControlView::onLogEvent(const std::string& objectName, const LogEvent& eve
 void CControlView::fillHistory(const CCommonObject* object)
 {
     const ObjectFeed* feed = object ? m_document.m_feeds.feed(object->GetName()) : nullptr;
-    m_pHistory->setSamples(feed ? feed->history.lastDay(m_document.context().clock->now())
-                                : std::vector<std::optional<int>>{});
+    const std::int64_t now = m_document.context().clock->now();
+    if (!feed)
+        m_pHistory->setSamples({});
+    else
+        m_pHistory->setSamples(m_pHistory->span() == SparklineWidget::Span::Week ? feed->history.lastWeek(now)
+                                                                                 : feed->history.lastDay(now));
 }
 
 void CControlView::OnStreamLogs(bool start)

@@ -37,7 +37,7 @@ QColor liveTeamColor(const std::string& team);
 // replies (1,000 lines per machine, kept apart from the polls' answers), the
 // machine's whole console, and its live log (chat, kills, joins, rounds, as
 // the machine streams them, with Stream Logs Here and Stop Streaming). The
-// player list is a sortable table under a sparkline of the last 24 hours.
+// player list is a sortable table under a sparkline of the last 24 hours or 7 days.
 //
 // Everything shown is rebuilt from the picked object at every document
 // update; the panel keeps only the command history and transcripts.

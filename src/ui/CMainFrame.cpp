@@ -14,6 +14,8 @@
 #include "ui/DownAlert.h"
 #include "ui/FindBar.h"
 #include "ui/LedgerDock.h"
+#include "layout/ScheduleRunner.h"
+#include "ui/ScheduleDock.h"
 #include "ui/LegendDialog.h"
 #include "ui/MachinesDock.h"
 #include "ui/PlainMessageBox.h"
@@ -123,6 +125,10 @@ CMainFrame::CMainFrame(CQuorvaneDoc& document, QWidget* lowerPane, QWidget* pare
     m_bans = new BansDock(document, this);
     addDockWidget(Qt::BottomDockWidgetArea, m_bans);
     m_bans->hide();
+    m_scheduleRunner = new ScheduleRunner(document, this);
+    m_schedules = new ScheduleDock(document, *m_scheduleRunner, this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_schedules);
+    m_schedules->hide();
 
     CreateMenus();
 
@@ -291,6 +297,10 @@ void CMainFrame::AddWindowItems(QMenu* viewMenu)
     bans->setObjectName(QStringLiteral("bansAction"));
     bans->setText(tr("&Bans"));
     viewMenu->addAction(bans);
+    QAction* schedules = m_schedules->toggleViewAction();
+    schedules->setObjectName(QStringLiteral("schedulesAction"));
+    schedules->setText(tr("Sc&hedules"));
+    viewMenu->addAction(schedules);
     QAction* columns = viewMenu->addAction(tr("Arrange Groups in &Columns"));
     columns->setObjectName(QStringLiteral("groupColumnsAction"));
     columns->setCheckable(true);

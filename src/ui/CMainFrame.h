@@ -14,6 +14,8 @@ class CQuorvaneView;
 class FindBar;
 class BansDock;
 class LedgerDock;
+class ScheduleDock;
+class ScheduleRunner;
 class MachinesDock;
 
 class QAction;
@@ -46,6 +48,9 @@ public:
     // View, Ledger: what the ledger keeps.
     LedgerDock* ledgerDock() const { return m_ledger; }
     BansDock* bansDock() const { return m_bans; }
+    // View, Schedules: the schedules this window runs.
+    ScheduleDock* scheduleDock() const { return m_schedules; }
+    ScheduleRunner* scheduleRunner() const { return m_scheduleRunner; }
     // The scrolling frame the control panel sits in (hidden by View,
     // Control Panel), and the splitter between it and the canvas.
     QScrollArea* panelArea() const { return m_panelArea; }
@@ -127,6 +132,9 @@ private:
     MachinesDock* m_machines = nullptr;
     LedgerDock* m_ledger = nullptr;
     BansDock* m_bans = nullptr;
+    ScheduleRunner* m_scheduleRunner = nullptr;
+    ScheduleDock* m_schedules = nullptr;
+    QAction* m_scheduleAction = nullptr;
     QLabel* m_zoomPane = nullptr;
     QToolButton* m_downButton = nullptr;
     std::unique_ptr<Notifier> m_desktopNotifier;

@@ -7,6 +7,7 @@
 #include "ui/CMainFrame.h"
 #include "ui/CPresetsDlg.h"
 #include "ui/CSendToManyDlg.h"
+#include "ui/ScheduleDock.h"
 
 #include <QAction>
 #include <QMenu>
@@ -32,6 +33,12 @@ void CMainFrame::AddParkItems(QMenu* objects, QToolBar* tools)
         m_sendToManyAction = objects->addAction(tr("Send to Machines..."));
         m_sendToManyAction->setObjectName(QStringLiteral("sendToManyAction"));
         connect(m_sendToManyAction, &QAction::triggered, this, [this] { OpenSendToMany(); });
+        m_scheduleAction = objects->addAction(tr("Sc&hedule..."));
+        m_scheduleAction->setObjectName(QStringLiteral("scheduleAction"));
+        connect(m_scheduleAction, &QAction::triggered, this, [this] {
+            m_schedules->show();
+            m_schedules->addForPicked();
+        });
         m_presetMenu = objects->addMenu(tr("Run &Preset"));
         m_presetMenu->setObjectName(QStringLiteral("presetMenu"));
         QAction* presets = objects->addAction(tr("Pr&esets..."));
@@ -90,6 +97,8 @@ void CMainFrame::UpdateParkItems()
                                                 : tr("Send to %1 machines...").arg(picked));
         m_sendToManyAction->setEnabled(picked > 0);
     }
+    if (m_scheduleAction)
+        m_scheduleAction->setEnabled(picked > 0);
 }
 
 CSendToManyDlg* CMainFrame::OpenSendToMany(const QString& commands, bool sendNow)

@@ -1,5 +1,7 @@
 #include "ui/Sparkline.h"
 
+#include <QAction>
+#include <QActionGroup>
 #include <QBuffer>
 #include <QPainter>
 #include <algorithm>
@@ -79,6 +81,34 @@ QString sparklineToolTip(const std::vector<std::optional<int>>& samples, const Q
 SparklineWidget::SparklineWidget(QWidget* parent) : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    auto* spans = new QActionGroup(this);
+    m_day = new QAction(tr("Last 24 Hours"), spans);
+    m_day->setObjectName(QStringLiteral("sparklineDay"));
+    m_week = new QAction(tr("Last 7 Days"), spans);
+    m_week->setObjectName(QStringLiteral("sparklineWeek"));
+    for (QAction* action : {m_day, m_week}) {
+        action->setCheckable(true);
+        addAction(action);
+    }
+    m_day->setChecked(true);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(spans, &QActionGroup::triggered, this,
+            [this](QAction* action) { setSpan(action == m_week ? Span::Week : Span::Day); });
+}
+
+QString SparklineWidget::spanCaption(Span span)
+{
+    return span == Span::Week ? tr("7 days") : tr("24 h");
+}
+
+void SparklineWidget::setSpan(Span span)
+{
+    (span == Span::Week ? m_week : m_day)->setChecked(true);
+    if (span == m_span)
+        return;
+    m_span = span;
+    updateToolTip();
+    emit spanChanged(span);
 }
 
 void SparklineWidget::setSamples(std::vector<std::optional<int>> samples)
@@ -86,10 +116,18 @@ void SparklineWidget::setSamples(std::vector<std::optional<int>> samples)
     if (samples == m_samples)
         return;
     m_samples = std::move(samples);
-    setToolTip(m_samples.empty() ? QString()
-                                 : tr("Over the last 24 hours, one column a few minutes wide; peak %1")
-                                       .arg(sparklinePeak(m_samples)));
+    updateToolTip();
     update();
+}
+
+void SparklineWidget::updateToolTip()
+{
+    const QString over = m_span == Span::Week ? tr("Over the last 7 days, one column an hour or more wide")
+                                              : tr("Over the last 24 hours, one column a few minutes wide");
+    setToolTip(
+        m_samples.empty()
+            ? QString()
+            : tr("%1; peak %2 (right-click for another span)").arg(over).arg(sparklinePeak(m_samples)));
 }
 
 QSize SparklineWidget::sizeHint() const

@@ -173,6 +173,44 @@ private slots:
         QCOMPARE(last[last.size() - 2], std::optional<int>(254));
         QCOMPARE(last.back(), std::optional<int>(65534));
     }
+
+    void weekAndWhatTheLedgerKept()
+    {
+        const std::int64_t day = 86'400;
+        const std::int64_t start = 1000 * day; // a ten-minute boundary
+        PlayerHistory history;
+        // Live minutes: the week keeps each span's peak, not its last minute.
+        history.record(start + 2 * day, 4);
+        history.record(start + 2 * day + 60, 9);
+        history.record(start + 2 * day + 120, 2);
+        history.record(start + 2 * day + 600, 1);
+        // Read back late: a span from before, minutes of this span and of the one before.
+        PlayerHistory::Backfill kept;
+        kept.spans = {{start, 30}, {start - 7 * day, 99}}; // the second is older than the week
+        kept.minutes = {{start + 2 * day + 60, 5}, {start + 2 * day - 60, 7}, {start + 2 * day + 600, 8}};
+        history.fill(kept);
+        const std::int64_t now = start + 2 * day + 600;
+        auto week = history.lastWeek(now);
+        QCOMPARE(week.size(), std::size_t{PlayerHistory::kSpans});
+        QCOMPARE(week.back(), std::optional<int>(8));
+        QCOMPARE(week[week.size() - 2], std::optional<int>(9));
+        QCOMPARE(week[week.size() - 3], std::optional<int>(7));
+        QCOMPARE(week[week.size() - 1 - 2 * 144 - 1], std::optional<int>(30));
+        QCOMPARE(std::count_if(week.begin(), week.end(), [](auto v) { return v.has_value(); }), 4);
+        // In the day, a live minute keeps its larger count and an empty one takes the ledger's.
+        auto last = history.lastDay(now);
+        QCOMPARE(last[last.size() - 10], std::optional<int>(9));
+        QCOMPARE(last[last.size() - 12], std::optional<int>(7));
+        QCOMPARE(last.back(), std::optional<int>(8));
+        // A ledger read into an empty history sets it going; live minutes follow on.
+        PlayerHistory fresh;
+        fresh.fill(kept);
+        fresh.record(now + 60, 3);
+        last = fresh.lastDay(now + 60);
+        QCOMPARE(last.back(), std::optional<int>(3));
+        QCOMPARE(last[last.size() - 2], std::optional<int>(8));
+        QCOMPARE(fresh.lastWeek(now + 60).back(), std::optional<int>(8));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLiveFeeds)

@@ -37,6 +37,7 @@ private slots:
     void steamIdsAndAddresses_data();
     void steamIdsAndAddresses();
     void documentWritesTheLedger();
+    void documentReadsTheHistoryBack();
 
 private:
     void tick(CQuorvaneDoc& document, int seconds)
@@ -180,6 +181,48 @@ void TestLedgerFeed::documentWritesTheLedger()
     QCOMPARE(left.rows[0][3].toString(), QStringLiteral("Lan"));
     QCOMPARE(forget(QStringLiteral("127.0.0.10")), 0);
     QCOMPARE(run(LedgerQuery::Kind::Players).rows.size(), std::size_t{0});
+}
+
+void TestLedgerFeed::documentReadsTheHistoryBack()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Ledger::Options options;
+    options.settings.target.path = dir.filePath(QStringLiteral("ledger.sqlite"));
+    options.settings.instance = QStringLiteral("test");
+    options.threaded = false;
+    const std::int64_t now = 1'800'000'000;
+    m_test.clock.set(now);
+    Ledger ledger(options, m_test.clock);
+    // A run before this one: a minute an hour ago, and one three days ago (already folded).
+    ledger.record(HistoryRecord{now - 3 * 86400, "server 127.0.0.1:27999", 11, 0});
+    ledger.record(HistoryRecord{now - 3600, "server 127.0.0.1:27999", 6, 0});
+    ledger.record(HistoryRecord{now - 3600, "server 127.0.0.1:27998", 2, 0});
+    QVERIFY(ledger.pump());
+
+    CQuorvaneDoc document(m_test.context());
+    document.OnNewDocument();
+    document.AttachLedger(&ledger);
+    QVERIFY(document.AddServer("127.0.0.1", 27999, kRcon, document.m_groups[0].get()));
+    const auto feed = [&] { return document.m_feeds.feed("127.0.0.1:27999"); };
+    // Read on a thread of its own: the ticks go on meanwhile.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            document.TickSecond();
+            return feed() && feed()->history.lastDay(now)[PlayerHistory::kMinutes - 61].has_value();
+        },
+        10000));
+    QCOMPARE(feed()->history.lastDay(now)[PlayerHistory::kMinutes - 61], std::optional<int>(6));
+    const auto week = feed()->history.lastWeek(now);
+    QCOMPARE(week[PlayerHistory::kSpans - 1 - 3 * 144], std::optional<int>(11));
+    QCOMPARE(week[PlayerHistory::kSpans - 1 - 6], std::optional<int>(6));
+    // An object that joins later gets its history at the next minute.
+    QVERIFY(!document.m_feeds.feed("127.0.0.1:27998"));
+    QVERIFY(document.AddServer("127.0.0.1", 27998, kRcon, document.m_groups[0].get()));
+    tick(document, 60);
+    const ObjectFeed* later = document.m_feeds.feed("127.0.0.1:27998");
+    QVERIFY(later);
+    QCOMPARE(later->history.lastDay(now)[PlayerHistory::kMinutes - 61], std::optional<int>(2));
 }
 
 QTEST_GUILESS_MAIN(TestLedgerFeed)

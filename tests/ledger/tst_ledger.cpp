@@ -4,7 +4,9 @@
 #include "core/Clock.h"
 #include "ledger/Ledger.h"
 #include "ledger/LedgerBrowser.h"
+#include "feeds/PlayerHistory.h"
 #include "ledger/LedgerConnection.h"
+#include "ledger/LedgerHistory.h"
 #include "ledger/LedgerQuery.h"
 #include "ledger/LedgerSchema.h"
 #include "ledger/PasswordMask.h"
@@ -19,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
@@ -59,6 +62,8 @@ private slots:
     void recordsRoundTrip();
     void pruneAndForget_data() { backends(); }
     void pruneAndForget();
+    void historyFoldsIntoTenMinutes_data() { backends(); }
+    void historyFoldsIntoTenMinutes();
     void recordsWaitUntilTheLedgerOpens_data() { backends(); }
     void recordsWaitUntilTheLedgerOpens();
 
@@ -333,6 +338,95 @@ void TestLedger::pruneAndForget()
     QCOMPARE(left.rows[0][3].toString(), QStringLiteral("Eve"));
     const auto commands = query(target, LedgerQuery::Kind::Commands);
     QCOMPARE(commands.rows[0][3].toString(), QStringLiteral("banid 0 ***"));
+}
+
+void TestLedger::historyFoldsIntoTenMinutes()
+{
+    const std::string server = "server 127.0.0.1:27015";
+    const std::string proxy = "proxy 127.0.0.1:27020";
+    const std::int64_t before = m_clock.now(); // the tests after this one go on from it
+    m_clock.set(kStart);
+    const LedgerTarget target = freshTarget();
+    const auto read = [&](std::int64_t now) {
+        QString error;
+        auto found = LedgerHistory::read(target, now, error);
+        if (!found)
+            qWarning("history read failed: %s", qPrintable(error));
+        return found.value_or(std::map<QString, LedgerHistory::Series>{});
+    };
+    using Points = std::vector<std::pair<std::int64_t, int>>;
+    const auto minutes = [](std::int64_t from, int count) {
+        Points points;
+        for (int i = 0; i < count; ++i)
+            points.emplace_back(kStart + 60 * (from + i), int(from) + i);
+        return points;
+    };
+    {
+        auto ledger = makeLedger(target);
+        // Thirty minutes of a server (the count is the minute's number) and one of a proxy.
+        for (int i = 0; i < 30; ++i)
+            ledger->record(HistoryRecord{kStart + 60 * i, server, i, 0});
+        ledger->record(HistoryRecord{kStart + 60, proxy, 0, 40});
+        QVERIFY(ledger->pump());
+        QCOMPARE(read(kStart)[QString::fromStdString(server)].minutes, minutes(0, 30));
+
+        // 24 h 15 min 30 s later: the first span lies wholly past the day and folds; the
+        // second (minutes 10..19) holds the day's line and stays, to the minute.
+        m_clock.set(kStart + 86400 + 930);
+        QCOMPARE(LedgerHistory::FoldBefore(m_clock.now()), kStart + 600);
+        QVERIFY(ledger->pump());
+        auto found = read(m_clock.now());
+        QCOMPARE(found[QString::fromStdString(server)].minutes, minutes(10, 20));
+        QCOMPARE(found[QString::fromStdString(server)].spans, (Points{{kStart, 9}}));
+        QCOMPARE(found[QString::fromStdString(proxy)].spans, (Points{{kStart, 40}}));
+        QVERIFY(found[QString::fromStdString(proxy)].minutes.empty());
+
+        // Not before ten minutes have passed; then the next span. A minute written late
+        // (when the ledger could not be written) folds too, and its peak counts.
+        m_clock.advance(LedgerStore::kHistoryFoldSeconds - 1);
+        ledger->record(HistoryRecord{kStart + 120, server, 50, 0});
+        QVERIFY(ledger->pump());
+        QCOMPARE(read(m_clock.now())[QString::fromStdString(server)].minutes.size(), std::size_t{21});
+        m_clock.advance(1);
+        QVERIFY(ledger->pump());
+    }
+    // Kept across a reopen.
+    auto ledger = makeLedger(target);
+    QVERIFY(ledger->pump());
+    const std::int64_t now = kStart + 86400 + 1230;
+    auto found = read(now);
+    QCOMPARE(found[QString::fromStdString(server)].minutes, minutes(20, 10));
+    QCOMPARE(found[QString::fromStdString(server)].spans, (Points{{kStart, 50}, {kStart + 600, 19}}));
+
+    // What the sparkline draws from it: the week a column per span, the day a column per minute.
+    ledger->record(HistoryRecord{kStart + 87600, server, 3, 0});
+    QVERIFY(ledger->pump());
+    found = read(now);
+    PlayerHistory history;
+    const auto& series = found[QString::fromStdString(server)];
+    history.fill({series.minutes, series.spans});
+    const auto week = history.lastWeek(now);
+    QCOMPARE(week.size(), std::size_t{PlayerHistory::kSpans});
+    const std::size_t first = week.size() - 1 - (now - kStart) / 600; // the span of kStart
+    QCOMPARE(week[first], std::optional<int>(50));
+    QCOMPARE(week[first + 1], std::optional<int>(19));
+    QCOMPARE(week[first + 2], std::optional<int>(29)); // minutes 20..29, not folded yet
+    QCOMPARE(week.back(), std::optional<int>(3));
+    QCOMPARE(std::count_if(week.begin(), week.end(), [](auto v) { return v.has_value(); }), 4);
+    const auto day = history.lastDay(now);
+    QCOMPARE(day.back(), std::optional<int>(3));
+    QCOMPARE(day.front(), std::optional<int>(21)); // minute 20 is a day and a minute old
+    QCOMPARE(std::count_if(day.begin(), day.end(), [](auto v) { return v.has_value(); }), 10);
+
+    // Thirty days on, the daily prune takes the spans that old, to the second.
+    m_clock.set(kStart + 30 * 86400 + 600);
+    QVERIFY(ledger->pump());
+    found = read(kStart + 86400);
+    QCOMPARE(found[QString::fromStdString(server)].spans,
+             (Points{{kStart + 600, 19}, {kStart + 1200, 29}, {kStart + 87600, 3}}));
+    QVERIFY(found[QString::fromStdString(server)].minutes.empty());
+    QVERIFY(found[QString::fromStdString(proxy)].spans.empty());
+    m_clock.set(before);
 }
 
 void TestLedger::recordsWaitUntilTheLedgerOpens()

@@ -9,7 +9,9 @@
 #include "ui/CMainFrame.h"
 #include "ui/CQuorvaneView.h"
 #include "ui/PlayerTable.h"
+#include "ui/Sparkline.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHostAddress>
 #include <QLabel>
@@ -224,6 +226,40 @@ private slots:
         QCOMPARE(walked, (QStringList{"c", "b", "a", "a", "b", "c", "", ""}));
     }
 
+    void sparklineShowsTheDayOrTheWeek()
+    {
+        CHLServer* server = controlledServer();
+        const std::int64_t now = env.clock.now();
+        PlayerHistory::Backfill kept;
+        kept.spans = {{now - 3 * 86400, 12}};
+        kept.minutes = {{now - 60, 3}};
+        doc->m_feeds.fillHistory(server->GetName(), kept);
+        pick(server);
+        SparklineWidget* sparkline = nullptr;
+        QLabel* caption = nullptr;
+        find(sparkline, "historySparkline");
+        find(caption, "historySpanLabel");
+        QCOMPARE(sparkline->samples().size(), std::size_t{PlayerHistory::kMinutes});
+        QCOMPARE(sparkline->samples()[PlayerHistory::kMinutes - 2], std::optional<int>(3));
+        QCOMPARE(caption->text(), QStringLiteral("24 h:"));
+
+        // The context menu offers both spans; the week follows at once and at each update.
+        QAction* week = sparkline->findChild<QAction*>(QStringLiteral("sparklineWeek"));
+        QVERIFY(week && sparkline->actions().contains(week));
+        QCOMPARE(sparkline->contextMenuPolicy(), Qt::ActionsContextMenu);
+        week->trigger();
+        QCOMPARE(caption->text(), QStringLiteral("7 days:"));
+        QCOMPARE(sparkline->samples().size(), std::size_t{PlayerHistory::kSpans});
+        doc->UpdateAllViews(CQuorvaneDoc::HintTick);
+        const auto& samples = sparkline->samples();
+        QCOMPARE(samples.size(), std::size_t{PlayerHistory::kSpans});
+        QCOMPARE(samples[PlayerHistory::kSpans - 1 - 3 * 144], std::optional<int>(12));
+        QVERIFY(sparkline->toolTip().contains(QLatin1String("7 days")) &&
+                sparkline->toolTip().contains(QLatin1String("peak 12")));
+        sparkline->findChild<QAction*>(QStringLiteral("sparklineDay"))->trigger();
+        QCOMPARE(sparkline->samples().size(), std::size_t{PlayerHistory::kMinutes});
+        QCOMPARE(caption->text(), QStringLiteral("24 h:"));
+    }
     void kickAsksFirst()
     {
         CHLServer* server = controlledServer();

@@ -7,17 +7,21 @@
 #include "core/Painting.h"
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
+#include "layout/ScheduleRunner.h"
 #include "objects/CHLServer.h"
 #include "objects/IconLibrary.h"
 #include "support/TestContext.h"
 #include "ui/CControlView.h"
 #include "ui/CMainFrame.h"
 #include "ui/CQuorvaneView.h"
+#include "ui/CScheduleDlg.h"
 #include "ui/ConsoleFindBar.h"
 #include "ui/MachinesDock.h"
 #include "ui/MachinesModel.h"
 #include "ui/PlayerTable.h"
+#include "ui/ScheduleDock.h"
 
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,9 +32,11 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSortFilterProxyModel>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -199,6 +205,38 @@ private slots:
         QVERIFY(frame->panelArea()->isVisible());
         QTest::qWait(20);
         QVERIFY(canvasShare() >= 0.4);
+    }
+
+    void scheduleFromTheObjectsMenu()
+    {
+        showFrame();
+        CHLServer* server = addServer(27015, "Cup");
+        doc->SetSelection(nullptr, server);
+        QAction* schedule = frame->findChild<QAction*>(QStringLiteral("scheduleAction"));
+        QVERIFY(schedule);
+        doc->UpdateAllViews(CQuorvaneDoc::HintTick); // the runner reads its (absent) ledger
+        schedule->trigger();
+        QVERIFY(frame->scheduleDock()->isVisible());
+        auto* dialog = frame->scheduleDock()->findChild<CScheduleDlg*>();
+        QVERIFY(dialog);
+        dialog->commandEdit()->setText(QStringLiteral("status"));
+        dialog->ruleCombo()->setCurrentIndex(CScheduleDlg::InMinutes);
+        dialog->minutesSpin()->setValue(1);
+        QVERIFY(dialog->addSchedule());
+        QCOMPARE(frame->scheduleDock()->table()->rowCount(), 1);
+        // The window's runner goes with the document's tick: the machine is not under rcon.
+        const std::int64_t due = env.clock.now() + 60;
+        while (env.clock.now() < due) {
+            env.clock.advance(1);
+            doc->UpdateAllViews(CQuorvaneDoc::HintTick);
+        }
+        const Schedule& made = frame->scheduleRunner()->schedules().schedules().front();
+        QCOMPARE(made.lastRun, due);
+        QCOMPARE(made.lastResult, std::string("sent to 0 of 1, 1 not under rcon"));
+        QVERIFY(frame->scheduleDock()->table()->item(0, ScheduleDock::LastResultColumn)->text().contains(
+            QLatin1String("not under rcon")));
+        frame->findChild<QAction*>(QStringLiteral("schedulesAction"))->trigger();
+        QVERIFY(!frame->scheduleDock()->isVisible());
     }
 
     void restoresSizePositionAndMaximisedState()
@@ -607,6 +645,10 @@ int main(int argc, char* argv[])
                    ", \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": " + QByteArray::number(g_scale) + "}]}");
     }
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+    // A home of its own: the 1x and 2x runs go side by side and must not
+    // share the window's settings.
+    qputenv("HOME", dir.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
     int count = static_cast<int>(arguments.size());
     QApplication app(count, arguments.data());
     TestWindow test;
