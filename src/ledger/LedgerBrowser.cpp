@@ -2,6 +2,7 @@
 
 #include "ledger/LedgerBrowse.h"
 #include "ledger/LedgerConnection.h"
+#include "ledger/LedgerDemoFiles.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -27,6 +28,10 @@ public:
         if (m_connection->isOpen() || m_connection->open(LedgerConnection::Mode::Read, error)) {
             table = kind == LedgerQuery::Kind::Players ? LedgerBrowse::players(*m_connection, filter, error)
                                                        : LedgerQuery::run(*m_connection, kind, filter, error);
+            // Each match with its demo files and what became of them.
+            if (table && kind == LedgerQuery::Kind::Matches)
+                if (const auto files = LedgerDemoFiles::files(m_target, filter.since, filter.until, error))
+                    LedgerDemoFiles::attachFiles(*table, *files);
             // A connection that failed is opened anew next time (PostgreSQL restarted, file replaced).
             if (!table)
                 m_connection->close();

@@ -4,7 +4,9 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
+#include <algorithm>
 
 namespace
 {
@@ -126,4 +128,28 @@ std::optional<std::map<QString, LedgerDemoFiles::RelayPlan>> LedgerDemoFiles::re
             error))
         return std::nullopt;
     return plans;
+}
+
+void LedgerDemoFiles::attachFiles(LedgerQuery::Table& matches, const ByMatch& files)
+{
+    const qsizetype object = matches.columns.indexOf(QStringLiteral("object"));
+    const qsizetype started = matches.columns.indexOf(QStringLiteral("started"));
+    if (object < 0 || started < 0)
+        return;
+    matches.columns.append(QStringLiteral("files"));
+    for (std::vector<QVariant>& row : matches.rows)
+    {
+        QStringList described;
+        if (row.size() > static_cast<std::size_t>(std::max(object, started)))
+        {
+            const auto found = files.find({row[object].toString(), row[started].toLongLong()});
+            if (found != files.end())
+                for (const File& file : found->second)
+                    described.append(QStringLiteral("%1 (%2 MB, %3)")
+                                         .arg(file.fileName.isEmpty() ? file.remoteName : file.fileName)
+                                         .arg(static_cast<double>(file.size) / 1e6, 0, 'f', 1)
+                                         .arg(file.state));
+        }
+        row.push_back(described.join(QStringLiteral("; ")));
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ledger/LedgerQuery.h"
 #include "ledger/LedgerTarget.h"
 
 #include <QString>
@@ -40,6 +41,10 @@ std::optional<ByMatch> files(const LedgerTarget& target, std::optional<std::int6
                              std::optional<std::int64_t> until, QString& error);
 // The newest demo files, newest first, at most limit (the published page).
 std::optional<std::vector<File>> newest(const LedgerTarget& target, int limit, QString& error);
+// Adds the column "files" to a table of matches: each match's demo files
+// as "NAME (12.3 MB, kept)", "; " between them (empty: none).
+void attachFiles(LedgerQuery::Table& matches, const ByMatch& files);
+
 // proxy (typed address) -> folder URL.
 std::optional<std::map<QString, QString>> folders(const LedgerTarget& target, QString& error);
 

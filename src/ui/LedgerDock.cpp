@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,6 +21,7 @@
 #include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTableView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -74,6 +76,17 @@ LedgerDock::LedgerDock(CQuorvaneDoc& document, CQuorvaneView& view, QWidget* par
     m_forget->setObjectName(QStringLiteral("ledgerForgetButton"));
     m_forget->setToolTip(tr("Remove this SteamID or IP from the ledger everywhere"));
     m_forget->setEnabled(false);
+    auto* demoFolder = new QPushButton(tr("Demo F&older"), body);
+    demoFolder->setObjectName(QStringLiteral("ledgerDemoFolderButton"));
+    demoFolder->setToolTip(tr("Open the folder the collected demos are kept in"));
+    connect(demoFolder, &QPushButton::clicked, this, [this] {
+        const std::string& folder = m_document.demos().settings().folder;
+        if (folder.empty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder))))
+            m_status->setText(
+                folder.empty()
+                    ? tr("No demo folder is set")
+                    : tr("The demo folder %1 cannot be opened").arg(QString::fromStdString(folder)));
+    });
     m_status = new QLabel(body);
     m_status->setObjectName(QStringLiteral("ledgerStatus"));
     m_status->setTextFormat(Qt::PlainText);
@@ -115,6 +128,7 @@ LedgerDock::LedgerDock(CQuorvaneDoc& document, CQuorvaneView& view, QWidget* par
     range->addWidget(refresh);
     auto* actions = new QHBoxLayout;
     actions->addWidget(m_status, 1);
+    actions->addWidget(demoFolder);
     actions->addWidget(m_forget);
     actions->addWidget(exportCsv);
     auto* layout = new QVBoxLayout(body);

@@ -20,10 +20,10 @@ std::vector<LedgerTableModel::Column> LedgerTableModel::ColumnsFor(LedgerQuery::
 {
     switch (kind) {
     case LedgerQuery::Kind::Matches:
-        return {C("started", tr("Started")), C("ended", tr("Ended")),     C("object", tr("Server")),
-                C("map", tr("Map")),         C("teams", tr("Teams")),     C("scores", tr("Score")),
-                C("ending", tr("Ending")),   C("proxies", tr("Proxies")), C("demos", tr("Demos")),
-                C("instance", tr("Kept by"))};
+        return {C("started", tr("Started")),  C("ended", tr("Ended")),     C("object", tr("Server")),
+                C("map", tr("Map")),          C("teams", tr("Teams")),     C("scores", tr("Score")),
+                C("ending", tr("Ending")),    C("proxies", tr("Proxies")), C("demos", tr("Demos")),
+                C("files", tr("Demo files")), C("instance", tr("Kept by"))};
     case LedgerQuery::Kind::Players:
         return {C("player", tr("SteamID / IP")),   C("names", tr("Names")),
                 C("servers", tr("Servers")),       C("addresses", tr("Addresses")),

@@ -118,6 +118,16 @@ private slots:
         write(MatchRecord{cup, "de_dust2", "Red vs Blue", "0:0 3:1 16:9", kDay + 3600, kDay + 7200,
                           "proxy 127.0.0.1:27020", "cup-1207-de_dust2.dem", "finished"});
         write(MatchRecord{side, "de_nuke", "Green vs Gold", "0:0", kDay + 9000, 0, "", "", ""});
+        DemoFileRecord demo;
+        demo.at = kDay + 7300;
+        demo.matchObject = cup;
+        demo.matchStarted = kDay + 3600;
+        demo.proxy = "proxy 127.0.0.1:27020";
+        demo.remoteName = "cup-1207-de_dust2.dem";
+        demo.fileName = "2026-12-07_1h00_Cup_de_dust2_Red-vs-Blue.dem";
+        demo.size = 12'345'678;
+        demo.state = "kept";
+        write(demo);
         write(SightingRecord{kDay + 3700, cup, "Bob", "STEAM_0:1:42", "127.0.0.9"});
         write(SightingRecord{kDay + 9100, side, "Bobby", "STEAM_0:1:42", "127.0.0.9"});
         write(SightingRecord{kDay + 3800, cup, "<b>Eve</b>", "", "127.0.0.77"});
@@ -150,6 +160,10 @@ private slots:
         QCOMPARE(cell(Kind::Matches, 0, columnOf(Kind::Matches, "ended")), QString()); // still running
         QCOMPARE(cell(Kind::Matches, 1, columnOf(Kind::Matches, "demos")),
                  QStringLiteral("cup-1207-de_dust2.dem"));
+        // ...and what became of each demo file.
+        QCOMPARE(cell(Kind::Matches, 1, columnOf(Kind::Matches, "files")),
+                 QStringLiteral("2026-12-07_1h00_Cup_de_dust2_Red-vs-Blue.dem (12.3 MB, kept)"));
+        QCOMPARE(cell(Kind::Matches, 0, columnOf(Kind::Matches, "files")), QString());
 
         // Players: one row per SteamID, with every name and server; remote text stays text.
         dock()->showKind(Kind::Players);
