@@ -213,6 +213,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     WatchStreams();
     if (m_ledgerFeed)
         m_ledgerFeed->Tick(m_objects, m_context.clock->now());
+    TickUptime();
     m_parkConsole.Tick(m_context.clock->now());
     TickBans();
     for (const CModuleAutoWeb::Notice& notice : m_moduleAutoWeb.CollectOutcomes(m_context.clock->now()))

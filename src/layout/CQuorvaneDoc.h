@@ -293,6 +293,11 @@ public:
     // it lost its upstream, and connecting it now (both for the operator).
     void SetReconnectAuto(CHLTV& proxy, bool on);
     void ReconnectNow(CHLTV& proxy);
+    // "Uptime: 99.2 % (24 h), 97.5 % (7 days)" from the ledger's
+    // availability rows, read again every kUptimeSeconds; empty when the
+    // ledger holds nothing on the object (or there is none).
+    std::string UptimeText(const CCommonObject& object) const;
+    static constexpr std::int64_t kUptimeSeconds = 300;
     // A relay-lost proxy is connected again after this long, at most once
     // in kHealEverySeconds, while its wanted upstream answers.
     static constexpr std::int64_t kHealAfterSeconds = 20;
@@ -386,6 +391,8 @@ private:
     void KeepRelayPlan(CHLTV& proxy, std::int64_t now);
     void HealRelay(CHLTV& proxy, NameLookup& names, std::int64_t now);
     void WatchRecording(CHLTV& proxy);
+    // Once a second: starts or takes the read of the uptimes.
+    void TickUptime();
     // Once a second: the bans' sync, and what it tells the ledger.
     void TickBans();
     void RecordBans();
@@ -446,6 +453,10 @@ private:
     };
     std::unordered_map<std::string, RecordingSeen> m_recordingSeen;
     std::unordered_set<std::string> m_passwordRefused;
+    // Typed address -> share up over 24 hours and 7 days.
+    std::future<std::map<std::string, std::pair<double, double>>> m_uptimeLoading;
+    std::map<std::string, std::pair<double, double>> m_uptime;
+    std::int64_t m_uptimeAt = 0;
     // The bans the ledger keeps, read off the user-interface thread at start.
     std::future<std::vector<LedgerBans::Ban>> m_bansLoading;
 };

@@ -6,9 +6,11 @@
 #include "layout/CQuorvaneDoc.h"
 #include "ledger/Ledger.h"
 #include "ledger/LedgerDemoFiles.h"
+#include "ledger/LedgerUptime.h"
 #include "objects/CHLTV.h"
 
 #include <chrono>
+#include <cstdio>
 
 namespace {
 
@@ -131,4 +133,37 @@ void CQuorvaneDoc::WatchRecording(CHLTV& proxy)
                                true);
     }
     seen.file = proxy.m_strRecordFile;
+}
+
+void CQuorvaneDoc::TickUptime()
+{
+    const std::int64_t now = m_context.clock->now();
+    if (m_uptimeLoading.valid()) {
+        if (m_uptimeLoading.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+            m_uptime = m_uptimeLoading.get();
+        return;
+    }
+    if (!m_pLedger || (m_uptimeAt != 0 && now - m_uptimeAt < kUptimeSeconds))
+        return;
+    m_uptimeAt = now;
+    // Read on a thread: the window never waits for the ledger.
+    m_uptimeLoading = std::async(std::launch::async, [target = m_pLedger->target(), now] {
+        std::map<std::string, std::pair<double, double>> shares;
+        QString error;
+        if (const auto read = LedgerUptime::read(target, now, error))
+            for (const auto& [object, share] : *read)
+                shares[object.toStdString()] = {share.day, share.week};
+        return shares;
+    });
+}
+
+std::string CQuorvaneDoc::UptimeText(const CCommonObject& object) const
+{
+    const auto found = m_uptime.find(LedgerFeed::TypedAddress(object));
+    if (found == m_uptime.end())
+        return {};
+    char text[96];
+    std::snprintf(text, sizeof text, "Uptime: %.1f %% (24 h), %.1f %% (7 days)", found->second.first * 100.0,
+                  found->second.second * 100.0);
+    return text;
 }

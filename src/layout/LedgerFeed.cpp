@@ -172,6 +172,20 @@ void LedgerFeed::WatchAvailability(const CCommonObject& object, State& state, st
         state.down = down;
         state.since = now;
     }
+    // A proxy that relays nothing serves no spectator: out of service too.
+    // A proxy that goes down keeps its relay state: it is down, not back.
+    const bool relayLost = object.IsRelayLost();
+    if (!down && relayLost != state.relayLost)
+    {
+        m_ledger.record(AvailabilityRecord{now, TypedAddress(object), relayLost ? "relay lost" : "relay back",
+                                           state.relaySince ? now - state.relaySince : 0});
+        state.relayLost = relayLost;
+        state.relaySince = now;
+    }
+    const bool unreachable = object.IsUnreachable();
+    if (unreachable && !state.unreachable)
+        m_ledger.record(AvailabilityRecord{now, TypedAddress(object), "unreachable", 0});
+    state.unreachable = unreachable;
     const bool refused = object.RconSuspended();
     if (refused != state.refused)
     {

@@ -53,6 +53,9 @@ private:
         bool down = false;
         bool refused = false;
         std::int64_t since = 0;
+        bool relayLost = false;
+        std::int64_t relaySince = 0;
+        bool unreachable = false;
         bool matchRunning = false;
         std::int64_t matchStarted = 0;
         std::string scores;

@@ -667,6 +667,8 @@ bool CQuorvaneView::viewportEvent(QEvent* event)
             if (text.isEmpty()) {
                 const std::int64_t now = m_document.context().clock->now();
                 text = objectToolTip(*object, now, m_document.LastCollectedDemo(*object));
+                if (const std::string uptime = m_document.UptimeText(*object); !uptime.empty())
+                    text += QStringLiteral("<br>") + QString::fromStdString(uptime).toHtmlEscaped();
                 // Drawn only now, as the tip is asked for.
                 if (const ObjectFeed* feed = m_document.m_feeds.feed(object->GetName())) {
                     const QString day = sparklineToolTip(feed->history.lastDay(now), historyCaption(*object));

@@ -5,8 +5,10 @@
 #include "layout/LedgerFeed.h"
 #include "ledger/Ledger.h"
 #include "ledger/LedgerQuery.h"
+#include "ledger/LedgerUptime.h"
 #include "metrics/MetricsText.h"
 #include "objects/CHLServer.h"
+#include "objects/CHLTV.h"
 #include "support/TestContext.h"
 
 #include <QDateTime>
@@ -38,6 +40,7 @@ private slots:
     void steamIdsAndAddresses();
     void documentWritesTheLedger();
     void documentReadsTheHistoryBack();
+    void uptimeOfDownAndRelayLost();
 
 private:
     void tick(CQuorvaneDoc& document, int seconds)
@@ -223,6 +226,75 @@ void TestLedgerFeed::documentReadsTheHistoryBack()
     const ObjectFeed* later = document.m_feeds.feed("127.0.0.1:27998");
     QVERIFY(later);
     QCOMPARE(later->history.lastDay(now)[PlayerHistory::kMinutes - 61], std::optional<int>(2));
+}
+
+void TestLedgerFeed::uptimeOfDownAndRelayLost()
+{
+    using LedgerUptime::Event;
+    const std::int64_t since = 1000;
+    // Down a fifth of the span, back, then lost again for the last tenth.
+    QCOMPARE(LedgerUptime::upShare({{1200, true}, {1400, false}, {1900, true}}, since, 2000), 0.7);
+    // An end of trouble first: it was in trouble from the start of the span.
+    QCOMPARE(LedgerUptime::upShare({{1500, false}}, since, 2000), 0.5);
+    // An event before the span sets the state it starts in.
+    QCOMPARE(LedgerUptime::upShare({{500, true}, {1250, false}}, since, 2000), 0.75);
+    QCOMPARE(LedgerUptime::upShare({}, since, 2000), 1.0);
+
+    // From the rows the document writes: a proxy's lost relay is out of service.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Ledger::Options options;
+    options.settings.target.path = dir.filePath(QStringLiteral("uptime.sqlite"));
+    options.settings.instance = QStringLiteral("test");
+    options.threaded = false;
+    Ledger ledger(options, m_test.clock);
+    CQuorvaneDoc document(m_test.context());
+    document.OnNewDocument();
+    document.AttachLedger(&ledger);
+    m_test.clock.set(QDateTime::currentSecsSinceEpoch());
+    auto* proxy = dynamic_cast<CHLTV*>(
+        document.AddProxy("127.0.0.1", 27998, document.m_groups[1].get(), kRcon, "", "127.0.0.1", 27998, true, false));
+    QVERIFY(proxy);
+    proxy->m_nStatus = CSStatus_CONTROL;
+    proxy->m_timeLastReply = m_test.clock.now();
+    proxy->m_strWantedUpstream = "127.0.0.1:27015";
+    // The proxy answers all along; only its relay is lost for an hour.
+    const auto answering = [&](int seconds) {
+        for (int i = 0; i < seconds; ++i)
+        {
+            m_test.clock.advance(1);
+            proxy->m_timeLastReply = m_test.clock.now();
+            document.TickSecond();
+        }
+    };
+    answering(2);
+    proxy->m_timeNotConnectedSince = m_test.clock.now();
+    answering(3600);
+    proxy->m_timeNotConnectedSince = 0;
+    answering(1);
+    QCOMPARE(proxy->m_nStatus, CSStatus_CONTROL);
+    QVERIFY(ledger.pump());
+    QString error;
+    const auto read = LedgerUptime::read(options.settings.target, m_test.clock.now(), error);
+    QVERIFY2(read, qPrintable(error));
+    const QString key = QString::fromStdString(LedgerFeed::TypedAddress(*proxy));
+    QVERIFY(read->count(key));
+    // One hour lost in the day: 95.8 %.
+    QVERIFY2(qAbs(read->at(key).day - (1.0 - 3600.0 / 86400.0)) < 0.001, qPrintable(QString::number(read->at(key).day)));
+    QVERIFY(read->at(key).week > read->at(key).day);
+    // A document opened on the ledger reads it by itself, for the tool tip.
+    CQuorvaneDoc reopened(m_test.context());
+    reopened.OnNewDocument();
+    reopened.AttachLedger(&ledger);
+    CCommonObject* again =
+        reopened.AddProxy("127.0.0.1", 27998, reopened.m_groups[1].get(), kRcon, "", "127.0.0.1", 27998, true, false);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            reopened.TickSecond();
+            return !reopened.UptimeText(*again).empty();
+        },
+        5000));
+    QCOMPARE(reopened.UptimeText(*again), std::string("Uptime: 95.8 % (24 h), 99.4 % (7 days)"));
 }
 
 QTEST_GUILESS_MAIN(TestLedgerFeed)
