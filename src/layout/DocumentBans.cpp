@@ -77,8 +77,6 @@ bool CQuorvaneDoc::BanPlayer(CCommonObject& object, const BanRequest& request)
         const OperatorTrail::Act act(m_trail);
         added =
             m_parkConsole.bans.Add(std::move(ban), BanMembers(), kick, m_context.clock->now(), sent, error);
-        for (const ParkBans::Sent& each : sent)
-            NoteCommand(*each.object, each.command);
     }
     if (!added)
         m_context.op->showMessage(error);
@@ -102,8 +100,6 @@ bool CQuorvaneDoc::BanAddressOnPark(const std::string& ip, std::int64_t minutes,
         const OperatorTrail::Act act(m_trail);
         added = m_parkConsole.bans.Add(std::move(ban), BanMembers(), std::nullopt, m_context.clock->now(),
                                        sent, error);
-        for (const ParkBans::Sent& each : sent)
-            NoteCommand(*each.object, each.command);
     }
     if (!added)
         m_context.op->showMessage(error);
@@ -119,8 +115,6 @@ bool CQuorvaneDoc::Unban(const std::string& key)
         const OperatorTrail::Act act(m_trail);
         lifted =
             m_parkConsole.bans.Lift(key, LedgerFeed::OsUser(), BanMembers(), m_context.clock->now(), sent);
-        for (const ParkBans::Sent& each : sent)
-            NoteCommand(*each.object, each.command);
     }
     RecordBans();
     return lifted;

@@ -53,19 +53,7 @@ std::optional<DownWatch::Burst> DownWatch::Update(const std::vector<std::unique_
         const Trouble is = troubleOf(*object);
         const auto before = m_troubled.find(object.get());
         const Trouble was = before == m_troubled.end() ? Trouble::None : before->second.trouble;
-        switch (is) {
-        case Trouble::Down:
-            ++count.down;
-            break;
-        case Trouble::RelayLost:
-            ++count.relayLost;
-            break;
-        case Trouble::Unreachable:
-            ++count.unreachable;
-            break;
-        case Trouble::None:
-            break;
-        }
+        count.add(is);
         if (is != Trouble::None)
             troubled.emplace(object.get(),
                              Seen{is, before != m_troubled.end() ? before->second.name : object->GetName()});

@@ -29,23 +29,27 @@ std::string TroubleCount::words() const
     return text;
 }
 
+void TroubleCount::add(Trouble trouble)
+{
+    switch (trouble) {
+    case Trouble::Down:
+        ++down;
+        break;
+    case Trouble::RelayLost:
+        ++relayLost;
+        break;
+    case Trouble::Unreachable:
+        ++unreachable;
+        break;
+    case Trouble::None:
+        break;
+    }
+}
+
 TroubleCount countTrouble(const std::vector<std::unique_ptr<CCommonObject>>& objects)
 {
     TroubleCount count;
-    for (const auto& object : objects) {
-        switch (troubleOf(*object)) {
-        case Trouble::Down:
-            ++count.down;
-            break;
-        case Trouble::RelayLost:
-            ++count.relayLost;
-            break;
-        case Trouble::Unreachable:
-            ++count.unreachable;
-            break;
-        case Trouble::None:
-            break;
-        }
-    }
+    for (const auto& object : objects)
+        count.add(troubleOf(*object));
     return count;
 }

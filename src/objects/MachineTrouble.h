@@ -28,6 +28,8 @@ struct TroubleCount
     int unreachable = 0;
 
     int total() const { return down + relayLost + unreachable; }
+    // Counts one machine in this trouble (none: nothing).
+    void add(Trouble trouble);
     // "3 down, 1 relay lost, 2 unreachable"; only the kinds there are;
     // empty when there is no trouble.
     std::string words() const;

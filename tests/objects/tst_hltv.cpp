@@ -179,9 +179,9 @@ private slots:
     void relayLostAndRecordRefusals()
     {
         const std::string connected =
-            "l----- Status -----\nHLTV proxy connected to 10.0.0.1:27015, delay 30s.\n";
+            "l----- Status -----\nHLTV proxy connected to 127.0.0.21:27015, delay 30s.\n";
         proxy->OnReply(oobReply(connected));
-        QCOMPARE(proxy->m_strWantedUpstream, std::string("10.0.0.1:27015"));
+        QCOMPARE(proxy->m_strWantedUpstream, std::string("127.0.0.21:27015"));
         QVERIFY(!proxy->IsRelayLost() && !proxy->RelaysNothing());
 
         // The upstream line is gone: lost, from now.
@@ -189,12 +189,12 @@ private slots:
         proxy->OnReply(oobReply("l----- Status -----\nName HLTV, Clients 0/16\n"));
         QVERIFY(proxy->IsRelayLost());
         QCOMPARE(proxy->m_strLinkedAddress, std::string());
-        QCOMPARE(proxy->m_strWantedUpstream, std::string("10.0.0.1:27015"));
+        QCOMPARE(proxy->m_strWantedUpstream, std::string("127.0.0.21:27015"));
         env.clock.advance(25);
         proxy->OnReply(oobReply("l--- HLTV Status ---\nNot connected.\n"));
         QCOMPARE(proxy->NotConnectedSeconds(), std::int64_t{25}); // counted from the first time
         // An answer to another command says nothing about the relay.
-        proxy->OnReply(oobReply("lConnecting to 10.0.0.1:27015...\n"));
+        proxy->OnReply(oobReply("lConnecting to 127.0.0.21:27015...\n"));
         QVERIFY(proxy->IsRelayLost());
 
         // Nothing to record: not even asked, though a match runs.
@@ -248,7 +248,7 @@ private slots:
         proxy->m_strRecordFile = "previous_match.dem";
         proxy->OnReply(oobReply("l" + framing +
                                 "--- HLTV Status ---\nLocal Slots 20, Spectators 4 (max 18), Proxies 2\n"
-                                "Connected to Game Server 10.0.0.2:27015, Delay 30\n"));
+                                "Connected to Game Server 127.0.0.22:27015, Delay 30\n"));
         QCOMPARE(proxy->m_log.line(0), std::string("--- HLTV Status ---"));
         QCOMPARE(proxy->m_strRecordFile, std::string());
         QCOMPARE(proxy->m_nClients, 6);
