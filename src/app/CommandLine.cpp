@@ -253,7 +253,7 @@ QString usageText()
         "                [--rcon PASSWORD | --rcon-file FILE] [--log-secret SECRET]]...\n"
         "                [--json] [--once] [--log-listen [ADDRESS:]PORT [--stream-logs]]\n"
         "                [--metrics [ADDRESS:]PORT] [--on-change COMMAND]\n"
-        "       quorvane ledger matches|players|commands|availability [--since DATE] [--until DATE]\n"
+        "       quorvane ledger matches|players|commands|availability|bans [--since DATE] [--until DATE]\n"
         "                [--object ADDRESS:PORT] [--find TEXT] [--json] [--ledger L]\n"
         "       quorvane ledger forget STEAMID|IP [--ledger L]\n"
         "       quorvane --render LAYOUT OUT.png [--server|--proxy|--hub ADDRESS:PORT [--rcon PASSWORD]]...\n"

@@ -34,7 +34,7 @@ QString Printable(const QString& text)
     return escapeForTerminal(text);
 }
 const char* const kUsage =
-    "usage: quorvane ledger matches|players|commands|availability [--since DATE] [--until DATE]\n"
+    "usage: quorvane ledger matches|players|commands|availability|bans [--since DATE] [--until DATE]\n"
     "       [--object ADDRESS:PORT] [--find TEXT] [--json] [--ledger FILE|postgresql://USER@HOST[:PORT]/DB]\n"
     "       quorvane ledger forget STEAMID|IP [--ledger ...]\n";
 

@@ -433,7 +433,9 @@ private:
     // user-interface thread at start; applied to proxies without one.
     std::future<std::map<std::string, std::string>> m_demoFoldersLoading;
     std::map<std::string, std::string> m_demoFolders;
-    std::size_t m_nPublishedDemos = 0;
+    // The demos earlier runs published, read likewise: the page lists them again.
+    std::future<std::vector<PublishedDemo>> m_publishedLoading;
+    std::size_t m_nPublishedChanges = 0;
 
     // The relay plans the ledger keeps (typed address -> plan), read off the
     // user-interface thread at start, then as last written.

@@ -22,6 +22,7 @@ DemoFileRecord recordOf(const DemoCollector::FileState& file)
     record.sha256 = file.sha256;
     record.state = file.state;
     record.url = file.url;
+    record.map = file.match.map;
     return record;
 }
 
@@ -104,9 +105,11 @@ void CQuorvaneDoc::TickDemos()
         if (!report.line.empty())
             emit demoNotice(QString::fromStdString(report.line), report.notify);
     }
-    const std::vector<PublishedDemo> published = m_demoCollector.Published();
-    if (published.size() != m_nPublishedDemos) {
-        m_nPublishedDemos = published.size();
-        m_moduleAutoWeb.SetPublishedDemos(published);
+    if (m_publishedLoading.valid() &&
+        m_publishedLoading.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        m_demoCollector.AddPublished(m_publishedLoading.get());
+    if (m_demoCollector.PublishedChanges() != m_nPublishedChanges) {
+        m_nPublishedChanges = m_demoCollector.PublishedChanges();
+        m_moduleAutoWeb.SetPublishedDemos(m_demoCollector.Published());
     }
 }

@@ -168,6 +168,16 @@ void CQuorvaneDoc::AttachLedger(Ledger* ledger)
                 folders[proxy.toStdString()] = url.toStdString();
         return folders;
     });
+    // The demos published in earlier runs, for the page.
+    m_publishedLoading = std::async(std::launch::async, [target = ledger->target()] {
+        std::vector<PublishedDemo> demos;
+        QString error;
+        if (const auto kept = LedgerDemoFiles::published(target, static_cast<int>(DemoSection::kMaxRows), error))
+            for (const auto& [file, teams, score] : *kept)
+                demos.push_back({file.url.toStdString(), file.fileName.toStdString(), file.matchStarted,
+                                 file.map.toStdString(), teams.toStdString(), score.toStdString(), file.size});
+        return demos;
+    });
     // And their relay plans: a restart keeps the chain.
     m_relayPlansLoading = std::async(std::launch::async, [target = ledger->target()] {
         std::map<std::string, RelayPlan> plans;

@@ -11,7 +11,7 @@
 namespace
 {
 const char* const kColumns = "match_object, match_started, instance, proxy, remote_name, file_name, size, sha256,"
-                             " state, url, at";
+                             " state, url, at, map";
 
 LedgerDemoFiles::File Read(const QSqlQuery& query)
 {
@@ -27,6 +27,7 @@ LedgerDemoFiles::File Read(const QSqlQuery& query)
     file.state = query.value(8).toString();
     file.url = query.value(9).toString();
     file.at = query.value(10).toLongLong();
+    file.map = query.value(11).toString();
     return file;
 }
 
@@ -93,17 +94,28 @@ std::optional<LedgerDemoFiles::ByMatch> LedgerDemoFiles::files(const LedgerTarge
     return byMatch;
 }
 
-std::optional<std::vector<LedgerDemoFiles::File>> LedgerDemoFiles::newest(const LedgerTarget& target, int limit,
-                                                                          QString& error)
+std::optional<std::vector<LedgerDemoFiles::Published>> LedgerDemoFiles::published(const LedgerTarget& target,
+                                                                                  int limit, QString& error)
 {
+    QString columns = QLatin1String(kColumns);
+    columns.replace(QLatin1String(", "), QLatin1String(", d.")).prepend(QLatin1String("d."));
     const QString statement =
-        QStringLiteral("SELECT %1 FROM demo_files ORDER BY match_started DESC, id DESC LIMIT %2")
-            .arg(QLatin1String(kColumns))
+        QStringLiteral("SELECT %1, m.teams, m.scores FROM demo_files d LEFT JOIN matches m ON m.object ="
+                       " d.match_object AND m.started = d.match_started AND m.instance = d.instance"
+                       " WHERE d.state = 'published' ORDER BY d.match_started DESC, d.id DESC LIMIT %2")
+            .arg(columns)
             .arg(std::max(1, limit));
-    std::vector<File> files;
-    if (!Select(target, statement, {}, [&](const QSqlQuery& query) { files.push_back(Read(query)); }, error))
+    std::vector<Published> found;
+    if (!Select(
+            target, statement, {},
+            [&](const QSqlQuery& query) {
+                // The score over time ends with the final one.
+                const QStringList scores = query.value(13).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+                found.push_back({Read(query), query.value(12).toString(), scores.isEmpty() ? QString() : scores.last()});
+            },
+            error))
         return std::nullopt;
-    return files;
+    return found;
 }
 
 std::optional<std::map<QString, QString>> LedgerDemoFiles::folders(const LedgerTarget& target, QString& error)

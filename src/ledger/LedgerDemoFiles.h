@@ -29,6 +29,7 @@ struct File
     QString state;
     QString url;
     std::int64_t at = 0;
+    QString map; // the map it holds
 };
 
 // (match object, match start) -> its files, in the order they were recorded.
@@ -39,8 +40,15 @@ using ByMatch = std::map<std::pair<QString, std::int64_t>, std::vector<File>>;
 // before demo collection holds none.
 std::optional<ByMatch> files(const LedgerTarget& target, std::optional<std::int64_t> since,
                              std::optional<std::int64_t> until, QString& error);
-// The newest demo files, newest first, at most limit (the published page).
-std::optional<std::vector<File>> newest(const LedgerTarget& target, int limit, QString& error);
+// A published demo file with its match's teams ("A vs B") and final score.
+struct Published
+{
+    File file;
+    QString teams;
+    QString score;
+};
+// The published demo files, newest match first, at most limit: a later run's page lists them again.
+std::optional<std::vector<Published>> published(const LedgerTarget& target, int limit, QString& error);
 // Adds the column "files" to a table of matches: each match's demo files
 // as "NAME (12.3 MB, kept)", "; " between them (empty: none).
 void attachFiles(LedgerQuery::Table& matches, const ByMatch& files);

@@ -18,6 +18,7 @@ struct KindSql
     QStringList headers;
     QStringList timeHeaders;
     QStringList textColumns;
+    const char* objectColumn = "object"; // ends with the object's address
 };
 
 KindSql SqlFor(LedgerQuery::Kind kind)
@@ -45,6 +46,15 @@ KindSql SqlFor(LedgerQuery::Kind kind)
                 {"at", "os_user", "object", "text", "answer", "instance"},
                 {"at"},
                 {"os_user", "text", "answer"}};
+    case LedgerQuery::Kind::Bans:
+        return {"bans",
+                "at, expires, lifted_at, target, name, reason, minutes, scope, os_user, lifted_by, instance, ban_key",
+                "at",
+                {"at", "expires", "lifted_at", "target", "name", "reason", "minutes", "scope", "os_user",
+                 "lifted_by", "instance", "servers"},
+                {"at", "expires", "lifted_at"},
+                {"target", "name", "reason", "scope", "os_user", "lifted_by"},
+                "scope"};
     case LedgerQuery::Kind::Availability:
         break;
     }
@@ -77,6 +87,8 @@ std::optional<LedgerQuery::Kind> LedgerQuery::KindNamed(const QString& name)
         return Kind::Commands;
     if (name == QLatin1String("availability"))
         return Kind::Availability;
+    if (name == QLatin1String("bans"))
+        return Kind::Bans;
     return std::nullopt;
 }
 
@@ -109,7 +121,7 @@ std::optional<LedgerQuery::Table> LedgerQuery::run(LedgerConnection& connection,
     if (!filter.object.isEmpty())
     {
         // The typed address "server 10.0.0.5:27015" ends with the address.
-        where << QStringLiteral("(object = ? OR object LIKE ? ESCAPE '!')");
+        where << QStringLiteral("(%1 = ? OR %1 LIKE ? ESCAPE '!')").arg(QLatin1String(sql.objectColumn));
         values << filter.object << QStringLiteral("% ") + LikePattern(filter.object).mid(1).chopped(1);
     }
     // A whole SteamID or IP among the players is looked up by its index, not scanned for.
@@ -165,7 +177,30 @@ std::optional<LedgerQuery::Table> LedgerQuery::run(LedgerConnection& connection,
             table.rows.push_back(std::move(row));
         }
     }
+    if (kind == Kind::Bans && !attachBanServers(connection, table, error))
+        return std::nullopt;
     return table;
+}
+
+bool LedgerQuery::attachBanServers(LedgerConnection& connection, Table& bans, QString& error)
+{
+    // Where each server of its scope stands: "127.0.0.1:27015 applied; ...".
+    QSqlQuery query(connection.db());
+    query.prepare(QStringLiteral("SELECT server, state FROM ban_servers WHERE ban_key = ? ORDER BY server"));
+    for (auto& row : bans.rows)
+    {
+        query.addBindValue(row.back());
+        if (!query.exec())
+        {
+            error = query.lastError().text().trimmed();
+            return false;
+        }
+        QStringList servers;
+        while (query.next())
+            servers << query.value(0).toString() + QLatin1Char(' ') + query.value(1).toString();
+        row.back() = servers.join(QStringLiteral("; "));
+    }
+    return true;
 }
 
 QString LedgerQuery::FormatTime(std::int64_t seconds)

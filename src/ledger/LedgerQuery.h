@@ -22,6 +22,7 @@ public:
         Players,
         Commands,
         Availability,
+        Bans,
     };
     static std::optional<Kind> KindNamed(const QString& name);
 
@@ -53,4 +54,8 @@ public:
     static QString FormatTime(std::int64_t seconds);
     // An ISO date or date and time (UTC unless it names its zone).
     static std::optional<std::int64_t> ParseTime(const QString& text);
+
+private:
+    // Fills the bans' last column (their keys) with each server's state.
+    static bool attachBanServers(LedgerConnection& connection, Table& bans, QString& error);
 };

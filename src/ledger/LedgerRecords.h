@@ -77,6 +77,7 @@ struct DemoFileRecord
     // "waiting", "downloading NN %", "kept", "published", "failed: why".
     std::string state;
     std::string url; // where it was published; empty when not
+    std::string map; // the map it holds
 };
 
 // Where a proxy writes its demos, kept across runs (empty url: none).

@@ -88,6 +88,12 @@ const std::vector<Migration>& Migrations()
              " next_run BIGINT NOT NULL, last_run BIGINT NOT NULL, last_result TEXT NOT NULL)",
              "CREATE INDEX schedules_instance ON schedules (instance, schedule_id)",
          }},
+        // The map each demo file holds (a match that changes map has a file per map): the page
+        // lists a later run's published demos as this one did.
+        {7,
+         {
+             "ALTER TABLE demo_files ADD COLUMN map TEXT NOT NULL DEFAULT ''",
+         }},
     };
     return migrations;
 }

@@ -8,7 +8,7 @@
 // rather than guessed at.
 namespace LedgerSchema
 {
-constexpr int kVersion = 6;
+constexpr int kVersion = 7;
 
 enum class Dialect
 {

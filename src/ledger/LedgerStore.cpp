@@ -335,6 +335,7 @@ bool LedgerStore::writeDemoFile(const DemoFileRecord& demo, QString& error)
         query.addBindValue(Text(demo.state, 400));
         query.addBindValue(Text(demo.url, 2000));
         query.addBindValue(Number(demo.at));
+        query.addBindValue(Text(demo.map, 200));
     };
     const auto bindKey = [&] {
         query.addBindValue(Text(demo.matchObject, 200));
@@ -343,8 +344,8 @@ bool LedgerStore::writeDemoFile(const DemoFileRecord& demo, QString& error)
         query.addBindValue(Text(demo.remoteName, 400));
         query.addBindValue(m_settings.instance);
     };
-    query.prepare(QStringLiteral("UPDATE demo_files SET file_name = ?, size = ?, sha256 = ?, state = ?, url = ?, at = ?"
-                                 " WHERE match_object = ? AND match_started = ? AND proxy = ? AND remote_name = ?"
+    query.prepare(QStringLiteral("UPDATE demo_files SET file_name = ?, size = ?, sha256 = ?, state = ?, url = ?, at = ?,"
+                                 " map = ? WHERE match_object = ? AND match_started = ? AND proxy = ? AND remote_name = ?"
                                  " AND instance = ?"));
     bindFields();
     bindKey();
@@ -352,8 +353,9 @@ bool LedgerStore::writeDemoFile(const DemoFileRecord& demo, QString& error)
         return false;
     if (query.numRowsAffected() > 0)
         return true;
-    query.prepare(QStringLiteral("INSERT INTO demo_files (file_name, size, sha256, state, url, at, match_object,"
-                                 " match_started, proxy, remote_name, instance) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    query.prepare(QStringLiteral("INSERT INTO demo_files (file_name, size, sha256, state, url, at, map,"
+                                 " match_object, match_started, proxy, remote_name, instance)"
+                                 " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     bindFields();
     bindKey();
     return Exec(query, error);

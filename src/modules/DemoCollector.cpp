@@ -135,6 +135,7 @@ std::vector<DemoCollector::Report> DemoCollector::Tick(const std::vector<Observa
                                        file->size});
                 if (m_published.size() > 2 * DemoSection::kMaxRows)
                     m_published.erase(m_published.begin());
+                ++m_publishedChanges;
                 reports.push_back(Changed(*file, "published", "Demo published: " + file->fileName));
             } else {
                 reports.push_back(
@@ -368,8 +369,17 @@ std::vector<PublishedDemo> DemoCollector::Published() const
 
 void DemoCollector::AddPublished(std::vector<PublishedDemo> demos)
 {
-    m_published.insert(m_published.begin(), std::make_move_iterator(demos.begin()),
-                       std::make_move_iterator(demos.end()));
+    // One published in this run before the ledger was read is there already.
+    std::erase_if(demos, [&](const PublishedDemo& demo) {
+        return std::any_of(m_published.begin(), m_published.end(),
+                           [&](const PublishedDemo& known) { return known.url == demo.url; });
+    });
+    if (demos.empty())
+        return;
+    // They come newest first; kept oldest first, as this run publishes.
+    m_published.insert(m_published.begin(), std::make_move_iterator(demos.rbegin()),
+                       std::make_move_iterator(demos.rend()));
+    ++m_publishedChanges;
 }
 
 int DemoCollector::SweepOldDemos()

@@ -106,6 +106,8 @@ public:
     std::string LastCollected(const std::string& proxy) const;
     // The published demos, for the page.
     std::vector<PublishedDemo> Published() const;
+    // Grows each time the published demos change.
+    std::size_t PublishedChanges() const { return m_publishedChanges; }
     // Adds demos published in earlier runs (from the ledger).
     void AddPublished(std::vector<PublishedDemo> demos);
 
@@ -157,5 +159,6 @@ private:
     std::set<std::string> m_reservedNames;
     std::map<std::string, std::string> m_lastCollected; // by proxy
     std::vector<PublishedDemo> m_published;
+    std::size_t m_publishedChanges = 0;
     std::int64_t m_nextSweep = 0;
 };

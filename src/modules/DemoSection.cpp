@@ -50,6 +50,8 @@ std::string Take(std::string& rest, std::vector<PublishedDemo> demos)
     CutToken(rest, "[SECTION_DEMOS]");
     std::string out = CutToken(rest, "[SECTION_DEMOS_LOOP]");
     const std::string row = CutToken(rest, "[/SECTION_DEMOS_LOOP]");
+    // Oldest first as published: of one match's files the later one leads.
+    std::reverse(demos.begin(), demos.end());
     std::stable_sort(demos.begin(), demos.end(),
                      [](const PublishedDemo& a, const PublishedDemo& b) { return a.started > b.started; });
     if (demos.size() > kMaxRows)

@@ -32,6 +32,11 @@ std::vector<LedgerTableModel::Column> LedgerTableModel::ColumnsFor(LedgerQuery::
     case LedgerQuery::Kind::Commands:
         return {C("at", tr("Time")),      C("os_user", tr("User")),  C("object", tr("Object")),
                 C("text", tr("Command")), C("answer", tr("Answer")), C("instance", tr("Kept by"))};
+    case LedgerQuery::Kind::Bans:
+        return {C("at", tr("Banned")),       C("target", tr("SteamID / IP")), C("name", tr("Name")),
+                C("reason", tr("Reason")),    C("expires", tr("Expires")),     C("scope", tr("Scope")),
+                C("servers", tr("Servers")),  C("os_user", tr("By")),          C("lifted_at", tr("Lifted")),
+                C("lifted_by", tr("Lifted by"))};
     case LedgerQuery::Kind::Availability:
         break;
     }

@@ -5,6 +5,7 @@
 // never reach a server.
 #include "layout/CQuorvaneDoc.h"
 #include "ledger/Ledger.h"
+#include "ledger/LedgerQuery.h"
 #include "objects/CHLServer.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
@@ -165,6 +166,19 @@ private slots:
         for (int i = 0; i < 20 && ledger.queued() > 0; ++i)
             ledger.pump();
         QCOMPARE(ledger.queued(), std::size_t(0));
+        // `quorvane ledger bans` lists both, each with where every server of its scope stands.
+        QString error;
+        LedgerQuery::Filter byReason;
+        byReason.find = QStringLiteral("WALLHACK");
+        const auto listed = LedgerQuery::run(options.settings.target, LedgerQuery::Kind::Bans, byReason, error);
+        QVERIFY2(listed && listed->rows.size() == 1, qPrintable(error));
+        const auto column = [&](const char* name) { return listed->columns.indexOf(QLatin1String(name)); };
+        QCOMPARE(listed->rows[0][column("target")].toString(), QString::fromLatin1(kSteamId));
+        QVERIFY(listed->rows[0][column("lifted_at")].toLongLong() > 0);
+        QCOMPARE(listed->rows[0][column("servers")].toString().count(QLatin1String(" lifted")), 3);
+        const auto both = LedgerQuery::run(options.settings.target, LedgerQuery::Kind::Bans, {}, error);
+        QVERIFY2(both && both->rows.size() == 2, qPrintable(error));
+        QCOMPARE(both->rows[1][column("servers")].toString().count(QLatin1String(" applied")), 2);
         doc.reset();
         auto next = std::make_unique<CQuorvaneDoc>(env.context());
         next->OnNewDocument();

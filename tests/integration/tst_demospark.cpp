@@ -204,6 +204,27 @@ private slots:
         QVERIFY(page.contains(QByteArray::fromStdString(kept[1].fileName)));
         QVERIFY(page.contains("Red/Wolves vs Blue"));
         QVERIFY2(env.op.messages.empty(), env.op.messages.empty() ? "" : env.op.messages.front().c_str());
+
+        // A later run's page lists them again, each with the map it holds, from the ledger.
+        CQuorvaneDoc later(env.context());
+        later.OnNewDocument();
+        later.AttachLedger(&ledger);
+        later.m_moduleAutoWeb.m_bEnabled = 1;
+        later.m_moduleAutoWeb.m_strFtpServer = doc.m_moduleAutoWeb.m_strFtpServer;
+        later.m_moduleAutoWeb.m_strLogin = FtpServer::kUser;
+        later.m_moduleAutoWeb.m_strPassword = FtpServer::kPassword;
+        later.m_moduleAutoWeb.m_strRemoteFile = "/site/later.html";
+        QVERIFY(tickUntil(env.clock, later, [&] { return later.demos().Published().size() == 2; }, 5));
+        later.TickAutoWeb();
+        QVERIFY(ftp.waitForLine("received /site/later.html", 15000));
+        const QByteArray again = ftp.file(QStringLiteral("/site/later.html")).value_or(QByteArray());
+        for (const QByteArray& listed : {page, again}) {
+            QVERIFY(listed.indexOf(QByteArray::fromStdString(kept[1].fileName)) <
+                    listed.indexOf(QByteArray::fromStdString(kept[0].fileName)));
+            QVERIFY(listed.contains(">de_dust2<") && listed.contains(">de_inferno<"));
+            QVERIFY(listed.contains(">Red/Wolves vs Blue<"));
+            QVERIFY(listed.contains(QByteArray::fromStdString(">" + kept[1].match.score + "<")));
+        }
     }
 
     // Where a proxy writes its demos is set in its Properties and kept in the

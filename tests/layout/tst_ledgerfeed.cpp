@@ -166,7 +166,7 @@ void TestLedgerFeed::documentWritesTheLedger()
     QCOMPARE(printed.count('\n'), 1);
     QVERIFY(printed.contains("\"answer\":\"Kicked \\\"Bob\\\"\""));
     QVERIFY(!printed.contains(QByteArray::fromStdString(kRcon)));
-    program.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("ledger"), QStringLiteral("bans")});
+    program.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("ledger"), QStringLiteral("kicks")});
     QVERIFY(program.waitForFinished(20000));
     QCOMPARE(program.exitCode(), 2);
 
