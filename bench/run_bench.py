@@ -69,6 +69,8 @@ def main():
     parser.add_argument("--seconds", type=int, default=60, help="length of the park benchmark")
     parser.add_argument("--repetitions", type=int, default=3, help="runs of each micro-benchmark (median kept)")
     parser.add_argument("--skip-park", action="store_true", help="leave out the park benchmark")
+    parser.add_argument("--skip-month", action="store_true",
+                        help="leave out the ledger's simulated month (about ten minutes)")
     arguments = parser.parse_args()
     binaries = os.path.join(arguments.build_dir, "bin")
 
@@ -77,6 +79,8 @@ def main():
     layout = run_google_benchmark(os.path.join(binaries, "bench_layoutfile"), arguments.repetitions)
     machines = run_google_benchmark(os.path.join(binaries, "bench_machines"), arguments.repetitions)
     ledger = run_google_benchmark(os.path.join(binaries, "bench_ledger"), arguments.repetitions)
+    month = None if arguments.skip_month else \
+        run_google_benchmark(os.path.join(binaries, "bench_ledgermonth"), 1)["Park30DaysOf200Objects"]
     feeds = run_google_benchmark(os.path.join(binaries, "bench_feeds"), 1)
     send_to_many = run_google_benchmark(os.path.join(binaries, "bench_sendtomany"), 1)
     park = None
@@ -126,6 +130,14 @@ def main():
     row("Ledger: player history kept 30 days, per object (SQLite)",
         f"{history['KB_per_object_30_days']:.0f} KB (a day of minutes {history['minute_KB_per_object_day']:.1f} KB,"
         f" of ten-minute rows {history['span_KB_per_object_day']:.1f} KB)")
+    if month:
+        tables = ", ".join(f"{name[3:]} {month[name]:.0f} MB" for name in sorted(month)
+                           if name.startswith("MB_") and month[name] >= 1)
+        row("Ledger of a 200-object park after 30 simulated days (players churning, a match an hour per server)",
+            f"{month['MB']:.0f} MB in use ({tables}; {month['records'] / 1e6:.1f} M records)", "< 200 MB",
+            verdict(month["MB"], 200))
+        row("Ledger: look-up of one SteamID in that month", f"{month['find_steam_id_ms']:.2f} ms", "< 100 ms",
+            verdict(month["find_steam_id_ms"], 100))
     for name, label, target in [("Save10000", "Save 10,000 objects to a file", 100),
                                 ("Open10000WithoutSockets", "Open 10,000 objects, no sockets", 100),
                                 ("Open10000WithSockets", "Open 10,000 objects, every socket connected", None),

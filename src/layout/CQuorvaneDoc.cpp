@@ -539,8 +539,13 @@ void CQuorvaneDoc::UpdateAllViews(int hint)
 void CQuorvaneDoc::OnAutoWebSettings()
 {
     CModuleAutoWeb& module = m_moduleAutoWeb;
-    AutoWebValues current{module.m_bEnabled != 0, module.m_strFtpServer,  module.m_strLogin,
-                          module.m_strPassword,   module.m_strRemoteFile, module.m_nUpdateInterval};
+    AutoWebValues current;
+    current.enabled = module.m_bEnabled != 0;
+    current.ftpServer = module.m_strFtpServer;
+    current.login = module.m_strLogin;
+    current.password = module.m_strPassword;
+    current.remoteFile = module.m_strRemoteFile;
+    current.updateInterval = module.m_nUpdateInterval;
     current.lastUpload = [&module] { return module.LastUploadText(); };
     current.uploadNow = [this](const AutoWebValues& typed) {
         UploadAutoWebNow({typed.ftpServer, typed.login, typed.password, typed.remoteFile});

@@ -11,12 +11,14 @@
 #include <vector>
 
 // The player history past its first day. Minute rows older than a day are
-// folded, in whole ten-minute spans, into one row per object and span that
-// keeps the peak of its minutes (players and spectators each: a sparkline
-// shows the busiest moment, which an average would flatten) and how many
-// minutes had a sample; the minute rows then go. A minute that comes late
-// (a ledger that could not be written for a day) folds into a second row of
-// its span; readers take the peak of both.
+// folded, in whole ten-minute spans, into one row per object and day that
+// packs its 144 spans, each the peak of its minutes (players and spectators
+// each: a sparkline shows the busiest moment, which an average would
+// flatten) and how many minutes had a sample; the minute rows then go. A
+// minute that comes late (a ledger that could not be written for a day)
+// folds into its day's row with the peak of both. A row per day keeps a
+// month of a large park in a few megabytes, where a row per span took
+// tens.
 namespace LedgerHistory
 {
 constexpr std::int64_t kSpanSeconds = 600;
@@ -27,6 +29,8 @@ constexpr std::int64_t kMinuteRowsSeconds = 86400;
 std::int64_t FoldBefore(std::int64_t now);
 // Folds the minute rows before FoldBefore(now), in one transaction.
 bool fold(QSqlDatabase& db, std::int64_t now, QString& error);
+// Removes the spans that start before `before` (in the caller's transaction).
+bool prune(QSqlDatabase& db, std::int64_t before, QString& error);
 
 struct Series
 {

@@ -94,6 +94,17 @@ const std::vector<Migration>& Migrations()
          {
              "ALTER TABLE demo_files ADD COLUMN map TEXT NOT NULL DEFAULT ''",
          }},
+        // A month of a large park in less room: the history past its first day packed a row per
+        // object and day; the minute rows (inserted, then folded hourly) and the sightings (their
+        // open stints found by the writer's own memory) without the indexes nothing reads by.
+        {8,
+         {
+             "CREATE TABLE history_days (instance TEXT NOT NULL, object TEXT NOT NULL, day BIGINT NOT NULL,"
+             " spans %BLOB% NOT NULL, PRIMARY KEY (instance, object, day))",
+             "DROP INDEX history_object",
+             "DROP INDEX history_minute",
+             "DROP INDEX sightings_object",
+         }},
     };
     return migrations;
 }
@@ -120,6 +131,7 @@ bool LedgerSchema::migrate(QSqlDatabase& db, Dialect dialect, QString& error)
 {
     const QString id = dialect == Dialect::Sqlite ? QStringLiteral("INTEGER PRIMARY KEY")
                                                   : QStringLiteral("BIGSERIAL PRIMARY KEY");
+    const QString blob = dialect == Dialect::Sqlite ? QStringLiteral("BLOB") : QStringLiteral("BYTEA");
     if (!db.transaction())
     {
         error = db.lastError().text();
@@ -155,7 +167,7 @@ bool LedgerSchema::migrate(QSqlDatabase& db, Dialect dialect, QString& error)
         if (migration.version <= current)
             continue;
         for (QString statement : migration.statements)
-            if (!Run(db, statement.replace(QStringLiteral("%ID%"), id), error))
+            if (!Run(db, statement.replace(QStringLiteral("%ID%"), id).replace(QStringLiteral("%BLOB%"), blob), error))
                 return fail();
         current = migration.version;
     }

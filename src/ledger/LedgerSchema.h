@@ -8,7 +8,7 @@
 // rather than guessed at.
 namespace LedgerSchema
 {
-constexpr int kVersion = 7;
+constexpr int kVersion = 8;
 
 enum class Dialect
 {

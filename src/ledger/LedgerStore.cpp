@@ -34,8 +34,6 @@ bool Exec(QSqlQuery& query, QString& error)
     return false;
 }
 
-// A player counts as still there when seen again within this time.
-constexpr std::int64_t kSightingGapSeconds = 15 * 60;
 } // namespace
 
 LedgerStore::LedgerStore(Settings settings, LedgerQueue& queue, LedgerStats& stats, const Clock& clock,
@@ -48,6 +46,7 @@ LedgerStore::LedgerStore(Settings settings, LedgerQueue& queue, LedgerStats& sta
 void LedgerStore::trouble(const QString& what)
 {
     ++m_stats.writeErrors;
+    m_sightings.reset();
     m_connection.close();
     m_nextAttempt = m_clock.now() + kRetrySeconds;
     if (m_inTrouble)
@@ -142,6 +141,7 @@ bool LedgerStore::writeBatch(std::vector<LedgerRecord>& batch, QString& error)
         if (!write(record, error))
         {
             db.rollback();
+            m_sightings.reset();
             return false;
         }
         if (record.index() < LedgerStats::KindCount)
@@ -151,6 +151,7 @@ bool LedgerStore::writeBatch(std::vector<LedgerRecord>& batch, QString& error)
     {
         error = db.lastError().text().trimmed();
         db.rollback();
+        m_sightings.reset();
         return false;
     }
     for (int kind = 0; kind < LedgerStats::KindCount; ++kind)
@@ -216,32 +217,10 @@ bool LedgerStore::write(const LedgerRecord& record, QString& error)
         return Exec(query, error);
     }
     if (const auto* seen = std::get_if<SightingRecord>(&record))
-    {
-        const auto bindKey = [&] {
-            query.addBindValue(Text(seen->object, 200));
-            query.addBindValue(Text(seen->name, 200));
-            query.addBindValue(Text(seen->steamId, 100));
-            query.addBindValue(Text(seen->ip, 100));
-            query.addBindValue(instance);
-        };
-        query.prepare(QStringLiteral("UPDATE sightings SET last_seen = ? WHERE object = ? AND name = ?"
-                                     " AND steam_id = ? AND ip = ? AND instance = ? AND last_seen >= ?"
-                                     " AND last_seen <= ?"));
-        query.addBindValue(Number(seen->at));
-        bindKey();
-        query.addBindValue(Number(seen->at - kSightingGapSeconds));
-        query.addBindValue(Number(seen->at));
-        if (!Exec(query, error))
-            return false;
-        if (query.numRowsAffected() > 0)
-            return true;
-        query.prepare(QStringLiteral("INSERT INTO sightings (first_seen, last_seen, object, name, steam_id, ip,"
-                                     " instance) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        query.addBindValue(Number(seen->at));
-        query.addBindValue(Number(seen->at));
-        bindKey();
-        return Exec(query, error);
-    }
+        return m_sightings.write(m_connection.db(), instance,
+                                 {seen->at, Text(seen->object, 200), Text(seen->name, 200), Text(seen->steamId, 100),
+                                  Text(seen->ip, 100)},
+                                 error);
     if (const auto* point = std::get_if<HistoryRecord>(&record))
     {
         query.prepare(QStringLiteral("INSERT INTO history (instance, object, minute, players, spectators)"
@@ -290,7 +269,7 @@ bool LedgerStore::prune(std::int64_t before, QString& error)
         if (!Exec(query, error))
             return false;
     }
-    return true;
+    return LedgerHistory::prune(m_connection.db(), before, error);
 }
 
 bool LedgerStore::forget(const std::string& who, QString& error)

@@ -2,6 +2,7 @@
 
 #include "ledger/LedgerConnection.h"
 #include "ledger/LedgerQueue.h"
+#include "ledger/LedgerSightings.h"
 #include "ledger/LedgerStats.h"
 
 #include <QString>
@@ -15,7 +16,7 @@ class Clock;
 // be opened or written it says so once, lets the records wait in the queue
 // and tries again a minute later (by the injected clock). Personal data
 // older than the kept days is pruned once a day; the player history past
-// its first day is folded into ten-minute rows every ten minutes.
+// its first day is folded into rows of a day every ten minutes.
 class LedgerStore
 {
 public:
@@ -64,6 +65,7 @@ private:
     const Clock& m_clock;
     Reporter m_report;
     LedgerConnection m_connection;
+    LedgerSightings m_sightings;
     std::int64_t m_nextAttempt = 0;
     std::int64_t m_nextPrune = 0;
     std::int64_t m_nextHistoryFold = 0;

@@ -325,6 +325,9 @@ void ParkBans::Tick(const std::vector<Member>& members, std::int64_t now)
         }
         const bool regained = !sync.seen || sync.gains != server.RconGains();
         if ((regained || sync.again) && now >= sync.retryAt && server.RequestBanLists()) {
+            // A server taken back under rcon (restarted, its list emptied) is given its failed bans again.
+            if (regained)
+                sync.attempts.clear();
             sync.gains = server.RconGains();
             sync.seen = true;
             sync.again = false;

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -228,6 +229,46 @@ private slots:
         const QByteArray history = ParkProbe(park.serverPorts()[0]).control("sim_history").value_or("");
         QVERIFY2(!history.contains("banid") && !history.contains("addip") && !history.contains("quit"),
                  history.constData());
+    }
+
+    // A server whose list takes no more is failed after its attempts, never
+    // shown applied; taken back under rcon after a restart, it is tried again.
+    void aServerThatTakesNoBanIsFailedThenTriedAgain()
+    {
+        CQuorvaneDoc doc(env.context());
+        doc.OnNewDocument();
+        const std::vector<CHLServer*> servers = addServers(doc);
+        QVERIFY(::tickUntil(
+            env.clock, doc,
+            [&] {
+                return std::all_of(servers.begin(), servers.end(),
+                                   [](CHLServer* s) { return s->m_nStatus == CSStatus_CONTROL; });
+            },
+            12));
+        QVERIFY(ParkProbe(park.serverPorts()[2]).control("sim_banfull 1"));
+        QVERIFY(doc.BanAddressOnPark("127.0.0.7", 0, "flood"));
+        const std::string key = doc.bans().bans().back().key;
+        const std::string full = "127.0.0.1:" + std::to_string(park.serverPorts()[2]);
+        const auto stateOf = [&](const std::string& server) -> std::optional<ParkBans::State> {
+            const ParkBans::Ban* ban = doc.bans().Find(key);
+            if (!ban || !ban->servers.count(server))
+                return std::nullopt;
+            return ban->servers.at(server);
+        };
+        QVERIFY(::tickUntil(
+            env.clock, doc, [&] { return stateOf(full) == ParkBans::State::Failed; }, 20));
+        QCOMPARE(stateOf("127.0.0.1:" + std::to_string(park.serverPorts()[0])), ParkBans::State::Applied);
+        QVERIFY(!listing(2, "listip").contains("127.  0.  0.  7"));
+
+        QVERIFY(ParkProbe(park.serverPorts()[2]).control("sim_banfull 0"));
+        QVERIFY(ParkProbe(park.serverPorts()[2]).control("sim_restart"));
+        QTest::qWait(400);
+        QVERIFY(tickUntilListed(doc, 2, "listip", "127.  0.  0.  7", true, kHealTicks));
+        QVERIFY(::tickUntil(
+            env.clock, doc, [&] { return stateOf(full) == ParkBans::State::Applied; }, 6));
+        QVERIFY(doc.Unban(key));
+        QVERIFY(::tickUntil(
+            env.clock, doc, [&] { return allInState(doc, key, ParkBans::State::Lifted, 3); }, 6));
     }
 
     void expiredBansLeaveTheList()

@@ -34,14 +34,6 @@ const char* const kParkConfig = R"({
   ]
 })";
 
-bool logHas(const CCommonObject& object, const std::string& text)
-{
-    for (int i = 0; i < object.m_log.count(); ++i)
-        if (object.m_log.line(i).find(text) != std::string::npos)
-            return true;
-    return false;
-}
-
 } // namespace
 
 class TestSchedulesPark : public QObject

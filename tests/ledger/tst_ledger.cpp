@@ -252,6 +252,16 @@ void TestLedger::recordsRoundTrip()
     QCOMPARE(players.rows[0][0].toLongLong(), kStart);
     QCOMPARE(players.rows[0][1].toLongLong(), kStart + 60);
     QCOMPARE(players.rows[1][3].toString(), QStringLiteral("Carl\uFFFD")); // valid text, cut at the NUL
+    {
+        // The next run goes on with a stint still open, found from its row.
+        auto again = makeLedger(target);
+        again->record(SightingRecord{kStart + 3660, "server 127.0.0.1:27015", "Bob", "STEAM_0:1:1234", "127.0.0.9"});
+        QVERIFY(again->pump());
+    }
+    const auto continued = query(target, LedgerQuery::Kind::Players);
+    QCOMPARE(continued.rows.size(), std::size_t{3});
+    QCOMPARE(continued.rows[2][0].toLongLong(), kStart + 3600);
+    QCOMPARE(continued.rows[2][1].toLongLong(), kStart + 3660);
 
     LedgerQuery::Filter filter;
     filter.find = QStringLiteral("STEAM_0:1:1234");
@@ -336,6 +346,16 @@ void TestLedger::pruneAndForget()
     const auto left = query(target, LedgerQuery::Kind::Players);
     QCOMPARE(left.rows.size(), std::size_t{1});
     QCOMPARE(left.rows[0][3].toString(), QStringLiteral("Eve"));
+    // Seen again after being forgotten: a row of its own from then on, nothing of before.
+    ledger->record(SightingRecord{kStart + 60, "server 127.0.0.1:27015", "Bob", "STEAM_0:1:99", "127.0.0.8"});
+    ledger->record(SightingRecord{kStart + 120, "server 127.0.0.1:27015", "Eve", "STEAM_0:1:5", "127.0.0.5"});
+    QVERIFY(ledger->pump());
+    const auto back = query(target, LedgerQuery::Kind::Players);
+    QCOMPARE(back.rows.size(), std::size_t{2});
+    QCOMPARE(back.rows[0][3].toString(), QStringLiteral("Bob"));
+    QCOMPARE(back.rows[0][0].toLongLong(), kStart + 60);
+    QCOMPARE(back.rows[1][3].toString(), QStringLiteral("Eve"));
+    QCOMPARE(back.rows[1][1].toLongLong(), kStart + 120);
     const auto commands = query(target, LedgerQuery::Kind::Commands);
     QCOMPARE(commands.rows[0][3].toString(), QStringLiteral("banid 0 ***"));
 }

@@ -9,6 +9,7 @@
 #include "objects/CHLTV.h"
 #include "support/FtpServer.h"
 #include "transfer/CFtpJobManager.h"
+#include "transfer/DemoTransfers.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -188,6 +189,20 @@ private slots:
         QVERIFY(!page.contains(QStringLiteral("|d10.dem|")));
         QVERIFY(page.contains(QStringLiteral("|1.5 MB</li>")));
         QVERIFY(page.endsWith(QStringLiteral("</ul>end")));
+
+        // Those of earlier runs (newest first from the ledger) join the collector's list once
+        // each, oldest first as it publishes; every change is counted for the page to follow.
+        DemoTransfers transfers;
+        ManualClock clock;
+        DemoCollector collector(transfers, clock);
+        collector.AddPublished({demos[1], demos[0]});
+        QCOMPARE(collector.PublishedChanges(), std::size_t{1});
+        std::vector<std::string> names;
+        for (const PublishedDemo& demo : collector.Published())
+            names.push_back(demo.name);
+        QCOMPARE(names, (std::vector<std::string>{"d0.dem", "d1.dem"}));
+        collector.AddPublished({demos[0]});
+        QCOMPARE(collector.PublishedChanges(), std::size_t{1});
     }
 
     // A recording ends: every file of it (one per map) is downloaded, named

@@ -13,14 +13,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -274,6 +279,53 @@ private slots:
         QCOMPARE(env.op.questions, (std::vector<std::string>(2, "Are you sure you want to kick Bob ?")));
         QCOMPARE(peer->drain(*server), (Sent{oob::rconCommand(777, "pw", "say Kicking Bob"),
                                              oob::rconCommand(777, "pw", "kick \"Bob\"")}));
+    }
+
+    // Ban... from the player's menu: the dialog shows the player as text and
+    // offers only the scopes the server has; what it collects is banned.
+    void banFromThePlayersMenu()
+    {
+        CHLServer* server = controlledServer();
+        server->m_statusPlayers = {StatusPlayer{7, "<b>eve</b>", "STEAM_0:1:99", 3, "01:00", 40, "127.0.0.9:27005"}};
+        server->m_nPlayers = 1;
+        server->m_strPlayers = {"<b>eve</b>"};
+        doc->UpdateAllViews(CQuorvaneDoc::HintTick);
+        QCOMPARE(players->rowCount(), 1);
+        QString shown;
+        QStringList scopes;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QTimer::singleShot(0, [&] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                for (const QLabel* label : dialog->findChildren<QLabel*>())
+                    if (label->textFormat() == Qt::PlainText)
+                        shown = label->text();
+                auto* scope = dialog->findChild<QComboBox*>(QStringLiteral("banScope"));
+                for (int i = 0; i < scope->count(); ++i)
+                    scopes << scope->itemText(i);
+                scope->setCurrentIndex(scope->count() - 1);
+                dialog->findChild<QSpinBox*>(QStringLiteral("banMinutes"))->setValue(30);
+                QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("banReason")), "aimbot");
+                dialog->accept();
+            });
+            for (QAction* action : menu->actions())
+                if (action->text() == QStringLiteral("&Ban..."))
+                    menu->setActiveAction(action);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        emit players->customContextMenuRequested(players->visualRect(players->model()->index(0, 0)).center());
+        QCOMPARE(shown, QStringLiteral("Ban <b>eve</b> by SteamID STEAM_0:1:99"));
+        QCOMPARE(scopes, (QStringList{"This server", "The whole park"}));
+        QCOMPARE(doc->bans().bans().size(), std::size_t{1});
+        const auto& ban = doc->bans().bans().back();
+        QCOMPARE(ban.minutes, std::int64_t{30});
+        QCOMPARE(ban.reason, std::string("aimbot"));
+        QCOMPARE(ban.scope.text(), std::string("park"));
+        const Sent sent = peer->drain(*server);
+        QVERIFY(std::find(sent.begin(), sent.end(), oob::rconCommand(777, "pw", "banid 30 STEAM_0:1:99 kick")) !=
+                sent.end());
     }
 
     void recording()

@@ -57,9 +57,9 @@ std::optional<QByteArray> BanList::runCommand(const QByteArray& name, const QByt
 {
     const QList<QByteArray> arguments = splitArguments(argument);
     if (name == "banid")
-        return banId(arguments);
+        return m_full ? QByteArray("banid:  ID filter list is full\n") : banId(arguments);
     if (name == "addip")
-        return addIp(arguments);
+        return m_full ? QByteArray("addip:  IP filter list is full\n") : addIp(arguments);
     if (name == "removeid")
         return removeId(arguments);
     if (name == "removeip")

@@ -31,6 +31,8 @@ public:
         m_ips.clear();
     }
     bool bannedIp(const QByteArray& ip) const;
+    // A full list takes no more bans (removing still works).
+    void setFull(bool full) { m_full = full; }
 
 private:
     struct Entry
@@ -50,4 +52,5 @@ private:
     Kicker m_kick;
     QList<Entry> m_ids;
     QList<Entry> m_ips;
+    bool m_full = false;
 };

@@ -222,6 +222,12 @@ std::optional<QByteArray> GameServer::runSimCommand(const QByteArray& name,
     }
     if (name == "sim_match")
         return simMatch(arguments);
+    if (name == "sim_banfull") {
+        if (arguments.value(0) != "0" && arguments.value(0) != "1")
+            return "Usage: sim_banfull 0|1\n";
+        m_bans.setFull(arguments.value(0) == "1");
+        return "sim_banfull " + arguments.value(0) + '\n';
+    }
     return std::nullopt;
 }
 
