@@ -40,6 +40,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 namespace {
 
@@ -114,8 +115,15 @@ bool followsEnd(const QListWidget& list)
 // operator has selected in a read-only field.
 template <class Field> void showText(Field& field, const QString& text)
 {
-    if (field.text() != text)
-        field.setText(text);
+    if (field.text() == text)
+        return;
+    field.setText(text);
+    // A read-only line shows its beginning, where the state is; the whole
+    // text is in its tool tip.
+    if constexpr (std::is_same_v<Field, QLineEdit>) {
+        field.setCursorPosition(0);
+        field.setToolTip(text);
+    }
 }
 
 // The status words, and "???" for a value no state has.

@@ -344,6 +344,7 @@ private slots:
         env.clock.advance(75);
         pick(proxy);
         QCOMPARE(status->text(), QStringLiteral("Rcon Controled \u2014 Recording finalmap1.dem (01:15)"));
+        QCOMPARE(status->cursorPosition(), 0);
 
         // Stopping a match's demo asks first, naming it.
         env.op.yesNoAnswers = {false, true};
