@@ -55,6 +55,16 @@ KindSql SqlFor(LedgerQuery::Kind kind)
                 {"at", "expires", "lifted_at"},
                 {"target", "name", "reason", "scope", "os_user", "lifted_by"},
                 "scope"};
+    case LedgerQuery::Kind::Schedules:
+        // "machines" holds addresses, space-separated: the object filter
+        // looks for a whole one among them.
+        return {"schedules",
+                "next_run, last_run, instance, machines, rule, command, preset, last_result",
+                "next_run",
+                {"next_run", "last_run", "instance", "machines", "rule", "command", "preset", "last_result"},
+                {"next_run", "last_run"},
+                {"machines", "command", "preset", "last_result"},
+                "machines"};
     case LedgerQuery::Kind::Availability:
         break;
     }
@@ -89,6 +99,8 @@ std::optional<LedgerQuery::Kind> LedgerQuery::KindNamed(const QString& name)
         return Kind::Availability;
     if (name == QLatin1String("bans"))
         return Kind::Bans;
+    if (name == QLatin1String("schedules"))
+        return Kind::Schedules;
     return std::nullopt;
 }
 
@@ -118,7 +130,12 @@ std::optional<LedgerQuery::Table> LedgerQuery::run(LedgerConnection& connection,
         where << time + QStringLiteral(" < ?");
         values << QVariant::fromValue(static_cast<qlonglong>(*filter.until));
     }
-    if (!filter.object.isEmpty())
+    if (!filter.object.isEmpty() && kind == Kind::Schedules)
+    {
+        where << QStringLiteral("(' ' || machines || ' ') LIKE ? ESCAPE '!'");
+        values << QStringLiteral("% ") + LikePattern(filter.object).mid(1).chopped(1) + QStringLiteral(" %");
+    }
+    else if (!filter.object.isEmpty())
     {
         // The typed address "server 10.0.0.5:27015" ends with the address.
         where << QStringLiteral("(%1 = ? OR %1 LIKE ? ESCAPE '!')").arg(QLatin1String(sql.objectColumn));

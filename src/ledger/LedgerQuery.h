@@ -23,6 +23,7 @@ public:
         Commands,
         Availability,
         Bans,
+        Schedules,
     };
     static std::optional<Kind> KindNamed(const QString& name);
 

@@ -37,6 +37,10 @@ std::vector<LedgerTableModel::Column> LedgerTableModel::ColumnsFor(LedgerQuery::
                 C("reason", tr("Reason")),    C("expires", tr("Expires")),     C("scope", tr("Scope")),
                 C("servers", tr("Servers")),  C("os_user", tr("By")),          C("lifted_at", tr("Lifted")),
                 C("lifted_by", tr("Lifted by"))};
+    case LedgerQuery::Kind::Schedules:
+        return {C("next_run", tr("Next run")), C("last_run", tr("Last run")), C("machines", tr("Machines")),
+                C("rule", tr("When")),         C("command", tr("Command")),   C("preset", tr("Preset")),
+                C("last_result", tr("Last result")), C("instance", tr("Kept by"))};
     case LedgerQuery::Kind::Availability:
         break;
     }

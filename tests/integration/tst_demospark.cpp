@@ -10,6 +10,7 @@
 #include "ledger/LedgerQuery.h"
 #include "objects/CHLTV.h"
 #include "support/FtpServer.h"
+#include "support/LedgerLines.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
 #include "support/TickUntil.h"
@@ -183,15 +184,9 @@ private slots:
         QCOMPARE(row->second[1].size, remote[1].size());
 
         // And so does the command line, in JSON.
-        QProcess program;
-        program.start(QStringLiteral(QUORVANE_BINARY),
-                      {QStringLiteral("ledger"), QStringLiteral("matches"), QStringLiteral("--json"),
-                       QStringLiteral("--ledger"), options.settings.target.path});
-        QVERIFY(program.waitForFinished(20000));
-        QCOMPARE(program.exitCode(), 0);
-        const QJsonObject printed =
-            QJsonDocument::fromJson(program.readAllStandardOutput().trimmed()).object();
-        const QJsonArray listed = printed.value(QStringLiteral("files")).toArray();
+        const QList<QJsonObject> printed = ledgerLines(QStringLiteral("matches"), options.settings.target.path);
+        QCOMPARE(printed.size(), 1);
+        const QJsonArray listed = printed[0].value(QStringLiteral("files")).toArray();
         QCOMPARE(listed.size(), 2);
         QCOMPARE(listed[0].toObject().value(QStringLiteral("file")).toString(),
                  QString::fromStdString(kept[0].fileName));

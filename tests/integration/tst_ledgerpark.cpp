@@ -6,6 +6,7 @@
 #include "layout/CQuorvaneDoc.h"
 #include "ledger/Ledger.h"
 #include "objects/CHLTV.h"
+#include "support/LedgerLines.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
 #include "support/TickUntil.h"
@@ -16,7 +17,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,20 +36,6 @@ const char* const kParkConfig = R"({
   ],
   "proxies": [{"hostname": "TV", "style": "current", "rcon": "tv-Rc0n-5512", "moves": false}]
 })";
-
-QList<QJsonObject> ledgerLines(const QString& kind, const QString& path)
-{
-    QProcess program;
-    program.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("ledger"), kind, QStringLiteral("--json"),
-                                                    QStringLiteral("--ledger"), path});
-    if (!program.waitForFinished(20000) || program.exitCode() != 0)
-        return {};
-    QList<QJsonObject> lines;
-    for (const QByteArray& line : program.readAllStandardOutput().split('\n'))
-        if (!line.isEmpty())
-            lines << QJsonDocument::fromJson(line).object();
-    return lines;
-}
 
 QByteArray fileBytes(const QString& path)
 {

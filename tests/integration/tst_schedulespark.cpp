@@ -7,6 +7,7 @@
 #include "ledger/Ledger.h"
 #include "ledger/LedgerQuery.h"
 #include "objects/CHLServer.h"
+#include "support/LedgerLines.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
 #include "support/TickUntil.h"
@@ -166,6 +167,23 @@ private slots:
         QCOMPARE(runner->schedules().schedules().size(), std::size_t{2});
         QCOMPARE(runner->schedules().Find(1)->lastResult, std::string("sent to 2 of 2"));
         QCOMPARE(runner->schedules().Find(2)->nextRun, t0 + 480);
+        // A shell sees them as the window does; --object keeps those that run on that machine.
+        const QString path = ledger->target().path;
+        QCOMPARE(ledgerLines(QStringLiteral("schedules"), path).size(), 2);
+        const QList<QJsonObject> first =
+            ledgerLines(QStringLiteral("schedules"), path, {QStringLiteral("--object"), QString::fromStdString(names[0])});
+        QCOMPARE(first.size(), 1);
+        QCOMPARE(first[0].value(QStringLiteral("command")).toString(), QStringLiteral("say Live soon"));
+        QVERIFY2(first[0].value(QStringLiteral("rule")).toString().endsWith(QLatin1String(", warns 5 and 1 min before")),
+                 qPrintable(first[0].value(QStringLiteral("rule")).toString()));
+        QCOMPARE(first[0].value(QStringLiteral("last_result")).toString(), QStringLiteral("sent to 2 of 2"));
+        const QList<QJsonObject> second =
+            ledgerLines(QStringLiteral("schedules"), path, {QStringLiteral("--object"), QString::fromStdString(names[1])});
+        QCOMPARE(second.size(), 2);
+        QVERIFY(std::any_of(second.begin(), second.end(), [](const QJsonObject& row) {
+            return row.value(QStringLiteral("command")) == QStringLiteral("status") &&
+                   row.value(QStringLiteral("rule")) == QStringLiteral("every 2 min");
+        }));
         tickTo(t0 + 480 + LedgerFeed::kAnswerSeconds + 1);
         QCOMPARE(trail(QStringLiteral("status")).back().first, t0 + 480);
         QVERIFY(runner->Remove(2));
