@@ -174,8 +174,8 @@ MUTANTS = [
            ["tst_autoweb"]),
     # Links from proxies to servers.
     Mutant("src/objects/CHLTV.cpp",
-           "SendConnect(sameZone ? proxy->GetName() : proxy->GetExternalName());",
-           "SendConnect(sameZone ? proxy->GetExternalName() : proxy->GetName());",
+           "m_strWantedUpstream = sameZone ? proxy->GetName() : proxy->GetExternalName();",
+           "m_strWantedUpstream = sameZone ? proxy->GetExternalName() : proxy->GetName();",
            "links: a proxy in the same zone is joined by its external address",
            ["tst_hltv"]),
     Mutant("src/layout/DocumentLinks.cpp",
