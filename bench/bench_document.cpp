@@ -1,19 +1,24 @@
 // The once-a-second work of a large park: the document's tick (every
 // object's poll step, datagrams really sent), the layout pass and the
-// repaint of a full-HD window's worth of canvas; and what one monitored
-// game server costs in memory.
+// repaint of a full-HD window's worth of canvas; the window's longest pause
+// over simulated seconds, with and without the ledger writing; and what one
+// monitored game server costs in memory.
 #include "BenchPark.h"
 
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
 #include "layout/CanvasPainter.h"
+#include "ledger/Ledger.h"
 #include "objects/CHLServer.h"
 #include "objects/CRconSocket.h"
 
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QUdpSocket>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <malloc.h>
 
 namespace {
@@ -101,6 +106,81 @@ void TickSliceAndRepaint2000(benchmark::State& state)
     }
 }
 
+// The window's pauses, each timed: over simulated seconds of a park that
+// answers (its replies fed again every poll cycle, outside the timing), the
+// twenty slices of each second, each with the repaint after it. The clock
+// moves a second per twenty slices, so that the once-a-second work of the
+// last slice, the per-minute history, the sightings and the uptime come due
+// as they do live. With a ledger, its feed queues their records on this
+// thread and the ledger's own thread writes them to an SQLite file.
+void windowSeconds(benchmark::State& state, bool withLedger)
+{
+    constexpr int kSeconds = 130; // two minute boundaries at least
+    constexpr int kSlices = 20;
+    Park park(true);
+    QTemporaryDir directory;
+    SystemClock writerClock;
+    std::unique_ptr<Ledger> ledger;
+    if (withLedger) {
+        Ledger::Options options;
+        options.settings.target.path = directory.filePath(QStringLiteral("ledger.sqlite"));
+        options.settings.instance = QStringLiteral("bench");
+        ledger = std::make_unique<Ledger>(options, writerClock);
+        park.document.AttachLedger(ledger.get());
+    }
+    QImage window(kVisibleArea.size(), QImage::Format_RGB32);
+    double longest = 0;
+    double lastSlices = 0;
+    double total = 0;
+    std::int64_t pauses = 0;
+    for (auto _ : state) {
+        for (int second = 0; second < kSeconds; ++second) {
+            park.env.clock.advance(1);
+            if (second % 6 == 0)
+                for (const auto& object : park.document.m_objects)
+                    bench::feedBusyReplies(*object);
+            for (int slice = 0; slice < kSlices; ++slice) {
+                const auto start = std::chrono::steady_clock::now();
+                park.document.TickSlice(slice, kSlices);
+                repaint(park.document, window);
+                const double ms =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+                if (ms > 8 && qEnvironmentVariableIsSet("BENCH_SHOW_PAUSES"))
+                    std::fprintf(stderr, "pause of %.2f ms at second %d, slice %d\n", ms, second, slice);
+                longest = std::max(longest, ms);
+                total += ms;
+                ++pauses;
+                if (slice + 1 == kSlices)
+                    lastSlices += ms;
+            }
+        }
+    }
+    state.counters["longest_ms"] = longest;
+    state.counters["mean_ms"] = total / static_cast<double>(pauses);
+    state.counters["last_slice_mean_ms"] = lastSlices / static_cast<double>(pauses / kSlices);
+    if (ledger) {
+        // The writer's share is its own; wait for it only to count what it wrote.
+        for (int i = 0; i < 200 && ledger->queued() > 0; ++i)
+            QThread::msleep(50);
+        std::uint64_t written = 0;
+        for (const auto& kind : ledger->stats().written)
+            written += kind.load();
+        state.counters["records_written"] = static_cast<double>(written);
+        state.counters["records_dropped"] = static_cast<double>(ledger->dropped());
+        park.document.AttachLedger(nullptr);
+    }
+}
+
+void WindowSeconds2000(benchmark::State& state)
+{
+    windowSeconds(state, false);
+}
+
+void WindowSecondsWithLedger2000(benchmark::State& state)
+{
+    windowSeconds(state, true);
+}
+
 std::size_t heapInUse()
 {
     const struct mallinfo2 info = mallinfo2();
@@ -144,6 +224,8 @@ BENCHMARK(Tick2000WithoutSockets)->Unit(benchmark::kMillisecond);
 BENCHMARK(LayoutAndRepaint2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(TickAndRepaint2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(TickSliceAndRepaint2000)->Unit(benchmark::kMillisecond);
+BENCHMARK(WindowSeconds2000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(WindowSecondsWithLedger2000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(MemoryPerGameServer)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)

@@ -112,9 +112,15 @@ def main():
     tick_and_repaint = milliseconds(document["TickAndRepaint2000"], "real_time")
     row("Tick + repaint, 2,000 objects", timing(document["TickAndRepaint2000"]), "< 8 ms",
         verdict(tick_and_repaint, 8))
-    slice_and_repaint = milliseconds(document["TickSliceAndRepaint2000"], "real_time")
-    row("Window: a twentieth of the tick + repaint (longest pause), 2,000 objects",
-        timing(document["TickSliceAndRepaint2000"]), "<= 4 ms", verdict(slice_and_repaint, 4))
+    row("Window: a twentieth of the tick + repaint (mean of the slices, still clock), 2,000 objects",
+        timing(document["TickSliceAndRepaint2000"]))
+    for name, label in [("WindowSeconds2000", "no ledger"), ("WindowSecondsWithLedger2000", "the ledger writing (SQLite)")]:
+        entry = document[name]
+        extra = f", {entry['records_written'] / 1e3:.1f} k records written, {entry['records_dropped']:.0f} dropped" \
+            if "records_written" in entry else ""
+        row(f"Window, 130 s of an answering 2,000-object park, {label}: longest pause (slice + repaint)",
+            f"{entry['longest_ms']:.2f} ms (mean {entry['mean_ms']:.2f} ms, once-a-second slice"
+            f" {entry['last_slice_mean_ms']:.2f} ms{extra})", "<= 4 ms", verdict(entry["longest_ms"], 4))
     no_socket_frame = milliseconds(document["Tick2000WithoutSockets"], "real_time") + \
         milliseconds(document["LayoutAndRepaint2000"], "real_time")
     row("Tick (no sockets) + repaint, 2,000 objects", f"{no_socket_frame:.2f} ms", "< 8 ms",

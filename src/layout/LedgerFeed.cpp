@@ -195,15 +195,13 @@ void LedgerFeed::WatchAvailability(const CCommonObject& object, State& state, st
     }
 }
 
-void LedgerFeed::WatchMatch(const CHLServer& server, State& state, std::int64_t now,
-                            const std::vector<std::unique_ptr<CCommonObject>>& objects)
+void LedgerFeed::WatchMatch(const CHLServer& server, State& state, std::int64_t now)
 {
     const bool running = server.m_bMatchRunning && !server.IsDown();
     if (!running && !state.matchRunning)
         return;
-    const std::string score = std::to_string(server.m_nScoreA1 + server.m_nScoreA2) + ":" +
-                              std::to_string(server.m_nScoreB1 + server.m_nScoreB2);
-    if (running && !state.matchRunning)
+    const bool starts = running && !state.matchRunning;
+    if (starts)
     {
         state.matchRunning = true;
         state.matchStarted = now;
@@ -214,35 +212,41 @@ void LedgerFeed::WatchMatch(const CHLServer& server, State& state, std::int64_t 
         state.map.clear();
         state.teams.clear();
     }
-    const bool scoreChanged = running && score != state.lastScore;
-    if (scoreChanged)
+    bool scoreChanged = false;
+    bool recordingFound = false;
+    if (running)
     {
-        state.lastScore = score;
-        if (state.scores.size() < 3000)
-            state.scores += (state.scores.empty() ? "" : " ") + score;
+        std::string score = std::to_string(server.m_nScoreA1 + server.m_nScoreA2) + ":" +
+                            std::to_string(server.m_nScoreB1 + server.m_nScoreB2);
+        if (score != state.lastScore)
+        {
+            scoreChanged = true;
+            if (state.scores.size() < 3000)
+                state.scores += (state.scores.empty() ? "" : " ") + score;
+            state.lastScore = std::move(score);
+        }
+        if (!server.m_strMap.empty())
+            state.map = server.m_strMap;
+        if (!(server.m_strTeamA.empty() && server.m_strTeamB.empty()))
+            state.teams = server.m_strTeamA + " vs " + server.m_strTeamB;
+        // A recording starts a while after the match and may stop before its
+        // end is seen: each demo is kept when it first shows.
+        if (const auto found = m_recorders.find(&server); found != m_recorders.end())
+            for (const CHLTV* proxy : found->second)
+            {
+                if (AddItem(state.demos, proxy->m_strRecordFile))
+                    recordingFound = true;
+                AddItem(state.proxies, TypedAddress(*proxy));
+            }
     }
+    if (!(starts || scoreChanged || recordingFound || !running))
+        return;
     MatchRecord match;
     match.object = TypedAddress(server);
-    if (running && !server.m_strMap.empty())
-        state.map = server.m_strMap;
-    if (running && !(server.m_strTeamA.empty() && server.m_strTeamB.empty()))
-        state.teams = server.m_strTeamA + " vs " + server.m_strTeamB;
     match.map = state.map;
     match.teams = state.teams;
     match.scores = state.scores;
     match.started = state.matchStarted;
-    // A recording starts a while after the match and may stop before its
-    // end is seen: each demo is kept when it first shows.
-    bool recordingFound = false;
-    for (const auto& object : objects)
-    {
-        auto* proxy = dynamic_cast<CHLTV*>(object.get());
-        if (!running || !proxy || proxy->m_strRecordFile.empty() || proxy->GetRelayedServer() != &server)
-            continue;
-        if (AddItem(state.demos, proxy->m_strRecordFile))
-            recordingFound = true;
-        AddItem(state.proxies, TypedAddress(*proxy));
-    }
     match.proxies = state.proxies;
     match.demos = state.demos;
     if (!running)
@@ -251,8 +255,16 @@ void LedgerFeed::WatchMatch(const CHLServer& server, State& state, std::int64_t 
         match.ended = now;
         match.ending = server.IsDown() ? "server down" : "finished";
     }
-    if (scoreChanged || recordingFound || !running || now - state.matchStarted < 1)
-        m_ledger.record(std::move(match));
+    m_ledger.record(std::move(match));
+}
+
+void LedgerFeed::FindRecorders(const std::vector<std::unique_ptr<CCommonObject>>& objects)
+{
+    m_recorders.clear();
+    for (const auto& object : objects)
+        if (auto* proxy = dynamic_cast<CHLTV*>(object.get()); proxy && !proxy->m_strRecordFile.empty())
+            if (const CHLServer* server = proxy->GetRelayedServer())
+                m_recorders[server].push_back(proxy);
 }
 
 void LedgerFeed::RecordSightings(const CCommonObject& object, std::int64_t now)
@@ -281,20 +293,29 @@ void LedgerFeed::RecordSightings(const CCommonObject& object, std::int64_t now)
 void LedgerFeed::Tick(const std::vector<std::unique_ptr<CCommonObject>>& objects, std::int64_t now)
 {
     AnswerCommands(now, false);
-    const bool newMinute = now / 60 != m_minute;
-    m_minute = now / 60;
+    FindRecorders(objects);
+    const std::int64_t minute = now / 60;
     for (const auto& object : objects)
     {
         State& state = m_states[object.get()];
+        if (state.phase < 0)
+        {
+            state.phase = m_nextPhase;
+            m_nextPhase = (m_nextPhase + 1) % 60;
+        }
         WatchAvailability(*object, state, now);
-        if (const auto* server = dynamic_cast<const CHLServer*>(object.get());
-            server && !dynamic_cast<const CHLTV*>(object.get()))
-            WatchMatch(*server, state, now, objects);
-        if (!newMinute || object->m_nStatus == CSStatus_TIMEOUT || object->m_nStatus == CSStatus_BAD)
+        const bool proxy = dynamic_cast<const CHLTV*>(object.get()) != nullptr;
+        if (const auto* server = dynamic_cast<const CHLServer*>(object.get()); server && !proxy)
+            WatchMatch(*server, state, now);
+        if (state.lastMinute == minute || now % 60 < state.phase)
+            continue;
+        state.lastMinute = minute;
+        if (object->m_nStatus == CSStatus_TIMEOUT || object->m_nStatus == CSStatus_BAD)
             continue;
         RecordSightings(*object, now);
-        const bool proxy = dynamic_cast<const CHLTV*>(object.get()) != nullptr;
         const int count = object->GetPlayerCount();
         m_ledger.record(HistoryRecord{now - now % 60, TypedAddress(*object), proxy ? 0 : count, proxy ? count : 0});
     }
+    // Pointers into the park only while the tick runs.
+    m_recorders.clear();
 }

@@ -9,13 +9,16 @@
 
 class CCommonObject;
 class CHLServer;
+class CHLTV;
 class Ledger;
 
 // Turns what the objects show into ledger records, once a second: changes
 // of availability with their durations, matches from the match report (with
 // the proxies recording them and their demo names), player sightings from
 // the status table, the per-minute player history, and the operator's
-// commands with the first lines that answered them. The ledger itself knows
+// commands with the first lines that answered them. Each object's minute
+// (sightings and history) comes at a second of the minute of its own, so
+// that a large park's thousands of sightings never fall into one pause. The ledger itself knows
 // no object; this is the one place that reads objects for it.
 class LedgerFeed
 {
@@ -67,6 +70,10 @@ private:
         // As the match report last gave them: at the end it gives none.
         std::string map;
         std::string teams;
+        // The second of each minute at which this object's minute is kept,
+        // and the last minute kept.
+        int phase = -1;
+        std::int64_t lastMinute = -1;
     };
     struct PendingCommand
     {
@@ -79,14 +86,16 @@ private:
     };
 
     void WatchAvailability(const CCommonObject& object, State& state, std::int64_t now);
-    void WatchMatch(const CHLServer& server, State& state, std::int64_t now,
-                    const std::vector<std::unique_ptr<CCommonObject>>& objects);
+    void WatchMatch(const CHLServer& server, State& state, std::int64_t now);
+    void FindRecorders(const std::vector<std::unique_ptr<CCommonObject>>& objects);
     void RecordSightings(const CCommonObject& object, std::int64_t now);
     void AnswerCommands(std::int64_t now, bool all);
 
     Ledger& m_ledger;
     std::unordered_map<const CCommonObject*, State> m_states;
     std::deque<PendingCommand> m_pending;
-    std::int64_t m_minute = -1;
+    int m_nextPhase = 0;
+    // During a tick: the proxies recording each server, found in one pass.
+    std::unordered_map<const CHLServer*, std::vector<const CHLTV*>> m_recorders;
     std::string m_osUser;
 };

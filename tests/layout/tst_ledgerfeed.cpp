@@ -41,6 +41,7 @@ private slots:
     void documentWritesTheLedger();
     void documentReadsTheHistoryBack();
     void uptimeOfDownAndRelayLost();
+    void aLargeParksMinuteIsSpreadOverTheMinute();
 
 private:
     void tick(CQuorvaneDoc& document, int seconds)
@@ -298,4 +299,42 @@ void TestLedgerFeed::uptimeOfDownAndRelayLost()
 }
 
 QTEST_GUILESS_MAIN(TestLedgerFeed)
+void TestLedgerFeed::aLargeParksMinuteIsSpreadOverTheMinute()
+{
+    // 120 answering servers: their sightings and history come two a second,
+    // never all of them in one pause of the window.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Ledger::Options options;
+    options.settings.target.path = dir.filePath(QStringLiteral("ledger.sqlite"));
+    options.settings.instance = QStringLiteral("test");
+    options.threaded = false;
+    Ledger ledger(options, m_test.clock);
+    CQuorvaneDoc document(m_test.context());
+    document.OnNewDocument();
+    document.AttachLedger(&ledger);
+    std::vector<CHLServer*> servers;
+    for (int i = 0; i < 120; ++i)
+    {
+        auto* server = dynamic_cast<CHLServer*>(document.AddServer("127.0.0.1", 30000 + i, kRcon, document.m_groups[0].get()));
+        QVERIFY(server);
+        server->m_nStatus = CSStatus_CONTROL;
+        server->m_statusPlayers = {Player(2, "P" + std::to_string(i), "STEAM_0:0:" + std::to_string(i), "127.0.0.9:27005")};
+        servers.push_back(server);
+    }
+    const auto written = [&ledger](LedgerStats::Kind kind) { return ledger.stats().written[kind].load(); };
+    m_test.clock.set(1'800'000'000 - 1'800'000'000 % 60 + 59);
+    for (int second = 0; second < 120; ++second)
+    {
+        for (CHLServer* server : servers)
+            server->m_timeLastReply = m_test.clock.now() + 1;
+        tick(document, 1);
+        QVERIFY(ledger.pump());
+        const auto expected = static_cast<std::uint64_t>(2 * (second + 1));
+        QCOMPARE(written(LedgerStats::History), expected);
+        QCOMPARE(written(LedgerStats::Sightings), expected);
+    }
+    document.AttachLedger(nullptr);
+}
+
 #include "tst_ledgerfeed.moc"
