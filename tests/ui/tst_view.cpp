@@ -402,7 +402,11 @@ private slots:
         QCOMPARE(add->text(), QStringLiteral("Add Hub Manager..."));
         const QList<QAction*> menu = frame->findChild<QToolBar*>(QStringLiteral("toolbar"))->actions();
         QVERIFY(menu.contains(add));
-        env.op.objectAnswers.push_back(ObjectDialogValues{"127.0.0.9", 27100, 0});
+        ObjectDialogValues answer;
+        answer.address = "127.0.0.9";
+        answer.port = 27100;
+        answer.groupIndex = 0;
+        env.op.objectAnswers.push_back(answer);
         add->trigger();
         QVERIFY(doc->m_objects.size() == 1 && doc->m_objects.back()->IsHubManager());
     }
