@@ -118,9 +118,10 @@ def main():
         entry = document[name]
         extra = f", {entry['records_written'] / 1e3:.1f} k records written, {entry['records_dropped']:.0f} dropped" \
             if "records_written" in entry else ""
-        row(f"Window, 130 s of an answering 2,000-object park, {label}: longest pause (slice + repaint)",
-            f"{entry['longest_ms']:.2f} ms (mean {entry['mean_ms']:.2f} ms, once-a-second slice"
-            f" {entry['last_slice_mean_ms']:.2f} ms{extra})", "<= 4 ms", verdict(entry["longest_ms"], 4))
+        row(f"Window, 130 s of an answering 2,000-object park, {label}: longest pause",
+            f"{entry['longest_ms']:.2f} ms (longest slice {entry['longest_slice_ms']:.2f} ms, repaint"
+            f" {entry['longest_repaint_ms']:.2f} ms; means: once-a-second slice {entry['last_slice_mean_ms']:.2f} ms,"
+            f" repaint {entry['repaint_mean_ms']:.2f} ms{extra})", "<= 4 ms", verdict(entry["longest_ms"], 4))
     no_socket_frame = milliseconds(document["Tick2000WithoutSockets"], "real_time") + \
         milliseconds(document["LayoutAndRepaint2000"], "real_time")
     row("Tick (no sockets) + repaint, 2,000 objects", f"{no_socket_frame:.2f} ms", "< 8 ms",
