@@ -121,6 +121,7 @@ def main():
         row(f"Window, 130 s of an answering 2,000-object park, {label}: longest pause",
             f"{entry['longest_ms']:.2f} ms (longest slice {entry['longest_slice_ms']:.2f} ms, repaint"
             f" {entry['longest_repaint_ms']:.2f} ms; means: once-a-second slice {entry['last_slice_mean_ms']:.2f} ms,"
+            f" middle slice {entry['middle_slice_mean_ms']:.2f} ms,"
             f" repaint {entry['repaint_mean_ms']:.2f} ms{extra})", "<= 4 ms", verdict(entry["longest_ms"], 4))
     no_socket_frame = milliseconds(document["Tick2000WithoutSockets"], "real_time") + \
         milliseconds(document["LayoutAndRepaint2000"], "real_time")
