@@ -119,10 +119,10 @@ template <class Field> void showText(Field& field, const QString& text)
         return;
     field.setText(text);
     // A read-only line shows its beginning, where the state is; the whole
-    // text is in its tool tip.
+    // text (remote words among it) is in its tool tip.
     if constexpr (std::is_same_v<Field, QLineEdit>) {
         field.setCursorPosition(0);
-        field.setToolTip(text);
+        field.setToolTip(text.isEmpty() ? QString() : plainToolTip(text));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "ui/LedgerTableModel.h"
 
+#include "ui/ParkText.h"
+
 #include <QDateTime>
 
 namespace {
@@ -182,8 +184,7 @@ QVariant LedgerTableModel::data(const QModelIndex& index, int role) const
         const QString text = Joined(value, QStringLiteral("\n"));
         if (text.isEmpty())
             return {};
-        // Escaped: a tool tip would otherwise take remote text for markup.
-        return QStringLiteral("<p style='white-space:pre-wrap'>%1</p>").arg(text.left(4000).toHtmlEscaped());
+        return plainToolTip(text);
     }
     case SortRole:
         if (isTime(column) || number || key == QLatin1String("duration"))

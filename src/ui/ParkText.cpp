@@ -10,3 +10,8 @@ QString plainCell(std::string_view bytes, int maxChars)
         text = text.left(maxChars - 1) + QChar(0x2026);
     return text;
 }
+
+QString plainToolTip(const QString& text)
+{
+    return QStringLiteral("<p style='white-space:pre-wrap'>%1</p>").arg(text.left(4000).toHtmlEscaped());
+}

@@ -345,6 +345,12 @@ private slots:
         pick(proxy);
         QCOMPARE(status->text(), QStringLiteral("Rcon Controled \u2014 Recording finalmap1.dem (01:15)"));
         QCOMPARE(status->cursorPosition(), 0);
+        proxy->m_strRecordFile = "<img src=x>.dem"; // named on the proxy's side
+        pick(proxy);
+        QVERIFY2(status->toolTip().contains(QLatin1String("&lt;img src=x&gt;.dem")) &&
+                     !status->toolTip().contains(QLatin1String("<img")),
+                 qPrintable(status->toolTip()));
+        proxy->m_strRecordFile = "finalmap1.dem";
 
         // Stopping a match's demo asks first, naming it.
         env.op.yesNoAnswers = {false, true};
