@@ -1,6 +1,7 @@
 #include "ledger/LedgerHistory.h"
 
 #include "ledger/LedgerConnection.h"
+#include "ledger/LedgerSql.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -13,6 +14,8 @@
 
 namespace
 {
+using ledgersql::Exec;
+using ledgersql::Number;
 constexpr std::int64_t kWeekSeconds = 7 * 86400;
 constexpr std::int64_t kDaySeconds = 86400;
 constexpr int kSpansPerDay = static_cast<int>(kDaySeconds / LedgerHistory::kSpanSeconds);
@@ -26,19 +29,6 @@ struct Span
     int samples = 0; // 0: nothing seen in the span
 };
 using Day = std::array<Span, kSpansPerDay>;
-
-bool Exec(QSqlQuery& query, QString& error)
-{
-    if (query.exec())
-        return true;
-    error = query.lastError().text().trimmed();
-    return false;
-}
-
-QVariant Number(std::int64_t value)
-{
-    return QVariant::fromValue(static_cast<qlonglong>(value));
-}
 
 std::int64_t DayOf(std::int64_t second)
 {

@@ -1,6 +1,7 @@
 #include "ledger/LedgerSchedules.h"
 
 #include "ledger/LedgerConnection.h"
+#include "ledger/LedgerSql.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -8,11 +9,8 @@
 
 namespace
 {
-QVariant Number(std::int64_t value)
-{
-    return QVariant::fromValue(static_cast<qlonglong>(value));
-}
-
+using ledgersql::Exec;
+using ledgersql::Number;
 QString Text(const std::string& bytes, qsizetype limit)
 {
     QString text =
@@ -22,13 +20,6 @@ QString Text(const std::string& bytes, qsizetype limit)
     return text;
 }
 
-bool Exec(QSqlQuery& query, QString& error)
-{
-    if (query.exec())
-        return true;
-    error = query.lastError().text().trimmed();
-    return false;
-}
 } // namespace
 
 bool LedgerSchedules::write(QSqlDatabase& db, const QString& instance, const ScheduleRecord& schedule, QString& error)

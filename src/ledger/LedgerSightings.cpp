@@ -1,16 +1,9 @@
 #include "ledger/LedgerSightings.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
+#include "ledger/LedgerSql.h"
 
-namespace
-{
-QVariant Number(std::int64_t value)
-{
-    return QVariant::fromValue(static_cast<qlonglong>(value));
-}
-} // namespace
+using ledgersql::Exec;
+using ledgersql::Number;
 
 QString LedgerSightings::keyOf(const QString& object, const QString& name, const QString& steamId, const QString& ip)
 {
@@ -32,11 +25,8 @@ bool LedgerSightings::load(QSqlDatabase& db, const QString& instance, std::int64
                                  " WHERE last_seen >= ? AND instance = ?"));
     query.addBindValue(Number(now - kGapSeconds));
     query.addBindValue(instance);
-    if (!query.exec())
-    {
-        error = query.lastError().text().trimmed();
+    if (!Exec(query, error))
         return false;
-    }
     while (query.next())
     {
         Open& open = m_open[keyOf(query.value(1).toString(), query.value(2).toString(), query.value(3).toString(),
@@ -74,11 +64,8 @@ bool LedgerSightings::write(QSqlDatabase& db, const QString& instance, const See
         query.addBindValue(seen.object);
         query.addBindValue(seen.name);
         query.addBindValue(instance);
-        if (!query.exec())
-        {
-            error = query.lastError().text().trimmed();
+        if (!Exec(query, error))
             return false;
-        }
         if (query.numRowsAffected() > 0)
         {
             found->last = seen.at;
@@ -94,11 +81,8 @@ bool LedgerSightings::write(QSqlDatabase& db, const QString& instance, const See
     query.addBindValue(seen.steamId);
     query.addBindValue(seen.ip);
     query.addBindValue(instance);
-    if (!query.exec())
-    {
-        error = query.lastError().text().trimmed();
+    if (!Exec(query, error))
         return false;
-    }
     if (query.next())
         m_open[key] = {query.value(0).toLongLong(), seen.at};
     return true;

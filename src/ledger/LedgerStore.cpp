@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "ledger/LedgerHistory.h"
 #include "ledger/LedgerSchedules.h"
+#include "ledger/LedgerSql.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -10,6 +11,8 @@
 
 namespace
 {
+using ledgersql::Exec;
+using ledgersql::Number;
 // Texts from the wire: valid UTF-8 (PostgreSQL refuses anything else), no
 // NUL, and bounded.
 QString Text(const std::string& bytes, qsizetype limit = 4000)
@@ -19,19 +22,6 @@ QString Text(const std::string& bytes, qsizetype limit = 4000)
     if (text.size() > limit)
         text.truncate(limit);
     return text;
-}
-
-QVariant Number(std::int64_t value)
-{
-    return QVariant::fromValue(static_cast<qlonglong>(value));
-}
-
-bool Exec(QSqlQuery& query, QString& error)
-{
-    if (query.exec())
-        return true;
-    error = query.lastError().text().trimmed();
-    return false;
 }
 
 } // namespace

@@ -52,6 +52,15 @@ private:
             document.TickSecond();
         }
     }
+    // A ledger without a thread, in a folder of the test's own.
+    static Ledger::Options fileOptions(const QTemporaryDir& dir)
+    {
+        Ledger::Options options;
+        options.settings.target.path = dir.filePath(QStringLiteral("ledger.sqlite"));
+        options.settings.instance = QStringLiteral("test");
+        options.threaded = false;
+        return options;
+    }
     TestContext m_test;
 };
 
@@ -83,10 +92,7 @@ void TestLedgerFeed::documentWritesTheLedger()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    Ledger::Options options;
-    options.settings.target.path = dir.filePath(QStringLiteral("ledger.sqlite"));
-    options.settings.instance = QStringLiteral("test");
-    options.threaded = false;
+    const Ledger::Options options = fileOptions(dir);
     Ledger ledger(options, m_test.clock);
     CQuorvaneDoc document(m_test.context());
     document.OnNewDocument();
@@ -191,10 +197,7 @@ void TestLedgerFeed::documentReadsTheHistoryBack()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    Ledger::Options options;
-    options.settings.target.path = dir.filePath(QStringLiteral("ledger.sqlite"));
-    options.settings.instance = QStringLiteral("test");
-    options.threaded = false;
+    const Ledger::Options options = fileOptions(dir);
     const std::int64_t now = 1'800'000'000;
     m_test.clock.set(now);
     Ledger ledger(options, m_test.clock);
@@ -244,10 +247,7 @@ void TestLedgerFeed::uptimeOfDownAndRelayLost()
     // From the rows the document writes: a proxy's lost relay is out of service.
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    Ledger::Options options;
-    options.settings.target.path = dir.filePath(QStringLiteral("uptime.sqlite"));
-    options.settings.instance = QStringLiteral("test");
-    options.threaded = false;
+    const Ledger::Options options = fileOptions(dir);
     Ledger ledger(options, m_test.clock);
     CQuorvaneDoc document(m_test.context());
     document.OnNewDocument();
@@ -305,10 +305,7 @@ void TestLedgerFeed::aLargeParksMinuteIsSpreadOverTheMinute()
     // never all of them in one pause of the window.
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    Ledger::Options options;
-    options.settings.target.path = dir.filePath(QStringLiteral("ledger.sqlite"));
-    options.settings.instance = QStringLiteral("test");
-    options.threaded = false;
+    const Ledger::Options options = fileOptions(dir);
     Ledger ledger(options, m_test.clock);
     CQuorvaneDoc document(m_test.context());
     document.OnNewDocument();
