@@ -12,12 +12,14 @@
 #include "objects/CHLServer.h"
 #include "objects/CRconSocket.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUdpSocket>
 #include <benchmark/benchmark.h>
+#include <algorithm>
 #include <chrono>
 #include <malloc.h>
 
@@ -80,6 +82,22 @@ void LayoutAndRepaint2000(benchmark::State& state)
         repaint(park.document, window);
 }
 
+// The same over a park that answers: every box with its hostname, players,
+// gauges and marks, as the window shows it in a tournament.
+void LayoutAndRepaintAnswering2000(benchmark::State& state)
+{
+    Park park(true);
+    for (int second = 0; second < 12; ++second) {
+        park.env.clock.advance(1);
+        for (const auto& object : park.document.m_objects)
+            bench::feedBusyReplies(*object);
+        park.document.TickSecond();
+    }
+    QImage window(kVisibleArea.size(), QImage::Format_RGB32);
+    for (auto _ : state)
+        repaint(park.document, window);
+}
+
 // The target: the tick and the repaint that follows it, within 8 ms.
 void TickAndRepaint2000(benchmark::State& state)
 {
@@ -108,9 +126,10 @@ void TickSliceAndRepaint2000(benchmark::State& state)
 
 // The window's pauses, each timed: over simulated seconds of a park that
 // answers (its replies fed again every poll cycle, outside the timing), the
-// twenty slices of each second and the repaint after each. A slice and a
-// repaint are events of their own in the window's loop, so the longest pause
-// is the longest of either. The clock moves a second per twenty slices, so
+// twenty slices of each second, the posted events each slice leaves (the
+// query channel sends what the slice queued) and the repaint after each.
+// Each is an event of its own in the window's loop, so the longest pause is
+// the longest of any. The clock moves a second per twenty slices, so
 // that the once-a-second work of the last slice, the per-minute history, the
 // sightings and the uptime come due as they do live. With a ledger, its feed
 // queues their records on this thread and the ledger's own thread writes
@@ -137,7 +156,10 @@ void windowSeconds(benchmark::State& state, bool withLedger)
         work();
         return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     };
+    // The window has painted its layout before the park first answers.
+    repaint(park.document, window);
     double longestSlice = 0;
+    double longestPosted = 0;
     double longestRepaint = 0;
     double lastSlices = 0;
     double middleSlices = 0;
@@ -150,11 +172,14 @@ void windowSeconds(benchmark::State& state, bool withLedger)
                     bench::feedBusyReplies(*object);
             for (int slice = 0; slice < kSlices; ++slice) {
                 const double tick = timed([&] { park.document.TickSlice(slice, kSlices); });
+                // What the slice posted (the query channel sends its queue).
+                const double posted = timed([] { QCoreApplication::sendPostedEvents(); });
                 const double paint = timed([&] { repaint(park.document, window); });
-                if (show && std::max(tick, paint) > 4)
-                    std::fprintf(stderr, "second %d, slice %d: tick %.2f ms, repaint %.2f ms\n", second, slice,
-                                 tick, paint);
+                if (show && std::max({tick, posted, paint}) > 4)
+                    std::fprintf(stderr, "second %d, slice %d: tick %.2f ms, posted %.2f ms, repaint %.2f ms\n",
+                                 second, slice, tick, posted, paint);
                 longestSlice = std::max(longestSlice, tick);
+                longestPosted = std::max(longestPosted, posted);
                 longestRepaint = std::max(longestRepaint, paint);
                 repaints += paint;
                 if (slice + 1 == kSlices)
@@ -165,8 +190,9 @@ void windowSeconds(benchmark::State& state, bool withLedger)
         }
     }
     const double seconds = static_cast<double>(state.iterations()) * kSeconds;
-    state.counters["longest_ms"] = std::max(longestSlice, longestRepaint);
+    state.counters["longest_ms"] = std::max({longestSlice, longestPosted, longestRepaint});
     state.counters["longest_slice_ms"] = longestSlice;
+    state.counters["longest_posted_ms"] = longestPosted;
     state.counters["longest_repaint_ms"] = longestRepaint;
     state.counters["repaint_mean_ms"] = repaints / (seconds * kSlices);
     state.counters["last_slice_mean_ms"] = lastSlices / seconds;
@@ -236,6 +262,7 @@ void MemoryPerGameServer(benchmark::State& state)
 BENCHMARK(Tick2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Tick2000WithoutSockets)->Unit(benchmark::kMillisecond);
 BENCHMARK(LayoutAndRepaint2000)->Unit(benchmark::kMillisecond);
+BENCHMARK(LayoutAndRepaintAnswering2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(TickAndRepaint2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(TickSliceAndRepaint2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(WindowSeconds2000)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -1,7 +1,16 @@
 #include "core/Painting.h"
 
+#include "core/LineCache.h"
+
 #include <QFontMetrics>
 #include <QPainter>
+
+namespace {
+
+// Every line of a large park's visible boxes, with room for a zoom step.
+constexpr int kCachedLines = 8192;
+
+} // namespace
 
 QFont canvasFont(int cellHeight)
 {
@@ -18,9 +27,30 @@ QFont canvasFont(int cellHeight)
 
 void drawSingleLine(QPainter& painter, const Rect& box, const QString& text, Qt::Alignment alignment)
 {
-    const QFontMetrics metrics(painter.font());
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(0, box.width()));
-    painter.drawText(box.toQRect(), static_cast<int>(alignment) | Qt::TextSingleLine, shown);
+    // One cache per painting thread (a test may render an image on another).
+    thread_local LineCache lines(kCachedLines);
+    const LineCache::Line& line = lines.get(painter.font(), text, box.width());
+    const QRectF area = box.toQRect();
+    // Placed as QPainter::drawText places one line in a rectangle.
+    qreal x = 0;
+    qreal y = 0;
+    if (alignment & Qt::AlignRight)
+        x = area.width() - line.advance;
+    else if (alignment & Qt::AlignHCenter)
+        x = (area.width() - line.advance) / 2;
+    if (alignment & Qt::AlignBottom)
+        y = area.height() - line.height;
+    else if (alignment & Qt::AlignVCenter)
+        y = (area.height() - line.height) / 2;
+    const bool overflows = x < 0 || y < 0;
+    if (overflows) {
+        painter.save();
+        painter.setClipRect(area, Qt::IntersectClip);
+    }
+    if (line.layout->lineCount() > 0)
+        line.layout->draw(&painter, QPointF(area.x() + x, area.y() + y));
+    if (overflows)
+        painter.restore();
 }
 
 void fillBox(QPainter& painter, const Rect& box, const QColor& color)

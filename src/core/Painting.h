@@ -14,7 +14,8 @@ QFont canvasFont(int cellHeight);
 
 // One line of text inside box, cut with an ellipsis at its end when it is
 // wider than the box; never wrapped. alignment picks the horizontal and
-// vertical placement (e.g. Qt::AlignHCenter | Qt::AlignBottom).
+// vertical placement (e.g. Qt::AlignHCenter | Qt::AlignBottom). Drawn as
+// QPainter::drawText draws it, from a layout kept between repaints.
 void drawSingleLine(QPainter& painter, const Rect& box, const QString& text, Qt::Alignment alignment);
 
 // Fills box (exclusive right/bottom edges) with colour, no outline.
