@@ -8,6 +8,7 @@
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>
+#include <ctime>
 
 namespace bench {
 
@@ -197,6 +198,13 @@ void fillPark(CQuorvaneDoc& document, int count, std::uint16_t port, bool openCh
         document.m_objects.push_back(std::move(object));
     }
     document.RelinkAll();
+}
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 int runBenchmarks(int argc, char** argv)

@@ -48,4 +48,8 @@ void feedBusyReplies(CCommonObject& object);
 // painting), raises the descriptor limit, then runs the benchmarks.
 int runBenchmarks(int argc, char** argv);
 
+// The calling thread's own CPU time: what a pause costs, whatever else the
+// machine runs meanwhile.
+double threadCpuSeconds();
+
 } // namespace bench

@@ -7,6 +7,8 @@
 // longest pause from the send to the end of the poll cycle, in wall-clock
 // time and in the thread's own CPU time. BENCH_SHOW_PAUSES=1 lists every
 // event over 2 ms.
+#include "BenchPark.h"
+
 #include "core/Clock.h"
 #include "core/SilentOperator.h"
 #include "layout/CQuorvaneDoc.h"
@@ -22,7 +24,6 @@
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <ctime>
 
 namespace {
 
@@ -67,27 +68,18 @@ public:
             return handled;
         }
         const auto start = std::chrono::steady_clock::now();
-        const double cpuStart = threadCpuSeconds();
+        const double cpuStart = bench::threadCpuSeconds();
         const bool handled = QApplication::notify(receiver, event);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         --m_depth;
         if (measuring) {
             longest = std::max(longest, took.count());
-            longestCpu = std::max(longestCpu, threadCpuSeconds() - cpuStart);
+            longestCpu = std::max(longestCpu, bench::threadCpuSeconds() - cpuStart);
         }
         if (measuring && qEnvironmentVariableIsSet("BENCH_SHOW_PAUSES") && took.count() > 0.002)
             qWarning("%.2f ms: %s, event %d", took.count() * 1e3, receiver->metaObject()->className(),
                      int(event->type()));
         return handled;
-    }
-
-    // The thread's own CPU time: what a pause costs, whatever else the
-    // machine runs meanwhile.
-    static double threadCpuSeconds()
-    {
-        timespec now{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
     }
 
     bool measuring = false;
@@ -156,12 +148,12 @@ void SendTo200Machines(benchmark::State& state)
         application->measuring = true;
         const std::int64_t sentAt = env.clock.now();
         const auto start = std::chrono::steady_clock::now();
-        const double cpuStart = TimedApplication::threadCpuSeconds();
+        const double cpuStart = bench::threadCpuSeconds();
         results.send();
         const std::chrono::duration<double> sending = std::chrono::steady_clock::now() - start;
         application->longest = std::max(application->longest, sending.count());
         application->longestCpu =
-            std::max(application->longestCpu, TimedApplication::threadCpuSeconds() - cpuStart);
+            std::max(application->longestCpu, bench::threadCpuSeconds() - cpuStart);
         if (qEnvironmentVariableIsSet("BENCH_SHOW_PAUSES"))
             qWarning("send: %.2f ms", sending.count() * 1e3);
         const SendToMany& sent = document.parkConsole().sending;

@@ -204,6 +204,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
         if (m_nTick == 5)
             RelinkStep(object, names);
     }
+    SampleHistory(bound(slice), bound(slice + 1), slice, slices);
     // The ledger's feed walks the whole park: a slice of its own, away from
     // the once-a-second work of the last one.
     if (m_ledgerFeed && slice == slices / 2)

@@ -406,11 +406,15 @@ private:
     DownWatch m_downWatch;
     QUndoStack m_undoStack;
     std::int64_t m_nHistoryMinute = -1;
+    // The minute each slice of the tick last sampled its objects' history.
+    std::vector<std::int64_t> m_sliceHistoryMinutes;
     bool m_bKeepHistory = true;
     // The history the ledger kept (by typed address), read off the
     // user-interface thread at the first tick that keeps history, then
     // given to each object as it is in the park.
     void FillHistoryFromLedger();
+    // Samples the players of objects [from, to), slice of slices, once a minute.
+    void SampleHistory(std::size_t from, std::size_t to, int slice, int slices);
     bool m_bHistoryAsked = false;
     std::future<std::unordered_map<std::string, PlayerHistory::Backfill>> m_historyLoading;
     std::unordered_map<std::string, PlayerHistory::Backfill> m_historyKept;

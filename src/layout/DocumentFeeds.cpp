@@ -62,14 +62,8 @@ void CQuorvaneDoc::UpdateFeeds()
     const std::int64_t now = m_context.clock->now();
     if (m_bKeepHistory)
         FillHistoryFromLedger();
-    if (m_bKeepHistory && now / 60 != m_nHistoryMinute) {
+    if (m_bKeepHistory)
         m_nHistoryMinute = now / 60;
-        for (const auto& object : m_objects) {
-            // A machine that does not answer gives no sample, not a zero.
-            if (object->m_nStatus != CSStatus_TIMEOUT && object->m_nStatus != CSStatus_BAD)
-                m_feeds.recordPlayers(object->GetName(), now, watchedCount(*object));
-        }
-    }
     if (!m_feeds.isListening()) {
         m_nSourcesGeneration.reset();
         return;
@@ -195,6 +189,29 @@ void CQuorvaneDoc::AttachLedger(Ledger* ledger)
                                      static_cast<int>(ParkBans::kMaxBans), error);
         return kept ? std::move(*kept) : std::vector<LedgerBans::Ban>{};
     });
+}
+
+void CQuorvaneDoc::SampleHistory(std::size_t from, std::size_t to, int slice, int slices)
+{
+    // Each slice samples its own objects once a minute: a large park's
+    // minute is spread over the slices of a second, never one pause. A
+    // second sample in the same minute (objects added or removed move
+    // between slices) replaces the first.
+    if (!m_bKeepHistory)
+        return;
+    if (m_sliceHistoryMinutes.size() != static_cast<std::size_t>(slices))
+        m_sliceHistoryMinutes.assign(static_cast<std::size_t>(slices), -1);
+    const std::int64_t now = m_context.clock->now();
+    std::int64_t& sampled = m_sliceHistoryMinutes[static_cast<std::size_t>(slice)];
+    if (sampled == now / 60)
+        return;
+    sampled = now / 60;
+    for (std::size_t i = from; i < to && i < m_objects.size(); ++i) {
+        const CCommonObject& object = *m_objects[i];
+        // A machine that does not answer gives no sample, not a zero.
+        if (object.m_nStatus != CSStatus_TIMEOUT && object.m_nStatus != CSStatus_BAD)
+            m_feeds.recordPlayers(object.GetName(), now, watchedCount(object));
+    }
 }
 
 void CQuorvaneDoc::FillHistoryFromLedger()

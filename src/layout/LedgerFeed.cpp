@@ -32,6 +32,30 @@ std::vector<std::string> SecretsOf(const CCommonObject& object)
     return secrets;
 }
 
+// Four numbers 0..255 joined by dots, each without a leading zero.
+bool IsPlainIpv4(const std::string& text)
+{
+    int parts = 0;
+    std::size_t at = 0;
+    while (at <= text.size())
+    {
+        std::size_t end = at;
+        int value = 0;
+        while (end < text.size() && end - at < 4 && text[end] >= '0' && text[end] <= '9')
+            value = value * 10 + (text[end++] - '0');
+        const std::size_t digits = end - at;
+        if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && text[at] == '0'))
+            return false;
+        ++parts;
+        if (end == text.size())
+            return parts == 4;
+        if (text[end] != '.' || parts == 4)
+            return false;
+        at = end + 1;
+    }
+    return false;
+}
+
 // Adds item to a space-separated list unless it is there whole (an item may
 // hold a blank itself: "proxy 127.0.0.1:27020"); true when added.
 bool AddItem(std::string& list, const std::string& item)
@@ -94,6 +118,10 @@ std::string LedgerFeed::AddressWithoutPort(const std::string& address)
 {
     const std::size_t colon = address.rfind(':');
     const std::string host = colon == std::string::npos ? address : address.substr(0, colon);
+    // A status table's dotted IPv4 address, already as it is written back:
+    // the common case, without a round trip through QHostAddress.
+    if (IsPlainIpv4(host))
+        return host;
     QHostAddress parsed;
     if (host.empty() || !parsed.setAddress(QString::fromStdString(host)))
         return {};
@@ -108,6 +136,17 @@ void LedgerFeed::CommandSent(const CCommonObject& object, const std::string& tex
     if (m_pending.size() >= 1000)
         AnswerCommands(now, true);
     m_pending.push_back({&object, TypedAddress(object), text, SecretsOf(object), object.m_log.added(), now});
+    Flush(); // what answering the oldest kept
+}
+
+void LedgerFeed::Keep(LedgerRecord record)
+{
+    m_outbox.push_back(std::move(record));
+}
+
+void LedgerFeed::Flush()
+{
+    m_ledger.recordAll(m_outbox);
 }
 
 void LedgerFeed::Forget(const CCommonObject& object)
@@ -121,6 +160,7 @@ void LedgerFeed::Forget(const CCommonObject& object)
 void LedgerFeed::ForgetAll(std::int64_t now)
 {
     AnswerCommands(now, true);
+    Flush();
     m_states.clear();
 }
 
@@ -158,7 +198,7 @@ void LedgerFeed::AnswerCommands(std::int64_t now, bool all)
         record.text = std::move(command.text);
         record.secrets = std::move(command.secrets);
         record.answer = std::move(answer);
-        m_ledger.record(std::move(record));
+        Keep(std::move(record));
     }
 }
 
@@ -167,7 +207,7 @@ void LedgerFeed::WatchAvailability(const CCommonObject& object, State& state, st
     const bool down = object.IsDown();
     if (down != state.down)
     {
-        m_ledger.record(AvailabilityRecord{now, TypedAddress(object), down ? "down" : "up",
+        Keep(AvailabilityRecord{now, TypedAddress(object), down ? "down" : "up",
                                            state.since ? now - state.since : 0});
         state.down = down;
         state.since = now;
@@ -177,19 +217,19 @@ void LedgerFeed::WatchAvailability(const CCommonObject& object, State& state, st
     const bool relayLost = object.IsRelayLost();
     if (!down && relayLost != state.relayLost)
     {
-        m_ledger.record(AvailabilityRecord{now, TypedAddress(object), relayLost ? "relay lost" : "relay back",
+        Keep(AvailabilityRecord{now, TypedAddress(object), relayLost ? "relay lost" : "relay back",
                                            state.relaySince ? now - state.relaySince : 0});
         state.relayLost = relayLost;
         state.relaySince = now;
     }
     const bool unreachable = object.IsUnreachable();
     if (unreachable && !state.unreachable)
-        m_ledger.record(AvailabilityRecord{now, TypedAddress(object), "unreachable", 0});
+        Keep(AvailabilityRecord{now, TypedAddress(object), "unreachable", 0});
     state.unreachable = unreachable;
     const bool refused = object.RconSuspended();
     if (refused != state.refused)
     {
-        m_ledger.record(
+        Keep(
             AvailabilityRecord{now, TypedAddress(object), refused ? "password refused" : "password accepted", 0});
         state.refused = refused;
     }
@@ -206,29 +246,37 @@ void LedgerFeed::WatchMatch(const CHLServer& server, State& state, std::int64_t 
         state.matchRunning = true;
         state.matchStarted = now;
         state.scores.clear();
-        state.lastScore.clear();
         state.proxies.clear();
         state.demos.clear();
         state.map.clear();
         state.teams.clear();
+        state.teamA.clear();
+        state.teamB.clear();
     }
     bool scoreChanged = false;
     bool recordingFound = false;
     if (running)
     {
-        std::string score = std::to_string(server.m_nScoreA1 + server.m_nScoreA2) + ":" +
-                            std::to_string(server.m_nScoreB1 + server.m_nScoreB2);
-        if (score != state.lastScore)
+        // Compared as numbers and names each second; written out only when they change.
+        const int scoreA = server.m_nScoreA1 + server.m_nScoreA2;
+        const int scoreB = server.m_nScoreB1 + server.m_nScoreB2;
+        if (starts || scoreA != state.scoreA || scoreB != state.scoreB)
         {
             scoreChanged = true;
+            state.scoreA = scoreA;
+            state.scoreB = scoreB;
             if (state.scores.size() < 3000)
-                state.scores += (state.scores.empty() ? "" : " ") + score;
-            state.lastScore = std::move(score);
+                state.scores += (state.scores.empty() ? "" : " ") + std::to_string(scoreA) + ":" + std::to_string(scoreB);
         }
-        if (!server.m_strMap.empty())
+        if (!server.m_strMap.empty() && server.m_strMap != state.map)
             state.map = server.m_strMap;
-        if (!(server.m_strTeamA.empty() && server.m_strTeamB.empty()))
-            state.teams = server.m_strTeamA + " vs " + server.m_strTeamB;
+        if (!(server.m_strTeamA.empty() && server.m_strTeamB.empty()) &&
+            (server.m_strTeamA != state.teamA || server.m_strTeamB != state.teamB))
+        {
+            state.teamA = server.m_strTeamA;
+            state.teamB = server.m_strTeamB;
+            state.teams = state.teamA + " vs " + state.teamB;
+        }
         // A recording starts a while after the match and may stop before its
         // end is seen: each demo is kept when it first shows.
         if (const auto found = m_recorders.find(&server); found != m_recorders.end())
@@ -255,7 +303,7 @@ void LedgerFeed::WatchMatch(const CHLServer& server, State& state, std::int64_t 
         match.ended = now;
         match.ending = server.IsDown() ? "server down" : "finished";
     }
-    m_ledger.record(std::move(match));
+    Keep(std::move(match));
 }
 
 void LedgerFeed::FindRecorders(const std::vector<std::unique_ptr<CCommonObject>>& objects)
@@ -279,7 +327,7 @@ void LedgerFeed::RecordSightings(const CCommonObject& object, std::int64_t now)
         {
             if (player.uniqueId == "BOT" || player.uniqueId == "HLTV")
                 continue;
-            m_ledger.record(SightingRecord{now, where, player.name,
+            Keep(SightingRecord{now, where, player.name,
                                            IsRealSteamId(player.uniqueId) ? player.uniqueId : std::string(),
                                            AddressWithoutPort(player.address)});
         }
@@ -287,7 +335,21 @@ void LedgerFeed::RecordSightings(const CCommonObject& object, std::int64_t now)
     }
     for (int i = 0; i < std::min(object.GetPlayerCount(), CCommonObject::kMaxPlayers); ++i)
         if (!object.GetPlayerNames()[static_cast<std::size_t>(i)].empty())
-            m_ledger.record(SightingRecord{now, where, object.GetPlayerNames()[static_cast<std::size_t>(i)], "", ""});
+            Keep(SightingRecord{now, where, object.GetPlayerNames()[static_cast<std::size_t>(i)], "", ""});
+}
+
+void LedgerFeed::NewPhase(State& state, std::int64_t now)
+{
+    // The phases are dealt out from the second at which the feed starts, and
+    // an object whose second of this minute has passed waits for the next
+    // minute's: a park seen for the first time mid-minute is spread over the
+    // minute like any other, not kept in one pause.
+    if (m_nextPhase < 0)
+        m_nextPhase = static_cast<int>(now % 60);
+    state.phase = m_nextPhase;
+    m_nextPhase = (m_nextPhase + 1) % 60;
+    if (state.phase < now % 60)
+        state.lastMinute = now / 60;
 }
 
 void LedgerFeed::Tick(const std::vector<std::unique_ptr<CCommonObject>>& objects, std::int64_t now)
@@ -299,10 +361,7 @@ void LedgerFeed::Tick(const std::vector<std::unique_ptr<CCommonObject>>& objects
     {
         State& state = m_states[object.get()];
         if (state.phase < 0)
-        {
-            state.phase = m_nextPhase;
-            m_nextPhase = (m_nextPhase + 1) % 60;
-        }
+            NewPhase(state, now);
         WatchAvailability(*object, state, now);
         const bool proxy = dynamic_cast<const CHLTV*>(object.get()) != nullptr;
         if (const auto* server = dynamic_cast<const CHLServer*>(object.get()); server && !proxy)
@@ -314,8 +373,10 @@ void LedgerFeed::Tick(const std::vector<std::unique_ptr<CCommonObject>>& objects
             continue;
         RecordSightings(*object, now);
         const int count = object->GetPlayerCount();
-        m_ledger.record(HistoryRecord{now - now % 60, TypedAddress(*object), proxy ? 0 : count, proxy ? count : 0});
+        Keep(HistoryRecord{now - now % 60, TypedAddress(*object), proxy ? 0 : count, proxy ? count : 0});
     }
     // Pointers into the park only while the tick runs.
     m_recorders.clear();
+    // The second's records under one lock of the ledger's queue.
+    Flush();
 }

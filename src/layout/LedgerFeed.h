@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ledger/LedgerRecords.h"
+
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -62,7 +64,8 @@ private:
         bool matchRunning = false;
         std::int64_t matchStarted = 0;
         std::string scores;
-        std::string lastScore;
+        int scoreA = 0;
+        int scoreB = 0;
         // Every proxy that recorded the match and every demo name it was
         // told, kept after the recording stops.
         std::string proxies;
@@ -70,6 +73,8 @@ private:
         // As the match report last gave them: at the end it gives none.
         std::string map;
         std::string teams;
+        std::string teamA;
+        std::string teamB;
         // The second of each minute at which this object's minute is kept,
         // and the last minute kept.
         int phase = -1;
@@ -85,6 +90,9 @@ private:
         std::int64_t at;
     };
 
+    void NewPhase(State& state, std::int64_t now);
+    void Keep(LedgerRecord record);
+    void Flush();
     void WatchAvailability(const CCommonObject& object, State& state, std::int64_t now);
     void WatchMatch(const CHLServer& server, State& state, std::int64_t now);
     void FindRecorders(const std::vector<std::unique_ptr<CCommonObject>>& objects);
@@ -94,8 +102,10 @@ private:
     Ledger& m_ledger;
     std::unordered_map<const CCommonObject*, State> m_states;
     std::deque<PendingCommand> m_pending;
-    int m_nextPhase = 0;
+    int m_nextPhase = -1; // none dealt yet
     // During a tick: the proxies recording each server, found in one pass.
     std::unordered_map<const CHLServer*, std::vector<const CHLTV*>> m_recorders;
     std::string m_osUser;
+    // The records of this tick, queued at its end.
+    std::vector<LedgerRecord> m_outbox;
 };

@@ -56,7 +56,9 @@ void Ledger::runWriter()
     store.pump(); // what came in last, when the ledger is open
 }
 
-void Ledger::record(LedgerRecord record)
+namespace
+{
+void MaskCommand(LedgerRecord& record)
 {
     if (auto* command = std::get_if<CommandRecord>(&record))
     {
@@ -64,7 +66,20 @@ void Ledger::record(LedgerRecord record)
         command->answer = MaskPasswords(command->answer, command->secrets);
         command->secrets.clear();
     }
+}
+} // namespace
+
+void Ledger::record(LedgerRecord record)
+{
+    MaskCommand(record);
     m_queue.push(std::move(record));
+}
+
+void Ledger::recordAll(std::vector<LedgerRecord>& records)
+{
+    for (LedgerRecord& record : records)
+        MaskCommand(record);
+    m_queue.pushAll(records);
 }
 
 void Ledger::forgetPlayer(const std::string& steamIdOrIp)

@@ -37,6 +37,8 @@ public:
 
     // Queues a record; a command's passwords are masked first.
     void record(LedgerRecord record);
+    // Queues many at once (one lock for all) and empties records.
+    void recordAll(std::vector<LedgerRecord>& records);
     // Removes a SteamID or an IP everywhere in the ledger.
     void forgetPlayer(const std::string& steamIdOrIp);
 

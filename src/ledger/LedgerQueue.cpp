@@ -4,6 +4,7 @@
 
 bool LedgerQueue::push(LedgerRecord record)
 {
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_records.size() >= m_capacity)
@@ -12,10 +13,40 @@ bool LedgerQueue::push(LedgerRecord record)
             return false;
         }
         m_records.push_back(std::move(record));
+        // The writer needs one wake-up, not one a record.
+        wake = !m_signalled;
         m_signalled = true;
     }
-    m_wake.notify_one();
+    if (wake)
+        m_wake.notify_one();
     return true;
+}
+
+std::size_t LedgerQueue::pushAll(std::vector<LedgerRecord>& records)
+{
+    if (records.empty())
+        return 0;
+    std::size_t dropped = 0;
+    bool wake = false;
+    {
+        std::lock_guard lock(m_mutex);
+        for (LedgerRecord& record : records)
+        {
+            if (m_records.size() >= m_capacity)
+            {
+                ++dropped;
+                continue;
+            }
+            m_records.push_back(std::move(record));
+        }
+        m_dropped += dropped;
+        wake = !m_signalled;
+        m_signalled = true;
+    }
+    records.clear();
+    if (wake)
+        m_wake.notify_one();
+    return dropped;
 }
 
 std::vector<LedgerRecord> LedgerQueue::take(std::size_t max)

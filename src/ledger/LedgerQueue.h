@@ -20,6 +20,9 @@ public:
 
     // False when the record was dropped because the queue is full.
     bool push(LedgerRecord record);
+    // Many records under one lock, in order; those beyond the bound are
+    // dropped and counted. The count dropped.
+    std::size_t pushAll(std::vector<LedgerRecord>& records);
     // Up to max records from the front.
     std::vector<LedgerRecord> take(std::size_t max);
     // Puts records that could not be written back at the front, in order;

@@ -267,6 +267,46 @@ private slots:
         QCOMPARE(ticks.size(), std::size_t(8 * objects));
     }
 
+    // The players' history is sampled once a minute, each slice its own
+    // objects, so that a large park's minute is spread over the second; a
+    // minute that begins in the middle of a second still reaches every object.
+    void historyOfTheMinuteIsSampledSliceBySlice()
+    {
+        constexpr int kObjects = 23;
+        constexpr int kSlices = 10;
+        std::vector<CCommonObject*> objects;
+        for (int i = 0; i < kObjects; ++i) {
+            CCommonObject* object = addObject("127.0.0.1", 27015 + i, doc->m_groups[0].get());
+            object->m_nStatus = CSStatus_MONITORING;
+            object->m_nPlayers = i;
+            objects.push_back(object);
+        }
+        const auto sampled = [&](std::int64_t minute) {
+            int count = 0;
+            for (CCommonObject* object : objects) {
+                const ObjectFeed* feed = doc->m_feeds.feed(object->GetName());
+                count += feed && feed->history.lastDay(minute * 60).back().has_value();
+            }
+            return count;
+        };
+        const std::int64_t minute = 29'000'000;
+        env.clock.set(minute * 60 + 59);
+        for (int slice = 0; slice < kSlices; ++slice) {
+            if (slice == kSlices / 2)
+                env.clock.set((minute + 1) * 60); // the new minute begins mid-second
+            doc->TickSlice(slice, kSlices);
+            const int ticked = kObjects * (slice + 1) / kSlices;
+            QCOMPARE(sampled(minute), slice < kSlices / 2 ? ticked : kObjects * (kSlices / 2) / kSlices);
+            QCOMPARE(sampled(minute + 1), slice < kSlices / 2 ? 0 : ticked - kObjects * (kSlices / 2) / kSlices);
+        }
+        env.clock.set((minute + 1) * 60 + 1);
+        for (int slice = 0; slice < kSlices; ++slice)
+            doc->TickSlice(slice, kSlices);
+        QCOMPARE(sampled(minute + 1), kObjects);
+        const ObjectFeed* last = doc->m_feeds.feed(objects.back()->GetName());
+        QCOMPARE(last->history.latest(), std::optional<int>(kObjects - 1));
+    }
+
     void commandsWithoutPickDoNothing()
     {
         QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);

@@ -86,6 +86,10 @@ void TestLedgerFeed::steamIdsAndAddresses()
     QCOMPARE(LedgerFeed::AddressWithoutPort("127.0.0.7:27005"), std::string("127.0.0.7"));
     QCOMPARE(LedgerFeed::AddressWithoutPort("127.0.0.7"), std::string("127.0.0.7"));
     QCOMPARE(LedgerFeed::AddressWithoutPort("loopback"), std::string());
+    QCOMPARE(LedgerFeed::AddressWithoutPort("10.0.0.255:27005"), std::string("10.0.0.255"));
+    QCOMPARE(LedgerFeed::AddressWithoutPort("10.0.0.256:27005"), std::string());
+    QCOMPARE(LedgerFeed::AddressWithoutPort("10.0.0.1.5:27005"), std::string());
+    QCOMPARE(LedgerFeed::AddressWithoutPort("127.000.0.7:27005"), std::string("127.0.0.7")); // written back plainly
 }
 
 void TestLedgerFeed::documentWritesTheLedger()
@@ -320,7 +324,8 @@ void TestLedgerFeed::aLargeParksMinuteIsSpreadOverTheMinute()
         servers.push_back(server);
     }
     const auto written = [&ledger](LedgerStats::Kind kind) { return ledger.stats().written[kind].load(); };
-    m_test.clock.set(1'800'000'000 - 1'800'000'000 % 60 + 59);
+    // Seen first in the middle of a minute.
+    m_test.clock.set(1'800'000'000 - 1'800'000'000 % 60 + 29);
     for (int second = 0; second < 120; ++second)
     {
         for (CHLServer* server : servers)
