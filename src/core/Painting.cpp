@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <cmath>
 
 namespace {
 
@@ -68,6 +69,30 @@ void drawFramedBox(QPainter& painter, const Rect& box, const QColor& penColor, i
     // classic rectangle call draws it.
     painter.drawRect(QRectF(box.left + 0.5, box.top + 0.5, box.width() - 1, box.height() - 1));
     painter.restore();
+}
+
+void drawFrame(QPainter& painter, const Rect& box, const QColor& penColor, int penWidth)
+{
+    const QTransform device = painter.deviceTransform();
+    const bool wholePixels = device.type() <= QTransform::TxTranslate && device.dx() == std::floor(device.dx()) &&
+                             device.dy() == std::floor(device.dy());
+    if (!wholePixels || penWidth < 1 || box.width() < 1 || box.height() < 1) {
+        drawFramedBox(painter, box, penColor, penWidth, Qt::transparent);
+        return;
+    }
+    // A pen of width w centred on the middle of an edge pixel covers the
+    // pixels from (w - 1) / 2 before it to w / 2 after it.
+    const int before = (penWidth - 1) / 2;
+    const int left = box.left - before;
+    const int right = box.right - 1 - before; // first column of the right band
+    const int top = box.top - before;
+    const int bottom = box.bottom - 1 - before;
+    const int across = right + penWidth - left;
+    const int down = bottom + penWidth - top;
+    painter.fillRect(QRect(left, top, across, penWidth), penColor);
+    painter.fillRect(QRect(left, bottom, across, penWidth), penColor);
+    painter.fillRect(QRect(left, top, penWidth, down), penColor);
+    painter.fillRect(QRect(right, top, penWidth, down), penColor);
 }
 
 QColor textColorOn(const QColor& fill)

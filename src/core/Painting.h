@@ -26,6 +26,11 @@ void fillBox(QPainter& painter, const Rect& box, const QColor& color);
 void drawFramedBox(QPainter& painter, const Rect& box, const QColor& penColor, int penWidth,
                    const QColor& brush);
 
+// The frame alone of drawFramedBox (no fill), the same pixels. On a painter
+// that only moves by whole pixels it is filled as four bands: a zone taller
+// than the screen costs a few rectangles rather than a stroked path.
+void drawFrame(QPainter& painter, const Rect& box, const QColor& penColor, int penWidth);
+
 // Black or white, whichever reads better on fill (by its luminance): text
 // follows what it is drawn on, never the desktop theme.
 QColor textColorOn(const QColor& fill);

@@ -22,6 +22,9 @@ public:
     void Draw(QPainter& painter) const;
     // The same with a 4-pixel frame: the look of the picked zone or group.
     virtual void DrawHighlighted(QPainter& painter) const;
+    // The frame (1 or 4 pixels) and the name alone, over a fill of the area
+    // painted already: with it, the same pixels as Draw or DrawHighlighted.
+    void DrawOverFill(QPainter& painter, bool highlighted) const;
 
     ColorRef m_crFill = 0xBEFFFF; // pale yellow
     Rect m_rcArea;                // placed by the canvas at each layout pass
@@ -31,4 +34,5 @@ public:
 
 protected:
     void DrawFramed(QPainter& painter, int penWidth) const;
+    void DrawName(QPainter& painter) const;
 };

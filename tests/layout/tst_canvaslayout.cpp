@@ -1,9 +1,12 @@
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CanvasLayout.h"
+#include "layout/CanvasPainter.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
 #include "support/TestContext.h"
 
+#include <QImage>
+#include <QPainter>
 #include <QTest>
 
 class TestCanvasLayout : public QObject
@@ -52,6 +55,48 @@ private slots:
         QCOMPARE(doc->m_groups[3]->m_rcArea, (Rect{30, 260, 130, 460}));
         // The other zones are placed as before, beside the widest.
         QCOMPARE(doc->m_zones[1]->m_rcArea.left, 160);
+    }
+
+    // The canvas fills each zone and group only where nothing later covers
+    // it, and frames them with bands where it can: the pixels must be those
+    // of painting every area whole, picked or not, at any zoom and ratio.
+    void paintedAsEveryAreaWhole()
+    {
+        doc->AddGroup("A group with a long name that will not fit", doc->m_zones[0].get(), 2);
+        RecalcLayout(*doc);
+        doc->m_zones[1]->m_rcArea.left -= 20; // overlapping its neighbour
+        const QRect page(0, 0, 900, 300);
+        const auto render = [&](qreal ratio, qreal zoom, auto&& paint) {
+            QImage image(page.size() * ratio, QImage::Format_RGB32);
+            image.setDevicePixelRatio(ratio);
+            image.fill(Qt::red);
+            QPainter painter(&image);
+            painter.translate(-3, -2);
+            painter.scale(zoom, zoom);
+            painter.setClipRect(page); // what a repaint of page is asked for
+            paint(painter);
+            return image;
+        };
+        const auto whole = [&](QPainter& painter) {
+            painter.fillRect(page, Qt::white);
+            painter.setPen(Qt::black);
+            const auto draw = [&](const CZone& area) {
+                &area == doc->m_pSelectedZone ? area.DrawHighlighted(painter) : area.Draw(painter);
+            };
+            for (const auto& zone : doc->m_zones)
+                draw(*zone);
+            for (const auto& group : doc->m_groups)
+                draw(*group);
+        };
+        for (CZone* picked : {static_cast<CZone*>(nullptr), static_cast<CZone*>(doc->m_groups[1].get()),
+                              doc->m_zones[0].get()}) {
+            doc->m_pSelectedZone = picked;
+            for (const qreal ratio : {1.0, 2.0})
+                for (const qreal zoom : {1.0, 1.25})
+                    QVERIFY2(render(ratio, zoom, [&](QPainter& painter) { PaintCanvas(painter, *doc, page); }) ==
+                                 render(ratio, zoom, whole),
+                             qPrintable(QStringLiteral("ratio %1, zoom %2").arg(ratio).arg(zoom)));
+        }
     }
 
     void defaultLayout()
