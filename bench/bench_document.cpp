@@ -166,8 +166,11 @@ void windowSeconds(benchmark::State& state, bool withLedger)
         longestCpu = std::max(longestCpu, (bench::threadCpuSeconds() - cpuStart) * 1000);
         return std::chrono::duration<double, std::milli>(took).count();
     };
-    // The window has painted its layout before the park first answers.
+    // The window has painted its layout before the park first answers, and
+    // what an earlier run left to delete is gone.
     repaint(park.document, window);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::sendPostedEvents();
     double longestSlice = 0;
     double longestPosted = 0;
     double longestRepaint = 0;

@@ -197,12 +197,18 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
     const auto bound = [&](int part) {
         return count * static_cast<std::size_t>(part) / static_cast<std::size_t>(slices);
     };
-    NameLookup names(*this);
+    // One index of the park's names serves every slice of a relinking
+    // second (built at its first use: 2,000 names cost a slice's worth of
+    // time); made again should an object come, go or change address meanwhile.
+    if (m_nTick == 5 && (!m_relinkNames || m_nRelinkGeneration != CCommonObject::AddressGeneration())) {
+        m_relinkNames.emplace(*this);
+        m_nRelinkGeneration = CCommonObject::AddressGeneration();
+    }
     for (std::size_t i = bound(slice); i < bound(slice + 1) && i < m_objects.size(); ++i) {
         CCommonObject& object = *m_objects[i];
         object.Tick();
         if (m_nTick == 5)
-            RelinkStep(object, names);
+            RelinkStep(object, *m_relinkNames);
     }
     SampleHistory(bound(slice), bound(slice + 1), slice, slices);
     // The ledger's feed walks the whole park: a slice of its own, away from
@@ -211,6 +217,7 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
         m_ledgerFeed->Tick(m_objects, m_context.clock->now());
     if (slice + 1 < slices)
         return;
+    m_relinkNames.reset(); // what machines report of themselves may change by the next
     m_nTick = (m_nTick + 1) % 6;
     TickRelay();
     WatchDown();

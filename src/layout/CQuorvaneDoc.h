@@ -380,6 +380,8 @@ private:
     };
     // Links proxies and hub entries to the objects they relay.
     void RelinkStep(CCommonObject& object, NameLookup& names);
+    std::optional<NameLookup> m_relinkNames;
+    std::uint64_t m_nRelinkGeneration = 0;
 
     // Once a second: the down count and the bursts of changes.
     void WatchDown();

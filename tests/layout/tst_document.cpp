@@ -1,5 +1,6 @@
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
+#include "objects/CGTV.h"
 #include "support/TestContext.h"
 
 #include <QSignalSpy>
@@ -265,6 +266,34 @@ private slots:
         QCOMPARE(ticks.size(), std::size_t(7 * objects));
         doc->TickSecond();
         QCOMPARE(ticks.size(), std::size_t(8 * objects));
+    }
+
+    // The relinking second links through one index of names for all its
+    // slices; an object deleted between two of them is never linked to.
+    void relinkingSecondForgetsWhatIsDeletedMidway()
+    {
+        const auto hubManager = [&](int port, const std::string& parent) {
+            auto manager = std::make_unique<CGTV>(env.context());
+            manager->m_strAddress = "127.0.0.1";
+            manager->m_nPort = port;
+            manager->m_nHubs = 1;
+            manager->m_hubs[0].m_strParent = parent;
+            CGTV* placed = manager.get();
+            doc->m_objects.push_back(std::move(manager));
+            return placed;
+        };
+        CGTV* first = hubManager(27020, "127.0.0.1:27016"); // looks up, so the index is made
+        CCommonObject* server = addObject("127.0.0.1", 27015, doc->m_groups[0].get());
+        CCommonObject* kept = addObject("127.0.0.1", 27016, doc->m_groups[0].get());
+        CGTV* last = hubManager(27021, "127.0.0.1:27015");
+        doc->m_nTick = 5;
+        doc->TickSlice(0, 3);
+        QCOMPARE(first->m_hubs[0].m_pLinked, kept);
+        doc->ClearLinksTo(*server);
+        doc->m_objects.erase(doc->m_objects.begin() + 1);
+        doc->TickSlice(1, 3);
+        doc->TickSlice(2, 3); // the second hub manager's turn
+        QCOMPARE(last->m_hubs[0].m_pLinked, nullptr);
     }
 
     // The players' history is sampled once a minute, each slice its own
