@@ -211,10 +211,12 @@ void CQuorvaneDoc::TickSlice(int slice, int slices)
             RelinkStep(object, *m_relinkNames);
     }
     SampleHistory(bound(slice), bound(slice + 1), slice, slices);
-    // The ledger's feed walks the whole park: a slice of its own, away from
-    // the once-a-second work of the last one.
-    if (m_ledgerFeed && slice == slices / 2)
-        m_ledgerFeed->Tick(m_objects, m_context.clock->now());
+    // The ledger's feed walks the park in slices of its own in the middle of
+    // the second, away from the once-a-second work of the last one.
+    const int feedParts = std::min(kLedgerFeedSlices, slices);
+    const int firstFeedSlice = (slices - feedParts) / 2;
+    if (m_ledgerFeed && slice >= firstFeedSlice && slice < firstFeedSlice + feedParts)
+        m_ledgerFeed->Tick(m_objects, m_context.clock->now(), slice - firstFeedSlice, feedParts);
     if (slice + 1 < slices)
         return;
     m_relinkNames.reset(); // what machines report of themselves may change by the next

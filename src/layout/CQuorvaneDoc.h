@@ -302,6 +302,8 @@ public:
     // in kHealEverySeconds, while its wanted upstream answers.
     static constexpr std::int64_t kHealAfterSeconds = 20;
     static constexpr std::int64_t kHealEverySeconds = 60;
+    // The slices of a second in which the ledger's feed walks the park.
+    static constexpr int kLedgerFeedSlices = 4;
 
     CModuleAdminBot m_moduleAdminBot;
     CFtpJobManager m_ftpJobs;

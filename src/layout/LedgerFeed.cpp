@@ -352,13 +352,19 @@ void LedgerFeed::NewPhase(State& state, std::int64_t now)
         state.lastMinute = now / 60;
 }
 
-void LedgerFeed::Tick(const std::vector<std::unique_ptr<CCommonObject>>& objects, std::int64_t now)
+void LedgerFeed::Tick(const std::vector<std::unique_ptr<CCommonObject>>& objects, std::int64_t now, int part,
+                      int parts)
 {
-    AnswerCommands(now, false);
+    if (part == 0)
+        AnswerCommands(now, false);
+    // Found again for each part: an object may go between two of them.
     FindRecorders(objects);
     const std::int64_t minute = now / 60;
-    for (const auto& object : objects)
+    const std::size_t count = objects.size();
+    const auto bound = [&](int at) { return count * static_cast<std::size_t>(at) / static_cast<std::size_t>(parts); };
+    for (std::size_t i = bound(part); i < bound(part + 1); ++i)
     {
+        const auto& object = objects[i];
         State& state = m_states[object.get()];
         if (state.phase < 0)
             NewPhase(state, now);

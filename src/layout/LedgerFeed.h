@@ -33,8 +33,10 @@ public:
 
     // The operator sent text to object (or the program did, for the operator).
     void CommandSent(const CCommonObject& object, const std::string& text, std::int64_t now);
-    // Once a second after the objects' tick.
-    void Tick(const std::vector<std::unique_ptr<CCommonObject>>& objects, std::int64_t now);
+    // Once a second after the objects' tick, the whole park or, in parts
+    // (part 0 first), its part-th share of parts.
+    void Tick(const std::vector<std::unique_ptr<CCommonObject>>& objects, std::int64_t now, int part = 0,
+              int parts = 1);
     // The object is about to be deleted: nothing may point at it afterwards.
     void Forget(const CCommonObject& object);
     // Every object is about to go: commands waiting for an answer are kept now.

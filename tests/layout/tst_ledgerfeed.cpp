@@ -41,6 +41,7 @@ private slots:
     void documentWritesTheLedger();
     void documentReadsTheHistoryBack();
     void uptimeOfDownAndRelayLost();
+    void aLargeParksMinuteIsSpreadOverTheMinute_data();
     void aLargeParksMinuteIsSpreadOverTheMinute();
 
 private:
@@ -303,8 +304,16 @@ void TestLedgerFeed::uptimeOfDownAndRelayLost()
 }
 
 QTEST_GUILESS_MAIN(TestLedgerFeed)
+void TestLedgerFeed::aLargeParksMinuteIsSpreadOverTheMinute_data()
+{
+    QTest::addColumn<int>("slices");
+    QTest::addRow("the whole second at once") << 1;
+    QTest::addRow("the window's twenty slices") << 20;
+}
+
 void TestLedgerFeed::aLargeParksMinuteIsSpreadOverTheMinute()
 {
+    QFETCH(int, slices);
     // 120 answering servers: their sightings and history come two a second,
     // never all of them in one pause of the window.
     QTemporaryDir dir;
@@ -330,7 +339,9 @@ void TestLedgerFeed::aLargeParksMinuteIsSpreadOverTheMinute()
     {
         for (CHLServer* server : servers)
             server->m_timeLastReply = m_test.clock.now() + 1;
-        tick(document, 1);
+        m_test.clock.advance(1);
+        for (int slice = 0; slice < slices; ++slice)
+            document.TickSlice(slice, slices);
         QVERIFY(ledger.pump());
         const auto expected = static_cast<std::uint64_t>(2 * (second + 1));
         QCOMPARE(written(LedgerStats::History), expected);
