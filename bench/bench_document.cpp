@@ -125,7 +125,8 @@ void TickSliceAndRepaint2000(benchmark::State& state)
 }
 
 // The window's pauses, each timed: over simulated seconds of a park that
-// answers (its replies fed again every poll cycle, outside the timing), the
+// answers (each slice's machines' replies fed again every poll cycle after
+// their slice, outside the timing), the
 // twenty slices of each second, the posted events each slice leaves (the
 // query channel sends what the slice queued) and the repaint after each.
 // Each is an event of its own in the window's loop, so the longest pause is
@@ -182,11 +183,13 @@ void windowSeconds(benchmark::State& state, bool withLedger)
     for (auto _ : state) {
         for (int second = 0; second < kSeconds; ++second) {
             park.env.clock.advance(1);
-            if (second % 6 == 0)
-                for (const auto& object : park.document.m_objects)
-                    bench::feedBusyReplies(*object);
             for (int slice = 0; slice < kSlices; ++slice) {
                 const double tick = timed([&] { park.document.TickSlice(slice, kSlices); });
+                // The slice's machines answer once a poll cycle, after their polls, as
+                // a live park's replies come in over the second.
+                if (second % 6 == 0)
+                    for (int i = kParkSize * slice / kSlices; i < kParkSize * (slice + 1) / kSlices; ++i)
+                        bench::feedBusyReplies(*park.document.m_objects[static_cast<std::size_t>(i)]);
                 // What the slice posted (the query channel sends its queue).
                 const double posted = timed([] { QCoreApplication::sendPostedEvents(); });
                 const double paint = timed([&] { repaint(park.document, window); });
@@ -216,11 +219,21 @@ void windowSeconds(benchmark::State& state, bool withLedger)
     state.counters["feed_slice_mean_ms"] = feedSlices / (seconds * CQuorvaneDoc::kLedgerFeedSlices);
     if (ledger) {
         // The writer's share is its own; wait for it only to count what it wrote.
-        for (int i = 0; i < 200 && ledger->queued() > 0; ++i)
+        const auto writtenSoFar = [&ledger] {
+            std::uint64_t written = 0;
+            for (const auto& kind : ledger->stats().written)
+                written += kind.load();
+            return written;
+        };
+        // Until the queue is empty and the batch in hand is written too.
+        std::uint64_t written = writtenSoFar();
+        for (int i = 0; i < 200; ++i) {
             QThread::msleep(50);
-        std::uint64_t written = 0;
-        for (const auto& kind : ledger->stats().written)
-            written += kind.load();
+            const std::uint64_t now = writtenSoFar();
+            if (ledger->queued() == 0 && now == written)
+                break;
+            written = now;
+        }
         state.counters["records_written"] = static_cast<double>(written);
         state.counters["records_dropped"] = static_cast<double>(ledger->dropped());
         park.document.AttachLedger(nullptr);
