@@ -87,9 +87,9 @@ void TestLedgerFeed::steamIdsAndAddresses()
     QCOMPARE(LedgerFeed::AddressWithoutPort("127.0.0.7:27005"), std::string("127.0.0.7"));
     QCOMPARE(LedgerFeed::AddressWithoutPort("127.0.0.7"), std::string("127.0.0.7"));
     QCOMPARE(LedgerFeed::AddressWithoutPort("loopback"), std::string());
-    QCOMPARE(LedgerFeed::AddressWithoutPort("10.0.0.255:27005"), std::string("10.0.0.255"));
-    QCOMPARE(LedgerFeed::AddressWithoutPort("10.0.0.256:27005"), std::string());
-    QCOMPARE(LedgerFeed::AddressWithoutPort("10.0.0.1.5:27005"), std::string());
+    QCOMPARE(LedgerFeed::AddressWithoutPort("127.0.0.255:27005"), std::string("127.0.0.255"));
+    QCOMPARE(LedgerFeed::AddressWithoutPort("127.0.0.256:27005"), std::string());
+    QCOMPARE(LedgerFeed::AddressWithoutPort("127.0.0.1.5:27005"), std::string());
     QCOMPARE(LedgerFeed::AddressWithoutPort("127.000.0.7:27005"), std::string("127.0.0.7")); // written back plainly
 }
 
