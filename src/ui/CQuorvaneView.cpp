@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QRubberBand>
 #include <QScrollBar>
 #include <QToolTip>
@@ -162,11 +163,21 @@ void CQuorvaneView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     const ScopedCanvasTone tone(isDarkCanvas() ? CanvasTone::Dark : CanvasTone::Light);
-    // Outside the canvas the window takes the canvas's background too.
-    painter.fillRect(event->rect(), canvasColor(Qt::white));
     const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
     painter.translate(-offset);
     painter.scale(m_zoom, m_zoom);
+    // Outside the canvas the window takes the canvas's background too. The
+    // canvas fills every pixel it covers whole: filling the screen first
+    // and once more over it cost a quarter of a repaint.
+    const QRectF canvas = painter.worldTransform().mapRect(QRectF(QPoint(0, 0), m_sizeLayout));
+    const QRect whole(QPoint(static_cast<int>(std::ceil(canvas.left())), static_cast<int>(std::ceil(canvas.top()))),
+                      QPoint(static_cast<int>(std::floor(canvas.right())) - 1,
+                             static_cast<int>(std::floor(canvas.bottom())) - 1));
+    const QTransform world = painter.worldTransform();
+    painter.resetTransform();
+    for (const QRect& outside : QRegion(event->rect()).subtracted(QRegion(whole)))
+        painter.fillRect(outside, canvasColor(Qt::white));
+    painter.setWorldTransform(world);
     const QRect exposed = painter.worldTransform().inverted().mapRect(event->rect()).adjusted(-1, -1, 1, 1);
     RenderCanvas(painter, exposed.intersected(QRect(QPoint(0, 0), m_sizeLayout)));
 }

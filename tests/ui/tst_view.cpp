@@ -394,6 +394,35 @@ private slots:
         QCOMPARE(doc->m_pSelectedObject, top);
     }
 
+    // The viewport's pixels, inside the canvas and beyond it, are those of
+    // filling it all with the background and painting the canvas over it.
+    void viewportPaintsEveryPixelOnce_data()
+    {
+        QTest::addColumn<double>("zoom");
+        QTest::newRow("1") << 1.0;
+        QTest::newRow("1.25") << 1.25;
+        QTest::newRow("0.5") << 0.5;
+    }
+    void viewportPaintsEveryPixelOnce()
+    {
+        QFETCH(double, zoom);
+        answering(doc->m_groups[0].get(), 1, "Shown");
+        frame->resize(1200, 900);
+        view().setZoom(zoom);
+        QTest::qWait(20);
+        QVERIFY(view().layoutSize().width() * zoom < view().viewport()->width()); // room beyond it
+        const QImage shot = view().viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QImage expected(shot.size(), QImage::Format_RGB32);
+        expected.setDevicePixelRatio(shot.devicePixelRatio());
+        expected.fill(Qt::white);
+        QPainter painter(&expected);
+        painter.translate(-view().horizontalScrollBar()->value(), -view().verticalScrollBar()->value());
+        painter.scale(zoom, zoom);
+        view().RenderCanvas(painter, QRect(QPoint(0, 0), view().layoutSize()));
+        painter.end();
+        QCOMPARE(shot, expected);
+    }
+
     // Hub managers are added from the Objects menu and the tool bar.
     void addHubManagerIsACommand()
     {
