@@ -131,11 +131,14 @@ std::string loopbackAddress(int index)
     return "127.0." + std::to_string(index / 250) + "." + std::to_string(index % 250 + 1);
 }
 
-void feedBusyReplies(CCommonObject& object)
+void feedBusyReplies(CCommonObject& object, int round)
 {
     const std::string address = object.m_strAddress + ":" + std::to_string(object.m_nPort);
+    // Each round's host name differs at its start, as those that show the
+    // score do: the box draws differently every poll cycle.
+    const std::string score = round == 0 ? "" : "[" + std::to_string(round) + "] ";
     if (auto* hub = dynamic_cast<CGTV*>(&object)) {
-        hub->OnReply(hubManagerReply("Cup GTV " + address, 4));
+        hub->OnReply(hubManagerReply(score + "Cup GTV " + address, 4));
         for (int i = 1; i <= 4; ++i)
             hub->OnReply(hubInfoReply(i, "127.0.0.1:27015", 10));
         for (int i = 0; i < CConsoleLog::kCapacity; ++i)
@@ -144,13 +147,13 @@ void feedBusyReplies(CCommonObject& object)
     }
     object.OnReply(oob(cString("challenge rcon 2147483647\n")));
     if (dynamic_cast<CHLTV*>(&object)) {
-        object.OnReply(detailsReply(address, "Cup TV " + address, "de_dust2", 87, 128));
+        object.OnReply(detailsReply(address, score + "Cup TV " + address, "de_dust2", 87, 128));
         for (int i = 0; i < 10; ++i)
             object.OnReply(printReply(proxyStatusText("127.0.0.1:27015")));
         return;
     }
-    object.OnReply(detailsReply(address, "Cup #" + address, "de_dust2", 32, 32));
-    object.OnReply(infoReply("Cup #" + address, "de_dust2", 32, 32));
+    object.OnReply(detailsReply(address, score + "Cup #" + address, "de_dust2", 32, 32));
+    object.OnReply(infoReply(score + "Cup #" + address, "de_dust2", 32, 32));
     object.OnReply(playersReply(playerNames(32)));
     object.OnReply(printReply("nxn_match_report = \"[ABC];-=XYZ=-;0;0;0;2;7;0;5;0\"\n"));
     object.OnReply(printReply(serverStatusText(32)));

@@ -41,8 +41,9 @@ std::string loopbackAddress(int index);
 // until its console log is full. Channels are opened when openChannels.
 void fillPark(CQuorvaneDoc& document, int count, std::uint16_t port, bool openChannels);
 
-// Feeds an object the replies a busy machine of its kind sends.
-void feedBusyReplies(CCommonObject& object);
+// Feeds an object the replies a busy machine of its kind sends; its host
+// name differs from one round to the next.
+void feedBusyReplies(CCommonObject& object, int round = 0);
 
 // Starts the Qt application the benchmarks need (offscreen, for fonts and
 // painting), raises the descriptor limit, then runs the benchmarks.

@@ -89,12 +89,37 @@ void CQuorvaneView::OnUpdate(int)
     LayoutOptions options;
     options.groupsSideBySide = m_groupsSideBySide;
     options.wrapWidth = static_cast<int>(viewport()->width() / m_zoom);
+    const QSize laidOut = m_sizeLayout;
     m_sizeLayout = RecalcLayout(m_document, options);
     UpdateScrollBars();
-    if (isDragging())
+    if (isDragging()) {
         m_bRedrawPending = true;
-    else
+        return;
+    }
+    // A canvas that grew or shrank uncovers the background beyond it.
+    const auto& picks = m_document.parkConsole().picks.objects();
+    if (m_sizeLayout != laidOut ||
+        !std::equal(picks.begin(), picks.end(), m_paintedPicks.begin(), m_paintedPicks.end())) {
         viewport()->update();
+        return;
+    }
+    // Only what draws differently from what was painted; the marks reach
+    // a pixel or two past a piece, and the zoom rounds.
+    const ScopedCanvasTone tone(isDarkCanvas() ? CanvasTone::Dark : CanvasTone::Light);
+    QRegion changed;
+    for (const QRect& part : m_damage.Changed(m_document, VisibleCanvas(), CurrentFilter()))
+        changed += QRect(toViewport(part.topLeft()), toViewport(part.bottomRight() + QPoint(1, 1)))
+                       .adjusted(-3, -3, 3, 3);
+    if (!changed.isEmpty())
+        viewport()->update(changed);
+}
+
+QRect CQuorvaneView::VisibleCanvas() const
+{
+    const QRect shown = viewport()->rect();
+    return QRect(toCanvas(shown.topLeft()), toCanvas(shown.bottomRight() + QPoint(1, 1)))
+        .adjusted(-1, -1, 1, 1)
+        .intersected(QRect(QPoint(0, 0), m_sizeLayout));
 }
 
 void CQuorvaneView::UpdateScrollBars()
@@ -125,14 +150,23 @@ QPoint CQuorvaneView::toViewport(QPoint canvasPoint) const
     return scaled - QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
+ObjectFilter CQuorvaneView::CurrentFilter() const
+{
+    if (!isFiltering())
+        return {};
+    return [this](const CCommonObject& object) {
+        return (!m_onlyDown || troubleOf(object) != Trouble::None) && objectMatches(object, m_findText);
+    };
+}
+
 void CQuorvaneView::RenderCanvas(QPainter& painter, const QRect& area)
 {
-    ObjectFilter filter;
-    if (isFiltering())
-        filter = [this](const CCommonObject& object) {
-            return (!m_onlyDown || troubleOf(object) != Trouble::None) && objectMatches(object, m_findText);
-        };
-    PaintCanvas(painter, m_document, area, filter);
+    RenderCanvas(painter, QRegion(area));
+}
+
+void CQuorvaneView::RenderCanvas(QPainter& painter, const QRegion& area)
+{
+    PaintCanvas(painter, m_document, area, CurrentFilter());
     // The machines picked beside the one in the panel: a blue frame.
     const auto& picks = m_document.parkConsole().picks.objects();
     if (!picks.empty()) {
@@ -178,8 +212,23 @@ void CQuorvaneView::paintEvent(QPaintEvent* event)
     for (const QRect& outside : QRegion(event->rect()).subtracted(QRegion(whole)))
         painter.fillRect(outside, canvasColor(Qt::white));
     painter.setWorldTransform(world);
-    const QRect exposed = painter.worldTransform().inverted().mapRect(event->rect()).adjusted(-1, -1, 1, 1);
-    RenderCanvas(painter, exposed.intersected(QRect(QPoint(0, 0), m_sizeLayout)));
+    // What the event repaints, on the canvas: a little more to draw, a
+    // little less to call painted (the zoom rounds).
+    const QTransform toCanvasSpace = world.inverted();
+    const QRect layout(QPoint(0, 0), m_sizeLayout);
+    QRegion exposed;
+    QRegion painted;
+    for (const QRect& part : event->region()) {
+        const QRect mapped = toCanvasSpace.mapRect(part);
+        exposed += mapped.adjusted(-1, -1, 1, 1).intersected(layout);
+        painted += mapped.adjusted(1, 1, -1, -1);
+    }
+    RenderCanvas(painter, exposed);
+    if (!isDragging()) {
+        m_damage.Painted(m_document, painted, VisibleCanvas(), CurrentFilter());
+        m_paintedPicks.assign(m_document.parkConsole().picks.objects().begin(),
+                              m_document.parkConsole().picks.objects().end());
+    }
 }
 
 void CQuorvaneView::resizeEvent(QResizeEvent* event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "layout/CanvasDamage.h"
+
 #include <QAbstractScrollArea>
 #include <QPoint>
 #include <QSize>
@@ -42,6 +44,7 @@ public:
 
     // Renders the whole canvas, as painted, into an image; always at 100 %.
     void RenderCanvas(class QPainter& painter, const class QRect& area);
+    void RenderCanvas(class QPainter& painter, const class QRegion& area);
 
     // Searching: boxes whose host name, address, map or a player name hold
     // the text are framed, the others faded. An empty text ends the search.
@@ -112,6 +115,9 @@ private:
     void EndDrag();
     void AutoScroll(QPoint point);
     void UpdateScrollBars();
+    ObjectFilter CurrentFilter() const;
+    // The part of the canvas the viewport shows.
+    QRect VisibleCanvas() const;
 
     CQuorvaneDoc& m_document;
     QSize m_sizeLayout;
@@ -128,6 +134,10 @@ private:
     double m_zoom = 1.0;
     bool m_darkForced = false;
     bool m_groupsSideBySide = false;
+    // What of the canvas changed since it was painted: a tick repaints
+    // only that. The extra picks' frames are the view's own.
+    CanvasDamage m_damage;
+    std::vector<const CCommonObject*> m_paintedPicks;
     // A group pressed on: dragged to another place or zone when released
     // away from where it was pressed.
     class CGroup* m_pDragGroup = nullptr;

@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStandardPaths>
@@ -421,6 +422,44 @@ private slots:
         view().RenderCanvas(painter, QRect(QPoint(0, 0), view().layoutSize()));
         painter.end();
         QCOMPARE(shot, expected);
+    }
+
+    // A tick repaints the boxes that changed, not the window; a pick of a
+    // box repaints the whole view (its frames are the view's own).
+    void tickRepaintsWhatChanged()
+    {
+        CHLServer* alpha = answering(doc->m_groups[0].get(), 1, "Alpha");
+        answering(doc->m_groups[0].get(), 2, "Bravo");
+        QTest::qWait(20);
+        struct PaintSpy : QObject
+        {
+            QRegion painted;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                if (event->type() == QEvent::Paint)
+                    painted += static_cast<QPaintEvent*>(event)->region();
+                return false;
+            }
+        } spy;
+        view().viewport()->installEventFilter(&spy);
+        const auto paintedAfter = [&](auto&& change) {
+            spy.painted = QRegion();
+            change();
+            doc->UpdateAllViews(CQuorvaneDoc::HintTick);
+            QTest::qWait(30);
+            return spy.painted;
+        };
+        QCOMPARE(paintedAfter([] {}), QRegion());
+        const QRegion renamed = paintedAfter([&] { alpha->m_strHostname = "Alpha, renamed"; });
+        const QRect box(view().toViewport(QPoint(alpha->m_rcBox.left, alpha->m_rcBox.top)),
+                        view().toViewport(QPoint(alpha->m_rcBox.right, alpha->m_rcBox.bottom)));
+        QVERIFY(!renamed.isEmpty());
+        QVERIFY2(box.adjusted(-8, -8, 8, 8).contains(renamed.boundingRect()),
+                 qPrintable(QStringLiteral("%1 %2")
+                                .arg(renamed.boundingRect().width())
+                                .arg(renamed.boundingRect().height())));
+        const QRegion picked = paintedAfter([&] { doc->parkConsole().picks.Toggle(alpha); });
+        QVERIFY(picked.contains(view().viewport()->rect()));
     }
 
     // Hub managers are added from the Objects menu and the tool bar.
