@@ -179,8 +179,8 @@ void windowSeconds(benchmark::State& state, bool withLedger)
     // BENCH_SHOW_PAUSES=MS lists every event over MS milliseconds (4 when unset or not a number).
     const bool show = qEnvironmentVariableIsSet("BENCH_SHOW_PAUSES");
     bool given = false;
-    const double shownOver = qEnvironmentVariableIntValue("BENCH_SHOW_PAUSES", &given);
-    const double threshold = given && shownOver > 1 ? shownOver : 4;
+    const double shownOver = qEnvironmentVariable("BENCH_SHOW_PAUSES").toDouble(&given);
+    const double threshold = given && shownOver > 0 ? shownOver : 4;
     // The wall clock, and the thread's own CPU time apart: on a shared
     // machine the difference is time spent waiting for a core.
     double longestCpu = 0;
