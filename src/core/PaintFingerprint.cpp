@@ -58,10 +58,13 @@ public:
         for (int i = 0; i < count; ++i)
             shape(1, rects[i], true);
     }
+    // The integer calls hash as their floating-point twins.
     void drawRects(const QRect* rects, int count) override
     {
-        for (int i = 0; i < count; ++i)
-            shape(1, QRectF(rects[i]), true);
+        for (int i = 0; i < count; ++i) {
+            const QRectF rect(rects[i]);
+            drawRects(&rect, 1);
+        }
     }
     void drawLines(const QLineF* lines, int count) override
     {
@@ -70,11 +73,13 @@ public:
     }
     void drawLines(const QLine* lines, int count) override
     {
-        for (int i = 0; i < count; ++i)
-            shape(2, QRectF(QLineF(lines[i]).p1(), QLineF(lines[i]).p2()).normalized(), false);
+        for (int i = 0; i < count; ++i) {
+            const QLineF line(lines[i]);
+            drawLines(&line, 1);
+        }
     }
     void drawEllipse(const QRectF& rect) override { shape(3, rect, true); }
-    void drawEllipse(const QRect& rect) override { shape(3, QRectF(rect), true); }
+    void drawEllipse(const QRect& rect) override { drawEllipse(QRectF(rect)); }
     void drawPath(const QPainterPath& path) override
     {
         for (int i = 0; i < path.elementCount(); ++i) {
@@ -91,8 +96,10 @@ public:
     }
     void drawPoints(const QPoint* points, int count) override
     {
-        for (int i = 0; i < count; ++i)
-            shape(5, QRectF(QPointF(points[i]), QPointF(points[i])), false);
+        for (int i = 0; i < count; ++i) {
+            const QPointF point(points[i]);
+            drawPoints(&point, 1);
+        }
     }
     void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override
     {
