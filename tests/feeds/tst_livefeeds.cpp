@@ -16,6 +16,14 @@ QByteArray logDatagram(const QByteArray& body)
     return "\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: " + body + "\n" + '\0';
 }
 
+using Samples = std::vector<std::optional<int>>;
+
+// The newest n samples, oldest first.
+Samples tail(const Samples& samples, std::size_t n)
+{
+    return Samples(samples.end() - static_cast<std::ptrdiff_t>(n), samples.end());
+}
+
 } // namespace
 
 class TestLiveFeeds : public QObject
@@ -33,6 +41,13 @@ private:
         socket.writeDatagram(datagram, QHostAddress::LocalHost, feeds.listenPort());
     }
 
+    // Files the datagrams from 127.0.0.1:port under objectName, and only those.
+    void fileFrom(quint16 port, const std::string& objectName)
+    {
+        feeds.setSources(
+            {{LiveFeeds::sourceKey(QHostAddress(QHostAddress::LocalHost).toIPv4Address(), port), objectName}});
+    }
+
 private slots:
     void initTestCase()
     {
@@ -41,9 +56,7 @@ private slots:
         feeds.keepEvents(true);
         QVERIFY(park.bind(QHostAddress::LocalHost, 0));
         QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
-        feeds.setSources(
-            {{LiveFeeds::sourceKey(QHostAddress(QHostAddress::LocalHost).toIPv4Address(), park.localPort()),
-              name}});
+        fileFrom(park.localPort(), name);
     }
 
     void strangersAreDropped()
@@ -73,9 +86,7 @@ private slots:
         const auto connection = connect(&feeds, &LiveFeeds::eventReceived, this, [&received] { ++received; });
         const std::int64_t before = feeds.droppedMalformed();
         sendFrom(park, logDatagram("\"bob<2><STEAM_0:1:2><CT>\" say \"" + QByteArray(3000, 'x') + '"'));
-        sendFrom(park,
-                 QByteArray("\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: \"bob<2><STEAM_0:1:2><CT>\" say "
-                            "\"no end\""));
+        sendFrom(park, logDatagram("\"bob<2><STEAM_0:1:2><CT>\" say \"no end\"").chopped(2));
         sendFrom(park, logDatagram("\"bob<2><STEAM_0:1:2><CT>\" say \"whole\""));
         QTRY_COMPARE(received, 1);
         QTRY_COMPARE(feeds.droppedMalformed(), before + 2);
@@ -87,8 +98,7 @@ private slots:
     void secretIsRequired()
     {
         const std::string secretName = "127.0.0.1:1";
-        feeds.setSources(
-            {{LiveFeeds::sourceKey(QHostAddress(QHostAddress::LocalHost).toIPv4Address(), 1), secretName}});
+        fileFrom(1, secretName);
         feeds.setSecret(secretName, "4711");
         const QByteArray body = " 10/05/2024 - 14:22:01: \"bob<2><STEAM_0:1:2><CT>\" say \"x\"\n";
         for (const QByteArray& head : {QByteArray("S4711L"), QByteArray("S4712L"), QByteArray("log L"),
@@ -97,9 +107,7 @@ private slots:
         QCOMPARE(feeds.feed(secretName)->events.events().size(), std::size_t{2});
         QCOMPARE(feeds.droppedBadSecret(), 3);
         feeds.forget(secretName);
-        feeds.setSources(
-            {{LiveFeeds::sourceKey(QHostAddress(QHostAddress::LocalHost).toIPv4Address(), park.localPort()),
-              name}});
+        fileFrom(park.localPort(), name);
     }
 
     // The commands a server is sent, from the address that routes to it.
@@ -109,10 +117,10 @@ private slots:
         QCOMPARE(localAddressToward(loopback),
                  std::optional<QHostAddress>(QHostAddress(QHostAddress::LocalHost)));
         using Commands = std::optional<std::vector<std::string>>;
-        QCOMPARE(logStreamCommands(true, QHostAddress(QStringLiteral("10.0.0.2")), 27500),
-                 Commands({"logaddress_add 10.0.0.2 27500", "log on"}));
-        QCOMPARE(logStreamCommands(false, QHostAddress(QStringLiteral("10.0.0.2")), 27500),
-                 Commands({"logaddress_del 10.0.0.2 27500"}));
+        QCOMPARE(logStreamCommands(true, QHostAddress(QStringLiteral("127.0.0.2")), 27500),
+                 Commands({"logaddress_add 127.0.0.2 27500", "log on"}));
+        QCOMPARE(logStreamCommands(false, QHostAddress(QStringLiteral("127.0.0.2")), 27500),
+                 Commands({"logaddress_del 127.0.0.2 27500"}));
         QCOMPARE(logStreamCommands(true, QHostAddress(QStringLiteral("::1")), 27500), Commands());
     }
 
@@ -151,11 +159,7 @@ private slots:
         history.record(start + 5 * 60, 99);  // back in time: ignored
         auto last = history.lastDay(start + 10 * 60);
         QCOMPARE(last.size(), std::size_t{PlayerHistory::kMinutes});
-        QCOMPARE(last.back(), std::optional<int>(12));
-        QCOMPARE(last[last.size() - 10], std::optional<int>(8));
-        QCOMPARE(last[last.size() - 11], std::optional<int>(7));
-        QCOMPARE(last[last.size() - 5], std::nullopt);
-        QCOMPARE(last[last.size() - 12], std::nullopt);
+        QCOMPARE(tail(last, 12), (Samples{{}, 7, 8, {}, {}, {}, {}, {}, {}, {}, {}, 12}));
         // A day later the old samples have left the window.
         last = history.lastDay(start + day + 60);
         QCOMPARE(last.front(), std::nullopt);
@@ -168,10 +172,7 @@ private slots:
         // Counts above a byte keep the samples taken before them.
         history.record(start + 3 * day + 60, 254);
         history.record(start + 3 * day + 120, 70000);
-        last = history.lastDay(start + 3 * day + 120);
-        QCOMPARE(last[last.size() - 3], std::optional<int>(1));
-        QCOMPARE(last[last.size() - 2], std::optional<int>(254));
-        QCOMPARE(last.back(), std::optional<int>(65534));
+        QCOMPARE(tail(history.lastDay(start + 3 * day + 120), 3), (Samples{1, 254, 65534}));
     }
 
     void weekAndWhatTheLedgerKept()
@@ -192,23 +193,16 @@ private slots:
         const std::int64_t now = start + 2 * day + 600;
         auto week = history.lastWeek(now);
         QCOMPARE(week.size(), std::size_t{PlayerHistory::kSpans});
-        QCOMPARE(week.back(), std::optional<int>(8));
-        QCOMPARE(week[week.size() - 2], std::optional<int>(9));
-        QCOMPARE(week[week.size() - 3], std::optional<int>(7));
+        QCOMPARE(tail(week, 3), (Samples{7, 9, 8}));
         QCOMPARE(week[week.size() - 1 - 2 * 144 - 1], std::optional<int>(30));
         QCOMPARE(std::count_if(week.begin(), week.end(), [](auto v) { return v.has_value(); }), 4);
         // In the day, a live minute keeps its larger count and an empty one takes the ledger's.
-        auto last = history.lastDay(now);
-        QCOMPARE(last[last.size() - 10], std::optional<int>(9));
-        QCOMPARE(last[last.size() - 12], std::optional<int>(7));
-        QCOMPARE(last.back(), std::optional<int>(8));
+        QCOMPARE(tail(history.lastDay(now), 12), (Samples{7, 4, 9, 2, {}, {}, {}, {}, {}, {}, {}, 8}));
         // A ledger read into an empty history sets it going; live minutes follow on.
         PlayerHistory fresh;
         fresh.fill(kept);
         fresh.record(now + 60, 3);
-        last = fresh.lastDay(now + 60);
-        QCOMPARE(last.back(), std::optional<int>(3));
-        QCOMPARE(last[last.size() - 2], std::optional<int>(8));
+        QCOMPARE(tail(fresh.lastDay(now + 60), 2), (Samples{8, 3}));
         QCOMPARE(fresh.lastWeek(now + 60).back(), std::optional<int>(8));
     }
 };

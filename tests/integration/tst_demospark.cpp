@@ -58,6 +58,25 @@ class TestDemosPark : public QObject
     FtpServer ftp;
     SimulatedPark park;
 
+    Ledger::Options ledgerAt(const char* file)
+    {
+        Ledger::Options options;
+        options.settings.target.path = home.filePath(QLatin1String(file));
+        options.settings.instance = QStringLiteral("test");
+        options.threaded = false;
+        return options;
+    }
+
+    // The page sent to the FTP server's `remote` at each upload.
+    void publishPage(CQuorvaneDoc& doc, const std::string& remote)
+    {
+        doc.m_moduleAutoWeb.m_bEnabled = 1;
+        doc.m_moduleAutoWeb.m_strFtpServer = "127.0.0.1:" + std::to_string(ftp.port());
+        doc.m_moduleAutoWeb.m_strLogin = FtpServer::kUser;
+        doc.m_moduleAutoWeb.m_strPassword = FtpServer::kPassword;
+        doc.m_moduleAutoWeb.m_strRemoteFile = remote;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -90,20 +109,13 @@ private slots:
     void matchDemoIsCollectedKeptAndPublished()
     {
         QElapsedTimer elapsed;
-        Ledger::Options options;
-        options.settings.target.path = home.filePath(QStringLiteral("ledger.sqlite"));
-        options.settings.instance = QStringLiteral("test");
-        options.threaded = false;
+        const Ledger::Options options = ledgerAt("ledger.sqlite");
         Ledger ledger(options, env.clock);
         CQuorvaneDoc doc(env.context());
         doc.OnNewDocument();
         doc.AttachLedger(&ledger);
         doc.m_moduleAdminBot.m_bEnabled = 1;
-        doc.m_moduleAutoWeb.m_bEnabled = 1;
-        doc.m_moduleAutoWeb.m_strFtpServer = "127.0.0.1:" + std::to_string(ftp.port());
-        doc.m_moduleAutoWeb.m_strLogin = FtpServer::kUser;
-        doc.m_moduleAutoWeb.m_strPassword = FtpServer::kPassword;
-        doc.m_moduleAutoWeb.m_strRemoteFile = "/site/index.html";
+        publishPage(doc, "/site/index.html");
         DemoCollector::Settings settings;
         settings.folder = home.filePath(QStringLiteral("demos")).toStdString();
         settings.publish = true;
@@ -204,11 +216,7 @@ private slots:
         CQuorvaneDoc later(env.context());
         later.OnNewDocument();
         later.AttachLedger(&ledger);
-        later.m_moduleAutoWeb.m_bEnabled = 1;
-        later.m_moduleAutoWeb.m_strFtpServer = doc.m_moduleAutoWeb.m_strFtpServer;
-        later.m_moduleAutoWeb.m_strLogin = FtpServer::kUser;
-        later.m_moduleAutoWeb.m_strPassword = FtpServer::kPassword;
-        later.m_moduleAutoWeb.m_strRemoteFile = "/site/later.html";
+        publishPage(later, "/site/later.html");
         QVERIFY(tickUntil(env.clock, later, [&] { return later.demos().Published().size() == 2; }, 5));
         later.TickAutoWeb();
         QVERIFY(ftp.waitForLine("received /site/later.html", 15000));
@@ -226,10 +234,11 @@ private slots:
     // ledger: a later run has it again, the layout file's bytes never change.
     void demoFolderKeptInTheLedger()
     {
-        Ledger::Options options;
-        options.settings.target.path = home.filePath(QStringLiteral("folders.sqlite"));
-        options.settings.instance = QStringLiteral("test");
-        options.threaded = false;
+        const Ledger::Options options = ledgerAt("folders.sqlite");
+        const auto addProxy = [](CQuorvaneDoc& doc) {
+            return static_cast<CHLTV*>(doc.AddProxy("127.0.0.1", 27070, doc.m_groups[1].get(), "", "",
+                                                    "127.0.0.1", 27070, true, false));
+        };
         const QString before = home.filePath(QStringLiteral("before.layout"));
         const QString after = home.filePath(QStringLiteral("after.layout"));
         const std::string url = "ftp://127.0.0.1:2121/hltv/demos/";
@@ -238,8 +247,7 @@ private slots:
             CQuorvaneDoc doc(env.context());
             doc.OnNewDocument();
             doc.AttachLedger(&ledger);
-            auto* proxy = static_cast<CHLTV*>(doc.AddProxy("127.0.0.1", 27070, doc.m_groups[1].get(), "", "",
-                                                           "127.0.0.1", 27070, true, false));
+            CHLTV* proxy = addProxy(doc);
             QString error;
             QVERIFY(layoutfile::saveToFile(doc, before, error));
             doc.SetSelection(nullptr, proxy);
@@ -271,8 +279,7 @@ private slots:
         CQuorvaneDoc doc(env.context());
         doc.OnNewDocument();
         doc.AttachLedger(&ledger);
-        auto* proxy = static_cast<CHLTV*>(
-            doc.AddProxy("127.0.0.1", 27070, doc.m_groups[1].get(), "", "", "127.0.0.1", 27070, true, false));
+        CHLTV* proxy = addProxy(doc);
         QVERIFY(tickUntil(
             env.clock, doc, [&] { return proxy->m_strDemoFolder == url; }, 10));
         doc.SetSelection(nullptr, proxy);
@@ -300,27 +307,18 @@ private slots:
              QStringLiteral("--demos"), demos});
         QVERIFY(quorvane.waitForStarted(5000));
         QByteArray out;
-        const auto read = [&] { out += quorvane.readAllStandardOutput(); };
-        QVERIFY2(QTest::qWaitFor(
-                     [&] {
-                         read();
-                         return out.contains("Rcon Controled");
-                     },
-                     15000),
-                 out.constData());
+        const auto printed = [&](const char* text) {
+            out += quorvane.readAllStandardOutput();
+            return out.contains(text);
+        };
+        QVERIFY2(QTest::qWaitFor([&] { return printed("Rcon Controled"); }, 15000), out.constData());
         QVERIFY(proxy.rcon("tv", "record headless"));
         QTest::qWait(7000); // longer than a poll cycle: the program sees the recording line
         QVERIFY(proxy.rcon("tv", "stoprecord"));
-        QVERIFY2(QTest::qWaitFor(
-                     [&] {
-                         read();
-                         return out.contains("\"state\":\"kept\"");
-                     },
-                     30000),
-                 out.constData());
+        QVERIFY2(QTest::qWaitFor([&] { return printed("\"state\":\"kept\""); }, 30000), out.constData());
         quorvane.terminate();
         QVERIFY(quorvane.waitForFinished(10000));
-        read();
+        printed("");
         QStringList states;
         QString file;
         for (const QByteArray& line : out.split('\n')) {

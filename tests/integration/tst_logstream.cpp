@@ -17,44 +17,98 @@
 #include <QTest>
 #include <QUdpSocket>
 
+namespace {
+
+QString at(quint16 port)
+{
+    return QStringLiteral("127.0.0.1:%1").arg(port);
+}
+
+// A free port for the log, given back at once.
+quint16 freePort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+QStringList oneServer(bool rcon)
+{
+    QStringList arguments{QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
+                          QStringLiteral("0")};
+    if (rcon)
+        arguments << QStringLiteral("--rcon") << QStringLiteral("secret");
+    return arguments;
+}
+
+QStringList streaming(quint16 logPort)
+{
+    return {QStringLiteral("--rcon"), QStringLiteral("secret"), QStringLiteral("--log-listen"), at(logPort),
+            QStringLiteral("--stream-logs")};
+}
+
+// The JSON lines printed since the last call, whole lines only.
+QList<QJsonObject> newLines(QProcess& process, QByteArray& pending)
+{
+    pending += process.readAllStandardOutput();
+    QList<QJsonObject> lines;
+    qsizetype end = 0;
+    while ((end = pending.indexOf('\n')) >= 0) {
+        lines << QJsonDocument::fromJson(pending.left(end)).object();
+        pending.remove(0, end + 1);
+    }
+    return lines;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The one line the --on-change command wrote, once the program is gone.
+QJsonObject onlyAlert(QProcess& quorvane, const QString& path)
+{
+    quorvane.kill();
+    quorvane.waitForFinished(5000);
+    const QList<QByteArray> lines = fileBytes(path).trimmed().split('\n');
+    return lines.size() == 1 ? QJsonDocument::fromJson(lines.front()).object() : QJsonObject();
+}
+
+} // namespace
+
 class TestLogStream : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void streamedEventsComeOutAsJson()
+    // Then the server restarts: it forgets where it streamed, and once its
+    // rcon comes back it is asked again and its lines come again.
+    void streamedEventsComeOutAsJsonAndAfterARestart()
     {
         SimulatedPark park;
-        QVERIFY2(park.start({QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
-                             QStringLiteral("0"), QStringLiteral("--rcon"), QStringLiteral("secret")}),
-                 qPrintable(park.errorString()));
-        quint16 logPort = 0;
-        {
-            QUdpSocket probe; // a free port for the log, given back at once
-            QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
-            logPort = probe.localPort();
-        }
-        const QString server = QStringLiteral("127.0.0.1:%1").arg(park.serverPorts()[0]);
+        QVERIFY2(park.start(oneServer(true)), qPrintable(park.errorString()));
+        const quint16 logPort = freePort();
+        const QString server = at(park.serverPorts()[0]);
         QProcess quorvane;
         quorvane.start(QStringLiteral(QUORVANE_BINARY),
-                       {QStringLiteral("--headless"), QStringLiteral("--json"), QStringLiteral("--server"),
-                        server, QStringLiteral("--rcon"), QStringLiteral("secret"),
-                        QStringLiteral("--log-listen"), QStringLiteral("127.0.0.1:%1").arg(logPort),
-                        QStringLiteral("--stream-logs")});
+                       QStringList{QStringLiteral("--headless"), QStringLiteral("--json"),
+                                   QStringLiteral("--server"), server} +
+                           streaming(logPort));
         QVERIFY(quorvane.waitForStarted(10000));
 
         QUdpSocket stranger;
         QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
         std::map<QString, QList<QJsonObject>> events; // by event name
         QByteArray pending;
+        // The park's server greets each new stream (each "log on") with this line.
+        int greetings = 0;
         const auto readEvents = [&] {
-            pending += quorvane.readAllStandardOutput();
-            qsizetype end = 0;
-            while ((end = pending.indexOf('\n')) >= 0) {
-                const QJsonObject line = QJsonDocument::fromJson(pending.left(end)).object();
-                pending.remove(0, end + 1);
+            for (const QJsonObject& line : newLines(quorvane, pending)) {
                 if (line.contains(QLatin1String("event")))
                     events[line.value(QLatin1String("event")).toString()].append(line);
+                if (line.value(QLatin1String("text")).toString() == QLatin1String("hello from the park"))
+                    ++greetings;
             }
             // Once the stream runs, a stranger claims a line of its own.
             if (!events.empty())
@@ -69,6 +123,16 @@ private slots:
         // A little longer, for the stranger's datagrams to be (not) printed.
         QTest::qWait(1500);
         readEvents();
+        QCOMPARE(greetings, 1);
+
+        QVERIFY(ParkProbe(park.serverPorts()[0]).control("sim_restart"));
+        QElapsedTimer sinceRestart;
+        sinceRestart.start();
+        // Rcon is refused once (the old challenge) and regained within a
+        // poll cycle of six seconds; the stream is asked for again at once.
+        QTRY_VERIFY_WITH_TIMEOUT((readEvents(), greetings == 2), 12000);
+        qInfo("lines again %lld ms after the restart", static_cast<long long>(sinceRestart.elapsed()));
+
         // A clean exit asks the server to stop streaming here.
         quorvane.terminate();
         QVERIFY(quorvane.waitForFinished(5000));
@@ -90,56 +154,6 @@ private slots:
         }
     }
 
-    // A restarted server forgets where it streamed: once its rcon comes
-    // back it is asked again, and its lines come again.
-    void restartedServerStreamsAgain()
-    {
-        SimulatedPark park;
-        QVERIFY2(park.start({QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
-                             QStringLiteral("0"), QStringLiteral("--rcon"), QStringLiteral("secret")}),
-                 qPrintable(park.errorString()));
-        quint16 logPort = 0;
-        {
-            QUdpSocket probe;
-            QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
-            logPort = probe.localPort();
-        }
-        QProcess quorvane;
-        quorvane.start(QStringLiteral(QUORVANE_BINARY),
-                       {QStringLiteral("--headless"), QStringLiteral("--json"), QStringLiteral("--server"),
-                        QStringLiteral("127.0.0.1:%1").arg(park.serverPorts()[0]), QStringLiteral("--rcon"),
-                        QStringLiteral("secret"), QStringLiteral("--log-listen"),
-                        QStringLiteral("127.0.0.1:%1").arg(logPort), QStringLiteral("--stream-logs")});
-        QVERIFY(quorvane.waitForStarted(10000));
-        // The park's server greets each new stream (each "log on") with this
-        // line.
-        int greetings = 0;
-        QByteArray pending;
-        const auto readGreetings = [&] {
-            pending += quorvane.readAllStandardOutput();
-            qsizetype end = 0;
-            while ((end = pending.indexOf('\n')) >= 0) {
-                const QJsonObject line = QJsonDocument::fromJson(pending.left(end)).object();
-                pending.remove(0, end + 1);
-                if (line.value(QLatin1String("text")).toString() == QLatin1String("hello from the park"))
-                    ++greetings;
-            }
-            return greetings;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(readGreetings() == 1, 30000);
-
-        ParkProbe probe(park.serverPorts()[0]);
-        QVERIFY(probe.control("sim_restart"));
-        QElapsedTimer sinceRestart;
-        sinceRestart.start();
-        // Rcon is refused once (the old challenge) and regained within a
-        // poll cycle of six seconds; the stream is asked for again at once.
-        QTRY_VERIFY_WITH_TIMEOUT(readGreetings() == 2, 12000);
-        qInfo("lines again %lld ms after the restart", static_cast<long long>(sinceRestart.elapsed()));
-        quorvane.terminate();
-        QVERIFY(quorvane.waitForFinished(5000));
-    }
-
     void downMachineRunsOnChange()
     {
         const QString tee = QStandardPaths::findExecutable(QStringLiteral("tee"));
@@ -147,10 +161,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("alerts with space.txt"));
         SimulatedPark park;
-        QVERIFY2(park.start({QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
-                             QStringLiteral("0")}),
-                 qPrintable(park.errorString()));
-        const QString server = QStringLiteral("127.0.0.1:%1").arg(park.serverPorts()[0]);
+        QVERIFY2(park.start(oneServer(false)), qPrintable(park.errorString()));
+        const QString server = at(park.serverPorts()[0]);
         QProcess quorvane;
         // Quotes group a path with a space; no shell is involved.
         quorvane.start(QStringLiteral(QUORVANE_BINARY),
@@ -165,18 +177,9 @@ private slots:
         QTest::qWait(1500);
         QVERIFY(!QFile::exists(path));
 
-        ParkProbe probe(park.serverPorts()[0]);
-        QVERIFY(probe.control("sim_silence 1"));
-        const auto alerts = [&path] {
-            QFile file(path);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(alerts().endsWith('\n'), 25000);
-        quorvane.kill();
-        quorvane.waitForFinished(5000);
-        const QList<QByteArray> lines = alerts().trimmed().split('\n');
-        QCOMPARE(lines.size(), 1);
-        const QJsonObject report = QJsonDocument::fromJson(lines.front()).object();
+        QVERIFY(ParkProbe(park.serverPorts()[0]).control("sim_silence 1"));
+        QTRY_VERIFY_WITH_TIMEOUT(fileBytes(path).endsWith('\n'), 25000);
+        const QJsonObject report = onlyAlert(quorvane, path);
         QCOMPARE(report.value(QLatin1String("object")).toString(), server);
         QCOMPARE(report.value(QLatin1String("change")).toString(), QStringLiteral("down"));
         QCOMPARE(report.value(QLatin1String("status")).toString(), QStringLiteral("Timeout"));
@@ -189,38 +192,21 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("attacks.txt"));
         SimulatedPark park;
-        QVERIFY2(park.start({QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
-                             QStringLiteral("0"), QStringLiteral("--rcon"), QStringLiteral("secret")}),
-                 qPrintable(park.errorString()));
-        quint16 logPort = 0;
-        {
-            QUdpSocket probe;
-            QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
-            logPort = probe.localPort();
-        }
-        const QString server = QStringLiteral("127.0.0.1:%1").arg(park.serverPorts()[0]);
+        QVERIFY2(park.start(oneServer(true)), qPrintable(park.errorString()));
+        const QString server = at(park.serverPorts()[0]);
         QProcess quorvane;
         quorvane.start(QStringLiteral(QUORVANE_BINARY),
-                       {QStringLiteral("--headless"), QStringLiteral("--server"), server,
-                        QStringLiteral("--rcon"), QStringLiteral("secret"), QStringLiteral("--log-listen"),
-                        QStringLiteral("127.0.0.1:%1").arg(logPort), QStringLiteral("--stream-logs"),
-                        QStringLiteral("--on-change"), QStringLiteral("%1 -a %2").arg(tee, path)});
+                       QStringList{QStringLiteral("--headless"), QStringLiteral("--server"), server} +
+                           streaming(freePort()) +
+                           QStringList{QStringLiteral("--on-change"), QStringLiteral("%1 -a %2").arg(tee, path)});
         QVERIFY(quorvane.waitForStarted(10000));
-        const auto alerts = [&path] {
-            QFile file(path);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
         // Wrong passwords, one at a time, until the server's log has told of enough.
         ParkProbe attacker(park.serverPorts()[0]);
         int sent = 0;
         QTRY_VERIFY_WITH_TIMEOUT(
-            (attacker.rcon("guess" + QByteArray::number(++sent), "status"), alerts().endsWith('\n')), 30000);
+            (attacker.rcon("guess" + QByteArray::number(++sent), "status"), fileBytes(path).endsWith('\n')), 30000);
         QTest::qWait(500);
-        quorvane.kill();
-        quorvane.waitForFinished(5000);
-        const QList<QByteArray> lines = alerts().trimmed().split('\n');
-        QCOMPARE(lines.size(), 1);
-        const QJsonObject report = QJsonDocument::fromJson(lines.front()).object();
+        const QJsonObject report = onlyAlert(quorvane, path);
         QCOMPARE(report.value(QLatin1String("change")).toString(), QStringLiteral("rcon-attack"));
         QCOMPARE(report.value(QLatin1String("object")).toString(), server);
         QCOMPARE(report.value(QLatin1String("source")).toString(), QStringLiteral("127.0.0.1"));

@@ -110,15 +110,6 @@ class TestPark : public QObject
         return ParkProbe(port, kind).control("sim_history").value_or(QByteArray());
     }
 
-    QString savedLayout()
-    {
-        addServer(0, "secret");
-        addProxy(0);
-        const QString path = dir.filePath(QStringLiteral("park.layout"));
-        QString error;
-        return layoutfile::saveToFile(*doc, path, error) ? path : QString();
-    }
-
 private slots:
     void initTestCase()
     {
@@ -135,23 +126,6 @@ private slots:
     }
 
     void cleanup() { doc.reset(); }
-
-    void serversReachTheirStates()
-    {
-        CHLServer* server = addServer(0, "secret");
-        CHLServer* challenged = addServer(1, "");
-        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL; }, 6));
-        QVERIFY(tickUntil([&] { return server->m_bMatchRunning && server->m_nPlayers == 6; }, 6));
-        QCOMPARE(server->m_strHostname, std::string("Cup #1"));
-        QCOMPARE(server->m_strTeamB, std::string("Blue"));
-        QCOMPARE(server->m_nScoreA1, 3);
-
-        // Current queries only, with the challenge: monitored, with its players.
-        QVERIFY(tickUntil([&] { return challenged->m_nPlayers == 3; }, 6));
-        QCOMPARE(challenged->m_strMap, std::string("cs_italy"));
-        QCOMPARE(challenged->m_nStatus, CSStatus_MONITORING);
-        QVERIFY(env.op.messages.empty());
-    }
 
     void proxyLinksAndRecords_data()
     {
@@ -288,8 +262,11 @@ private slots:
 
     void headlessFromALayoutAndRender()
     {
-        const QString path = savedLayout();
-        QVERIFY(!path.isEmpty());
+        addServer(0, "secret");
+        addProxy(0);
+        const QString path = dir.filePath(QStringLiteral("park.layout"));
+        QString error;
+        QVERIFY(layoutfile::saveToFile(*doc, path, error));
         const Run run = runQuorvane({"--headless", "--once", "--json", path});
         QCOMPARE(run.code, 0);
         QCOMPARE(run.reports.size(), std::size_t{2});
@@ -332,14 +309,26 @@ private slots:
     }
 
     // Last: it takes the park down and brings it back.
-    void killedParkTimesOutAndComesBack()
+    void serversReachTheirStatesAndComeBackAfterAKill()
     {
         CHLServer* server = addServer(0, "secret");
+        CHLServer* challenged = addServer(1, "");
         CHLTV* proxy = addProxy(0);
         const auto both = [&](CSStatus status) {
             return server->m_nStatus == status && proxy->m_nStatus == status;
         };
-        QVERIFY(tickUntil([&] { return both(CSStatus_CONTROL); }, 12));
+        QVERIFY(tickUntil([&] { return server->m_nStatus == CSStatus_CONTROL; }, 6));
+        QVERIFY(tickUntil([&] { return both(CSStatus_CONTROL); }, 6));
+        QVERIFY(tickUntil([&] { return server->m_bMatchRunning && server->m_nPlayers == 6; }, 6));
+        QCOMPARE(server->m_strHostname, std::string("Cup #1"));
+        QCOMPARE(server->m_strTeamB, std::string("Blue"));
+        QCOMPARE(server->m_nScoreA1, 3);
+        // Current queries only, with the challenge: monitored, with its players.
+        QVERIFY(tickUntil([&] { return challenged->m_nPlayers == 3; }, 6));
+        QCOMPARE(challenged->m_strMap, std::string("cs_italy"));
+        QCOMPARE(challenged->m_nStatus, CSStatus_MONITORING);
+        QVERIFY(env.op.messages.empty());
+
         park.kill();
         QVERIFY(tickUntil([&] { return both(CSStatus_TIMEOUT); }, 15));
         QVERIFY(env.clock.now() - server->m_timeLastReply > 10);

@@ -89,9 +89,9 @@ class TestSchedulesPark : public QObject
             QTest::qWait(10); // the polls' replies, so that the machines stay under rcon
         }
     }
-    // The command trail: (second, text) of the rows whose text holds `part`. A command is
-    // written once its answer is in, a few seconds after it was sent.
-    std::vector<std::pair<std::int64_t, QString>> trail(const QString& part)
+    // The command trail: (second, text) of the rows whose text holds `part`, and their
+    // answers. A command is written once its answer is in, a few seconds after it was sent.
+    std::vector<std::pair<std::int64_t, QString>> trail(const QString& part, std::vector<QString>* answers = nullptr)
     {
         ledger->pump();
         QString error;
@@ -100,23 +100,14 @@ class TestSchedulesPark : public QObject
         const auto table = LedgerQuery::run(ledger->target(), LedgerQuery::Kind::Commands, filter, error);
         std::vector<std::pair<std::int64_t, QString>> rows;
         // Rows whose answer only holds it (a command answered by the chat line) are not its rows.
-        for (const auto& row : table.value_or(LedgerQuery::Table{}).rows)
-            if (row[3].toString().contains(part))
-                rows.emplace_back(row[0].toLongLong(), row[3].toString());
+        for (const auto& row : table.value_or(LedgerQuery::Table{}).rows) {
+            if (!row[3].toString().contains(part))
+                continue;
+            rows.emplace_back(row[0].toLongLong(), row[3].toString());
+            if (answers)
+                answers->push_back(row[4].toString());
+        }
         return rows;
-    }
-
-    std::vector<QString> answers(const QString& part)
-    {
-        QString error;
-        LedgerQuery::Filter filter;
-        filter.find = part;
-        const auto table = LedgerQuery::run(ledger->target(), LedgerQuery::Kind::Commands, filter, error);
-        std::vector<QString> found;
-        for (const auto& row : table.value_or(LedgerQuery::Table{}).rows)
-            if (row[3].toString().contains(part))
-                found.push_back(row[4].toString());
-        return found;
     }
 
 private slots:
@@ -145,7 +136,8 @@ private slots:
         const QString five = QStringLiteral("say say Live soon in 5 minutes");
         const QString one = QStringLiteral("say say Live soon in 1 minute");
         const QString run = QStringLiteral("say Live soon");
-        QCOMPARE(trail(QStringLiteral("Live soon")), (Rows{{t0 + 60, five},
+        std::vector<QString> answers;
+        QCOMPARE(trail(QStringLiteral("Live soon"), &answers), (Rows{{t0 + 60, five},
                                                            {t0 + 60, five},
                                                            {t0 + 300, one},
                                                            {t0 + 300, one},
@@ -154,7 +146,8 @@ private slots:
         QCOMPARE(trail(QStringLiteral("status")),
                  (Rows{{t0 + 120, "status"}, {t0 + 240, "status"}, {t0 + 360, "status"}}));
         // The machines heard them: each answered with its chat line.
-        for (const QString& answer : answers(QStringLiteral("Live soon")))
+        QCOMPARE(answers.size(), std::size_t{6});
+        for (const QString& answer : answers)
             QVERIFY2(answer.contains(QLatin1String("Live soon")), qPrintable(answer));
         const Schedule* done = runner->schedules().Find(1);
         QVERIFY(done);
@@ -170,15 +163,16 @@ private slots:
         // A shell sees them as the window does; --object keeps those that run on that machine.
         const QString path = ledger->target().path;
         QCOMPARE(ledgerLines(QStringLiteral("schedules"), path).size(), 2);
-        const QList<QJsonObject> first =
-            ledgerLines(QStringLiteral("schedules"), path, {QStringLiteral("--object"), QString::fromStdString(names[0])});
+        const auto on = [&](const std::string& name) {
+            return ledgerLines(QStringLiteral("schedules"), path, {QStringLiteral("--object"), QString::fromStdString(name)});
+        };
+        const QList<QJsonObject> first = on(names[0]);
         QCOMPARE(first.size(), 1);
         QCOMPARE(first[0].value(QStringLiteral("command")).toString(), QStringLiteral("say Live soon"));
         QVERIFY2(first[0].value(QStringLiteral("rule")).toString().endsWith(QLatin1String(", warns 5 and 1 min before")),
                  qPrintable(first[0].value(QStringLiteral("rule")).toString()));
         QCOMPARE(first[0].value(QStringLiteral("last_result")).toString(), QStringLiteral("sent to 2 of 2"));
-        const QList<QJsonObject> second =
-            ledgerLines(QStringLiteral("schedules"), path, {QStringLiteral("--object"), QString::fromStdString(names[1])});
+        const QList<QJsonObject> second = on(names[1]);
         QCOMPARE(second.size(), 2);
         QVERIFY(std::any_of(second.begin(), second.end(), [](const QJsonObject& row) {
             return row.value(QStringLiteral("command")) == QStringLiteral("status") &&
@@ -242,26 +236,17 @@ private slots:
         const std::int64_t t0 = env.clock.now();
         QVERIFY(dialog->addSchedule());
         QCOMPARE(dock.table()->rowCount(), 1);
-        QCOMPARE(dock.table()->item(0, ScheduleDock::CommandColumn)->text(),
-                 QStringLiteral("say From the window"));
-        QVERIFY(dock.table()
-                    ->item(0, ScheduleDock::MachinesColumn)
-                    ->text()
-                    .contains(QLatin1String("and 1 more")));
-        QVERIFY(dock.table()
-                    ->item(0, ScheduleDock::RuleColumn)
-                    ->text()
-                    .contains(QLatin1String("warns 1 min before")));
+        const auto cell = [&](int column) { return dock.table()->item(0, column)->text(); };
+        QCOMPARE(cell(ScheduleDock::CommandColumn), QStringLiteral("say From the window"));
+        QVERIFY(cell(ScheduleDock::MachinesColumn).contains(QLatin1String("and 1 more")));
+        QVERIFY(cell(ScheduleDock::RuleColumn).contains(QLatin1String("warns 1 min before")));
         tickTo(t0 + 120 + LedgerFeed::kAnswerSeconds + 1);
         using Rows = std::vector<std::pair<std::int64_t, QString>>;
         const QString warning = QStringLiteral("say say From the window in 1 minute");
         const QString run = QStringLiteral("say From the window");
         QCOMPARE(trail(QStringLiteral("From the window")),
                  (Rows{{t0 + 60, warning}, {t0 + 60, warning}, {t0 + 120, run}, {t0 + 120, run}}));
-        QVERIFY(dock.table()
-                    ->item(0, ScheduleDock::LastResultColumn)
-                    ->text()
-                    .endsWith(QLatin1String("sent to 2 of 2")));
+        QVERIFY(cell(ScheduleDock::LastResultColumn).endsWith(QLatin1String("sent to 2 of 2")));
         dock.table()->selectRow(0);
         dock.deleteSelected();
         QCOMPARE(dock.table()->rowCount(), 0);

@@ -25,17 +25,17 @@ class TestCanvasDamage : public QObject
     QImage screen;
     const QRect visible{0, 0, 700, 420};
 
-    CHLServer* server(CGroup* group, int port, const char* hostname)
+    template <class T = CHLServer> T* server(CGroup* group, int port, const char* hostname, int players = 3)
     {
-        auto object = std::make_unique<CHLServer>(env.context());
+        auto object = std::make_unique<T>(env.context());
         object->m_strAddress = "127.0.0.1";
         object->m_nPort = port;
         object->m_pGroup = group;
         object->m_nStatus = CSStatus_MONITORING;
         object->m_timeLastReply = env.clock.now();
         object->m_strHostname = hostname;
-        object->m_nPlayers = 3;
-        CHLServer* placed = object.get();
+        object->m_nPlayers = players;
+        T* placed = object.get();
         doc->m_objects.push_back(std::move(object));
         return placed;
     }
@@ -80,13 +80,8 @@ private slots:
         CHLServer* alpha = server(servers, 1, "Alpha");
         CHLServer* bravo = server(servers, 2, "Bravo");
         CHLServer* charlie = server(doc->m_groups[1].get(), 3, "Charlie");
-        auto proxy = std::make_unique<CHLTV>(env.context());
-        proxy->m_strAddress = "127.0.0.1";
-        proxy->m_nPort = 4;
-        proxy->m_pGroup = doc->m_groups[2].get();
-        proxy->m_nStatus = CSStatus_CONTROL;
-        CHLTV* tv = proxy.get();
-        doc->m_objects.push_back(std::move(proxy));
+        CHLTV* tv = server<CHLTV>(doc->m_groups[2].get(), 4, "", 0);
+        tv->m_nStatus = CSStatus_CONTROL;
         const auto relayFrom = [&](int port) {
             tv->OnReply(
                 oobReply("lConnected to Game Server 127.0.0.1:" + std::to_string(port) + ", Delay 30\n"));

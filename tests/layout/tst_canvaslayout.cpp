@@ -40,6 +40,7 @@ private slots:
         RecalcLayout(*doc);
         QCOMPARE(doc->m_groups[3]->m_rcArea, (Rect{30, 260, 130, 460}));
         QCOMPARE(doc->m_groups[4]->m_rcArea, (Rect{30, 470, 130, 670}));
+        QCOMPARE(zone->m_rcArea.bottom, 685);
 
         // Side by side in level order ("Servers", "B", "C" of level 1, then
         // "HLTV Local" of level 2), a new row where one would pass 400.
@@ -99,7 +100,7 @@ private slots:
         }
     }
 
-    void defaultLayout()
+    void defaultLayoutAndObjectsInAColumn()
     {
         QCOMPARE(RecalcLayout(*doc), QSize(865, 280)); // levels 3 and 4 are empty: 200 each
         QCOMPARE(doc->m_zones[0]->m_rcArea, (Rect{15, 15, 305, 265}));
@@ -107,10 +108,8 @@ private slots:
         QCOMPARE(doc->m_groups[1]->m_rcArea, (Rect{190, 50, 290, 250}));
         QCOMPARE(doc->m_zones[1]->m_rcArea, (Rect{320, 15, 450, 265}));
         QCOMPARE(doc->m_groups[2]->m_rcArea, (Rect{335, 50, 435, 250}));
-    }
 
-    void objectsInAColumn()
-    {
+        // Objects in a column.
         auto* server = place(std::make_unique<CHLServer>(env.context()), doc->m_groups[0].get());
         auto* second = place(std::make_unique<CHLServer>(env.context()), doc->m_groups[0].get());
         RecalcLayout(*doc);
@@ -120,14 +119,6 @@ private slots:
         QCOMPARE(doc->m_groups[0]->m_rcArea, (Rect{30, 50, 170, 246}));
         // The next column of the zone moves right with the wider group.
         QCOMPARE(doc->m_groups[1]->m_rcArea.left, 230);
-    }
-
-    void groupsOfOneLevelStack()
-    {
-        CGroup* extra = doc->AddGroup("Extra", doc->m_zones[0].get(), 1);
-        RecalcLayout(*doc);
-        QCOMPARE(extra->m_rcArea, (Rect{30, 260, 130, 460}));
-        QCOMPARE(doc->m_zones[0]->m_rcArea.bottom, 475);
     }
 
     void emptyZonesAndOtherLevels()
@@ -160,7 +151,6 @@ private slots:
         // Rows are placed with the box, before any painting.
         QCOMPARE(manager->m_hubs[1].m_rcRow, (Rect{348, 163, 462, 203}));
     }
-
 };
 
 QTEST_MAIN(TestCanvasLayout)

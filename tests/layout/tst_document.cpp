@@ -69,8 +69,15 @@ private slots:
         doc->SetModifiedFlag(false);
     }
 
-    void addZoneDialogPresetAndLevel()
+    void addZoneAndGroupThroughTheirDialogs()
     {
+        env.op.groupAnswers.push_back(AddGroupAnswer{1, "Casters", 1});
+        doc->OnAddGroup();
+        QCOMPARE(env.op.groupRequests.back().zoneNames, (std::vector<std::string>{"LAN Local", "Internet"}));
+        QCOMPARE(doc->m_groups.back()->m_pZone, doc->m_zones[1].get());
+        QCOMPARE(doc->m_groups.back()->m_nLevel, 2);
+        doc->SetModifiedFlag(false);
+
         env.op.zoneAnswers.push_back(AddZoneAnswer{"Stage", 2});
         QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
         QVERIFY(doc->OnCommand(ID_LAYOUT_ADDZONE));
@@ -86,15 +93,8 @@ private slots:
         const auto count = doc->m_zones.size();
         doc->OnAddZone();
         QCOMPARE(doc->m_zones.size(), count);
-    }
 
-    void addGroupNeedsAZone()
-    {
-        env.op.groupAnswers.push_back(AddGroupAnswer{1, "Casters", 1});
-        doc->OnAddGroup();
-        QCOMPARE(env.op.groupRequests.back().zoneNames, (std::vector<std::string>{"LAN Local", "Internet"}));
-        QCOMPARE(doc->m_groups.back()->m_pZone, doc->m_zones[1].get());
-        QCOMPARE(doc->m_groups.back()->m_nLevel, 2);
+        // A group needs a zone.
         doc->DeleteContents();
         doc->OnAddGroup();
         QCOMPARE(env.op.messages,
@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(doc->m_groups.back().get(), servers);
     }
 
-    void moveZoneAmongSiblingsOfItsLevel()
+    void moveAmongSiblingsOfItsLevel()
     {
         CZone* internet = doc->m_zones[1].get();
         CZone* third = doc->AddZone("Third", 1);
@@ -173,11 +173,8 @@ private slots:
         doc->SetSelection(third, nullptr);
         doc->OnCommand(ID_ZONE_MOVEDOWN);
         QCOMPARE(names(doc->m_zones), (std::vector<std::string>{"LAN Local", "Third", "Internet"}));
-    }
 
-    void moveGroupNeedsSameZoneAndLevel()
-    {
-        // Servers(LAN,1) HLTV Local(LAN,2) HLTV Internet(Internet,1) + Extra(LAN,1)
+        // A group likewise, in its zone: Servers(LAN,1) HLTV Local(LAN,2) HLTV Internet(Internet,1) + Extra(LAN,1)
         CGroup* extra = doc->AddGroup("Extra", doc->m_zones[0].get(), 1);
         doc->SetSelection(extra, nullptr);
         doc->OnMoveZoneUp();
@@ -206,30 +203,30 @@ private slots:
     {
         CGroup* servers = doc->m_groups[0].get();
         CGroup* hltv = doc->m_groups[1].get();
-        CCommonObject* a = addObject("10.0.0.1", 1, servers);
-        addObject("10.0.0.2", 2, hltv);
-        CCommonObject* c = addObject("10.0.0.3", 3, servers);
+        CCommonObject* a = addObject("127.0.0.1", 1, servers);
+        addObject("127.0.0.2", 2, hltv);
+        CCommonObject* c = addObject("127.0.0.3", 3, servers);
         QSignalSpy hints(doc.get(), &CQuorvaneDoc::viewsUpdated);
         doc->SetSelection(nullptr, c);
         doc->OnCommand(ID_OBJECT_MOVEUP);
-        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"10.0.0.3:3", "10.0.0.1:1", "10.0.0.2:2"}));
+        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"127.0.0.3:3", "127.0.0.1:1", "127.0.0.2:2"}));
         QCOMPARE(hints.last()[0].toInt(), 0);
         doc->SetSelection(nullptr, a);
         doc->OnCommand(ID_HLTV_MOVEDOWN); // no later object in its group
-        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"10.0.0.3:3", "10.0.0.1:1", "10.0.0.2:2"}));
+        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"127.0.0.3:3", "127.0.0.1:1", "127.0.0.2:2"}));
     }
 
     void findObjectIsByteExact()
     {
         CGroup* servers = doc->m_groups[0].get();
-        addObject("10.0.0.01", 27015, servers);
-        addObject("10.0.0.1 ", 27015, servers);
+        addObject("127.0.0.01", 27015, servers);
+        addObject("127.0.0.1 ", 27015, servers);
         addObject("Host.example", 27015, servers);
-        QCOMPARE(doc->FindObject("10.0.0.1", 27015), nullptr);
+        QCOMPARE(doc->FindObject("127.0.0.1", 27015), nullptr);
         QCOMPARE(doc->FindObject("host.example", 27015), nullptr);
-        CCommonObject* exact = addObject("10.0.0.1", 27015, servers);
-        QCOMPARE(doc->FindObject("10.0.0.1", 27015), exact);
-        QCOMPARE(doc->FindObject("10.0.0.1", 27016), nullptr);
+        CCommonObject* exact = addObject("127.0.0.1", 27015, servers);
+        QCOMPARE(doc->FindObject("127.0.0.1", 27015), exact);
+        QCOMPARE(doc->FindObject("127.0.0.1", 27016), nullptr);
     }
 
     // Every object once a second, in list order, however the second is cut

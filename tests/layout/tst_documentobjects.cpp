@@ -45,6 +45,12 @@ class TestDocumentObjects : public QObject
         return values;
     }
 
+    // A proxy on address:port that names the same as its external address.
+    CHLTV* proxy(const std::string& address, int port, const std::string& rcon = {}, const std::string& own = {})
+    {
+        return static_cast<CHLTV*>(doc->AddProxy(address, port, hltvLocal(), rcon, own, address, port, true, false));
+    }
+
     void tickSeconds(int seconds)
     {
         for (int i = 0; i < seconds; ++i)
@@ -68,66 +74,62 @@ private slots:
 
     void duplicatesAreRefused()
     {
-        doc->AddProxy("192.168.0.11", 27020, hltvLocal(), "", "", "192.168.0.11", 27020, true, false);
-        QVERIFY(!doc->AddServer("192.168.0.11", 27020, "pw", servers()));
-        QVERIFY(!doc->AddObject(2, "", "192.168.0.11", 27020, servers()));
-        QCOMPARE(env.op.messages.size(), std::size_t{2});
-        QCOMPARE(env.op.messages[0],
-                 std::string("This Object already exists\nGroup : HLTV Local\nZone : LAN Local"));
+        proxy("127.168.0.11", 27020);
+        QVERIFY(!doc->AddServer("127.168.0.11", 27020, "pw", servers()));
+        QVERIFY(!doc->AddObject(2, "", "127.168.0.11", 27020, servers()));
+        QCOMPARE(env.op.messages,
+                 std::vector<std::string>(2, "This Object already exists\nGroup : HLTV Local\nZone : LAN Local"));
         QCOMPARE(doc->m_objects.size(), std::size_t{1});
-        QVERIFY(doc->AddServer("192.168.0.11", 27021, "pw", servers()));
+        QVERIFY(doc->AddServer("127.168.0.11", 27021, "pw", servers()));
     }
 
-    void addServerThroughTheDialog()
+    void addThroughTheDialog()
     {
         doc->SetSelection(servers(), nullptr);
-        doc->m_strLastAddress = "10.1.1.1";
-        env.op.objectAnswers.push_back(answer("10.1.1.2", 27016, 0, "secret"));
+        doc->m_strLastAddress = "127.1.1.1";
+        env.op.objectAnswers.push_back(answer("127.1.1.2", 27016, 0, "secret"));
         QVERIFY(doc->OnCommand(ID_OBJECTS_ADDSERVER));
         const ObjectDialogRequest& request = env.op.objectRequests.back();
         QVERIFY(request.serverMode);
-        QCOMPARE(request.values.address, std::string("10.1.1.1"));
+        QCOMPARE(request.values.address, std::string("127.1.1.1"));
         QCOMPARE(request.preselectLabel, std::string("LAN Local/Servers"));
         QCOMPARE(request.groupLabels, (std::vector<std::string>{"LAN Local/Servers", "LAN Local/HLTV Local",
                                                                 "Internet/HLTV Internet"}));
 
         auto* server = dynamic_cast<CHLServer*>(doc->m_objects.back().get());
         QVERIFY(server && server->channel());
-        QCOMPARE(server->GetName(), std::string("10.1.1.2:27016"));
+        QCOMPARE(server->GetName(), std::string("127.1.1.2:27016"));
         QCOMPARE(server->m_strRconPassword, std::string("secret"));
-        QCOMPARE(doc->m_strLastAddress, std::string("10.1.1.2"));
+        QCOMPARE(doc->m_strLastAddress, std::string("127.1.1.2"));
 
         // Cancel changes nothing, not even the last address.
         doc->OnAddServer();
         QCOMPARE(doc->m_objects.size(), std::size_t{1});
-        QCOMPARE(doc->m_strLastAddress, std::string("10.1.1.2"));
-    }
+        QCOMPARE(doc->m_strLastAddress, std::string("127.1.1.2"));
 
-    void addProxyWithoutExternalAddress()
-    {
+        // A proxy without an external address names its own.
         doc->SetSelection(doc->m_zones[0].get(), nullptr); // a zone preselects nothing
-        ObjectDialogValues values = answer("10.2.2.2", 27020, 1);
+        ObjectDialogValues values = answer("127.2.2.2", 27020, 1);
         values.proxyPassword = "pp";
         values.externalAddress = "ignored";
         values.exportWeb = true;
         env.op.objectAnswers.push_back(values);
         doc->OnAddProxy();
-        const ObjectDialogRequest& request = env.op.objectRequests.back();
-        QVERIFY(!request.serverMode);
-        QCOMPARE(request.preselectLabel, std::string());
+        QVERIFY(!env.op.objectRequests.back().serverMode);
+        QCOMPARE(env.op.objectRequests.back().preselectLabel, std::string());
         auto* proxy = dynamic_cast<CHLTV*>(doc->m_objects.back().get());
         QVERIFY(proxy && proxy->m_bExportWeb);
-        QCOMPARE(proxy->GetExternalName(), std::string("10.2.2.2:27020"));
+        QCOMPARE(proxy->GetExternalName(), std::string("127.2.2.2:27020"));
         QCOMPARE(proxy->m_strProxyPassword, std::string("pp"));
     }
 
     void rangeExpansionOrder()
     {
-        env.op.rangeAnswers.push_back(range("192.168.0.", 10, 12, 27015, 27016, 1));
+        env.op.rangeAnswers.push_back(range("127.168.0.", 10, 12, 27015, 27016, 1));
         doc->OnCommand(ID_OBJECTS_ADDSERVERRANGE);
-        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"192.168.0.10:27015", "192.168.0.10:27016",
-                                                              "192.168.0.11:27015", "192.168.0.11:27016",
-                                                              "192.168.0.12:27015", "192.168.0.12:27016"}));
+        QCOMPARE(objectNames(*doc), (std::vector<std::string>{"127.168.0.10:27015", "127.168.0.10:27016",
+                                                              "127.168.0.11:27015", "127.168.0.11:27016",
+                                                              "127.168.0.12:27015", "127.168.0.12:27016"}));
         for (const auto& object : doc->m_objects) {
             QVERIFY(object->IsGameServer());
             QCOMPARE(object->m_strRconPassword, std::string("typed")); // the dialog's password for each
@@ -135,14 +137,14 @@ private slots:
         QVERIFY(env.op.questions.empty()); // a small range is made without asking
 
         // The next range dialog starts from that address; "HLTV" makes proxies.
-        env.op.rangeAnswers.push_back(range("192.168.0.", 11, 13, 27015, 27015, 0));
+        env.op.rangeAnswers.push_back(range("127.168.0.", 11, 13, 27015, 27015, 0));
         doc->OnCommand(ID_OBJECTS_ADDHLTVRANGE);
-        QCOMPARE(env.op.rangeRequests.back().presetAddress, std::string("192.168.0.10"));
+        QCOMPARE(env.op.rangeRequests.back().presetAddress, std::string("127.168.0.10"));
         QCOMPARE(env.op.messages.size(), std::size_t{2}); // .11 and .12 exist, each reported
         QCOMPARE(doc->m_objects.size(), std::size_t{7});
         auto* proxy = dynamic_cast<CHLTV*>(doc->m_objects.back().get());
         QVERIFY(proxy);
-        QCOMPARE(proxy->GetExternalName(), std::string("192.168.0.13:27015"));
+        QCOMPARE(proxy->GetExternalName(), std::string("127.168.0.13:27015"));
     }
 
     // Hub managers come from the Objects menu, and as ranges of "GTV" from
@@ -175,21 +177,36 @@ private slots:
     }
 
     // A range of more than 1,024 objects is made only when the operator says
-    // so, after being told how many it makes.
-    void largeRangeAsksFirst()
+    // so, after being told how many it makes; a range is checked before.
+    void rangeLimits()
     {
-        env.op.rangeAnswers.push_back(range("10.0.0.", 1, 1, 27015, 270150, 1));
+        env.op.rangeAnswers.push_back(range("127.0.0.", 1, 1, 27015, 270150, 1));
         env.op.yesNoAnswers.push_back(false);
         doc->OnAddServerRange();
         QCOMPARE(env.op.questions,
                  std::vector<std::string>{"This range makes 243136 objects. Add them all?"});
         QVERIFY(doc->m_objects.empty());
 
-        env.op.rangeAnswers.push_back(range("10.0.0.", 1, 5, 27015, 27219, 1)); // 5 x 205 = 1,025
+        env.op.rangeAnswers.push_back(range("127.0.0.", 1, 5, 27015, 27219, 1)); // 5 x 205 = 1,025
         doc->OnAddServerRange();
         QCOMPARE(env.op.questions.size(), std::size_t{2});
         QCOMPARE(env.op.questions.back(), std::string("This range makes 1025 objects. Add them all?"));
         QVERIFY(doc->m_objects.empty());
+
+        // A range may end at the largest port.
+        env.op.rangeAnswers.push_back(range("127.0.0.", 7, 7, 4294967294u, 4294967295u, 1));
+        doc->OnAddServerRange();
+        QCOMPARE(doc->m_objects.size(), std::size_t{2});
+        env.op.rangeAnswers.push_back(range("127.0.0.", 8, 8, 4294967295u, 4294967295u, 1));
+        doc->OnAddServerRange();
+        QCOMPARE(doc->m_objects.size(), std::size_t{3});
+
+        QCOMPARE(validateRange({10, 0, 0, 5}, {10, 0, 1, 5}, 27015, 27015),
+                 std::vector<std::string>{kAddressRangeMessage});
+        QCOMPARE(validateRange({10, 0, 0, 5}, {10, 0, 1, 5}, 27016, 27015),
+                 (std::vector<std::string>{kAddressRangeMessage, kPortRangeMessage}));
+        QCOMPARE(validateRange({10, 0, 0, 6}, {10, 0, 0, 5}, 1, 1).size(), std::size_t{1});
+        QVERIFY(validateRange({10, 0, 0, 5}, {10, 0, 0, 5}, 27015, 27015).empty());
     }
 
     // "host:port" in the address field gives the port; an address that
@@ -207,54 +224,34 @@ private slots:
         QCOMPARE(doc->m_strLastAddress, std::string("127.0.0.1"));
     }
 
-    void rangeEndsAtTheLargestPort()
-    {
-        env.op.rangeAnswers.push_back(range("10.0.0.", 7, 7, 4294967294u, 4294967295u, 1));
-        doc->OnAddServerRange();
-        QCOMPARE(doc->m_objects.size(), std::size_t{2});
-        env.op.rangeAnswers.push_back(range("10.0.0.", 8, 8, 4294967295u, 4294967295u, 1));
-        doc->OnAddServerRange();
-        QCOMPARE(doc->m_objects.size(), std::size_t{3});
-    }
-
-    void rangeValidation()
-    {
-        QCOMPARE(validateRange({10, 0, 0, 5}, {10, 0, 1, 5}, 27015, 27015),
-                 std::vector<std::string>{kAddressRangeMessage});
-        QCOMPARE(validateRange({10, 0, 0, 5}, {10, 0, 1, 5}, 27016, 27015),
-                 (std::vector<std::string>{kAddressRangeMessage, kPortRangeMessage}));
-        QCOMPARE(validateRange({10, 0, 0, 6}, {10, 0, 0, 5}, 1, 1).size(), std::size_t{1});
-        QVERIFY(validateRange({10, 0, 0, 5}, {10, 0, 0, 5}, 27015, 27015).empty());
-    }
-
     void properties()
     {
-        CCommonObject* server = doc->AddServer("10.0.0.1", 27015, "old", servers());
+        CCommonObject* server = doc->AddServer("127.0.0.1", 27015, "old", servers());
         doc->SetSelection(nullptr, server);
-        env.op.objectAnswers.push_back(answer("10.0.0.1", 27015, 2, "new"));
+        env.op.objectAnswers.push_back(answer("127.0.0.1", 27015, 2, "new"));
         doc->OnCommand(ID_OBJECT_PROPERTIES);
         QVERIFY(env.op.objectRequests.back().propertiesMode);
         QCOMPARE(env.op.objectRequests.back().preselectLabel, std::string("LAN Local/Servers"));
         QCOMPARE(server->m_strRconPassword, std::string("new"));
         QCOMPARE(server->m_pGroup, doc->m_groups[2].get());
-        QCOMPARE(server->GetName(), std::string("10.0.0.1:27015"));
+        QCOMPARE(server->GetName(), std::string("127.0.0.1:27015"));
 
-        auto* proxy = static_cast<CHLTV*>(
-            doc->AddProxy("10.0.0.2", 27020, hltvLocal(), "", "", "198.51.100.2", 27020, true, false));
-        doc->SetSelection(nullptr, proxy);
-        ObjectDialogValues values = answer("10.0.0.2", 27020, 1);
+        CHLTV* relay = static_cast<CHLTV*>(
+            doc->AddProxy("127.0.0.2", 27020, hltvLocal(), "", "", "127.51.100.2", 27020, true, false));
+        doc->SetSelection(nullptr, relay);
+        ObjectDialogValues values = answer("127.0.0.2", 27020, 1);
         values.autoRecord = true;
         env.op.objectAnswers.push_back(values);
         doc->OnCommand(ID_HLTV_PROPERTIES);
         QVERIFY(env.op.objectRequests.back().values.useExternalAddress);
-        QCOMPARE(proxy->GetExternalName(), std::string("10.0.0.2:27020"));
-        QVERIFY(proxy->m_bAutoRecord);
+        QCOMPARE(relay->GetExternalName(), std::string("127.0.0.2:27020"));
+        QVERIFY(relay->m_bAutoRecord);
 
         // A refused password is given again in Properties, also a hub manager's.
-        CCommonObject* manager = doc->AddHubManager("10.0.0.3", 27019, "wrong", servers());
+        CCommonObject* manager = doc->AddHubManager("127.0.0.3", 27019, "wrong", servers());
         manager->SuspendRcon("refused");
         doc->SetSelection(nullptr, manager);
-        env.op.objectAnswers.push_back(answer("10.0.0.3", 27019, 0, "right"));
+        env.op.objectAnswers.push_back(answer("127.0.0.3", 27019, 0, "right"));
         doc->OnCommand(ID_OBJECT_PROPERTIES);
         QCOMPARE(env.op.objectRequests.back().values.rconPassword, std::string("wrong"));
         QCOMPARE(manager->m_strRconPassword, std::string("right"));
@@ -268,11 +265,10 @@ private slots:
     {
         doc->AddServer("127.0.0.1", 27015, "first", servers());
         CCommonObject* second = doc->AddServer("127.0.0.2", 27015, "second", servers());
-        CHLTV* proxy = static_cast<CHLTV*>(
-            doc->AddProxy("127.0.0.3", 27020, hltvLocal(), "relay", "pp", "127.0.0.3", 27020, true, false));
+        CHLTV* relay = proxy("127.0.0.3", 27020, "relay", "pp");
         doc->SetModifiedFlag(false);
         const std::string taken = "This Object already exists\nGroup : Servers\nZone : LAN Local";
-        for (CCommonObject* edited : {second, static_cast<CCommonObject*>(proxy)}) {
+        for (CCommonObject* edited : {second, static_cast<CCommonObject*>(relay)}) {
             env.op.messages.clear();
             doc->SetSelection(nullptr, edited);
             const std::string before = edited->GetName();
@@ -303,8 +299,8 @@ private slots:
             QCOMPARE(refuse(edited->m_strAddress, static_cast<std::uint32_t>(edited->m_nPort)), std::nullopt);
             QCOMPARE(refuse("127.0.0.9", 27015), std::nullopt);
         }
-        QCOMPARE(proxy->m_strProxyPassword, std::string("pp"));
-        QVERIFY(proxy->m_bExportWeb);
+        QCOMPARE(relay->m_strProxyPassword, std::string("pp"));
+        QVERIFY(relay->m_bExportWeb);
     }
 
     void relinkAndDisconnect()
@@ -313,58 +309,51 @@ private slots:
         LoopbackPeer proxyPeer;
         LoopbackPeer serverPeer;
         const std::string serverName = "127.0.0.1:" + std::to_string(serverPeer.port());
-        auto* proxy = static_cast<CHLTV*>(doc->AddProxy("127.0.0.1", proxyPeer.port(), hltvLocal(), "", "",
-                                                        "127.0.0.1", proxyPeer.port(), true, false));
-        proxy->m_strLinkedAddress = serverName;
+        CHLTV* relay = proxy("127.0.0.1", proxyPeer.port());
+        relay->m_strLinkedAddress = serverName;
         tickSeconds(6);
-        QCOMPARE(proxy->m_pLinked, nullptr);
+        QCOMPARE(relay->m_pLinked, nullptr);
 
         // The server comes later: linked within six ticks.
         CCommonObject* server = doc->AddServer("127.0.0.1", serverPeer.port(), "", servers());
         tickSeconds(6);
-        QCOMPARE(proxy->m_pLinked, server);
+        QCOMPARE(relay->m_pLinked, server);
 
-        doc->SetSelection(nullptr, proxy);
+        doc->SetSelection(nullptr, relay);
         doc->OnCommand(ID_HLTV_DISCONNECT);
-        QCOMPARE(proxy->m_pLinked, nullptr);
-        QCOMPARE(proxy->m_strLinkedAddress, serverName);
-        QCOMPARE(proxy->m_timeRelink, std::int64_t{2'000'010});
+        QCOMPARE(relay->m_pLinked, nullptr);
+        QCOMPARE(relay->m_strLinkedAddress, serverName);
+        QCOMPARE(relay->m_timeRelink, std::int64_t{2'000'010});
         env.clock.advance(10);
         tickSeconds(6);
-        QCOMPARE(proxy->m_pLinked, nullptr); // not strictly later yet
+        QCOMPARE(relay->m_pLinked, nullptr); // not strictly later yet
         env.clock.advance(1);
         tickSeconds(6);
-        QCOMPARE(proxy->m_pLinked, server);
+        QCOMPARE(relay->m_pLinked, server);
     }
 
     // Behind NAT a server reports its LAN address, and its proxy names that
     // one: the link is found by it, but never at the cost of a typed name.
-    void linksByReportedAddress()
+    void linksFoundByReportedAddressAndCleared()
     {
         auto* lan = static_cast<CHLServer*>(doc->AddServer("127.0.0.1", 40001, "", servers()));
         auto* claimant = static_cast<CHLServer*>(doc->AddServer("127.0.0.1", 40002, "", servers()));
-        lan->m_strReportedAddress = "192.168.1.5:27015";
+        lan->m_strReportedAddress = "127.168.1.5:27015";
         claimant->m_strReportedAddress = "127.0.0.1:40001";
-        auto* viaLan = static_cast<CHLTV*>(
-            doc->AddProxy("127.0.0.1", 40003, hltvLocal(), "", "", "127.0.0.1", 40003, true, false));
-        auto* viaTyped = static_cast<CHLTV*>(
-            doc->AddProxy("127.0.0.1", 40004, hltvLocal(), "", "", "127.0.0.1", 40004, true, false));
-        viaLan->m_strLinkedAddress = "192.168.1.5:27015";
+        CHLTV* viaLan = proxy("127.0.0.1", 40003);
+        CHLTV* viaTyped = proxy("127.0.0.1", 40004);
+        viaLan->m_strLinkedAddress = "127.168.1.5:27015";
         viaTyped->m_strLinkedAddress = "127.0.0.1:40001";
         doc->RelinkAll();
         QCOMPARE(viaLan->m_pLinked, lan);
         QCOMPARE(viaTyped->m_pLinked, lan);
         QCOMPARE(lan->GetName(), std::string("127.0.0.1:40001"));
-    }
 
-    void deletingTheLinkedObjectClearsLinks()
-    {
-        CCommonObject* server = doc->AddServer("10.0.0.1", 27015, "", servers());
-        auto* viaStatus = static_cast<CHLTV*>(
-            doc->AddProxy("10.0.0.2", 27020, hltvLocal(), "", "", "10.0.0.2", 27020, true, false));
-        auto* viaDrop = static_cast<CHLTV*>(
-            doc->AddProxy("10.0.0.3", 27020, hltvLocal(), "", "", "10.0.0.3", 27020, true, false));
-        viaStatus->m_strLinkedAddress = "10.0.0.1:27015";
+        // Deleting the linked object clears the links to it.
+        CCommonObject* server = doc->AddServer("127.0.0.1", 27015, "", servers());
+        CHLTV* viaStatus = proxy("127.0.0.2", 27020);
+        CHLTV* viaDrop = proxy("127.0.0.3", 27020);
+        viaStatus->m_strLinkedAddress = "127.0.0.1:27015";
         viaStatus->m_pLinked = server;
         viaDrop->m_pLinked = viaStatus; // dropped on: no address
         doc->SetSelection(nullptr, server);
@@ -386,7 +375,7 @@ private slots:
         QVERIFY(!doc->AddHubManager("127.0.0.1", hubPeer.port(), "", servers()));
         manager->m_nHubs = 2;
         manager->m_hubs[0].m_strParent = serverName;
-        manager->m_hubs[1].m_strParent = "10.9.9.9:1";
+        manager->m_hubs[1].m_strParent = "127.9.9.9:1";
         manager->m_hubs[2].m_strParent = serverName; // beyond the hub count
         CCommonObject* server = doc->AddServer("127.0.0.1", serverPeer.port(), "", servers());
         tickSeconds(6);
@@ -405,10 +394,9 @@ private slots:
     void proxyPasswordCommands()
     {
         LoopbackPeer peer;
-        auto* proxy = static_cast<CHLTV*>(doc->AddProxy("127.0.0.1", peer.port(), hltvLocal(), "pw", "",
-                                                        "127.0.0.1", peer.port(), true, false));
-        QVERIFY(QTest::qWaitFor([proxy] { return proxy->channel()->isConnected(); }, 5000));
-        doc->SetSelection(nullptr, proxy);
+        CHLTV* relay = proxy("127.0.0.1", peer.port(), "pw");
+        QVERIFY(QTest::qWaitFor([relay] { return relay->channel()->isConnected(); }, 5000));
+        doc->SetSelection(nullptr, relay);
         doc->SetModifiedFlag(false);
         env.op.lineAnswers = {std::string("s p"), std::string("spec;x"), std::string("relay\"x"),
                               std::string("relay"), std::nullopt};
@@ -420,28 +408,28 @@ private slots:
         QVERIFY(!doc->IsModified());
         doc->OnCommand(ID_HLTV_PROXYPASSWORD);
         doc->OnCommand(ID_HLTV_PROXYPASSWORD); // cancelled
-        QCOMPARE(peer.drain(*proxy),
+        QCOMPARE(peer.drain(*relay),
                  (std::vector<std::string>{oob::rconCommand(0, "pw", "serverpassword \"s p\""),
                                            oob::rconCommand(0, "pw", "spectatorpassword \"spec;x\""),
                                            oob::rconCommand(0, "pw", "proxypassword \"relay\"")}));
-        QCOMPARE(proxy->m_strProxyPassword, std::string("relay"));
+        QCOMPARE(relay->m_strProxyPassword, std::string("relay"));
         QVERIFY(doc->IsModified());
         QCOMPARE(env.op.prompts[0].first, std::string("Enter remote server password"));
 
-        proxy->m_nChallenge = 77;
+        relay->m_nChallenge = 77;
         env.op.lineAnswers = {std::string("")};
         doc->OnCommand(ID_HLTV_RCONPASSWORD);
         QCOMPARE(env.op.prompts.back(),
                  (std::pair<std::string, std::string>{"Try another rcon password:", "pw"}));
-        QCOMPARE(proxy->m_nChallenge, 0u);
+        QCOMPARE(relay->m_nChallenge, 0u);
         env.op.lineAnswers = {std::string("x"), std::string("new")};
         doc->OnCommand(ID_HLTV_SERVERPASSWORD); // no password: nothing sent
         doc->OnCommand(ID_HLTV_RCONPASSWORD);
-        QCOMPARE(proxy->m_strRconPassword, std::string("new"));
-        QCOMPARE(peer.drain(*proxy), std::vector<std::string>{});
+        QCOMPARE(relay->m_strRconPassword, std::string("new"));
+        QCOMPARE(peer.drain(*relay), std::vector<std::string>{});
 
         // Not for game servers.
-        CCommonObject* server = doc->AddServer("10.0.0.1", 27015, "pw", servers());
+        CCommonObject* server = doc->AddServer("127.0.0.1", 27015, "pw", servers());
         doc->SetSelection(nullptr, server);
         const auto prompts = env.op.prompts.size();
         for (int id : {ID_HLTV_SERVERPASSWORD, ID_HLTV_SPECPASSWORD, ID_HLTV_PROXYPASSWORD,

@@ -45,11 +45,14 @@ private slots:
     void aLargeParksMinuteIsSpreadOverTheMinute();
 
 private:
-    void tick(CQuorvaneDoc& document, int seconds)
+    // Seconds pass, the object (if any) answering all along.
+    void tick(CQuorvaneDoc& document, int seconds, CCommonObject* answering = nullptr)
     {
         for (int i = 0; i < seconds; ++i)
         {
             m_test.clock.advance(1);
+            if (answering)
+                answering->m_timeLastReply = m_test.clock.now();
             document.TickSecond();
         }
     }
@@ -96,7 +99,6 @@ void TestLedgerFeed::steamIdsAndAddresses()
 void TestLedgerFeed::documentWritesTheLedger()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const Ledger::Options options = fileOptions(dir);
     Ledger ledger(options, m_test.clock);
     CQuorvaneDoc document(m_test.context());
@@ -168,26 +170,20 @@ void TestLedgerFeed::documentWritesTheLedger()
 
     // The program prints the same, and exits without polling.
     QProcess program;
-    program.start(QStringLiteral(QUORVANE_BINARY),
-                  {QStringLiteral("ledger"), QStringLiteral("commands"), QStringLiteral("--json"),
-                   QStringLiteral("--find"), QStringLiteral("kick"), QStringLiteral("--ledger"),
-                   options.settings.target.path});
-    QVERIFY(program.waitForFinished(20000));
-    QCOMPARE(program.exitCode(), 0);
+    const QString path = options.settings.target.path;
+    const auto quorvane = [&](const QStringList& arguments) {
+        program.start(QStringLiteral(QUORVANE_BINARY), arguments);
+        return program.waitForFinished(20000) ? program.exitCode() : -1;
+    };
+    QCOMPARE(quorvane({"ledger", "commands", "--json", "--find", "kick", "--ledger", path}), 0);
     const QByteArray printed = program.readAllStandardOutput();
     QCOMPARE(printed.count('\n'), 1);
     QVERIFY(printed.contains("\"answer\":\"Kicked \\\"Bob\\\"\""));
     QVERIFY(!printed.contains(QByteArray::fromStdString(kRcon)));
-    program.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("ledger"), QStringLiteral("kicks")});
-    QVERIFY(program.waitForFinished(20000));
-    QCOMPARE(program.exitCode(), 2);
+    QCOMPARE(quorvane({"ledger", "kicks"}), 2);
 
     // Forgetting a player from the command line: only a whole SteamID or IP is taken.
-    const auto forget = [&](const QString& who) {
-        program.start(QStringLiteral(QUORVANE_BINARY), {QStringLiteral("ledger"), QStringLiteral("forget"), who,
-                                                         QStringLiteral("--ledger"), options.settings.target.path});
-        return program.waitForFinished(20000) ? program.exitCode() : -1;
-    };
+    const auto forget = [&](const QString& who) { return quorvane({"ledger", "forget", who, "--ledger", path}); };
     QCOMPARE(forget(QStringLiteral("Bob")), 2);
     QCOMPARE(run(LedgerQuery::Kind::Commands).rows[0][4].toString(), QStringLiteral("Kicked \"Bob\""));
     QCOMPARE(forget(QStringLiteral("STEAM_0:1:1234")), 0);
@@ -201,7 +197,6 @@ void TestLedgerFeed::documentWritesTheLedger()
 void TestLedgerFeed::documentReadsTheHistoryBack()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const Ledger::Options options = fileOptions(dir);
     const std::int64_t now = 1'800'000'000;
     m_test.clock.set(now);
@@ -251,7 +246,6 @@ void TestLedgerFeed::uptimeOfDownAndRelayLost()
 
     // From the rows the document writes: a proxy's lost relay is out of service.
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const Ledger::Options options = fileOptions(dir);
     Ledger ledger(options, m_test.clock);
     CQuorvaneDoc document(m_test.context());
@@ -265,19 +259,11 @@ void TestLedgerFeed::uptimeOfDownAndRelayLost()
     proxy->m_timeLastReply = m_test.clock.now();
     proxy->m_strWantedUpstream = "127.0.0.1:27015";
     // The proxy answers all along; only its relay is lost for an hour.
-    const auto answering = [&](int seconds) {
-        for (int i = 0; i < seconds; ++i)
-        {
-            m_test.clock.advance(1);
-            proxy->m_timeLastReply = m_test.clock.now();
-            document.TickSecond();
-        }
-    };
-    answering(2);
+    tick(document, 2, proxy);
     proxy->m_timeNotConnectedSince = m_test.clock.now();
-    answering(3600);
+    tick(document, 3600, proxy);
     proxy->m_timeNotConnectedSince = 0;
-    answering(1);
+    tick(document, 1, proxy);
     QCOMPARE(proxy->m_nStatus, CSStatus_CONTROL);
     QVERIFY(ledger.pump());
     QString error;
@@ -317,7 +303,6 @@ void TestLedgerFeed::aLargeParksMinuteIsSpreadOverTheMinute()
     // 120 answering servers: their sightings and history come two a second,
     // never all of them in one pause of the window.
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     const Ledger::Options options = fileOptions(dir);
     Ledger ledger(options, m_test.clock);
     CQuorvaneDoc document(m_test.context());

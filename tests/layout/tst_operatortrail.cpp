@@ -20,20 +20,14 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("shown");
-        QTest::addRow("quoted") << "serverpassword \"s3cret\""
-                                << "serverpassword \"***\"";
-        QTest::addRow("unquoted") << "sv_password s3cret"
-                                  << "sv_password ***";
-        QTest::addRow("any case") << "RCON_PASSWORD x"
-                                  << "RCON_PASSWORD ***";
-        QTest::addRow("a query names no password") << "sv_password"
-                                                   << "sv_password";
+        QTest::addRow("quoted") << "serverpassword \"s3cret\"" << "serverpassword \"***\"";
+        QTest::addRow("unquoted") << "sv_password s3cret" << "sv_password ***";
+        QTest::addRow("any case") << "RCON_PASSWORD x" << "RCON_PASSWORD ***";
+        QTest::addRow("a query names no password") << "sv_password" << "sv_password";
         QTest::addRow("every part of a line") << "say hi;proxypassword \"a;b\"; adminpassword z"
                                               << "say hi;proxypassword \"***\"; adminpassword ***";
-        QTest::addRow("a word that only begins like one") << "sv_passwords x"
-                                                          << "sv_passwords x";
-        QTest::addRow("other commands untouched") << "kick \"Bob\""
-                                                  << "kick \"Bob\"";
+        QTest::addRow("a word that only begins like one") << "sv_passwords x" << "sv_passwords x";
+        QTest::addRow("other commands untouched") << "kick \"Bob\"" << "kick \"Bob\"";
     }
 
     void passwordsAreMasked()

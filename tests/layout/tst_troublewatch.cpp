@@ -42,8 +42,7 @@ private slots:
         CHLTV& fresh = addProxy(27003);
         CHLTV& silent = addProxy(27004);
         CHLTV& monitored = addProxy(27005);
-        answer(down, env.clock.now());
-        down.m_nStatus = CSStatus_TIMEOUT;
+        answer(down, env.clock.now(), CSStatus_TIMEOUT);
         answer(lost, env.clock.now());
         lost.m_strWantedUpstream = "127.0.0.1:27015";
         lost.m_timeNotConnectedSince = env.clock.now();

@@ -44,6 +44,17 @@ CommandRecord Kick(std::int64_t at)
     command.answer = "Kicked \"Bob\"";
     return command;
 }
+
+SightingRecord Bob(std::int64_t at)
+{
+    return SightingRecord{at, "server 127.0.0.1:27015", "Bob", "STEAM_0:1:1234", "127.0.0.9"};
+}
+
+// There are count messages, the last of them saying text.
+bool Said(const QSignalSpy& messages, qsizetype count, const char* text)
+{
+    return messages.size() == count && messages.last()[0].toString().contains(QLatin1String(text));
+}
 } // namespace
 
 class TestLedger : public QObject
@@ -67,8 +78,7 @@ private slots:
     void recordsWaitUntilTheLedgerOpens_data() { backends(); }
     void recordsWaitUntilTheLedgerOpens();
 
-    void schemaIsVersioned();
-    void fileIsPrivateAndInWalMode();
+    void fileIsPrivateWalAndVersioned();
     void readOnlyFile();
     void fileSizeLimit();
     void corruptFileIsSetAside();
@@ -80,8 +90,18 @@ private:
     void backends();
     // A fresh ledger target for this test row: a new file or a new database.
     LedgerTarget freshTarget();
+    LedgerTarget fileTarget(const QString& name) const
+    {
+        LedgerTarget target;
+        target.path = m_dir.filePath(name);
+        return target;
+    }
     std::unique_ptr<Ledger> makeLedger(const LedgerTarget& target, std::size_t capacity = 1000, int keepDays = 30);
     LedgerQuery::Table query(const LedgerTarget& target, LedgerQuery::Kind kind, LedgerQuery::Filter filter = {});
+    std::size_t rows(const LedgerTarget& target, LedgerQuery::Kind kind, LedgerQuery::Filter filter = {})
+    {
+        return query(target, kind, filter).rows.size();
+    }
 
     ManualClock m_clock{kStart};
     QTemporaryDir m_dir;
@@ -90,7 +110,6 @@ private:
     QString m_postgresError;
     int m_serial = 0;
 };
-
 void TestLedger::initTestCase()
 {
     QVERIFY(m_dir.isValid());
@@ -221,10 +240,9 @@ void TestLedger::recordsRoundTrip()
         match.demos = "cup-final-de_dust2";
         match.ending = "finished";
         ledger->record(match);
-        ledger->record(SightingRecord{kStart, "server 127.0.0.1:27015", "Bob", "STEAM_0:1:1234", "127.0.0.9"});
-        ledger->record(SightingRecord{kStart + 60, "server 127.0.0.1:27015", "Bob", "STEAM_0:1:1234", "127.0.0.9"});
-        // Gone for an hour: a new sighting.
-        ledger->record(SightingRecord{kStart + 3600, "server 127.0.0.1:27015", "Bob", "STEAM_0:1:1234", "127.0.0.9"});
+        ledger->record(Bob(kStart));
+        ledger->record(Bob(kStart + 60));
+        ledger->record(Bob(kStart + 3600)); // gone for an hour: a new sighting
         ledger->record(SightingRecord{kStart + 70, "server 127.0.0.3:27015", "Carl\xff\0x", "", ""});
         ledger->record(HistoryRecord{kStart - kStart % 60, "server 127.0.0.1:27015", 10, 2});
         QVERIFY(ledger->pump());
@@ -255,7 +273,7 @@ void TestLedger::recordsRoundTrip()
     {
         // The next run goes on with a stint still open, found from its row.
         auto again = makeLedger(target);
-        again->record(SightingRecord{kStart + 3660, "server 127.0.0.1:27015", "Bob", "STEAM_0:1:1234", "127.0.0.9"});
+        again->record(Bob(kStart + 3660));
         QVERIFY(again->pump());
     }
     const auto continued = query(target, LedgerQuery::Kind::Players);
@@ -266,23 +284,20 @@ void TestLedger::recordsRoundTrip()
     LedgerQuery::Filter filter;
     filter.find = QStringLiteral("STEAM_0:1:1234");
     filter.since = kStart + 1800;
-    QCOMPARE(query(target, LedgerQuery::Kind::Players, filter).rows.size(), std::size_t{1});
+    QCOMPARE(rows(target, LedgerQuery::Kind::Players, filter), std::size_t{1});
     filter = {};
     filter.find = QStringLiteral("127.0.0.9"); // a whole IP: exactly, not 127.0.0.90
-    QCOMPARE(query(target, LedgerQuery::Kind::Players, filter).rows.size(), std::size_t{2});
+    QCOMPARE(rows(target, LedgerQuery::Kind::Players, filter), std::size_t{2});
     filter.find = QStringLiteral("Car"); // part of a name
-    QCOMPARE(query(target, LedgerQuery::Kind::Players, filter).rows.size(), std::size_t{1});
+    QCOMPARE(rows(target, LedgerQuery::Kind::Players, filter), std::size_t{1});
     filter = {};
     filter.object = QStringLiteral("127.0.0.3:27015");
-    QCOMPARE(query(target, LedgerQuery::Kind::Players, filter).rows.size(), std::size_t{1});
+    QCOMPARE(rows(target, LedgerQuery::Kind::Players, filter), std::size_t{1});
     filter = {};
     filter.until = kStart + 10;
     const auto early = query(target, LedgerQuery::Kind::Availability, filter);
     QCOMPARE(early.rows.size(), std::size_t{1});
     QCOMPARE(early.rows[0][2].toString(), QStringLiteral("down"));
-    filter = {};
-    filter.find = QStringLiteral("50%_"); // taken literally, matches nothing
-    QCOMPARE(query(target, LedgerQuery::Kind::Commands, filter).rows.size(), std::size_t{0});
 
     if (target.kind == LedgerTarget::Kind::Sqlite)
     {
@@ -315,10 +330,9 @@ void TestLedger::pruneAndForget()
     ledger->record(SightingRecord{kStart, "server 127.0.0.1:27015", "Eve", "STEAM_0:1:5", "127.0.0.5"});
     ledger->record(CommandRecord{kStart, "alice", "server 127.0.0.1:27015", "banid 0 STEAM_0:1:99", {}, ""});
     QVERIFY(ledger->pump());
-    const auto players = query(target, LedgerQuery::Kind::Players);
-    QCOMPARE(players.rows.size(), std::size_t{3});
-    QCOMPARE(query(target, LedgerQuery::Kind::Commands).rows.size(), std::size_t{1});
-    QCOMPARE(query(target, LedgerQuery::Kind::Matches).rows.size(), std::size_t{1}); // matches stay
+    QCOMPARE(rows(target, LedgerQuery::Kind::Players), std::size_t{3});
+    QCOMPARE(rows(target, LedgerQuery::Kind::Commands), std::size_t{1});
+    QCOMPARE(rows(target, LedgerQuery::Kind::Matches), std::size_t{1}); // matches stay
 
     // The window's look-up on its own thread: one row per person, the filter's case folded.
     LedgerBrowser browser(target);
@@ -333,8 +347,7 @@ void TestLedger::pruneAndForget()
     QCOMPARE(gathered->rows.size(), std::size_t{1});
     QCOMPARE(gathered->rows[0][0].toString(), QStringLiteral("127.0.0.8"));
     QCOMPARE(gathered->rows[0][2].toStringList(), QStringList{QStringLiteral("server 127.0.0.2:27015")});
-    filter.find.clear();
-    browser.ask(LedgerQuery::Kind::Players, filter);
+    browser.ask(LedgerQuery::Kind::Players, {});
     QVERIFY(QTest::qWaitFor([&] { return answered.last()[0].toInt() == serial + 1; }, 10000));
     const auto everyone = answered.last()[2].value<LedgerBrowser::Table>();
     QVERIFY(everyone);
@@ -356,8 +369,7 @@ void TestLedger::pruneAndForget()
     QCOMPARE(back.rows[0][0].toLongLong(), kStart + 60);
     QCOMPARE(back.rows[1][3].toString(), QStringLiteral("Eve"));
     QCOMPARE(back.rows[1][1].toLongLong(), kStart + 120);
-    const auto commands = query(target, LedgerQuery::Kind::Commands);
-    QCOMPARE(commands.rows[0][3].toString(), QStringLiteral("banid 0 ***"));
+    QCOMPARE(query(target, LedgerQuery::Kind::Commands).rows[0][3].toString(), QStringLiteral("banid 0 ***"));
 }
 
 void TestLedger::historyFoldsIntoTenMinutes()
@@ -367,12 +379,15 @@ void TestLedger::historyFoldsIntoTenMinutes()
     const std::int64_t before = m_clock.now(); // the tests after this one go on from it
     m_clock.set(kStart);
     const LedgerTarget target = freshTarget();
+    using Series = LedgerHistory::Series;
+    // The server's and the proxy's series as read at now.
     const auto read = [&](std::int64_t now) {
         QString error;
         auto found = LedgerHistory::read(target, now, error);
         if (!found)
             qWarning("history read failed: %s", qPrintable(error));
-        return found.value_or(std::map<QString, LedgerHistory::Series>{});
+        auto series = found.value_or(std::map<QString, Series>{});
+        return std::pair{series[QString::fromStdString(server)], series[QString::fromStdString(proxy)]};
     };
     using Points = std::vector<std::pair<std::int64_t, int>>;
     const auto minutes = [](std::int64_t from, int count) {
@@ -388,25 +403,25 @@ void TestLedger::historyFoldsIntoTenMinutes()
             ledger->record(HistoryRecord{kStart + 60 * i, server, i, 0});
         ledger->record(HistoryRecord{kStart + 60, proxy, 0, 40});
         QVERIFY(ledger->pump());
-        QCOMPARE(read(kStart)[QString::fromStdString(server)].minutes, minutes(0, 30));
+        QCOMPARE(read(kStart).first.minutes, minutes(0, 30));
 
         // 24 h 15 min 30 s later: the first span lies wholly past the day and folds; the
         // second (minutes 10..19) holds the day's line and stays, to the minute.
         m_clock.set(kStart + 86400 + 930);
         QCOMPARE(LedgerHistory::FoldBefore(m_clock.now()), kStart + 600);
         QVERIFY(ledger->pump());
-        auto found = read(m_clock.now());
-        QCOMPARE(found[QString::fromStdString(server)].minutes, minutes(10, 20));
-        QCOMPARE(found[QString::fromStdString(server)].spans, (Points{{kStart, 9}}));
-        QCOMPARE(found[QString::fromStdString(proxy)].spans, (Points{{kStart, 40}}));
-        QVERIFY(found[QString::fromStdString(proxy)].minutes.empty());
+        const auto [folded, proxyFolded] = read(m_clock.now());
+        QCOMPARE(folded.minutes, minutes(10, 20));
+        QCOMPARE(folded.spans, (Points{{kStart, 9}}));
+        QCOMPARE(proxyFolded.spans, (Points{{kStart, 40}}));
+        QVERIFY(proxyFolded.minutes.empty());
 
         // Not before ten minutes have passed; then the next span. A minute written late
         // (when the ledger could not be written) folds too, and its peak counts.
         m_clock.advance(LedgerStore::kHistoryFoldSeconds - 1);
         ledger->record(HistoryRecord{kStart + 120, server, 50, 0});
         QVERIFY(ledger->pump());
-        QCOMPARE(read(m_clock.now())[QString::fromStdString(server)].minutes.size(), std::size_t{21});
+        QCOMPARE(read(m_clock.now()).first.minutes.size(), std::size_t{21});
         m_clock.advance(1);
         QVERIFY(ledger->pump());
     }
@@ -414,16 +429,15 @@ void TestLedger::historyFoldsIntoTenMinutes()
     auto ledger = makeLedger(target);
     QVERIFY(ledger->pump());
     const std::int64_t now = kStart + 86400 + 1230;
-    auto found = read(now);
-    QCOMPARE(found[QString::fromStdString(server)].minutes, minutes(20, 10));
-    QCOMPARE(found[QString::fromStdString(server)].spans, (Points{{kStart, 50}, {kStart + 600, 19}}));
+    Series series = read(now).first;
+    QCOMPARE(series.minutes, minutes(20, 10));
+    QCOMPARE(series.spans, (Points{{kStart, 50}, {kStart + 600, 19}}));
 
     // What the sparkline draws from it: the week a column per span, the day a column per minute.
     ledger->record(HistoryRecord{kStart + 87600, server, 3, 0});
     QVERIFY(ledger->pump());
-    found = read(now);
+    series = read(now).first;
     PlayerHistory history;
-    const auto& series = found[QString::fromStdString(server)];
     history.fill({series.minutes, series.spans});
     const auto week = history.lastWeek(now);
     QCOMPARE(week.size(), std::size_t{PlayerHistory::kSpans});
@@ -441,30 +455,28 @@ void TestLedger::historyFoldsIntoTenMinutes()
     // Thirty days on, the daily prune takes the spans that old, to the second.
     m_clock.set(kStart + 30 * 86400 + 600);
     QVERIFY(ledger->pump());
-    found = read(kStart + 86400);
-    QCOMPARE(found[QString::fromStdString(server)].spans,
-             (Points{{kStart + 600, 19}, {kStart + 1200, 29}, {kStart + 87600, 3}}));
-    QVERIFY(found[QString::fromStdString(server)].minutes.empty());
-    QVERIFY(found[QString::fromStdString(proxy)].spans.empty());
+    const auto [pruned, proxyPruned] = read(kStart + 86400);
+    QCOMPARE(pruned.spans, (Points{{kStart + 600, 19}, {kStart + 1200, 29}, {kStart + 87600, 3}}));
+    QVERIFY(pruned.minutes.empty());
+    QVERIFY(proxyPruned.spans.empty());
     m_clock.set(before);
 }
 
 void TestLedger::recordsWaitUntilTheLedgerOpens()
 {
-    LedgerTarget target = freshTarget();
-    LedgerTarget unreachable = target;
-    if (target.kind == LedgerTarget::Kind::Sqlite)
+    LedgerTarget unreachable = freshTarget();
+    if (unreachable.kind == LedgerTarget::Kind::Sqlite)
+    {
+        QFile(m_dir.filePath(QStringLiteral("not-a-folder"))).open(QIODevice::WriteOnly); // a file in the way
         unreachable.path = m_dir.filePath(QStringLiteral("not-a-folder/x.sqlite"));
+    }
     else
         unreachable.database = QStringLiteral("no_such_database");
-    if (target.kind == LedgerTarget::Kind::Sqlite)
-        QFile(m_dir.filePath(QStringLiteral("not-a-folder"))).open(QIODevice::WriteOnly); // a file in the way
     auto ledger = makeLedger(unreachable);
     QSignalSpy messages(ledger.get(), &Ledger::message);
     ledger->record(Kick(kStart));
     QVERIFY(!ledger->pump());
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0][0].toString().contains(QLatin1String("cannot be written")));
+    QVERIFY(Said(messages, 1, "cannot be written"));
     QVERIFY(!messages[0][0].toString().contains(QString::fromStdString(kSecret)));
     QCOMPARE(ledger->queued(), std::size_t{1});
     QCOMPARE(ledger->stats().writeErrors.load(), std::uint64_t{1});
@@ -477,19 +489,26 @@ void TestLedger::recordsWaitUntilTheLedgerOpens()
     QCOMPARE(messages.size(), 1); // said once
 }
 
-void TestLedger::schemaIsVersioned()
+// Made with its folders, in WAL mode, the file and its log for its user only;
+// the schema is versioned: a second open finds it current, a newer one is refused.
+void TestLedger::fileIsPrivateWalAndVersioned()
 {
-    const QString path = m_dir.filePath(QStringLiteral("schema.sqlite"));
-    QString error;
-    const LedgerTarget target = *LedgerTarget::parse(path, error);
-    for (int open = 0; open < 2; ++open) // the second open finds it current
+    const LedgerTarget target = fileTarget(QStringLiteral("private/sub/ledger.sqlite"));
+    for (int open = 0; open < 2; ++open)
     {
         auto ledger = makeLedger(target);
+        ledger->record(Kick(kStart));
         QVERIFY(ledger->pump());
+        for (const QString& suffix : {QString(), QStringLiteral("-wal")})
+        {
+            struct stat info{};
+            QCOMPARE(::stat(QFile::encodeName(target.path + suffix).constData(), &info), 0);
+            QCOMPARE(info.st_mode & 0777, 0600u);
+        }
     }
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("schema"));
-        db.setDatabaseName(path);
+        db.setDatabaseName(target.path);
         QVERIFY(db.open());
         QCOMPARE(LedgerSchema::version(db), LedgerSchema::kVersion);
         QSqlQuery(db).exec(QStringLiteral("UPDATE ledger_schema SET version = 99"));
@@ -498,62 +517,40 @@ void TestLedger::schemaIsVersioned()
     auto ledger = makeLedger(target);
     QSignalSpy messages(ledger.get(), &Ledger::message);
     QVERIFY(!ledger->pump());
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0][0].toString().contains(QLatin1String("newer Quorvane (schema 99")));
-}
-
-void TestLedger::fileIsPrivateAndInWalMode()
-{
-    const QString path = m_dir.filePath(QStringLiteral("private/sub/ledger.sqlite"));
-    QString error;
-    auto ledger = makeLedger(*LedgerTarget::parse(path, error));
-    ledger->record(Kick(kStart));
-    QVERIFY(ledger->pump());
-    struct stat info{};
-    QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0600u);
-    QVERIFY(QFile::exists(path + QStringLiteral("-wal")));
-    QCOMPARE(::stat(QFile::encodeName(path + QStringLiteral("-wal")).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0600u);
+    QVERIFY(Said(messages, 1, "newer Quorvane (schema 99"));
 }
 
 void TestLedger::readOnlyFile()
 {
     if (geteuid() == 0)
         QFAIL("a read-only file does not stop root: run this test through run_unprivileged.sh");
-    const QString path = m_dir.filePath(QStringLiteral("readonly.sqlite"));
-    QString error;
-    const LedgerTarget target = *LedgerTarget::parse(path, error);
+    const LedgerTarget target = fileTarget(QStringLiteral("readonly.sqlite"));
     auto ledger = makeLedger(target);
     ledger->record(Kick(kStart));
     QVERIFY(ledger->pump());
     ledger.reset();
-    QFile::remove(path + QStringLiteral("-wal"));
-    QFile::remove(path + QStringLiteral("-shm"));
-    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+    QFile::remove(target.path + QStringLiteral("-wal"));
+    QFile::remove(target.path + QStringLiteral("-shm"));
+    QVERIFY(QFile::setPermissions(target.path, QFile::ReadOwner));
 
     ledger = makeLedger(target);
     QSignalSpy messages(ledger.get(), &Ledger::message);
     for (int i = 1; i <= 3; ++i)
         ledger->record(Kick(kStart + i));
     QVERIFY(!ledger->pump());
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0][0].toString().contains(QLatin1String("cannot be written")));
+    QVERIFY(Said(messages, 1, "cannot be written"));
     QCOMPARE(ledger->queued(), std::size_t{3});
 
-    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(QFile::setPermissions(target.path, QFile::ReadOwner | QFile::WriteOwner));
     m_clock.advance(LedgerStore::kRetrySeconds);
     QVERIFY(ledger->pump());
-    QCOMPARE(messages.size(), 2);
-    QVERIFY(messages[1][0].toString().contains(QLatin1String("written again")));
-    QCOMPARE(query(target, LedgerQuery::Kind::Commands).rows.size(), std::size_t{4});
+    QVERIFY(Said(messages, 2, "written again"));
+    QCOMPARE(rows(target, LedgerQuery::Kind::Commands), std::size_t{4});
 }
 
 void TestLedger::fileSizeLimit()
 {
-    const QString path = m_dir.filePath(QStringLiteral("limited.sqlite"));
-    QString error;
-    const LedgerTarget target = *LedgerTarget::parse(path, error);
+    const LedgerTarget target = fileTarget(QStringLiteral("limited.sqlite"));
     auto ledger = makeLedger(target, 100'000);
     ledger->record(Kick(kStart));
     QVERIFY(ledger->pump());
@@ -563,7 +560,7 @@ void TestLedger::fileSizeLimit()
     rlimit saved{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
     rlimit limited = saved;
-    limited.rlim_cur = static_cast<rlim_t>(QFileInfo(path + QStringLiteral("-wal")).size() + 4096);
+    limited.rlim_cur = static_cast<rlim_t>(QFileInfo(target.path + QStringLiteral("-wal")).size() + 4096);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
     QSignalSpy messages(ledger.get(), &Ledger::message);
     const std::string padding(3000, 'x');
@@ -577,37 +574,33 @@ void TestLedger::fileSizeLimit()
 
     m_clock.advance(LedgerStore::kRetrySeconds);
     QVERIFY(ledger->pump());
-    QCOMPARE(query(target, LedgerQuery::Kind::Commands).rows.size(), std::size_t{201});
+    QCOMPARE(rows(target, LedgerQuery::Kind::Commands), std::size_t{201});
 }
 
 void TestLedger::corruptFileIsSetAside()
 {
-    const QString path = m_dir.filePath(QStringLiteral("corrupt.sqlite"));
+    const LedgerTarget target = fileTarget(QStringLiteral("corrupt.sqlite"));
     QByteArray garbage;
     for (int i = 0; i < 8192; ++i)
         garbage.append(static_cast<char>((i * 7919) & 0xff));
     {
-        QFile file(path);
+        QFile file(target.path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(garbage);
     }
-    QString error;
-    const LedgerTarget target = *LedgerTarget::parse(path, error);
     auto ledger = makeLedger(target);
     QSignalSpy messages(ledger.get(), &Ledger::message);
     ledger->record(Kick(kStart));
     QVERIFY(ledger->pump());
-    QCOMPARE(messages.size(), 1);
-    const QString text = messages[0][0].toString();
-    QVERIFY(text.contains(QLatin1String("was damaged")));
+    QVERIFY(Said(messages, 1, "was damaged"));
     const QStringList aside =
         QDir(m_dir.path()).entryList({QStringLiteral("corrupt.sqlite.damaged-*")}, QDir::Files);
     QCOMPARE(aside.size(), 1);
-    QVERIFY(text.contains(aside[0]));
+    QVERIFY(messages[0][0].toString().contains(aside[0]));
     QFile kept(m_dir.filePath(aside[0]));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), garbage); // never overwritten
-    QCOMPARE(query(target, LedgerQuery::Kind::Commands).rows.size(), std::size_t{1});
+    QCOMPARE(rows(target, LedgerQuery::Kind::Commands), std::size_t{1});
 }
 
 void TestLedger::postgresStoppedMidRun()
@@ -619,25 +612,26 @@ void TestLedger::postgresStoppedMidRun()
     const LedgerTarget target = *LedgerTarget::parse(m_postgres.url(name), error);
     auto ledger = makeLedger(target);
     QSignalSpy messages(ledger.get(), &Ledger::message);
-    for (int i = 0; i < 10; ++i)
-        ledger->record(AvailabilityRecord{kStart + i, "server 127.0.0.1:27015", "down", i});
+    const auto record = [&](int from, int to, const char* state) {
+        for (int i = from; i < to; ++i)
+            ledger->record(AvailabilityRecord{kStart + i, "server 127.0.0.1:27015", state, i});
+    };
+    record(0, 10, "down");
     QVERIFY(ledger->pump());
 
     QVERIFY2(m_postgres.stop(), qPrintable(m_postgres.errorString()));
-    for (int i = 10; i < 20; ++i)
-        ledger->record(AvailabilityRecord{kStart + i, "server 127.0.0.1:27015", "down", i});
+    record(10, 20, "down");
     QVERIFY(!ledger->pump());
     QCOMPARE(messages.size(), 1);
     m_clock.advance(30);
-    ledger->record(AvailabilityRecord{kStart + 20, "server 127.0.0.1:27015", "up", 20});
+    record(20, 21, "up");
     QVERIFY(!ledger->pump());
     QCOMPARE(messages.size(), 1);
 
     QVERIFY2(m_postgres.restart(), qPrintable(m_postgres.errorString()));
     m_clock.advance(30);
     QVERIFY(ledger->pump());
-    QCOMPARE(messages.size(), 2);
-    QVERIFY(messages[1][0].toString().contains(QLatin1String("written again")));
+    QVERIFY(Said(messages, 2, "written again"));
     const auto rows = query(target, LedgerQuery::Kind::Availability);
     QCOMPARE(rows.rows.size(), std::size_t{21});
     for (int i = 0; i < 21; ++i)
@@ -646,8 +640,7 @@ void TestLedger::postgresStoppedMidRun()
 
 void TestLedger::queueBoundDropsAndCounts()
 {
-    LedgerTarget target;
-    target.path = m_dir.filePath(QStringLiteral("bound.sqlite"));
+    const LedgerTarget target = fileTarget(QStringLiteral("bound.sqlite"));
     QVERIFY(QDir().mkpath(target.path)); // a folder where the file should be
     auto ledger = makeLedger(target, 10);
     QSignalSpy messages(ledger.get(), &Ledger::message);
@@ -666,8 +659,7 @@ void TestLedger::queueBoundDropsAndCounts()
     QVERIFY(QDir(target.path).removeRecursively());
     m_clock.advance(LedgerStore::kRetrySeconds);
     QVERIFY(ledger->pump());
-    QCOMPARE(messages.size(), 2);
-    QVERIFY(messages[1][0].toString().contains(QLatin1String("5 records could not wait")));
+    QVERIFY(Said(messages, 2, "5 records could not wait"));
     const auto rows = query(target, LedgerQuery::Kind::Commands);
     QCOMPARE(rows.rows.size(), std::size_t{10});
     QCOMPARE(rows.rows.front()[0].toLongLong(), kStart); // the oldest waited, the newest were dropped
@@ -679,8 +671,7 @@ void TestLedger::queueBoundDropsAndCounts()
 void TestLedger::writerThreadWritesEverything()
 {
     SystemClock clock;
-    LedgerTarget target;
-    target.path = m_dir.filePath(QStringLiteral("threaded.sqlite"));
+    const LedgerTarget target = fileTarget(QStringLiteral("threaded.sqlite"));
     {
         Ledger::Options options;
         options.settings.target = target;
@@ -691,7 +682,7 @@ void TestLedger::writerThreadWritesEverything()
         QVERIFY(QTest::qWaitFor([&] { return ledger.stats().written[LedgerStats::History] > 0; }, 10000));
         ledger.record(Kick(kStart));
     } // the destructor lets the writer finish what is queued
-    QCOMPARE(query(target, LedgerQuery::Kind::Commands).rows.size(), std::size_t{1});
+    QCOMPARE(rows(target, LedgerQuery::Kind::Commands), std::size_t{1});
     QString error;
     LedgerConnection connection(target);
     QVERIFY(connection.open(LedgerConnection::Mode::Read, error));

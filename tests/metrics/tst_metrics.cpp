@@ -1,5 +1,5 @@
 // The Prometheus endpoint of a headless instance watching a simulated park:
-// label escaping, what /metrics serves and refuses, promtool's verdict on
+// label escaping, what /metrics serves, promtool's verdict on
 // it, and a real Prometheus server scraping it.
 #include "metrics/MetricsText.h"
 #include "support/SimulatedPark.h"
@@ -77,11 +77,8 @@ private slots:
 
     void initTestCase()
     {
-        QVERIFY2(park.start({QStringLiteral("--servers"), QStringLiteral("2"), QStringLiteral("--proxies"),
-                             QStringLiteral("1"), QStringLiteral("--hubs"), QStringLiteral("1"),
-                             QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--rcon"),
-                             QStringLiteral("secret")}),
-                 qPrintable(park.errorString()));
+        const QString options = QStringLiteral("--servers 2 --proxies 1 --hubs 1 --port 0 --rcon secret");
+        QVERIFY2(park.start(options.split(u' ')), qPrintable(park.errorString()));
         const quint16 port = freeTcpPort();
         QVERIFY(port != 0);
         metricsUrl = QStringLiteral("http://127.0.0.1:%1/metrics").arg(port);
@@ -112,7 +109,7 @@ private slots:
         quorvane.waitForFinished(5000);
     }
 
-    void servesOnlyGetMetrics()
+    void servesTheParksMetrics()
     {
         const Reply metrics = request("GET", metricsUrl);
         QCOMPARE(metrics.status, 200);
@@ -123,11 +120,6 @@ private slots:
         QVERIFY(metrics.body.contains("quorvane_hub_clients{object=\"127.0.0.1:"));
         QVERIFY(metrics.body.contains("quorvane_max_players{object=\"127.0.0.1:"));
         QVERIFY(metrics.body.contains("quorvane_log_datagrams_dropped_total{reason=\"stranger\"} 0"));
-        QCOMPARE(request("POST", metricsUrl).status, 404);
-        QCOMPARE(
-            request("GET", QString(metricsUrl).replace(QLatin1String("/metrics"), QLatin1String("/"))).status,
-            404);
-        QCOMPARE(request("GET", metricsUrl + QLatin1String("/x")).status, 404);
     }
 
     void promtoolAccepts()

@@ -33,7 +33,7 @@ class TestAutoWeb : public QObject
     {
         auto proxy = std::make_unique<CHLTV>(env.context());
         proxy->m_strHostname = name;
-        proxy->m_strExternalAddress = "203.0.113.1";
+        proxy->m_strExternalAddress = "127.0.113.1";
         proxy->m_nExternalPort = 27020 + static_cast<int>(doc->m_objects.size());
         proxy->m_nStatus = status;
         proxy->m_nClients = clients;
@@ -73,12 +73,12 @@ private slots:
         // The rate as a proxy prints it, in kB/s.
         ProxyStatusFields printed;
         ProxyStatusFlags flags;
-        readProxyStatusLine("Local IP 192.0.2.7:27020, Network In 3.8, Out 35.9, Loss 0.00", printed, flags);
+        readProxyStatusLine("Local IP 127.0.2.7:27020, Network In 3.8, Out 35.9, Loss 0.00", printed, flags);
         CHLTV* linked = addProxy("Cup TV", CSStatus_CONTROL, 30, 40, printed.outRate);
         addProxy("Monitored", CSStatus_MONITORING, 99, 99, 99.0f);
         addProxy("Hidden", CSStatus_CONTROL, 1, 1, 1.0f)->m_bExportWeb = false;
         addProxy("Fresh <script>'x'&\"y\"</script>", CSStatus_FULLCONTROL, 20, 0, -1.0f);
-        linked->m_strLinkedAddress = "10.0.0.1:27015";
+        linked->m_strLinkedAddress = "127.0.0.1:27015";
         linked->m_pLinked = server;
         linked->m_nPlayers = 0;
         for (const char* name : {"<K>a", "<K>b", "<K>c", "d", "e"})
@@ -95,9 +95,9 @@ private slots:
 
         // Without AdminBot: the clans and the plain player line.
         std::string text = page();
-        QVERIFY(text.find("<row Cup TV|203.0.113.1:27021|30/40|&lt;K&gt;|5 players on de_&lt;nuke&gt;>") !=
+        QVERIFY(text.find("<row Cup TV|127.0.113.1:27021|30/40|&lt;K&gt;|5 players on de_&lt;nuke&gt;>") !=
                 std::string::npos);
-        QVERIFY(text.find("<row Fresh &lt;script&gt;&#39;x&#39;&amp;&quot;y&quot;&lt;/script&gt;|203.0.113.1:27024|"
+        QVERIFY(text.find("<row Fresh &lt;script&gt;&#39;x&#39;&amp;&quot;y&quot;&lt;/script&gt;|127.0.113.1:27024|"
                           "20/0|&nbsp;|&nbsp;>") != std::string::npos);
         QVERIFY(text.find("Monitored") == std::string::npos);
         QVERIFY(text.find("Hidden") == std::string::npos);

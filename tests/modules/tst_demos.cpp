@@ -33,8 +33,6 @@ QByteArray demoBytes(int size, int seed)
     return bytes;
 }
 
-const std::string kHostile500(500, 'A');
-
 } // namespace
 
 class TestDemos : public QObject
@@ -90,23 +88,20 @@ private slots:
         QTest::addColumn<QByteArray>("teamA");
         QTest::addColumn<QByteArray>("teamB");
         QTest::addColumn<QString>("expected"); // after the date and time; empty: only the rules are checked
-        QTest::addRow("plain") << QByteArray("Cup Server #1") << QByteArray("de_dust2")
-                               << QByteArray("Team A") << QByteArray("[NxN] Wolves")
-                               << "Cup-Server-1_de_dust2_Team-A-vs-NxN-Wolves.dem";
-        QTest::addRow("slashes and dots")
-            << QByteArray("../../etc/passwd") << QByteArray("..") << QByteArray("/") << QByteArray("a/../b")
-            << "etc-passwd_unknown_unknown-vs-a-b.dem";
-        QTest::addRow("NUL and markup")
-            << QByteArray("srv\0<script>", 12) << QByteArray("<b>map</b>") << QByteArray("\"><img src=x>")
-            << QByteArray("'&amp;'") << "srv-script_b-map-b_img-src-x-vs-amp.dem";
-        QTest::addRow("500 characters")
-            << QByteArray::fromStdString(kHostile500) << QByteArray::fromStdString(kHostile500)
-            << QByteArray::fromStdString(kHostile500) << QByteArray::fromStdString(kHostile500) << QString();
-        QTest::addRow("other scripts")
-            << QByteArray("Сервер") << QByteArray("de_аztec") << QByteArray("チーム") << QByteArray("-rf")
-            << "unknown_de_ztec_unknown-vs-rf.dem";
-        QTest::addRow("empty") << QByteArray() << QByteArray() << QByteArray() << QByteArray()
-                               << "unknown_unknown_unknown-vs-unknown.dem";
+        const auto row = [](const char* name, const QByteArray& server, const QByteArray& map,
+                            const QByteArray& teamA, const QByteArray& teamB, const char* expected) {
+            QTest::addRow("%s", name) << server << map << teamA << teamB << QString::fromUtf8(expected);
+        };
+        row("plain", "Cup Server #1", "de_dust2", "Team A", "[NxN] Wolves",
+            "Cup-Server-1_de_dust2_Team-A-vs-NxN-Wolves.dem");
+        row("slashes and dots", "../../etc/passwd", "..", "/", "a/../b",
+            "etc-passwd_unknown_unknown-vs-a-b.dem");
+        row("NUL and markup", QByteArray("srv\0<script>", 12), "<b>map</b>", "\"><img src=x>", "'&amp;'",
+            "srv-script_b-map-b_img-src-x-vs-amp.dem");
+        const QByteArray a500(500, 'A');
+        row("500 characters", a500, a500, a500, a500, "");
+        row("other scripts", "Сервер", "de_аztec", "チーム", "-rf", "unknown_de_ztec_unknown-vs-rf.dem");
+        row("empty", "", "", "", "", "unknown_unknown_unknown-vs-unknown.dem");
     }
     void safeNames()
     {

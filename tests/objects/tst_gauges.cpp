@@ -8,24 +8,16 @@ class TestGauges : public QObject
     Q_OBJECT
 
 private slots:
-    void playerGauge()
+    void gauges()
     {
         QCOMPARE(playerGaugeFill(48, 7), 24);
         QCOMPARE(playerGaugeFill(48, 13), 44);
         QCOMPARE(playerGaugeFill(48, 20), 48);
-    }
-
-    void clientsGauge()
-    {
         QCOMPARE(ratioGaugeFill(48, 12, 64), 9);
         QCOMPARE(ratioGaugeFill(48, 5, 0), 0);
         QCOMPARE(ratioGaugeFill(48, 80, 64), 48); // more clients than slots stays inside
         QCOMPARE(ratioGaugeFill(48, -3, 64), 0);
         QCOMPARE(ratioGaugeFill(48, 2147483647, 1), 48);
-    }
-
-    void rateGauge()
-    {
         QCOMPARE(rateGaugeFill(48, -1.0f), 0);
         QCOMPARE(rateGaugeFill(48, 1.0f), 0);
         QCOMPARE(rateGaugeFill(48, 150.0f), 32);

@@ -125,17 +125,17 @@ private slots:
         QCOMPARE(proxy->m_nStatus, CSStatus_TIMEOUT);
     }
 
-    void namedByEitherAddress()
+    // A proxy is named by either address; one dropped on it is joined by
+    // the address its zone reaches. A drop on another game server links the
+    // proxy to it at once, also when it relayed a server before.
+    void dropOnProxyOrServer()
     {
         proxy->m_strExternalAddress = "203.0.113.9";
         proxy->m_nExternalPort = 27021;
         QVERIFY(proxy->IsNamed(proxy->GetName()));
         QVERIFY(proxy->IsNamed("203.0.113.9:27021"));
         QVERIFY(!proxy->IsNamed("203.0.113.9:27020"));
-    }
 
-    void dropOnProxyPicksTheAddressByZone()
-    {
         auto sameZone = makeProxy("10.0.0.5", 27020, &otherLanGroup);
         sameZone->m_strExternalAddress = "198.51.100.5";
         sameZone->m_nExternalPort = 27030;
@@ -152,12 +152,7 @@ private slots:
         QCOMPARE(peer->drain(*proxy), Sent{rcon("connect 198.51.100.5:27030")});
         proxy->DropOn(nullptr);
         QCOMPARE(peer->drain(*proxy), Sent{});
-    }
 
-    // A drop on another game server links the proxy to it at once, also when
-    // it relayed a server before: link line, page and recording follow.
-    void dropOnServerLinksAtOnce()
-    {
         CHLServer first(env.context());
         first.m_strAddress = "10.0.0.1";
         first.m_nPort = 27015;

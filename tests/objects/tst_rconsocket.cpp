@@ -67,6 +67,16 @@ class TestRconSocket : public QObject
                                  5000);
     }
 
+    // An object pointed at a machine, its channel opening.
+    std::unique_ptr<ReplyRecorder> recorder(const std::string& address, int port)
+    {
+        auto made = std::make_unique<ReplyRecorder>(env.context());
+        made->m_strAddress = address;
+        made->m_nPort = port;
+        made->OpenChannel();
+        return made;
+    }
+
     int drainPeer()
     {
         int count = 0;
@@ -82,10 +92,7 @@ private slots:
     {
         env.op = ScriptedOperator{};
         QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
-        object = std::make_unique<ReplyRecorder>(env.context());
-        object->m_strAddress = "127.0.0.1";
-        object->m_nPort = peer.localPort();
-        object->OpenChannel();
+        object = recorder("127.0.0.1", peer.localPort());
         QTRY_VERIFY_WITH_TIMEOUT(object->channel()->isConnected(), 5000);
     }
 
@@ -136,10 +143,7 @@ private slots:
 
     void hostNameIsLookedUpInTheBackground()
     {
-        auto named = std::make_unique<ReplyRecorder>(env.context());
-        named->m_strAddress = "localhost";
-        named->m_nPort = peer.localPort();
-        named->OpenChannel();
+        const auto named = recorder("localhost", peer.localPort());
         QVERIFY(!named->channel()->isConnected()); // the look-up has not blocked
         QTRY_VERIFY_WITH_TIMEOUT(named->channel()->isConnected(), 5000);
         named->SendDatagram(oob::detailsQuery());
@@ -149,15 +153,10 @@ private slots:
 
     void connectFailuresAreReported()
     {
-        auto badPort = std::make_unique<ReplyRecorder>(env.context());
-        badPort->m_strAddress = "127.0.0.1";
-        badPort->m_nPort = 70000;
-        badPort->OpenChannel();
+        const auto badPort = recorder("127.0.0.1", 70000);
         QCOMPARE(env.op.messages, std::vector<std::string>{"Connect failed for 127.0.0.1:70000"});
 
-        auto noName = std::make_unique<ReplyRecorder>(env.context());
-        noName->m_nPort = 27015;
-        noName->OpenChannel();
+        const auto noName = recorder("", 27015);
         QTRY_COMPARE_WITH_TIMEOUT(env.op.messages.size(), std::size_t{2}, 5000);
         QCOMPARE(env.op.messages[1], std::string("Connect failed for :27015"));
         // The channel stays in place and sends nowhere.
@@ -175,12 +174,8 @@ private slots:
         none.rlim_cur = 0;
         QCOMPARE(setrlimit(RLIMIT_NOFILE, &none), 0);
         std::vector<std::unique_ptr<ReplyRecorder>> starved;
-        for (int i = 0; i < 20; ++i) {
-            starved.push_back(std::make_unique<ReplyRecorder>(env.context()));
-            starved.back()->m_strAddress = "127.0.0.1";
-            starved.back()->m_nPort = peer.localPort();
-            starved.back()->OpenChannel();
-        }
+        for (int i = 0; i < 20; ++i)
+            starved.push_back(recorder("127.0.0.1", peer.localPort()));
         QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
         QTRY_VERIFY_WITH_TIMEOUT(std::all_of(starved.begin(), starved.end(),
                                              [](const auto& o) { return o->m_log.count() == 1; }),

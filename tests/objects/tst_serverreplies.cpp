@@ -47,24 +47,29 @@ private slots:
     void details_data()
     {
         QTest::addColumn<std::string>("datagram");
-        QTest::addColumn<QByteArray>("expected"); // address|port|hostname|map|game dir|description, - for none
+        // address|port|hostname|map|game dir|description|slots, - (or -1) for none; the slots
+        // follow the player count in both forms.
+        QTest::addColumn<QByteArray>("expected");
         const std::string fields = str("Host\0de_dust2\0cstrike\0Counter-Strike\0\x05\x10", 39);
         const auto row = [](const char* name, const std::string& body, const char* expected) {
             QTest::addRow("%s", name) << oobReply(body) << QByteArray(expected);
         };
-        row("C skips its address", str("C1.2.3.4:27015\0", 15) + fields, "-|-1|Host|de_dust2|cstrike|Counter-Strike");
+        row("C skips its address", str("C1.2.3.4:27015\0", 15) + fields,
+            "-|-1|Host|de_dust2|cstrike|Counter-Strike|16");
         row("m reports its address", str("m5.6.7.8:27016\0", 15) + fields,
-            "5.6.7.8|27016|Host|de_dust2|cstrike|Counter-Strike");
+            "5.6.7.8|27016|Host|de_dust2|cstrike|Counter-Strike|16");
         row("m without colon keeps address", str("mloopback\0", 10) + fields,
-            "-|-1|Host|de_dust2|cstrike|Counter-Strike");
+            "-|-1|Host|de_dust2|cstrike|Counter-Strike|16");
         row("m port without digits", str("m5.6.7.8:x\0", 11) + fields,
-            "5.6.7.8|-1|Host|de_dust2|cstrike|Counter-Strike");
-        row("ends after the map", str("m1.2.3.4:1\0Host\0de_aztec\0", 25), "1.2.3.4|1|Host|de_aztec|-|-");
-        row("last string without its 00", str("CA\0Host\0de_inf", 14), "-|-1|Host|de_inf|-|-");
-        row("type byte only", "m", "-|-1|-|-|-|-");
-        row("current info", str("I\x30Name\0cs_office\0cstrike\0CS\0\x0a\x00", 30), "-|-1|Name|cs_office|cstrike|CS");
-        row("current info, utf-8 name", str("I\x30J\xC3\xB6rg\0m\0", 10), "-|-1|J\xC3\xB6rg|m|-|-");
-        row("current info without protocol", "I", "-|-1|-|-|-|-");
+            "5.6.7.8|-1|Host|de_dust2|cstrike|Counter-Strike|16");
+        row("ends after the map", str("m1.2.3.4:1\0Host\0de_aztec\0", 25), "1.2.3.4|1|Host|de_aztec|-|-|-1");
+        row("last string without its 00", str("CA\0Host\0de_inf", 14), "-|-1|Host|de_inf|-|-|-1");
+        row("type byte only", "m", "-|-1|-|-|-|-|-1");
+        row("current info", str("I\x30Name\0cs_office\0cstrike\0CS\0\x0a\x00\x03\x14", 32),
+            "-|-1|Name|cs_office|cstrike|CS|20");
+        row("current info cut before the counts", str("I\x30N\0m\0d\0g\0\x0a\x00", 12), "-|-1|N|m|d|g|-1");
+        row("current info, utf-8 name", str("I\x30J\xC3\xB6rg\0m\0", 10), "-|-1|J\xC3\xB6rg|m|-|-|-1");
+        row("current info without protocol", "I", "-|-1|-|-|-|-|-1");
     }
 
     void details()
@@ -77,20 +82,10 @@ private slots:
         };
         const QByteArray port = QByteArray::number(parsed.selfPort.value_or(-1));
         QTEST(QList<QByteArray>({text(parsed.selfAddress), port, text(parsed.hostname), text(parsed.map),
-                                 text(parsed.gameDir), text(parsed.gameDesc)})
+                                 text(parsed.gameDir), text(parsed.gameDesc),
+                                 QByteArray::number(parsed.maxPlayers.value_or(-1))})
                   .join('|'),
               "expected");
-    }
-
-    // The slots follow the player count, in both forms; absent when cut off.
-    void maxPlayers()
-    {
-        const std::string fields = str("Host\0de_dust2\0cstrike\0Counter-Strike\0\x05\x10", 39);
-        QCOMPARE(replies::parseDetails(oobReply(str("m1.2.3.4:1\0", 11) + fields)).maxPlayers,
-                 std::optional<std::int32_t>(16));
-        QCOMPARE(replies::parseInfo(oobReply(str("I\x30N\0m\0d\0g\0\x0a\x00\x03\x14", 14))).maxPlayers,
-                 std::optional<std::int32_t>(20));
-        QVERIFY(!replies::parseDetails(oobReply(str("m1.2.3.4:1\0Host\0de_aztec\0", 25))).maxPlayers);
     }
 
     void players_data()
@@ -132,13 +127,6 @@ private slots:
         QTEST(parsed.names, "names");
     }
 
-    void queryChallenge()
-    {
-        QCOMPARE(replies::parseQueryChallenge(oobReply("A\x78\x56\x34\x12")),
-                 std::optional<std::uint32_t>(0x12345678));
-        QCOMPARE(replies::parseQueryChallenge(oobReply("A\x78\x56\x34")), std::optional<std::uint32_t>());
-    }
-
     void matchReport_data()
     {
         QTest::addColumn<std::string>("line");
@@ -169,15 +157,14 @@ private slots:
         QCOMPARE(actual, expected);
     }
 
-    void serverPassword()
+    void queryChallengePasswordAndPrintLines()
     {
+        QCOMPARE(replies::parseQueryChallenge(oobReply("A\x78\x56\x34\x12")),
+                 std::optional<std::uint32_t>(0x12345678));
+        QCOMPARE(replies::parseQueryChallenge(oobReply("A\x78\x56\x34")), std::optional<std::uint32_t>());
         QCOMPARE(replies::parseServerPassword("\"sv_password\" is \"secret\""), std::string("secret"));
         QCOMPARE(replies::parseServerPassword("\"sv_password\" is \"\""), std::string());
         QCOMPARE(replies::parseServerPassword("\"sv_password\" is \"open"), std::string());
-    }
-
-    void printLines()
-    {
         QCOMPARE(replies::printLines(oobReply("lone\n\ntwo\r\nlost")),
                  (std::vector<std::string>{"one", "two\r"}));
         QCOMPARE(replies::printLines(oobReply("lno line feed")), std::vector<std::string>{});

@@ -35,6 +35,11 @@ std::string part(std::uint32_t id, int number, int total, std::string_view bytes
     return datagram;
 }
 
+QByteArray bytes(const std::string& s)
+{
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
 } // namespace
 
 class TestServerRules : public QObject
@@ -67,9 +72,6 @@ private slots:
         QTest::addColumn<QByteArray>("datagram");
         QTest::addColumn<int>("entries");
         QTest::addColumn<bool>("complete");
-        const auto bytes = [](const std::string& s) {
-            return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
-        };
         QTest::addRow("count larger than the pairs") << bytes(rulesReply({{"a", "1"}}, 40)) << 1 << false;
         QTest::addRow("no count") << bytes(std::string("\xFF\xFF\xFF\xFF"
                                                        "E",
@@ -117,9 +119,6 @@ private slots:
     void brokenPartsMakeNothing_data()
     {
         QTest::addColumn<QByteArray>("datagram");
-        const auto bytes = [](const std::string& s) {
-            return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
-        };
         QTest::addRow("header only") << bytes(part(1, 0, 1, ""));
         QTest::addRow("no part count") << bytes(part(1, 0, 0,
                                                      "\xFF\xFF\xFF\xFF"

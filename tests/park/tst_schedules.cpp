@@ -33,6 +33,19 @@ std::multimap<std::int64_t, Schedules::Action> Run(Schedules& schedules, const P
     return done;
 }
 
+// Each action as "SECONDS-AFTER-kNow warn|run COMMANDS".
+std::vector<std::string> Lines(const std::multimap<std::int64_t, Schedules::Action>& done)
+{
+    std::vector<std::string> lines;
+    for (const auto& [at, action] : done) {
+        std::string line = std::to_string(at - kNow) + (action.warning ? " warn" : " run");
+        for (const std::string& command : action.commands)
+            line += ' ' + command;
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestSchedules : public QObject
@@ -47,19 +60,10 @@ private slots:
         QVERIFY(!schedules.Add(
             Command("changelevel de_nuke", {ScheduleRule::Kind::At, kNow + 600, 0, {1, 5}}), kNow, presets));
         const auto done = Run(schedules, presets, kNow, kNow + 3600);
-        QCOMPARE(done.size(), std::size_t{3});
-        auto it = done.begin();
-        QCOMPARE(it->first, kNow + 300);
-        QVERIFY(it->second.warning);
-        QCOMPARE(it->second.commands, std::vector<std::string>{"say changelevel de_nuke in 5 minutes"});
-        ++it;
-        QCOMPARE(it->first, kNow + 540);
-        QCOMPARE(it->second.commands, std::vector<std::string>{"say changelevel de_nuke in 1 minute"});
-        ++it;
-        QCOMPARE(it->first, kNow + 600);
-        QVERIFY(!it->second.warning);
-        QCOMPARE(it->second.commands, std::vector<std::string>{"changelevel de_nuke"});
-        QCOMPARE(it->second.machines, std::vector<std::string>{"127.0.0.1:27015"});
+        QCOMPARE(Lines(done), (std::vector<std::string>{"300 warn say changelevel de_nuke in 5 minutes",
+                                                        "540 warn say changelevel de_nuke in 1 minute",
+                                                        "600 run changelevel de_nuke"}));
+        QCOMPARE(done.rbegin()->second.machines, std::vector<std::string>{"127.0.0.1:27015"});
         QCOMPARE(schedules.schedules()[0].nextRun, std::int64_t{0}); // done, still listed
     }
 
@@ -70,18 +74,11 @@ private slots:
         QVERIFY(!schedules.Add(Command("say \"hi\"; quit", {ScheduleRule::Kind::Every, kNow + 60, 10, {2}}),
                                kNow, presets));
         auto done = Run(schedules, presets, kNow, kNow + 1300);
-        std::vector<std::pair<std::int64_t, bool>> seen;
-        for (const auto& [at, action] : done)
-            seen.emplace_back(at, action.warning);
-        // The first run's warning time had passed when it was made: not said late.
-        QCOMPARE(seen, (std::vector<std::pair<std::int64_t, bool>>{{kNow + 60, false},
-                                                                   {kNow + 540, true},
-                                                                   {kNow + 660, false},
-                                                                   {kNow + 1140, true},
-                                                                   {kNow + 1260, false}}));
-        // A command that could end a chat line is not named in the warning.
-        QCOMPARE(done.find(kNow + 540)->second.commands,
-                 std::vector<std::string>{"say A scheduled command in 2 minutes"});
+        // The first run's warning time had passed when it was made: not said late. A command
+        // that could end a chat line is not named in the warning.
+        const std::string run = " run say \"hi\"; quit", warn = " warn say A scheduled command in 2 minutes";
+        QCOMPARE(Lines(done), (std::vector<std::string>{"60" + run, "540" + warn, "660" + run, "1140" + warn,
+                                                        "1260" + run}));
         // Away for an hour: one run at the return, then on from the next time ahead, warned with
         // the minutes truly left.
         done = Run(schedules, presets, kNow + 5000, kNow + 5000);
@@ -110,11 +107,9 @@ private slots:
         QVERIFY(Run(schedules, presets, kNow + 11, kNow + 20, look).empty());
         running["127.0.0.1:1"] = false; // its match is over: the preset, as it is now, there only
         QVERIFY(!presets.Put({"Warmup", {"exec warmup2.cfg"}}));
-        auto done = Run(schedules, presets, kNow + 21, kNow + 30, look);
-        QCOMPARE(done.size(), std::size_t{1});
-        QCOMPARE(done.begin()->first, kNow + 21);
+        const auto done = Run(schedules, presets, kNow + 21, kNow + 30, look);
+        QCOMPARE(Lines(done), std::vector<std::string>{"21 run exec warmup2.cfg"});
         QCOMPARE(done.begin()->second.machines, std::vector<std::string>{"127.0.0.1:1"});
-        QCOMPARE(done.begin()->second.commands, std::vector<std::string>{"exec warmup2.cfg"});
         // The preset gone: nothing runs, and the result says why.
         QVERIFY(presets.Remove("Warmup"));
         running["127.0.0.1:2"] = std::nullopt;
@@ -130,31 +125,23 @@ private slots:
         QTest::addColumn<int>("in");    // seconds from now to the run
         QTest::addColumn<int>("every"); // minutes
         QTest::addColumn<QList<int>>("warnings");
-        const int at = int(ScheduleRule::Kind::At);
-        const int every = int(ScheduleRule::Kind::Every);
-        QTest::addRow("no command") << "  "
-                                    << "" << at << 600 << 0 << QList<int>{};
-        QTest::addRow("two lines") << "say a\nquit"
-                                   << "" << at << 600 << 0 << QList<int>{};
-        QTest::addRow("both") << "status"
-                              << "Live" << at << 600 << 0 << QList<int>{};
-        QTest::addRow("unknown preset") << ""
-                                        << "Nope" << at << 600 << 0 << QList<int>{};
-        QTest::addRow("past") << "status"
-                              << "" << at << 0 << 0 << QList<int>{};
-        QTest::addRow("no period") << "status"
-                                   << "" << every << 600 << 0 << QList<int>{};
-        QTest::addRow("period over a week") << "status"
-                                            << "" << every << 600 << 10081 << QList<int>{};
-        QTest::addRow("warning past the period") << "status"
-                                                 << "" << every << 600 << 5 << QList<int>{5};
-        QTest::addRow("warned match end")
-            << "status"
-            << "" << int(ScheduleRule::Kind::MatchEnd) << 0 << 0 << QList<int>{1};
-        QTest::addRow("too many warnings") << "status"
-                                           << "" << at << 9000 << 0 << QList<int>{9, 8, 7, 6, 5};
-        QTest::addRow("warning of a day and more") << "status"
-                                                   << "" << at << 90000 << 0 << QList<int>{1441};
+        const auto row = [](const char* name, const char* command, const char* preset,
+                            ScheduleRule::Kind kind, int in, int every, const QList<int>& warnings = {}) {
+            QTest::addRow("%s", name) << command << preset << int(kind) << in << every << warnings;
+        };
+        const auto at = ScheduleRule::Kind::At;
+        const auto every = ScheduleRule::Kind::Every;
+        row("no command", "  ", "", at, 600, 0);
+        row("two lines", "say a\nquit", "", at, 600, 0);
+        row("both", "status", "Live", at, 600, 0);
+        row("unknown preset", "", "Nope", at, 600, 0);
+        row("past", "status", "", at, 0, 0);
+        row("no period", "status", "", every, 600, 0);
+        row("period over a week", "status", "", every, 600, 10081);
+        row("warning past the period", "status", "", every, 600, 5, {5});
+        row("warned match end", "status", "", ScheduleRule::Kind::MatchEnd, 0, 0, {1});
+        row("too many warnings", "status", "", at, 9000, 0, {9, 8, 7, 6, 5});
+        row("warning of a day and more", "status", "", at, 90000, 0, {1441});
     }
     void refusals()
     {

@@ -27,18 +27,18 @@ private slots:
         // Six refused commands in a minute from one address: an attack row.
         for (int i = 0; i < 6; ++i) {
             env.clock.advance(5);
-            doc.NoteRefusedRcon("127.0.0.1:27015", "192.0.2.66");
+            doc.NoteRefusedRcon("127.0.0.1:27015", "127.0.2.66");
         }
         doc.UpdateAllViews(CQuorvaneDoc::HintTick);
         QCOMPARE(dock.attacksTable()->rowCount(), 1);
-        QCOMPARE(dock.attacksTable()->item(0, 2)->text(), QStringLiteral("192.0.2.66"));
+        QCOMPARE(dock.attacksTable()->item(0, 2)->text(), QStringLiteral("127.0.2.66"));
         QCOMPARE(dock.attacksTable()->item(0, 3)->text(), QStringLiteral("6"));
 
         dock.attacksTable()->selectRow(0);
         QTest::mouseClick(dock.banAddressButton(), Qt::LeftButton);
         QCOMPARE(dock.bansTable()->rowCount(), 1);
         QCOMPARE(dock.bansTable()->item(0, BansDock::TargetColumn)->text(),
-                 QStringLiteral("192.0.2.66 (IP)"));
+                 QStringLiteral("127.0.2.66 (IP)"));
         QCOMPARE(dock.bansTable()->item(0, BansDock::ScopeColumn)->text(), QStringLiteral("park"));
         QCOMPARE(dock.bansTable()->item(0, BansDock::ExpiresColumn)->text(), QStringLiteral("permanent"));
         QVERIFY(dock.bansTable()->item(0, BansDock::WhyColumn)->text().contains("127.0.0.1:27015"));

@@ -154,7 +154,8 @@ private slots:
         peer.reset();
     }
 
-    void monitoringServerIsGreyedButListed()
+    // A monitored server is greyed but listed; control enables what each kind can do.
+    void controlsFollowTheKindAndTheControl()
     {
         CHLServer* server = add<CHLServer>(CSStatus_MONITORING);
         server->m_strHostname = "Caf\xE9 LAN"; // Windows-1252 from the wire
@@ -168,10 +169,7 @@ private slots:
         QCOMPARE(enabled(), QList<bool>(8, false));
         QCOMPARE(rows(players), (QStringList{QStringLiteral("Jérôme"), "Max"}));
         QCOMPARE(rows(console), QStringList{"Bad rcon_password."});
-    }
 
-    void serverAndProxyInControl()
-    {
         controlledServer();
         QCOMPARE(status->text(), QStringLiteral("Rcon Controled"));
         QCOMPARE(enabled(), (QList<bool>{true, false, false, true, true, true, true, true}));
@@ -265,22 +263,6 @@ private slots:
         QCOMPARE(sparkline->samples().size(), std::size_t{PlayerHistory::kMinutes});
         QCOMPARE(caption->text(), QStringLiteral("24 h:"));
     }
-    void kickAsksFirst()
-    {
-        CHLServer* server = controlledServer();
-        QTest::mouseClick(kick, Qt::LeftButton); // no row selected
-        QVERIFY(env.op.questions.empty());
-
-        selectRows(players, {2, 1});
-        env.op.yesNoAnswers = {false, true};
-        QTest::mouseClick(kick, Qt::LeftButton);
-        QCOMPARE(peer->drain(*server), Sent{});
-        QTest::mouseClick(kick, Qt::LeftButton);
-        QCOMPARE(env.op.questions, (std::vector<std::string>(2, "Are you sure you want to kick Bob ?")));
-        QCOMPARE(peer->drain(*server), (Sent{oob::rconCommand(777, "pw", "say Kicking Bob"),
-                                             oob::rconCommand(777, "pw", "kick \"Bob\"")}));
-    }
-
     // Ban... from the player's menu: the dialog shows the player as text and
     // offers only the scopes the server has; what it collects is banned.
     void banFromThePlayersMenu()
@@ -428,7 +410,7 @@ private slots:
         QCOMPARE(rows(players), (QStringList{"Bob", "Cy", "Dan"}));
         QCOMPARE(selectedNames(players), QStringList{"Bob"});
         // With rcon's status table: its columns, and the kick by user id.
-        server->m_statusPlayers = {StatusPlayer{7, "Bob", "STEAM_0:1:7", 9, "1:03:20", 35, "10.0.0.7:27005"}};
+        server->m_statusPlayers = {StatusPlayer{7, "Bob", "STEAM_0:1:7", 9, "1:03:20", 35, "127.0.0.7:27005"}};
         pick(server);
         QVERIFY(!players->isColumnHidden(PlayerTable::SteamIdColumn));
         QCOMPARE(players->item(0, PlayerTable::SteamIdColumn)->text(), QStringLiteral("STEAM_0:1:7"));
@@ -466,15 +448,22 @@ private slots:
         QVERIFY(!view->findChild<QPushButton*>(QStringLiteral("streamLogsButton"))->isEnabled());
     }
 
-    // Whatever the program sends for the operator is on his record with its
-    // answer, from the panel, the menus and a drop alike; passwords as ***;
-    // the polls never.
+    // Kick asks first. Whatever the program sends for the operator is on his
+    // record with its answer, from the panel, the menus and a drop alike;
+    // passwords as ***; the polls never.
     void everyCommandSentForTheOperatorIsOnRecord()
     {
         CHLServer* server = controlledServer();
-        selectRows(players, {1});
-        env.op.yesNoAnswers = {true};
+        QTest::mouseClick(kick, Qt::LeftButton); // no row selected
+        QVERIFY(env.op.questions.empty());
+        selectRows(players, {2, 1});
+        env.op.yesNoAnswers = {false, true};
         QTest::mouseClick(kick, Qt::LeftButton);
+        QCOMPARE(peer->drain(*server), Sent{});
+        QTest::mouseClick(kick, Qt::LeftButton);
+        QCOMPARE(env.op.questions, (std::vector<std::string>(2, "Are you sure you want to kick Bob ?")));
+        QCOMPARE(peer->drain(*server), (Sent{oob::rconCommand(777, "pw", "say Kicking Bob"),
+                                             oob::rconCommand(777, "pw", "kick \"Bob\"")}));
         enter(QStringLiteral("sv_password s3cret; say hi"));
         QCOMPARE(rows(commands),
                  (QStringList{"> say Kicking Bob", "> kick \"Bob\"", "> sv_password ***; say hi"}));

@@ -63,7 +63,7 @@ QStringList entries(QComboBox* list)
 ObjectDialogRequest proxyRequest()
 {
     ObjectDialogRequest request;
-    request.values.address = request.values.externalAddress = "192.168.0.10";
+    request.values.address = request.values.externalAddress = "127.168.0.10";
     request.values.port = request.values.externalPort = 27020;
     request.groupLabels = kGroups;
     request.preselectLabel = kGroups[1];
@@ -163,33 +163,15 @@ private slots:
 
     // Properties name the kind of object, let the address and port be
     // changed, and mask the passwords until the operator asks to see them.
-    void propertiesEditAddressAndMaskPasswords()
-    {
-        ObjectDialogRequest request = proxyRequest();
-        request.values.rconPassword = "secret";
-        request.propertiesMode = true;
-        request.editedObject = "HLTV proxy 10.0.0.5:27020";
-        for (bool serverMode : {false, true}) {
-            request.serverMode = serverMode;
-            CObjectDlg editing(request);
-            QCOMPARE(editing.windowTitle(), QStringLiteral("Properties of the HLTV proxy 10.0.0.5:27020"));
-            QVERIFY(child<QLineEdit>(editing, "portEdit")->isEnabled());
-            auto* rcon = child<QLineEdit>(editing, "rconEdit");
-            QCOMPARE(rcon->echoMode(), QLineEdit::Password);
-            rcon->findChild<QAction*>(QStringLiteral("rconEditShow"))->toggle();
-            QCOMPARE(rcon->echoMode(), QLineEdit::Normal);
-            QCOMPARE(rcon->text(), QStringLiteral("secret"));
-        }
-    }
-
     // OK with an address the document refuses takes nothing, not even the
     // typed password: the dialog stays open with the reason, for a correction.
-    void refusedAddressKeepsPropertiesOpen()
+    void propertiesMaskPasswordsAndKeepARefusedAddressOpen()
     {
         ObjectDialogRequest request = proxyRequest();
         request.values.address = request.values.externalAddress = "127.0.0.5";
         request.values.rconPassword = "old";
         request.propertiesMode = true;
+        request.editedObject = "HLTV proxy 127.0.0.5:27020";
         request.refuseAddress = [](const std::string& address, std::uint32_t port) -> std::optional<std::string> {
             if (address == "127.0.0.9" && port == 27020)
                 return std::string("This Object already exists\nGroup : Servers\nZone : LAN Local");
@@ -200,8 +182,15 @@ private slots:
             CObjectDlg dialog(request);
             collect(dialog);
             dialog.show();
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Properties of the HLTV proxy 127.0.0.5:27020"));
+            QVERIFY(child<QLineEdit>(dialog, "portEdit")->isEnabled());
+            auto* rcon = child<QLineEdit>(dialog, "rconEdit");
+            QCOMPARE(rcon->echoMode(), QLineEdit::Password);
+            rcon->findChild<QAction*>(QStringLiteral("rconEditShow"))->toggle();
+            QCOMPARE(rcon->echoMode(), QLineEdit::Normal);
+            QCOMPARE(rcon->text(), QStringLiteral("old"));
             retype(child<QLineEdit>(dialog, "addressEdit"), QStringLiteral("127.0.0.9"));
-            retype(child<QLineEdit>(dialog, "rconEdit"), QStringLiteral("typed"));
+            retype(rcon, QStringLiteral("typed"));
             clickOk(dialog);
             QCOMPARE(messages, QStringList{"This Object already exists\nGroup : Servers\nZone : LAN Local"});
             QVERIFY(dialog.isVisible());
@@ -215,13 +204,17 @@ private slots:
         }
     }
 
-    void externalAddressCheckToggles()
+    // The external address is checked when it is the object's own; left
+    // off, it follows what was typed above. Port fields take unsigned
+    // numbers only.
+    void externalAddressFollowsAndPortsTakeUnsignedNumbers()
     {
         ObjectDialogRequest request = proxyRequest();
         request.propertiesMode = true;
         request.values.externalPort = 27021; // an external address of its own: checked
         QVERIFY(child<QCheckBox>(*std::make_unique<CObjectDlg>(request), "externalCheck")->isChecked());
         CObjectDlg dialog(proxyRequest());
+        collect(dialog);
         dialog.show();
         auto* check = child<QCheckBox>(dialog, "externalCheck");
         auto* externalAddress = child<QLineEdit>(dialog, "externalAddressEdit");
@@ -230,20 +223,7 @@ private slots:
         QTest::mouseClick(check, Qt::LeftButton);
         QVERIFY(externalAddress->isEnabled() && externalPort->isEnabled());
         QTest::mouseClick(check, Qt::LeftButton);
-        // Left off, the external values follow what was typed above.
-        retype(child<QLineEdit>(dialog, "addressEdit"), QStringLiteral("10.0.0.7"));
-        retype(child<QLineEdit>(dialog, "portEdit"), QStringLiteral("27030"));
-        clickOk(dialog);
-        QCOMPARE(dialog.values().externalAddress, std::string("10.0.0.7"));
-        QCOMPARE(dialog.values().externalPort, 27030u);
-        QCOMPARE(externalAddress->text(), QStringLiteral("10.0.0.7"));
-    }
-
-    void portEditsTakeUnsignedNumbersOnly()
-    {
-        CObjectDlg dialog(proxyRequest());
-        collect(dialog);
-        dialog.show();
+        retype(child<QLineEdit>(dialog, "addressEdit"), QStringLiteral("127.0.0.7"));
         auto* port = child<QLineEdit>(dialog, "portEdit");
         retype(port, QStringLiteral("27a01-"));
         QCOMPARE(port->text(), QStringLiteral("2701"));
@@ -256,10 +236,13 @@ private slots:
             QCOMPARE(messages.takeFirst(), QStringLiteral("Please enter a positive integer."));
             QVERIFY(dialog.isVisible());
         }
-        port->setText(QStringLiteral("4294967295"));
+        retype(port, QStringLiteral("4294967295"));
         clickOk(dialog);
         QVERIFY(messages.isEmpty());
         QCOMPARE(dialog.values().port, 4294967295u);
+        QCOMPARE(dialog.values().externalAddress, std::string("127.0.0.7"));
+        QCOMPARE(dialog.values().externalPort, 4294967295u);
+        QCOMPARE(externalAddress->text(), QStringLiteral("127.0.0.7"));
     }
 
     // "host:port" pasted into the address field fills the port field; an
@@ -269,7 +252,7 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("address"); // empty: refused
         QTest::addColumn<QString>("port");
-        QTest::addRow("address and port") << "10.0.0.7:27999" << "10.0.0.7" << "27999";
+        QTest::addRow("address and port") << "127.0.0.7:27999" << "127.0.0.7" << "27999";
         QTest::addRow("host name and port") << "tv.example.org:27020" << "tv.example.org" << "27020";
         QTest::addRow("two ports") << "127.0.0.1:27999:27015" << QString() << QString();
         QTest::addRow("five numbers") << "127.0.0.1.5" << QString() << QString();
@@ -332,48 +315,41 @@ private slots:
         QCOMPARE(dialog.values().port, 27100u);
     }
 
-    // "GTV" stands in the type list beside "HLTV" and "Server"; each entry
-    // answers its kind, whatever its place in the sorted list.
-    void rangeTypeListOffersHubManagers()
-    {
-        RangeDialogRequest request;
-        request.presetAddress = "10.0.0.5";
-        request.groupLabels = kGroups;
-        request.preselectLabel = kGroups[0];
-        request.firstPort = request.lastPort = 27015;
-        request.typeIndex = RangeTypeServer;
-        CAddRangeDlg dialog(request);
-        dialog.show();
-        auto* types = child<QComboBox>(dialog, "typeList");
-        QCOMPARE(entries(types), (QStringList{"GTV", "HLTV", "Server"}));
-        QCOMPARE(types->currentText(), QStringLiteral("Server"));
-        types->setCurrentIndex(0);
-        clickOk(dialog);
-        QCOMPARE(dialog.answer().typeIndex, int(RangeTypeGTV));
-    }
-
     // The box shows how the last upload ended, kept current while open, and
-    // Upload Now publishes with the values typed, before OK.
-    void autoWebShowsTheLastUploadAndUploadsNow()
+    // Upload Now publishes with the values typed, before OK. The interval
+    // field is disabled: a stored value outside its range must not keep the
+    // dialog from closing, and stays as it was.
+    void autoWebUploadsNowAndKeepsAnIntervalOutOfRange()
     {
         std::string last = "Last upload: none yet";
         std::vector<AutoWebValues> uploads;
         AutoWebValues values;
         values.ftpServer = "127.0.0.1:2121";
+        values.updateInterval = 5;
+        values.login = "caf\xE9"; // an old file's Windows-1252
         values.lastUpload = [&last] { return last; };
         values.uploadNow = [&uploads](const AutoWebValues& typed) { uploads.push_back(typed); };
         CAutoWebDlg dialog(values);
+        collect(dialog);
         dialog.show();
+        QVERIFY(!child<QLineEdit>(dialog, "intervalEdit")->isEnabled());
         auto* label = child<QLabel>(dialog, "lastUploadLabel");
         QCOMPARE(label->text(), QStringLiteral("Last upload: none yet"));
-        retype(child<QLineEdit>(dialog, "remoteFileEdit"), QStringLiteral("/now.html"));
+        retype(child<QLineEdit>(dialog, "remoteFileEdit"), QString::fromUtf8("/été.html"));
         QTest::mouseClick(child<QPushButton>(dialog, "uploadNowButton"), Qt::LeftButton);
         QCOMPARE(uploads.size(), std::size_t{1});
-        QCOMPARE(uploads[0].remoteFile, std::string("/now.html"));
+        QCOMPARE(uploads[0].remoteFile, std::string("/\xC3\xA9t\xC3\xA9.html"));
         QCOMPARE(uploads[0].ftpServer, std::string("127.0.0.1:2121"));
         QVERIFY(dialog.isVisible()); // the box stays open
         last = "Last upload: 21:04:31, failed: login refused";
         QTRY_COMPARE(label->text(), QStringLiteral("Last upload: 21:04:31, failed: login refused"));
+
+        clickOk(dialog);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.values().updateInterval, 5);
+        QCOMPARE(dialog.values().login, std::string("caf\xE9"));
+        QCOMPARE(dialog.values().remoteFile, std::string("/\xC3\xA9t\xC3\xA9.html"));
     }
 
     // A quote or a line break in a password would end its quoted field in
@@ -406,63 +382,46 @@ private slots:
             QVERIFY(messages.front().startsWith(QStringLiteral("A password cannot hold")));
     }
 
-    void rangeDialogShowsBothMessagesAndStaysOpen()
+    // Both ranges refused at once keep the dialog open. "GTV" stands in the
+    // type list beside "HLTV" and "Server"; each entry answers its kind,
+    // whatever its place in the sorted list.
+    void rangeDialogShowsBothMessagesAndAnswersTheType()
     {
         RangeDialogRequest request;
-        request.presetAddress = "10.0.0.5";
+        request.presetAddress = "127.0.0.5";
         request.groupLabels = kGroups;
         request.preselectLabel = kGroups[0];
         request.firstPort = request.lastPort = 27015;
-        request.typeIndex = 1;
+        request.typeIndex = RangeTypeServer;
         CAddRangeDlg dialog(request);
         collect(dialog);
         dialog.show();
+        auto* types = child<QComboBox>(dialog, "typeList");
+        QCOMPARE(entries(types), (QStringList{"GTV", "HLTV", "Server"}));
+        QCOMPARE(types->currentText(), QStringLiteral("Server"));
+        types->setCurrentIndex(0);
         auto* to = child<QLineEdit>(dialog, "addressToEdit");
         auto* portFrom = child<QLineEdit>(dialog, "portFromEdit");
-        retype(to, QStringLiteral("10.0.1.5"));
+        retype(to, QStringLiteral("127.0.1.5"));
         retype(portFrom, QStringLiteral("27016"));
         clickOk(dialog);
         QCOMPARE(messages, (QStringList{kAddressRangeMessage, kPortRangeMessage}));
         QVERIFY(dialog.isVisible());
         messages.clear();
-        retype(to, QStringLiteral("10.0.0.9"));
+        retype(to, QStringLiteral("127.0.0.9"));
         retype(portFrom, QStringLiteral("27014"));
         QTest::keyClicks(child<QLineEdit>(dialog, "rconEdit"), QStringLiteral("pw"));
         clickOk(dialog);
         QVERIFY(messages.isEmpty());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         const RangeDialogAnswer& answer = dialog.answer();
-        QCOMPARE(answer.prefix, std::string("10.0.0."));
+        QCOMPARE(answer.typeIndex, int(RangeTypeGTV));
+        QCOMPARE(answer.prefix, std::string("127.0.0."));
         QCOMPARE(answer.firstByte, 5);
         QCOMPARE(answer.lastByte, 9);
         QCOMPARE(answer.firstPort, 27014u);
         QCOMPARE(answer.lastPort, 27015u);
         QCOMPARE(answer.rconPassword, std::string("pw"));
-    }
-
-    // The interval field is disabled: a stored value outside its range must
-    // not keep the dialog from closing, and stays as it was.
-    void autoWebKeepsAnIntervalOutOfRange()
-    {
-        AutoWebValues values;
-        values.updateInterval = 5;
-        values.login = "caf\xE9"; // an old file's Windows-1252
-        CAutoWebDlg outOfRange(values);
-        collect(outOfRange);
-        outOfRange.show();
-        QVERIFY(!child<QLineEdit>(outOfRange, "intervalEdit")->isEnabled());
-        clickOk(outOfRange);
-        QVERIFY(messages.isEmpty());
-        QCOMPARE(outOfRange.result(), int(QDialog::Accepted));
-        QCOMPARE(outOfRange.values().updateInterval, 5);
-
-        values.updateInterval = 45;
-        CAutoWebDlg dialog(values);
-        dialog.show();
-        type(child<QLineEdit>(dialog, "remoteFileEdit"), QString::fromUtf8("/été.html"));
-        clickOk(dialog);
-        QCOMPARE(dialog.values().login, std::string("caf\xE9"));
-        QCOMPARE(dialog.values().remoteFile, std::string("/\xC3\xA9t\xC3\xA9.html"));
     }
 
     void operatorReturnsTheDialogsAnswer()

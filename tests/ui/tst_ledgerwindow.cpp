@@ -71,12 +71,6 @@ class TestLedgerWindow : public QObject
         return (!answered.isEmpty() || answered.wait(5000)) && !dock()->busy();
     }
 
-    QString cell(Kind kind, int row, int column) const
-    {
-        const QSortFilterProxyModel& sorted = dock()->sorted(kind);
-        return sorted.index(row, column).data().toString();
-    }
-
     int columnOf(Kind kind, const char* key) const
     {
         const auto columns = LedgerTableModel::ColumnsFor(kind);
@@ -85,6 +79,13 @@ class TestLedgerWindow : public QObject
                 return static_cast<int>(c);
         return -1;
     }
+
+    QVariant data(Kind kind, int row, const char* key, int role = Qt::DisplayRole) const
+    {
+        return dock()->sorted(kind).index(row, columnOf(kind, key)).data(role);
+    }
+    QString cell(Kind kind, int row, const char* key) const { return data(kind, row, key).toString(); }
+    int rows(Kind kind) const { return dock()->sorted(kind).rowCount(); }
 
     void write(LedgerRecord record) { ledger->record(std::move(record)); }
 
@@ -155,67 +156,57 @@ private slots:
 
         // Matches, newest first, with the demo names.
         QVERIFY(refreshed());
-        QCOMPARE(dock()->sorted(Kind::Matches).rowCount(), 2);
-        QCOMPARE(cell(Kind::Matches, 0, columnOf(Kind::Matches, "map")), QStringLiteral("de_nuke"));
-        QCOMPARE(cell(Kind::Matches, 0, columnOf(Kind::Matches, "ended")), QString()); // still running
-        QCOMPARE(cell(Kind::Matches, 1, columnOf(Kind::Matches, "demos")),
-                 QStringLiteral("cup-1207-de_dust2.dem"));
+        QCOMPARE(rows(Kind::Matches), 2);
+        QCOMPARE(cell(Kind::Matches, 0, "map"), QStringLiteral("de_nuke"));
+        QCOMPARE(cell(Kind::Matches, 0, "ended"), QString()); // still running
+        QCOMPARE(cell(Kind::Matches, 1, "demos"), QStringLiteral("cup-1207-de_dust2.dem"));
         // ...and what became of each demo file.
-        QCOMPARE(cell(Kind::Matches, 1, columnOf(Kind::Matches, "files")),
+        QCOMPARE(cell(Kind::Matches, 1, "files"),
                  QStringLiteral("2026-12-07_1h00_Cup_de_dust2_Red-vs-Blue.dem (12.3 MB, kept)"));
-        QCOMPARE(cell(Kind::Matches, 0, columnOf(Kind::Matches, "files")), QString());
+        QCOMPARE(cell(Kind::Matches, 0, "files"), QString());
 
         // Players: one row per SteamID, with every name and server; remote text stays text.
         dock()->showKind(Kind::Players);
         QVERIFY(refreshed());
-        QCOMPARE(dock()->sorted(Kind::Players).rowCount(), 2);
-        QCOMPARE(cell(Kind::Players, 0, 0), QStringLiteral("STEAM_0:1:42"));
-        QCOMPARE(cell(Kind::Players, 0, columnOf(Kind::Players, "names")), QStringLiteral("Bobby, Bob"));
-        QCOMPARE(cell(Kind::Players, 0, columnOf(Kind::Players, "servers")),
-                 QStringLiteral("server 127.0.0.1:27016, server 127.0.0.1:27015"));
-        QCOMPARE(cell(Kind::Players, 1, columnOf(Kind::Players, "names")), QStringLiteral("<b>Eve</b>"));
-        const QString tip = dock()
-                                ->sorted(Kind::Players)
-                                .index(1, columnOf(Kind::Players, "names"))
-                                .data(Qt::ToolTipRole)
-                                .toString();
+        QCOMPARE(rows(Kind::Players), 2);
+        QCOMPARE(dock()->sorted(Kind::Players).index(0, 0).data().toString(), QStringLiteral("STEAM_0:1:42"));
+        QCOMPARE(cell(Kind::Players, 0, "names"), QStringLiteral("Bobby, Bob"));
+        QCOMPARE(cell(Kind::Players, 0, "servers"), QStringLiteral("server 127.0.0.1:27016, server 127.0.0.1:27015"));
+        QCOMPARE(cell(Kind::Players, 1, "names"), QStringLiteral("<b>Eve</b>"));
+        const QString tip = data(Kind::Players, 1, "names", Qt::ToolTipRole).toString();
         QVERIFY2(tip.contains(QLatin1String("&lt;b&gt;Eve")) && !tip.contains(QLatin1String("<b>")),
                  qPrintable(tip));
 
         // The filter finds the player by one name; the row still holds both.
         dock()->filterEdit()->setText(QStringLiteral("bob"));
         QVERIFY(refreshed());
-        QCOMPARE(dock()->sorted(Kind::Players).rowCount(), 1);
-        QCOMPARE(cell(Kind::Players, 0, columnOf(Kind::Players, "names")), QStringLiteral("Bobby, Bob"));
+        QCOMPARE(rows(Kind::Players), 1);
+        QCOMPARE(cell(Kind::Players, 0, "names"), QStringLiteral("Bobby, Bob"));
         dock()->filterEdit()->clear();
 
         // The date range: from 01:20 until 01:40 holds only the kick.
         dock()->showKind(Kind::Commands);
         QVERIFY(refreshed());
-        QCOMPARE(dock()->sorted(Kind::Commands).rowCount(), 3);
+        QCOMPARE(rows(Kind::Commands), 3);
         dock()->fromEdit()->setDateTime(QDateTime::fromSecsSinceEpoch(kDay + 4800));
         dock()->fromCheck()->setChecked(true);
         QVERIFY(refreshed());
-        QCOMPARE(dock()->sorted(Kind::Commands).rowCount(), 2);
+        QCOMPARE(rows(Kind::Commands), 2);
         dock()->untilEdit()->setDateTime(QDateTime::fromSecsSinceEpoch(kDay + 5400));
         dock()->untilCheck()->setChecked(true);
         QVERIFY(refreshed());
-        QCOMPARE(dock()->sorted(Kind::Commands).rowCount(), 1);
-        QCOMPARE(cell(Kind::Commands, 0, columnOf(Kind::Commands, "answer")),
-                 QStringLiteral("@SUM(A1) \u23CE line two"));
+        QCOMPARE(rows(Kind::Commands), 1);
+        QCOMPARE(cell(Kind::Commands, 0, "answer"), QStringLiteral("@SUM(A1) \u23CE line two"));
         dock()->fromCheck()->setChecked(false);
         dock()->untilCheck()->setChecked(false);
         QVERIFY(refreshed());
 
         // Sorting by a column, both ways.
         QTableView* table = dock()->table(Kind::Commands);
-        const int text = columnOf(Kind::Commands, "text");
-        table->sortByColumn(text, Qt::AscendingOrder);
-        QCOMPARE(cell(Kind::Commands, 0, text), QStringLiteral("kick #3 (Bob)"));
-        QCOMPARE(cell(Kind::Commands, 1, text), QStringLiteral("say hi, all"));
-        QCOMPARE(cell(Kind::Commands, 2, text), QStringLiteral("status"));
-        table->sortByColumn(text, Qt::DescendingOrder);
-        QCOMPARE(cell(Kind::Commands, 0, text), QStringLiteral("status"));
+        table->sortByColumn(columnOf(Kind::Commands, "text"), Qt::AscendingOrder);
+        QCOMPARE(cell(Kind::Commands, 0, "text"), QStringLiteral("kick #3 (Bob)"));
+        QCOMPARE(cell(Kind::Commands, 2, "text"), QStringLiteral("status"));
+        table->sortByColumn(columnOf(Kind::Commands, "text"), Qt::DescendingOrder); // as the CSV shows
 
         // CSV in the shown order: times in UTC, quotes doubled, formulas defused.
         const QByteArray csv = dock()->CsvBytes();
@@ -234,8 +225,7 @@ private slots:
         // The availability list shows durations.
         dock()->showKind(Kind::Availability);
         QVERIFY(refreshed());
-        QCOMPARE(cell(Kind::Availability, 0, columnOf(Kind::Availability, "duration")),
-                 QStringLiteral("00:10:00"));
+        QCOMPARE(cell(Kind::Availability, 0, "duration"), QStringLiteral("00:10:00"));
     }
 
     void doubleClickPicksTheObject()
@@ -282,15 +272,15 @@ private slots:
         dock()->forgetButton()->click();
         QCOMPARE(env.op.questions.size(), std::size_t{1});
         QVERIFY(env.op.questions[0].find("STEAM_0:1:42") != std::string::npos);
-        QCOMPARE(dock()->sorted(Kind::Players).rowCount(), 2);
+        QCOMPARE(rows(Kind::Players), 2);
 
         env.op.yesNoAnswers = {true};
         dock()->forgetButton()->click();
-        QCOMPARE(dock()->sorted(Kind::Players).rowCount(), 1);
+        QCOMPARE(rows(Kind::Players), 1);
         QVERIFY(ledger->pump());
         QVERIFY(refreshed());
-        QCOMPARE(dock()->sorted(Kind::Players).rowCount(), 1);
-        QCOMPARE(cell(Kind::Players, 0, 0), QStringLiteral("127.0.0.77"));
+        QCOMPARE(rows(Kind::Players), 1);
+        QCOMPARE(dock()->sorted(Kind::Players).index(0, 0).data().toString(), QStringLiteral("127.0.0.77"));
 
         // Nowhere in the file, its write-ahead log included.
         const QByteArray steamId("STEAM_0:1:42");

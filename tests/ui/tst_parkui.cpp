@@ -35,11 +35,6 @@ const char* const kParkConfig = R"({
   ]
 })";
 
-QPoint centerOf(const CCommonObject& object)
-{
-    return object.m_rcBox.center();
-}
-
 } // namespace
 
 class TestParkUi : public QObject
@@ -53,6 +48,7 @@ class TestParkUi : public QObject
     std::unique_ptr<CControlView> panel;
 
     CHLServer* server(int index) const { return static_cast<CHLServer*>(doc->m_objects[index].get()); }
+    QPoint boxOf(int index) const { return canvas->toViewport(server(index)->m_rcBox.center()); }
 
     template <class Done> bool tickUntil(Done done, int maxTicks)
     {
@@ -100,15 +96,13 @@ private slots:
     {
         QWidget* viewport = canvas->viewport();
         auto* picked = panel->findChild<QLabel*>(QStringLiteral("pickedLabel"));
-        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, canvas->toViewport(centerOf(*server(0))));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, boxOf(0));
         QCOMPARE(doc->m_pSelectedObject, server(0));
-        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier,
-                          canvas->toViewport(centerOf(*server(2))));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, boxOf(2));
         QCOMPARE(doc->PickedMachines(), (std::vector<CCommonObject*>{server(0), server(2)}));
         QCOMPARE(picked->text(), QStringLiteral("2 machines picked"));
         // Ctrl+click again takes it out; a plain click picks one again.
-        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier,
-                          canvas->toViewport(centerOf(*server(2))));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, boxOf(2));
         QCOMPARE(doc->PickedMachines().size(), std::size_t(1));
         QCOMPARE(picked->text(), QString());
 
@@ -125,7 +119,7 @@ private slots:
         QTest::mouseRelease(viewport, Qt::LeftButton, Qt::ControlModifier, to);
         QCOMPARE(doc->PickedMachines().size(), std::size_t(3));
         QCOMPARE(picked->text(), QStringLiteral("3 machines picked"));
-        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, canvas->toViewport(centerOf(*server(1))));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, boxOf(1));
         QCOMPARE(doc->PickedMachines(), (std::vector<CCommonObject*>{server(1)}));
     }
 
@@ -147,9 +141,7 @@ private slots:
             },
             6));
         QCOMPARE(table->item(0, 2)->text(), QStringLiteral("Console: hello"));
-        QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("resultsSummary"))
-                    ->text()
-                    .startsWith(QStringLiteral("3 answered")));
+        QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("resultsSummary"))->text().startsWith(QLatin1String("3 answered")));
 
         // Ctrl+Shift+Enter in the command line hands the line on for every picked machine.
         auto* command = panel->findChild<QLineEdit*>(QStringLiteral("commandEdit"));

@@ -75,6 +75,16 @@ QString overlapIn(const QWidget& parent)
     return {};
 }
 
+// A press, a move with the button held and a release, as the mouse does.
+void drag(QWidget* widget, QPoint from, QPoint to)
+{
+    QTest::mousePress(widget, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), widget->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, to);
+}
+
 } // namespace
 
 class TestWindow : public QObject
@@ -115,6 +125,18 @@ class TestWindow : public QObject
         return placed;
     }
 
+    // Closed and opened again, as the next session would.
+    void reopen()
+    {
+        doc->SetModifiedFlag(false);
+        QVERIFY(frame->close());
+        frame.reset();
+        open();
+        showFrame();
+    }
+
+    QAction* action(const char* name) const { return frame->findChild<QAction*>(QLatin1String(name)); }
+
     QRect available() const { return frame->screen()->availableGeometry(); }
 
     // The canvas pane's height against the splitter's.
@@ -148,15 +170,6 @@ private slots:
         doc.reset();
     }
 
-    void opensInsideTheAvailableArea()
-    {
-        showFrame();
-        QTest::qWait(20);
-        QVERIFY(available().contains(frame->frameGeometry()));
-        QVERIFY(canvasShare() >= 0.4);
-        QCOMPARE(overlapIn(*frame), QString());
-    }
-
     void maximisedCanvasKeepsItsShareAndTheSplitterMoves()
     {
         frame->showMaximized();
@@ -170,31 +183,25 @@ private slots:
         // Dragged down, the handle gives the panel's room to the canvas.
         QSplitter* splitter = frame->splitter();
         QWidget* handle = splitter->handle(1);
-        const QList<int> before = splitter->sizes();
-        const QPoint grip = handle->rect().center();
-        QTest::mousePress(handle, Qt::LeftButton, {}, grip);
-        QMouseEvent down(QEvent::MouseMove, QPointF(grip + QPoint(0, 60)), handle->mapToGlobal(QPointF(grip + QPoint(0, 60))),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(handle, &down);
-        QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(0, 60));
-        QTRY_VERIFY(splitter->sizes()[0] > before[0] + 30);
+        const int before = splitter->sizes()[0];
+        drag(handle, handle->rect().center(), handle->rect().center() + QPoint(0, 60));
+        QTRY_VERIFY(splitter->sizes()[0] > before + 30);
 
         // Dragged up past the share, it stops at 40 % of the height.
-        const QPoint now = handle->rect().center();
-        QTest::mousePress(handle, Qt::LeftButton, {}, now);
-        const QPoint far = now - QPoint(0, splitter->height());
-        QMouseEvent up(QEvent::MouseMove, QPointF(far), handle->mapToGlobal(QPointF(far)), Qt::NoButton,
-                       Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(handle, &up);
-        QTest::mouseRelease(handle, Qt::LeftButton, {}, far);
+        drag(handle, handle->rect().center(), handle->rect().center() - QPoint(0, splitter->height()));
         QTest::qWait(20);
         QVERIFY2(canvasShare() >= 0.399, qPrintable(QString::number(canvasShare())));
     }
 
-    void panelHidesAndShowsFromTheViewMenu()
+    // Opened inside the available area, nothing overlapping; F9 hides the panel and shows it again.
+    void opensInsideTheAvailableAreaAndThePanelToggles()
     {
         showFrame();
-        QAction* toggle = frame->findChild<QAction*>(QStringLiteral("controlPanelAction"));
+        QTest::qWait(20);
+        QVERIFY(available().contains(frame->frameGeometry()));
+        QVERIFY(canvasShare() >= 0.4);
+        QCOMPARE(overlapIn(*frame), QString());
+        QAction* toggle = action("controlPanelAction");
         QVERIFY(toggle);
         QCOMPARE(toggle->shortcut(), QKeySequence(Qt::Key_F9));
         const int canvas = frame->view()->height();
@@ -212,10 +219,8 @@ private slots:
         showFrame();
         CHLServer* server = addServer(27015, "Cup");
         doc->SetSelection(nullptr, server);
-        QAction* schedule = frame->findChild<QAction*>(QStringLiteral("scheduleAction"));
-        QVERIFY(schedule);
         doc->UpdateAllViews(CQuorvaneDoc::HintTick); // the runner reads its (absent) ledger
-        schedule->trigger();
+        action("scheduleAction")->trigger();
         QVERIFY(frame->scheduleDock()->isVisible());
         auto* dialog = frame->scheduleDock()->findChild<CScheduleDlg*>();
         QVERIFY(dialog);
@@ -235,7 +240,7 @@ private slots:
         QCOMPARE(made.lastResult, std::string("sent to 0 of 1, 1 not under rcon"));
         QVERIFY(frame->scheduleDock()->table()->item(0, ScheduleDock::LastResultColumn)->text().contains(
             QLatin1String("not under rcon")));
-        frame->findChild<QAction*>(QStringLiteral("schedulesAction"))->trigger();
+        action("schedulesAction")->trigger();
         QVERIFY(!frame->scheduleDock()->isVisible());
     }
 
@@ -246,20 +251,12 @@ private slots:
         frame->setGeometry(wanted);
         QTest::qWait(20);
         const QRect placed = frame->geometry();
-        doc->SetModifiedFlag(false);
-        QVERIFY(frame->close());
-        frame.reset();
-        open();
-        showFrame();
+        reopen();
         QCOMPARE(frame->geometry(), placed);
 
         frame->showMaximized();
         QTRY_VERIFY(frame->isMaximized());
-        doc->SetModifiedFlag(false);
-        QVERIFY(frame->close());
-        frame.reset();
-        open();
-        showFrame();
+        reopen();
         QVERIFY(frame->isMaximized());
     }
 
@@ -267,11 +264,7 @@ private slots:
     {
         // As if saved on a larger screen: far off and too large.
         frame->setGeometry(QRect(3000, 2000, 4000, 3000));
-        doc->SetModifiedFlag(false);
-        QVERIFY(frame->close());
-        frame.reset();
-        open();
-        showFrame();
+        reopen();
         QVERIFY2(available().contains(frame->frameGeometry()),
                  "the frame is outside the available area");
     }
@@ -309,12 +302,7 @@ private slots:
         for (int column : {PlayerTable::NameColumn, PlayerTable::FragsColumn, PlayerTable::SteamIdColumn,
                            PlayerTable::PingColumn})
             QVERIFY2(!players->isColumnHidden(column), qPrintable(QString::number(column)));
-        QCOMPARE(players->horizontalScrollBar()->maximum(), 0);
-        int shownWidth = 0;
-        for (int column = 0; column < PlayerTable::ColumnCount; ++column)
-            if (!players->isColumnHidden(column))
-                shownWidth += players->columnWidth(column);
-        QVERIFY(shownWidth <= players->viewport()->width());
+        QCOMPARE(players->horizontalScrollBar()->maximum(), 0); // the shown columns fit
         // The SteamID is whole; the long name is what gives way.
         QVERIFY(players->columnWidth(PlayerTable::SteamIdColumn) >=
                 players->fontMetrics().horizontalAdvance(QStringLiteral("STEAM_0:1:12345678")));
@@ -327,9 +315,8 @@ private slots:
                  qPrintable(QString::number(console->viewport()->height())));
 
         QVERIFY(canvasShare() >= 0.4);
-        for (const QWidget* container : {static_cast<const QWidget*>(panel),
-                                         static_cast<const QWidget*>(panel->findChild<QWidget*>(QStringLiteral("rconBox"))),
-                                         static_cast<const QWidget*>(frame.get())})
+        for (const QWidget* container : std::initializer_list<const QWidget*>{
+                 panel, panel->findChild<QWidget*>(QStringLiteral("rconBox")), frame.get()})
             QCOMPARE(overlapIn(*container), QString());
     }
 
@@ -373,7 +360,7 @@ private slots:
     void darkCanvasFromTheViewMenu()
     {
         showFrame();
-        auto* dark = frame->findChild<QAction*>(QStringLiteral("darkCanvasAction"));
+        QAction* dark = action("darkCanvasAction");
         QVERIFY(dark && !dark->isChecked());
         dark->trigger();
         QVERIFY(frame->view()->isDarkCanvas());
@@ -390,7 +377,7 @@ private slots:
         CHLServer* alpha = addServer(1, "alpha");
         CHLServer* bravo = addServer(2, "bravo");
         CHLServer* charlie = addServer(3, "charlie", 2);
-        frame->findChild<QAction*>(QStringLiteral("machinesAction"))->trigger();
+        action("machinesAction")->trigger();
         showFrame();
         MachinesDock* dock = frame->machinesDock();
         QVERIFY(dock->isVisible());
@@ -398,6 +385,10 @@ private slots:
         QSortFilterProxyModel& sorted = dock->sorted();
         QCOMPARE(sorted.rowCount(), 3);
         const auto cell = [&](int row, int column) { return sorted.index(row, column).data().toString(); };
+        const auto step = [dock] {
+            for (int i = 0; i < MachinesDock::kSlices; ++i)
+                dock->Step();
+        };
         QCOMPARE(cell(0, MachinesModel::NameColumn), QStringLiteral("alpha"));
         QCOMPARE(cell(2, MachinesModel::AddressColumn), QStringLiteral("127.0.0.1:3"));
         QCOMPARE(cell(2, MachinesModel::ZoneColumn), QStringLiteral("Internet"));
@@ -409,8 +400,7 @@ private slots:
         alpha->m_nPlayers = 3;
         bravo->m_nPlayers = 10;
         charlie->m_nPlayers = 5;
-        for (int i = 0; i < MachinesDock::kSlices; ++i)
-            dock->Step();
+        step();
         table->sortByColumn(MachinesModel::PlayersColumn, Qt::DescendingOrder);
         QCOMPARE(cell(0, MachinesModel::NameColumn), QStringLiteral("bravo"));
         table->selectRow(0);
@@ -418,8 +408,7 @@ private slots:
         // A change reorders the rows; the selection stays on bravo.
         charlie->m_nPlayers = 20;
         charlie->m_strHostname = "charlie renamed";
-        for (int i = 0; i < MachinesDock::kSlices; ++i)
-            dock->Step();
+        step();
         QCOMPARE(cell(0, MachinesModel::NameColumn), QStringLiteral("charlie renamed"));
         QCOMPARE(table->horizontalHeader()->sortIndicatorSection(), int(MachinesModel::PlayersColumn));
         const QModelIndexList selected = table->selectionModel()->selectedRows();
@@ -428,8 +417,7 @@ private slots:
 
         // A machine that went down is said so and tinted.
         alpha->m_nStatus = CSStatus_TIMEOUT;
-        for (int i = 0; i < MachinesDock::kSlices; ++i)
-            dock->Step();
+        step();
         const int alphaRow = sorted.match(sorted.index(0, MachinesModel::NameColumn), Qt::DisplayRole,
                                           QStringLiteral("alpha"))[0].row();
         QCOMPARE(cell(alphaRow, MachinesModel::StatusColumn), QStringLiteral("Down"));
@@ -458,7 +446,7 @@ private slots:
     {
         for (int i = 0; i < 40; ++i)
             addServer(100 + i, qPrintable(QStringLiteral("server %1").arg(i, 2, 10, QLatin1Char('0'))));
-        frame->findChild<QAction*>(QStringLiteral("machinesAction"))->trigger();
+        action("machinesAction")->trigger();
         showFrame();
         CQuorvaneView* view = frame->view();
         QCOMPARE(view->verticalScrollBar()->value(), 0);
@@ -522,7 +510,7 @@ private slots:
         showFrame();
         const Rect classic = doc->m_groups[5]->m_rcArea;
         QVERIFY(classic.top > doc->m_groups[0]->m_rcArea.bottom); // one below the other
-        auto* columns = frame->findChild<QAction*>(QStringLiteral("groupColumnsAction"));
+        QAction* columns = action("groupColumnsAction");
         QVERIFY(columns && !columns->isChecked());
         columns->trigger();
         QCOMPARE(doc->m_groups[3]->m_rcArea.top, doc->m_groups[0]->m_rcArea.top);
@@ -558,14 +546,8 @@ private slots:
     {
         showFrame();
         CQuorvaneView* view = frame->view();
-        const auto dragGroup = [&](QPoint from, QPoint to) {
-            QWidget* surface = view->viewport();
-            QTest::mousePress(surface, Qt::LeftButton, {}, view->toViewport(from));
-            QMouseEvent move(QEvent::MouseMove, QPointF(view->toViewport(to)),
-                             surface->mapToGlobal(QPointF(view->toViewport(to))), Qt::NoButton, Qt::LeftButton,
-                             Qt::NoModifier);
-            QApplication::sendEvent(surface, &move);
-            QTest::mouseRelease(surface, Qt::LeftButton, {}, view->toViewport(to));
+        const auto dragGroup = [view](QPoint from, QPoint to) {
+            drag(view->viewport(), view->toViewport(from), view->toViewport(to));
         };
         CGroup* servers = doc->m_groups[0].get();
         CGroup* local = doc->m_groups[1].get(); // level 2, beside "Servers"
