@@ -99,7 +99,10 @@ private slots:
         QVERIFY(tickUntil([&] { return !proxy->m_strRecordFile.empty(); }, 40));
         const QString demo = QString::fromStdString(proxy->m_strRecordFile);
 
-        // The operator kicks the first player from the panel...
+        // The operator kicks the first player from the panel, in the second
+        // whose rcon polls (status, match report) are furthest away: their
+        // lines would otherwise join the answers kept for the commands.
+        QVERIFY(tickUntil([&] { return server->m_nPhase == 5; }, 6));
         doc->SetSelection(nullptr, server);
         doc->UpdateAllViews(CQuorvaneDoc::HintTick);
         auto* players = panel->findChild<PlayerTable*>(QStringLiteral("playerList"));
