@@ -5,6 +5,7 @@
 // stops answering runs the --on-change command, and so does an rcon attack
 // the server logs. A restarted machine, which forgets where it streamed, is
 // asked again.
+#include "support/LoopbackPorts.h"
 #include "support/SimulatedPark.h"
 
 #include <QElapsedTimer>
@@ -19,19 +20,6 @@
 
 namespace {
 
-QString at(quint16 port)
-{
-    return QStringLiteral("127.0.0.1:%1").arg(port);
-}
-
-// A free port for the log, given back at once.
-quint16 freePort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
-
 QStringList oneServer(bool rcon)
 {
     QStringList arguments{QStringLiteral("--servers"), QStringLiteral("1"), QStringLiteral("--port"),
@@ -43,8 +31,8 @@ QStringList oneServer(bool rcon)
 
 QStringList streaming(quint16 logPort)
 {
-    return {QStringLiteral("--rcon"), QStringLiteral("secret"), QStringLiteral("--log-listen"), at(logPort),
-            QStringLiteral("--stream-logs")};
+    return {QStringLiteral("--rcon"), QStringLiteral("secret"), QStringLiteral("--log-listen"),
+            loopbackAt(logPort), QStringLiteral("--stream-logs")};
 }
 
 // The JSON lines printed since the last call, whole lines only.
@@ -88,8 +76,8 @@ private slots:
     {
         SimulatedPark park;
         QVERIFY2(park.start(oneServer(true)), qPrintable(park.errorString()));
-        const quint16 logPort = freePort();
-        const QString server = at(park.serverPorts()[0]);
+        const quint16 logPort = unusedUdpPort();
+        const QString server = loopbackAt(park.serverPorts()[0]);
         QProcess quorvane;
         quorvane.start(QStringLiteral(QUORVANE_BINARY),
                        QStringList{QStringLiteral("--headless"), QStringLiteral("--json"),
@@ -162,7 +150,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("alerts with space.txt"));
         SimulatedPark park;
         QVERIFY2(park.start(oneServer(false)), qPrintable(park.errorString()));
-        const QString server = at(park.serverPorts()[0]);
+        const QString server = loopbackAt(park.serverPorts()[0]);
         QProcess quorvane;
         // Quotes group a path with a space; no shell is involved.
         quorvane.start(QStringLiteral(QUORVANE_BINARY),
@@ -193,11 +181,11 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("attacks.txt"));
         SimulatedPark park;
         QVERIFY2(park.start(oneServer(true)), qPrintable(park.errorString()));
-        const QString server = at(park.serverPorts()[0]);
+        const QString server = loopbackAt(park.serverPorts()[0]);
         QProcess quorvane;
         quorvane.start(QStringLiteral(QUORVANE_BINARY),
                        QStringList{QStringLiteral("--headless"), QStringLiteral("--server"), server} +
-                           streaming(freePort()) +
+                           streaming(unusedUdpPort()) +
                            QStringList{QStringLiteral("--on-change"), QStringLiteral("%1 -a %2").arg(tee, path)});
         QVERIFY(quorvane.waitForStarted(10000));
         // Wrong passwords, one at a time, until the server's log has told of enough.

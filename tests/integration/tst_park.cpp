@@ -5,6 +5,7 @@
 #include "layout/LayoutFile.h"
 #include "objects/CGTV.h"
 #include "objects/CHLTV.h"
+#include "support/LoopbackPorts.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
 #include "support/TickUntil.h"
@@ -41,11 +42,6 @@ const char* const kParkConfig = R"({
             "hubs": [{"num": 2, "desc": "Final stage", "parent": "server:0", "players": 4, "following": 1},
                      {"num": 5, "desc": "Warm-up", "parent": "", "players": 0, "following": -1}]}]
 })";
-
-QString at(quint16 port)
-{
-    return QStringLiteral("127.0.0.1:%1").arg(port);
-}
 
 struct Run
 {
@@ -85,7 +81,7 @@ class TestPark : public QObject
     SimulatedPark park;
     std::unique_ptr<CQuorvaneDoc> doc;
 
-    std::string serverName(int index) const { return at(park.serverPorts()[index]).toStdString(); }
+    std::string serverName(int index) const { return loopbackAt(park.serverPorts()[index]).toStdString(); }
 
     template <class Done> bool tickUntil(Done done, int maxTicks)
     {
@@ -209,9 +205,9 @@ private slots:
         QVERIFY(secret.open(QIODevice::WriteOnly));
         secret.write("secret\r\nnot this line\n");
         secret.close();
-        const QString server = at(park.serverPorts()[0]);
-        const QString proxyName = at(park.proxyPorts()[0]);
-        const QString hubName = at(park.hubPorts()[0]);
+        const QString server = loopbackAt(park.serverPorts()[0]);
+        const QString proxyName = loopbackAt(park.proxyPorts()[0]);
+        const QString hubName = loopbackAt(park.hubPorts()[0]);
         const QStringList arguments{"--headless", "--once", "--json",  "--server", server, "--rcon-file",
                                     passwordFile, "--proxy", proxyName, "--rcon",   "tv",   "--hub",
                                     hubName,      "--rcon",  "gtv"};
@@ -236,9 +232,9 @@ private slots:
         // A machine that does not answer makes the run fail.
         QUdpSocket silent;
         QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
-        const Run failed = runQuorvane(arguments + QStringList{"--server", at(silent.localPort())});
+        const Run failed = runQuorvane(arguments + QStringList{"--server", loopbackAt(silent.localPort())});
         QCOMPARE(failed.code, 1);
-        QCOMPARE(field(failed.reports.at(at(silent.localPort())), "status"), QStringLiteral("Timeout"));
+        QCOMPARE(field(failed.reports.at(loopbackAt(silent.localPort())), "status"), QStringLiteral("Timeout"));
     }
 
     // Wrong passwords: no machine is under control, and none is sent its
@@ -249,8 +245,8 @@ private slots:
         const quint16 hubPort = park.hubPorts()[0];
         ParkProbe(proxyPort).control("sim_history clear");
         ParkProbe(hubPort, SimulatedPark::Kind::Hub).control("sim_history clear");
-        const Run run = runQuorvane({"--headless", "--server", at(park.serverPorts()[0]), "--rcon", "wrong",
-                                     "--proxy", at(proxyPort), "--rcon", "wrong", "--hub", at(hubPort),
+        const Run run = runQuorvane({"--headless", "--server", loopbackAt(park.serverPorts()[0]), "--rcon", "wrong",
+                                     "--proxy", loopbackAt(proxyPort), "--rcon", "wrong", "--hub", loopbackAt(hubPort),
                                      "--rcon", "wrong", "--json", "--once"});
         QCOMPARE(run.code, 0);
         QCOMPARE(run.reports.size(), std::size_t{3});
@@ -296,7 +292,8 @@ private slots:
         for (const int signal : {SIGTERM, SIGINT}) {
             QProcess quorvane;
             quorvane.start(QStringLiteral(QUORVANE_BINARY),
-                           {QStringLiteral("--headless"), QStringLiteral("--server"), at(park.serverPorts()[1])});
+                           {QStringLiteral("--headless"), QStringLiteral("--server"),
+                            loopbackAt(park.serverPorts()[1])});
             QVERIFY(quorvane.waitForStarted(5000));
             // The server's first answers change its state: a line is printed.
             QVERIFY(QTest::qWaitFor([&] { return quorvane.readAllStandardOutput().contains("Monitor only"); },

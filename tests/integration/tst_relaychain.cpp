@@ -8,6 +8,7 @@
 #include "ledger/Ledger.h"
 #include "objects/CHLTV.h"
 #include "objects/ObjectReport.h"
+#include "support/LoopbackPorts.h"
 #include "support/SimulatedPark.h"
 #include "support/TestContext.h"
 #include "support/TickUntil.h"
@@ -18,7 +19,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUdpSocket>
 
 namespace {
 
@@ -34,19 +34,6 @@ const char* const kParkConfig = R"({
     {"hostname": "TV at start", "style": "current", "rcon": "tv", "moves": false, "connect": "server:0"}
   ]
 })";
-
-QString at(quint16 port)
-{
-    return QStringLiteral("127.0.0.1:%1").arg(port);
-}
-
-// A UDP port on loopback where nothing listens.
-quint16 deadPort()
-{
-    QUdpSocket socket;
-    socket.bind(QHostAddress::LocalHost, 0);
-    return socket.localPort();
-}
 
 bool consoleHas(const CCommonObject& object, const std::string& text)
 {
@@ -71,7 +58,7 @@ class TestRelayChain : public QObject
     {
         return ::tickUntil(env.clock, *doc, done, maxTicks);
     }
-    std::string serverName() const { return at(park.serverPorts()[0]).toStdString(); }
+    std::string serverName() const { return loopbackAt(park.serverPorts()[0]).toStdString(); }
     CHLServer* addServer(const std::string& password = "secret", int port = 0)
     {
         return static_cast<CHLServer*>(doc->AddServer("127.0.0.1", port ? port : park.serverPorts()[0],
@@ -258,7 +245,7 @@ private slots:
     {
         QSignalSpy notices(doc.get(), &CQuorvaneDoc::machineNotice);
         CHLServer* refused = addServer("wrong");
-        CCommonObject* silent = addServer("", deadPort());
+        CCommonObject* silent = addServer("", unusedUdpPort());
         QVERIFY(tickUntil([&] { return refused->PasswordRefused(); }, 14));
         QVERIFY(tickUntil([&] { return !notices.isEmpty(); }, 2));
         QCOMPARE(notices.at(0).at(0).toString(), QStringLiteral("Password refused"));
@@ -275,10 +262,10 @@ private slots:
     {
         // The third proxy relays the server from the start; headless, the
         // proxy's own retry brings it back.
-        const QString proxyName = at(park.proxyPorts()[2]);
+        const QString proxyName = loopbackAt(park.proxyPorts()[2]);
         QProcess quorvane;
         quorvane.start(QStringLiteral(QUORVANE_BINARY),
-                       {"--headless", "--json", "--no-ledger", "--server", at(park.serverPorts()[0]),
+                       {"--headless", "--json", "--no-ledger", "--server", loopbackAt(park.serverPorts()[0]),
                         "--rcon", "secret", "--proxy", proxyName, "--rcon", "tv"});
         QVERIFY(quorvane.waitForStarted());
         QByteArray output;
