@@ -3,6 +3,7 @@
 // nor keeps timers from running; the per-minute history ring.
 #include "feeds/LiveFeeds.h"
 #include "feeds/LogStream.h"
+#include "support/TestBytes.h"
 
 #include <QTest>
 #include <QTimer>
@@ -10,11 +11,6 @@
 #include <algorithm>
 
 namespace {
-
-QByteArray logDatagram(const QByteArray& body)
-{
-    return "\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: " + body + "\n" + '\0';
-}
 
 using Samples = std::vector<std::optional<int>>;
 

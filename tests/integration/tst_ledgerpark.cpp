@@ -8,6 +8,7 @@
 #include "objects/CHLTV.h"
 #include "support/LedgerLines.h"
 #include "support/SimulatedPark.h"
+#include "support/TestBytes.h"
 #include "support/TestContext.h"
 #include "support/TickUntil.h"
 #include "ui/CControlView.h"
@@ -37,11 +38,6 @@ const char* const kParkConfig = R"({
   "proxies": [{"hostname": "TV", "style": "current", "rcon": "tv-Rc0n-5512", "moves": false}]
 })";
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 class TestLedgerPark : public QObject

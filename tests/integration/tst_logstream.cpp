@@ -7,6 +7,7 @@
 // asked again.
 #include "support/LoopbackPorts.h"
 #include "support/SimulatedPark.h"
+#include "support/TestBytes.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -46,12 +47,6 @@ QList<QJsonObject> newLines(QProcess& process, QByteArray& pending)
         pending.remove(0, end + 1);
     }
     return lines;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The one line the --on-change command wrote, once the program is gone.

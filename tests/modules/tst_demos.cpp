@@ -8,6 +8,7 @@
 #include "modules/PageSource.h"
 #include "objects/CHLTV.h"
 #include "support/FtpServer.h"
+#include "support/TestBytes.h"
 #include "transfer/CFtpJobManager.h"
 #include "transfer/DemoTransfers.h"
 
@@ -19,21 +20,6 @@
 #include <QTest>
 
 #include <utime.h>
-
-namespace {
-
-QByteArray demoBytes(int size, int seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 state = static_cast<quint32>(seed) * 2654435761u;
-    for (char& c : bytes) {
-        state = state * 1103515245u + 12345u;
-        c = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
-
-} // namespace
 
 class TestDemos : public QObject
 {

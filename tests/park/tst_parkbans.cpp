@@ -10,19 +10,11 @@
 #include "park/BanCommands.h"
 #include "park/ParkBans.h"
 #include "park/RconAttacks.h"
+#include "support/TestBytes.h"
 #include "support/TestContext.h"
 
 #include <QSignalSpy>
 #include <QTest>
-
-namespace {
-
-QByteArray logDatagram(const QByteArray& body)
-{
-    return "\xFF\xFF\xFF\xFFlog L 10/05/2024 - 14:22:01: " + body + "\n" + '\0';
-}
-
-} // namespace
 
 class TestParkBans : public QObject
 {

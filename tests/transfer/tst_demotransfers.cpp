@@ -3,6 +3,7 @@
 // deleted, and kept apart from the page uploads.
 #include "core/ResourceLimits.h"
 #include "support/FtpServer.h"
+#include "support/TestBytes.h"
 #include "transfer/CFtpJobManager.h"
 #include "transfer/DemoTransfers.h"
 #include "transfer/FtpOutcomes.h"
@@ -20,17 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray demoBytes(int size, int seed = 1)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 state = static_cast<quint32>(seed) * 2654435761u;
-    for (char& c : bytes) {
-        state = state * 1103515245u + 12345u;
-        c = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
 
 std::string hexSha(const QByteArray& bytes)
 {

@@ -4,6 +4,7 @@
 #include "layout/CQuorvaneDoc.h"
 #include "ledger/Ledger.h"
 #include "objects/CHLServer.h"
+#include "support/TestBytes.h"
 #include "support/TestContext.h"
 #include "ui/CControlView.h"
 #include "ui/CMainFrame.h"
@@ -31,11 +32,6 @@ namespace {
 // 2026-12-07 00:00:00 UTC.
 constexpr std::int64_t kDay = 1796601600;
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 class TestLedgerWindow : public QObject
