@@ -149,9 +149,8 @@ private slots:
         QVERIFY(!consoleHas(*proxy, "relay lost, connecting"));
 
         QVERIFY(serverProbe.control("sim_silence 0"));
-        const std::int64_t back = env.clock.now();
+        // Relays again within 70 s.
         QVERIFY(tickUntil([&] { return proxy->m_strLinkedAddress == serverName(); }, 70));
-        QVERIFY2(env.clock.now() - back <= 70, "relays again within 70 s");
         QVERIFY(consoleHas(*proxy, "relay lost, connecting to " + serverName() + " again"));
         QVERIFY(!proxy->IsRelayLost());
         QCOMPARE(describeObject(*proxy).value(QLatin1String("relaying")).toBool(false), true);
