@@ -11,7 +11,7 @@ void CommandTranscript::Sent(const std::string& command, const CConsoleLog& log,
     Append("> " + command);
     m_logMark = log.added();
     m_sentAt = now;
-    m_askedPolled = polled::isPolledCommand(command.substr(0, command.find(' ')));
+    m_command = command;
 }
 
 void CommandTranscript::Take(const CConsoleLog& log, std::int64_t now)
@@ -24,7 +24,7 @@ void CommandTranscript::Take(const CConsoleLog& log, std::int64_t now)
         static_cast<int>(std::min<std::uint64_t>(fresh, static_cast<std::uint64_t>(log.count())));
     for (int i = log.count() - kept; i < log.count(); ++i) {
         const std::string& line = log.line(i);
-        if (m_askedPolled || !polled::isPolledReplyLine(line))
+        if (!polled::answersAnotherPoll(line, m_command))
             Append(line);
     }
 }

@@ -21,7 +21,7 @@ public:
     void Sent(const std::string& command, const CConsoleLog& log, std::int64_t now);
     // Copies the lines the log gained since the last look that answer the
     // last command: within the reply time, and not the answer of a poll
-    // (unless the operator asked for the same).
+    // (unless the operator asked the same).
     void Take(const CConsoleLog& log, std::int64_t now);
     bool IsListening(std::int64_t now) const { return now - m_sentAt <= kReplySeconds; }
 
@@ -36,5 +36,5 @@ private:
     std::uint64_t m_added = 0;
     std::uint64_t m_logMark = 0;
     std::int64_t m_sentAt = INT64_MIN / 2;
-    bool m_askedPolled = false;
+    std::string m_command; // the last one sent
 };

@@ -4,6 +4,7 @@
 #include "objects/CGTV.h"
 #include "objects/CHLServer.h"
 #include "objects/CHLTV.h"
+#include "objects/PolledReplies.h"
 #include "objects/ServerReplies.h"
 
 #include <QHostAddress>
@@ -177,13 +178,18 @@ void LedgerFeed::AnswerCommands(std::int64_t now, bool all)
             const CConsoleLog& log = command.object->m_log;
             const std::uint64_t gained = log.added() - command.logMark;
             const int first = std::max(0, log.count() - static_cast<int>(std::min<std::uint64_t>(gained, 50)));
+            // The program's own polls answer into the same console: their
+            // lines are no answer of the operator's, unless he asked the same.
             int lines = 0;
-            for (int i = first; i < log.count() && lines < kAnswerLines; ++i, ++lines)
+            for (int i = first; i < log.count() && lines < kAnswerLines; ++i)
             {
                 const std::string& line = log.line(i);
+                if (polled::answersAnotherPoll(line, command.text))
+                    continue;
                 if (line.rfind(replies::kBadPasswordPrefix, 0) == 0 || line.rfind(replies::kBannedPrefix, 0) == 0)
                     refused = true;
                 answer += (answer.empty() ? "" : "\n") + line;
+                ++lines;
             }
             refused = refused || command.object->RconSuspended();
         }

@@ -25,7 +25,8 @@ class Ledger;
 class LedgerFeed
 {
 public:
-    // Lines that reach the log this long after a command answer it.
+    // Lines that reach the log this long after a command answer it, the
+    // lines of the program's own polls left out; the first few are kept.
     static constexpr std::int64_t kAnswerSeconds = 3;
     static constexpr int kAnswerLines = 5;
 

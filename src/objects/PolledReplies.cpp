@@ -32,9 +32,6 @@ constexpr std::string_view kStatusPrefixes[] = {
     "Not connected.",
     "Recording to ",
     "Not recording",
-    replies::kServerPasswordPrefix,
-    replies::kMatchReportPrefix,
-    replies::kNoMatchPrefix,
 };
 
 // "12 users", the last line of a game server's status.
@@ -46,16 +43,30 @@ bool isUserCount(std::string_view line)
 
 } // namespace
 
-bool isPolledCommand(std::string_view command)
+std::string_view polledCommandOf(std::string_view line)
 {
-    return command == "status" || command == "sv_password" || command == "nxn_match_report";
+    if (beginsWith(line, replies::kServerPasswordPrefix))
+        return "sv_password";
+    if (beginsWith(line, replies::kMatchReportPrefix) || beginsWith(line, replies::kNoMatchPrefix))
+        return "nxn_match_report";
+    if (isUserCount(line) || std::any_of(std::begin(kStatusPrefixes), std::end(kStatusPrefixes),
+                                         [line](std::string_view prefix) { return beginsWith(line, prefix); }))
+        return "status";
+    return {};
 }
 
 bool isPolledReplyLine(std::string_view line)
 {
-    return isUserCount(line) ||
-           std::any_of(std::begin(kStatusPrefixes), std::end(kStatusPrefixes),
-                       [line](std::string_view prefix) { return beginsWith(line, prefix); });
+    return !polledCommandOf(line).empty();
+}
+
+bool answersAnotherPoll(std::string_view line, std::string_view command)
+{
+    const std::string_view polled = polledCommandOf(line);
+    if (polled.empty())
+        return false;
+    command.remove_prefix(std::min(command.find_first_not_of(" \t"), command.size()));
+    return polled != command.substr(0, command.find_first_of(" \t;"));
 }
 
 } // namespace polled

@@ -8,11 +8,15 @@
 // operator's own commands and replies are not pushed away.
 namespace polled {
 
-// True for a command the program sends by itself at every poll.
-bool isPolledCommand(std::string_view command);
+// The poll command a line answers ("status", "sv_password",
+// "nxn_match_report"), or empty for a line of no poll's answer: a game
+// server's or a proxy's status text, the server password, the match report.
+std::string_view polledCommandOf(std::string_view line);
 
-// True for a line of the answers to those commands: a game server's or a
-// proxy's status text, the server password or the match report.
 bool isPolledReplyLine(std::string_view line);
+
+// True for a line of a poll's answer that is not the answer of command (a
+// line the operator sent): what he asked himself is his answer.
+bool answersAnotherPoll(std::string_view line, std::string_view command);
 
 } // namespace polled

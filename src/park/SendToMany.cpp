@@ -50,7 +50,10 @@ bool SendToMany::Collect(std::int64_t now)
                 Settle(i, State::Refused);
                 break;
             }
-            if (polled::isPolledReplyLine(line))
+            // A poll's answer is the operator's only when he asked the same.
+            if (polled::isPolledReplyLine(line) &&
+                std::all_of(m_commands.begin(), m_commands.end(),
+                            [&line](const std::string& command) { return polled::answersAnotherPoll(line, command); }))
                 continue;
             if (row.lines.size() < kShownLines) {
                 row.lines.push_back(line);

@@ -95,10 +95,7 @@ private slots:
         QVERIFY(tickUntil([&] { return !proxy->m_strRecordFile.empty(); }, 40));
         const QString demo = QString::fromStdString(proxy->m_strRecordFile);
 
-        // The operator kicks the first player from the panel, in the second
-        // whose rcon polls (status, match report) are furthest away: their
-        // lines would otherwise join the answers kept for the commands.
-        QVERIFY(tickUntil([&] { return server->m_nPhase == 5; }, 6));
+        // The operator kicks the first player from the panel.
         doc->SetSelection(nullptr, server);
         doc->UpdateAllViews(CQuorvaneDoc::HintTick);
         auto* players = panel->findChild<PlayerTable*>(QStringLiteral("playerList"));
@@ -148,8 +145,9 @@ private slots:
         QVERIFY2(commands[1].value(QLatin1String("answer")).toString().contains(kicked),
                  qPrintable(commands[1].value(QLatin1String("answer")).toString()));
         QCOMPARE(commands[2].value(QLatin1String("text")).toString(), QStringLiteral("sv_password ***"));
-        QCOMPARE(commands[3].value(QLatin1String("answer")).toString(),
-                 QStringLiteral("\"sv_password\" is \"***\""));
+        // (The program's own poll of the same may answer in the same seconds.)
+        const QStringList asked = commands[3].value(QLatin1String("answer")).toString().split('\n');
+        QCOMPARE(asked, QStringList(asked.size(), QStringLiteral("\"sv_password\" is \"***\"")));
 
         // No password in the bytes of the file or of its write-ahead log, while open and once closed.
         const auto noPassword = [&](const QByteArray& bytes) {

@@ -125,9 +125,14 @@ void TestLedgerFeed::documentWritesTheLedger()
 
     document.NoteCommand(*server, "kick #3; rcon_password " + kRcon);
     tick(document, 1);
-    server->m_log.Add("Kicked \"Bob\"");
+    // A poll's status text comes in around the kick's answer.
+    for (const char* line : {"hostname:  Cup #1", "Kicked \"Bob\"", "map     :  de_nuke", "#  1 \"Ann\"", "1 users"})
+        server->m_log.Add(line);
     tick(document, LedgerFeed::kAnswerSeconds);
     document.NoteCommand(*server, "status"); // nothing answers it
+    tick(document, LedgerFeed::kAnswerSeconds + 1);
+    document.NoteCommand(*server, "status"); // the operator's own status is his answer
+    server->m_log.Add("hostname:  Cup #1");
     tick(document, LedgerFeed::kAnswerSeconds + 1);
 
     // The machine falls silent: down, and the match ends with it.
@@ -141,11 +146,12 @@ void TestLedgerFeed::documentWritesTheLedger()
         return table.value_or(LedgerQuery::Table{});
     };
     const auto commands = run(LedgerQuery::Kind::Commands);
-    QCOMPARE(commands.rows.size(), std::size_t{2});
+    QCOMPARE(commands.rows.size(), std::size_t{3});
     QCOMPARE(commands.rows[0][2].toString(), QStringLiteral("server 127.0.0.1:27999"));
     QCOMPARE(commands.rows[0][3].toString(), QStringLiteral("kick #3; rcon_password ***"));
     QCOMPARE(commands.rows[0][4].toString(), QStringLiteral("Kicked \"Bob\""));
     QCOMPARE(commands.rows[1][4].toString(), QStringLiteral("no answer"));
+    QCOMPARE(commands.rows[2][4].toString(), QStringLiteral("hostname:  Cup #1"));
 
     const auto availability = run(LedgerQuery::Kind::Availability);
     QCOMPARE(availability.rows.size(), std::size_t{1});
@@ -165,7 +171,7 @@ void TestLedgerFeed::documentWritesTheLedger()
     QCOMPARE(players.rows[1][4].toString(), QString()); // STEAM_ID_LAN names nobody
 
     const QByteArray metrics = metricsText(document, m_test.clock.now());
-    QVERIFY(metrics.contains("quorvane_ledger_records_total{kind=\"commands\"} 2\n"));
+    QVERIFY(metrics.contains("quorvane_ledger_records_total{kind=\"commands\"} 3\n"));
     QVERIFY(metrics.contains("quorvane_ledger_queue 0\n"));
 
     // The program prints the same, and exits without polling.

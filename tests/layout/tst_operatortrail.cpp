@@ -61,12 +61,14 @@ private slots:
             server.SendCommand("sv_password abc");
         }
         server.SendCommand("nxn_match_report");
+        // The last command's answer, without a status poll's line.
         server.m_log.Add("2 users");
+        server.m_log.Add("\"sv_password\" is \"abc\"");
         trail.Collect(objects);
         const CommandTranscript* record = trail.Find(server.GetName());
         QVERIFY(record);
         QCOMPARE(std::vector<std::string>(record->lines().begin(), record->lines().end()),
-                 (std::vector<std::string>{"> users", "> sv_password ***", "2 users"}));
+                 (std::vector<std::string>{"> users", "> sv_password ***", "\"sv_password\" is \"abc\""}));
         QCOMPARE(
             peer.drain(server),
             (std::vector<std::string>{oob::rconCommand(9, "pw", "status"), oob::rconCommand(9, "pw", "users"),

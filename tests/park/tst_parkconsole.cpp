@@ -173,6 +173,13 @@ private slots:
         QCOMPARE(send.count(SendToMany::State::Answered), std::size_t(1));
         QCOMPARE(std::string(stateText(SendToMany::State::Skipped)), std::string("not under rcon, skipped"));
 
+        // A status the operator sent himself is his answer; another poll's line is not.
+        send.Start({answering.get()}, {"say hi", "status"}, 1500);
+        answering->m_log.Add("\"sv_password\" is \"\"");
+        answering->m_log.Add("hostname:  Cup #1");
+        send.Collect(1501);
+        QCOMPARE(send.rows()[0].lines, std::vector<std::string>{"hostname:  Cup #1"});
+
         // A machine deleted while waiting is never read again.
         send.Start({answering.get()}, {"status"}, 2000);
         send.Forget(*answering);
