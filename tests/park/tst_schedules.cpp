@@ -65,6 +65,13 @@ private slots:
                                                         "600 run changelevel de_nuke"}));
         QCOMPARE(done.rbegin()->second.machines, std::vector<std::string>{"127.0.0.1:27015"});
         QCOMPARE(schedules.schedules()[0].nextRun, std::int64_t{0}); // done, still listed
+
+        // Not ticked until both warnings are due: the latest alone is said, once.
+        Schedules late;
+        QVERIFY(!late.Add(Command("changelevel de_nuke", {ScheduleRule::Kind::At, kNow + 600, 0, {1, 5}}), kNow,
+                          presets));
+        QCOMPARE(Lines(Run(late, presets, kNow + 590, kNow + 600)),
+                 (std::vector<std::string>{"590 warn say changelevel de_nuke in 1 minute", "600 run changelevel de_nuke"}));
     }
 
     void everyNMinutes()
