@@ -69,11 +69,7 @@ private slots:
         const auto tickUntil = [&](auto done, int ticks) {
             return ::tickUntil(env.clock, *doc, done, ticks);
         };
-        // Seconds in which the replies arrive, with nothing to wait for.
-        const auto tickFor = [&](int ticks) {
-            ::tickUntil(
-                env.clock, *doc, [] { return false; }, ticks);
-        };
+        const auto nothing = [] { return false; }; // seconds in which the replies arrive
 
         auto* server = static_cast<CHLServer*>(
             doc->AddServer("127.0.0.1", park.serverPorts()[0], kRcon.toStdString(), doc->m_groups[0].get()));
@@ -112,14 +108,14 @@ private slots:
              {QStringLiteral("sv_password ") + kNewJoin, QStringLiteral("sv_password")}) {
             command->setText(text);
             send->click();
-            tickFor(1);
+            tickUntil(nothing, 1);
         }
         QVERIFY(tickUntil([&] { return server->m_statusPlayers.size() == 3; }, 40));
 
         // The match ends; the recording stops.
         QVERIFY(ParkProbe(park.serverPorts()[0]).control("sim_match 0"));
         QVERIFY(tickUntil([&] { return !server->m_bMatchRunning && proxy->m_strRecordFile.empty(); }, 40));
-        tickFor(2);
+        tickUntil(nothing, 2);
         QTRY_VERIFY_WITH_TIMEOUT(ledger->queued() == 0 &&
                                      ledger->stats().written[LedgerStats::Commands] >= 4 &&
                                      ledger->stats().written[LedgerStats::Matches] >= 2,

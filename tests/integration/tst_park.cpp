@@ -22,9 +22,9 @@
 namespace {
 
 // Servers: 0 the cup server (password, six players, a running match), 1 a
-// current-only server that demands the challenge. Proxies: 0 classic status
-// text, 1 current status text behind the byte today's proxies put before it.
-// One hub manager, whose first hub relays the cup server.
+// current-only server that demands the challenge. One proxy with the classic
+// status text (both kinds of text are relayed in tst_relaychain). One hub
+// manager, whose first hub relays the cup server.
 const char* const kParkConfig = R"({
   "seed": 7,
   "servers": [
@@ -34,10 +34,7 @@ const char* const kParkConfig = R"({
     {"hostname": "Challenged", "map": "cs_italy", "modern_only": true, "challenge": true, "players": 3,
      "moves": false}
   ],
-  "proxies": [
-    {"hostname": "TV classic", "style": "old", "rcon": "tv", "moves": false},
-    {"hostname": "TV current", "style": "current", "framing": "backtick", "rcon": "tv", "moves": false}
-  ],
+  "proxies": [{"hostname": "TV classic", "style": "old", "rcon": "tv", "moves": false}],
   "hubs": [{"hostname": "Cup GTV", "rcon": "gtv", "clients": 7, "max_clients": 40, "moves": false,
             "hubs": [{"num": 2, "desc": "Final stage", "parent": "server:0", "players": 4, "following": 1},
                      {"num": 5, "desc": "Warm-up", "parent": "", "players": 0, "following": -1}]}]
@@ -81,8 +78,6 @@ class TestPark : public QObject
     SimulatedPark park;
     std::unique_ptr<CQuorvaneDoc> doc;
 
-    std::string serverName(int index) const { return loopbackAt(park.serverPorts()[index]).toStdString(); }
-
     template <class Done> bool tickUntil(Done done, int maxTicks)
     {
         return ::tickUntil(env.clock, *doc, done, maxTicks);
@@ -111,7 +106,7 @@ private slots:
     {
         QVERIFY(dir.isValid());
         QVERIFY2(park.startWithConfig(kParkConfig), qPrintable(park.errorString()));
-        QCOMPARE(park.machines().size(), 5);
+        QCOMPARE(park.machines().size(), 4);
     }
 
     void init()
@@ -122,46 +117,6 @@ private slots:
     }
 
     void cleanup() { doc.reset(); }
-
-    void proxyLinksAndRecords_data()
-    {
-        QTest::addColumn<int>("proxyIndex");
-        QTest::addRow("classic status") << 0;
-        QTest::addRow("current status") << 1;
-    }
-
-    void proxyLinksAndRecords()
-    {
-        QFETCH(int, proxyIndex);
-        const quint16 proxyPort = park.proxyPorts()[proxyIndex];
-        ParkProbe(proxyPort).control("sim_history clear");
-        CHLServer* server = addServer(0, "secret");
-        CHLTV* proxy = addProxy(proxyIndex);
-        QVERIFY(
-            tickUntil([&] { return proxy->m_nStatus == CSStatus_CONTROL && server->m_bMatchRunning; }, 12));
-
-        proxy->DropOn(server);
-        QVERIFY(history(proxyPort).contains("connect " + QByteArray::fromStdString(serverName(0))));
-        QVERIFY(tickUntil([&] { return proxy->m_strLinkedAddress == serverName(0); }, 7));
-        QVERIFY(tickUntil([&] { return proxy->m_pLinked == server; }, 6));
-
-        // Auto record during the running match, with the generated name.
-        proxy->m_bAutoRecord = true;
-        QVERIFY(tickUntil([&] { return !proxy->m_strRecordFile.empty(); }, 13));
-        const QByteArray commands = history(proxyPort);
-        QVERIFY2(commands.contains("record ") && commands.contains("_de_dust2_Red_Blue"),
-                 commands.constData());
-
-        // The match ends: the recording stops.
-        ParkProbe(park.serverPorts()[0]).control("sim_match 0");
-        QVERIFY(tickUntil([&] { return proxy->m_strRecordFile.empty(); }, 19));
-        QVERIFY(history(proxyPort).contains("stoprecord"));
-        ParkProbe(park.serverPorts()[0]).control("sim_match 2 Red Blue 3 0 1 0");
-        ParkProbe(proxyPort).control("sim_history clear");
-        proxy->m_bAutoRecord = false;
-        proxy->SendCommand("disconnect");
-        QVERIFY(env.op.messages.empty());
-    }
 
     void hubsFollowAndLink()
     {
@@ -235,22 +190,18 @@ private slots:
         const Run failed = runQuorvane(arguments + QStringList{"--server", loopbackAt(silent.localPort())});
         QCOMPARE(failed.code, 1);
         QCOMPARE(field(failed.reports.at(loopbackAt(silent.localPort())), "status"), QStringLiteral("Timeout"));
-    }
 
-    // Wrong passwords: no machine is under control, and none is sent its
-    // refused command again on every poll.
-    void headlessWrongPasswordsMonitorOnly()
-    {
+        // Wrong passwords: no machine is under control, and none is sent its
+        // refused command again on every poll.
         const quint16 proxyPort = park.proxyPorts()[0];
         const quint16 hubPort = park.hubPorts()[0];
         ParkProbe(proxyPort).control("sim_history clear");
         ParkProbe(hubPort, SimulatedPark::Kind::Hub).control("sim_history clear");
-        const Run run = runQuorvane({"--headless", "--server", loopbackAt(park.serverPorts()[0]), "--rcon", "wrong",
-                                     "--proxy", loopbackAt(proxyPort), "--rcon", "wrong", "--hub", loopbackAt(hubPort),
-                                     "--rcon", "wrong", "--json", "--once"});
-        QCOMPARE(run.code, 0);
-        QCOMPARE(run.reports.size(), std::size_t{3});
-        for (const auto& [name, report] : run.reports)
+        const Run wrong = runQuorvane({"--headless", "--server", server, "--rcon", "wrong", "--proxy", proxyName,
+                                       "--rcon", "wrong", "--hub", hubName, "--rcon", "wrong", "--json", "--once"});
+        QCOMPARE(wrong.code, 0);
+        QCOMPARE(wrong.reports.size(), std::size_t{3});
+        for (const auto& [name, report] : wrong.reports)
             QCOMPARE(field(report, "status"), QStringLiteral("Monitor only"));
         QCOMPARE(history(proxyPort).count("(refused) status"), 1);
         QCOMPARE(history(hubPort, SimulatedPark::Kind::Hub).count("(refused) gtv_follow"), 1);
@@ -266,8 +217,7 @@ private slots:
         const Run run = runQuorvane({"--headless", "--once", "--json", path});
         QCOMPARE(run.code, 0);
         QCOMPARE(run.reports.size(), std::size_t{2});
-        QCOMPARE(field(run.reports.at(QString::fromStdString(serverName(0))), "status"),
-                 QStringLiteral("Rcon Controled"));
+        QCOMPARE(field(run.reports.at(loopbackAt(park.serverPorts()[0])), "status"), QStringLiteral("Rcon Controled"));
 
         // The canvas drawn to a picture of the layout's size.
         const QString picture = dir.filePath(QStringLiteral("render.png"));

@@ -35,6 +35,8 @@ const char* const kParkConfig = R"({
   ]
 })";
 
+using Rows = std::vector<std::pair<std::int64_t, QString>>; // (second, text) of the command trail
+
 } // namespace
 
 class TestSchedulesPark : public QObject
@@ -91,14 +93,14 @@ class TestSchedulesPark : public QObject
     }
     // The command trail: (second, text) of the rows whose text holds `part`, and their
     // answers. A command is written once its answer is in, a few seconds after it was sent.
-    std::vector<std::pair<std::int64_t, QString>> trail(const QString& part, std::vector<QString>* answers = nullptr)
+    Rows trail(const QString& part, std::vector<QString>* answers = nullptr)
     {
         ledger->pump();
         QString error;
         LedgerQuery::Filter filter;
         filter.find = part;
         const auto table = LedgerQuery::run(ledger->target(), LedgerQuery::Kind::Commands, filter, error);
-        std::vector<std::pair<std::int64_t, QString>> rows;
+        Rows rows;
         // Rows whose answer only holds it (a command answered by the chat line) are not its rows.
         for (const auto& row : table.value_or(LedgerQuery::Table{}).rows) {
             if (!row[3].toString().contains(part))
@@ -132,17 +134,13 @@ private slots:
         every.rule = {ScheduleRule::Kind::Every, t0 + 120, 2, {}};
         QVERIFY(!runner->Add(every));
         tickTo(t0 + 360 + LedgerFeed::kAnswerSeconds + 1);
-        using Rows = std::vector<std::pair<std::int64_t, QString>>;
         const QString five = QStringLiteral("say say Live soon in 5 minutes");
         const QString one = QStringLiteral("say say Live soon in 1 minute");
         const QString run = QStringLiteral("say Live soon");
         std::vector<QString> answers;
-        QCOMPARE(trail(QStringLiteral("Live soon"), &answers), (Rows{{t0 + 60, five},
-                                                           {t0 + 60, five},
-                                                           {t0 + 300, one},
-                                                           {t0 + 300, one},
-                                                           {t0 + 360, run},
-                                                           {t0 + 360, run}}));
+        QCOMPARE(trail(QStringLiteral("Live soon"), &answers),
+                 (Rows{{t0 + 60, five}, {t0 + 60, five}, {t0 + 300, one}, {t0 + 300, one}, {t0 + 360, run},
+                       {t0 + 360, run}}));
         QCOMPARE(trail(QStringLiteral("status")),
                  (Rows{{t0 + 120, "status"}, {t0 + 240, "status"}, {t0 + 360, "status"}}));
         // The machines heard them: each answered with its chat line.
@@ -191,8 +189,7 @@ private slots:
     void whenTheMatchEnds()
     {
         open();
-        QVERIFY(::tickUntil(
-            env.clock, *doc, [&] { return servers[0]->m_bMatchRunning; }, 12));
+        QVERIFY(::tickUntil(env.clock, *doc, [&] { return servers[0]->m_bMatchRunning; }, 12));
         Schedule after;
         after.command = "say Well played";
         after.machines = names;
@@ -201,8 +198,7 @@ private slots:
         tickTo(env.clock.now() + 10);
         QVERIFY(trail(QStringLiteral("Well played")).empty());
         QVERIFY(ParkProbe(park.serverPorts()[0]).control("sim_match 0"));
-        QVERIFY(::tickUntil(
-            env.clock, *doc, [&] { return !servers[0]->m_bMatchRunning; }, 12));
+        QVERIFY(::tickUntil(env.clock, *doc, [&] { return !servers[0]->m_bMatchRunning; }, 12));
         const std::int64_t ended = env.clock.now();
         tickTo(ended + 1 + LedgerFeed::kAnswerSeconds + 1);
         const auto rows = trail(QStringLiteral("Well played"));
@@ -241,7 +237,6 @@ private slots:
         QVERIFY(cell(ScheduleDock::MachinesColumn).contains(QLatin1String("and 1 more")));
         QVERIFY(cell(ScheduleDock::RuleColumn).contains(QLatin1String("warns 1 min before")));
         tickTo(t0 + 120 + LedgerFeed::kAnswerSeconds + 1);
-        using Rows = std::vector<std::pair<std::int64_t, QString>>;
         const QString warning = QStringLiteral("say say From the window in 1 minute");
         const QString run = QStringLiteral("say From the window");
         QCOMPARE(trail(QStringLiteral("From the window")),

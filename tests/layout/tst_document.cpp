@@ -1,6 +1,7 @@
 #include "layout/CQuorvaneDoc.h"
 #include "layout/CommandIds.h"
 #include "objects/CGTV.h"
+#include "support/DocumentNames.h"
 #include "support/TestContext.h"
 
 #include <QSignalSpy>
@@ -22,22 +23,6 @@ private:
     std::vector<std::string>& m_log;
     std::string m_tag;
 };
-
-std::vector<std::string> names(const auto& list)
-{
-    std::vector<std::string> result;
-    for (const auto& item : list)
-        result.push_back(item->m_strName);
-    return result;
-}
-
-std::vector<std::string> objectNames(const CQuorvaneDoc& doc)
-{
-    std::vector<std::string> result;
-    for (const auto& object : doc.m_objects)
-        result.push_back(object->GetName());
-    return result;
-}
 
 } // namespace
 

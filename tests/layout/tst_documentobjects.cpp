@@ -7,22 +7,11 @@
 #include "objects/CHLTV.h"
 #include "objects/CRconSocket.h"
 #include "objects/OobDatagrams.h"
+#include "support/DocumentNames.h"
 #include "support/LoopbackPeer.h"
 #include "support/TestContext.h"
 
 #include <QTest>
-
-namespace {
-
-std::vector<std::string> objectNames(const CQuorvaneDoc& doc)
-{
-    std::vector<std::string> names;
-    for (const auto& object : doc.m_objects)
-        names.push_back(object->GetName());
-    return names;
-}
-
-} // namespace
 
 class TestDocumentObjects : public QObject
 {

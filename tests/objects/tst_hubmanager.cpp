@@ -126,14 +126,14 @@ private slots:
         QCOMPARE(manager->m_log.count(), 2);
     }
 
-    void hubDetails()
+    void hubDetailsAndClickPick()
     {
         manager->OnReply(managerInfo("\\numHubs\\2\\hubs\\4 0 9 0"));
-        manager->OnReply(hubInfo("\\hubNum\\9\\desc\\Final\\parent\\10.0.0.1:27015\\following\\3"
+        manager->OnReply(hubInfo("\\hubNum\\9\\desc\\Final\\parent\\127.0.0.1:27015\\following\\3"
                                  "\\p3t\\1\\p3n\\^1Zo^2rro\\p0t\\2\\p0n\\Ann\\p5n\\no team key"));
         const CHubInfo& hub = manager->m_hubs[1];
         QCOMPARE(hub.m_strDesc, std::string("Final"));
-        QCOMPARE(hub.m_strParent, std::string("10.0.0.1:27015"));
+        QCOMPARE(hub.m_strParent, std::string("127.0.0.1:27015"));
         QCOMPARE(hub.m_nCount, 2);
         QCOMPARE(hub.m_strNames[0], std::string("Ann"));
         QCOMPARE(hub.m_nSlots[1], 3);
@@ -149,28 +149,8 @@ private slots:
         manager->OnReply(hubInfo("\\hubNum\\77\\desc\\Other"));
         QCOMPARE(manager->m_hubs[0].m_strDesc, std::string());
         QCOMPARE(manager->m_timeLastReply, std::int64_t{5'000'004});
-    }
 
-    // Manager info in the first second of the six, the hubs' in the second.
-    void pollCycle()
-    {
-        manager->m_nPhase = 0;
-        manager->m_nHubs = 2;
-        manager->m_hubs[0].m_nHubNum = 3;
-        manager->m_hubs[1].m_nHubNum = 12;
-        const std::vector<Sent> expected{{oob::managerInfoQuery()}, {oob::hubInfoQuery(3), oob::hubInfoQuery(12)},
-                                         {}, {}, {}, {}, {oob::managerInfoQuery()}};
-        for (const Sent& sent : expected) {
-            manager->Tick();
-            QCOMPARE(peer->drain(*manager), sent);
-        }
-        QCOMPARE(oob::hubInfoQuery(12), std::string("\xFF\xFF\xFF\xFFgethubinfo 12\0", 18));
-    }
-
-    // A click picks a hub row; a hub that closes is no longer picked.
-    void clickPickAndChangePOV()
-    {
-        manager->OnReply(managerInfo("\\numHubs\\2\\hubs\\4 0 9 0"));
+        // A click picks a hub row; a hub that closes is no longer picked.
         manager->OnReply(hubInfo("\\hubNum\\9\\p1t\\a\\p1n\\Twin\\p6t\\b\\p6n\\Twin\\p7t\\c\\p7n\\Other"));
         peer->drain(*manager);
         manager->m_rcBox = {0, 0, 120, 163};
@@ -194,6 +174,22 @@ private slots:
         QCOMPARE(manager->GetPlayerCount(), 0);
         manager->ChangePOV("Twin");
         QCOMPARE(peer->drain(*manager), Sent{});
+    }
+
+    // Manager info in the first second of the six, the hubs' in the second.
+    void pollCycle()
+    {
+        manager->m_nPhase = 0;
+        manager->m_nHubs = 2;
+        manager->m_hubs[0].m_nHubNum = 3;
+        manager->m_hubs[1].m_nHubNum = 12;
+        const std::vector<Sent> expected{{oob::managerInfoQuery()}, {oob::hubInfoQuery(3), oob::hubInfoQuery(12)},
+                                         {}, {}, {}, {}, {oob::managerInfoQuery()}};
+        for (const Sent& sent : expected) {
+            manager->Tick();
+            QCOMPARE(peer->drain(*manager), sent);
+        }
+        QCOMPARE(oob::hubInfoQuery(12), std::string("\xFF\xFF\xFF\xFFgethubinfo 12\0", 18));
     }
 
     // A wrong password or a ban refuses the probe: the manager stays in
@@ -243,11 +239,11 @@ private slots:
     void dropAndCommandsNeedAPassword()
     {
         CCommonObject target(env.context());
-        target.m_strAddress = "10.0.0.1";
+        target.m_strAddress = "127.0.0.1";
         target.m_nPort = 27015;
         manager->DropOn(&target);
         manager->DropOn(nullptr);
-        QCOMPARE(peer->drain(*manager), Sent{oob::hubRconCommand("pw", "gtv_connect 10.0.0.1:27015")});
+        QCOMPARE(peer->drain(*manager), Sent{oob::hubRconCommand("pw", "gtv_connect 127.0.0.1:27015")});
         manager->m_strRconPassword.clear();
         manager->DropOn(&target);
         QCOMPARE(peer->drain(*manager), Sent{});

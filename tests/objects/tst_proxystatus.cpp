@@ -48,10 +48,10 @@ private slots:
         row("connected to without comma", {"HLTV proxy connected to 1.2.3.4:27015"}, {.linked = ""});
         row("connected in parentheses", {"Connected to server (1.2.3.4:27015) x"}, {.linked = "1.2.3.4:27015"});
         row("disconnected", {"HLTV proxy disconnected."}, {.linked = ""});
-        row("current game server", {"Connected to Game Server 10.0.0.5:27015, Delay 30"},
-            {.linked = "10.0.0.5:27015"});
-        row("current proxy upstream", {"Connected to HLTV Proxy 10.0.0.6:27020\r"}, {.linked = "10.0.0.6:27020"});
-        row("older source line", {"Source Game Server 10.0.0.7:27015, Delay 10"}, {.linked = "10.0.0.7:27015"});
+        row("current game server", {"Connected to Game Server 127.0.0.5:27015, Delay 30"},
+            {.linked = "127.0.0.5:27015"});
+        row("current proxy upstream", {"Connected to HLTV Proxy 127.0.0.6:27020\r"}, {.linked = "127.0.0.6:27020"});
+        row("older source line", {"Source Game Server 127.0.0.7:27015, Delay 10"}, {.linked = "127.0.0.7:27015"});
         row("current not connected", {"--- HLTV Status ---", "Not connected."}, {.linked = "", .header = true});
         row("classic recording", {"Recording to demo1.dem (120 sec)"}, {.record = "demo1.dem", .recording = true});
         row("recording line without .dem (", {"Recording to odd"}, {.record = ".dem", .recording = true});

@@ -109,11 +109,9 @@ private slots:
         QTest::addRow("announces 31, holds five")
             << oobReply("D\x1F" + player("a") + player("b") + player("c") + player("d") + player("e"))
             << false << std::vector<std::string>{"a", "b", "c", "d", "e"};
-        QTest::addRow("last entry cut in its numbers") << oobReply("D\x02" + player("whole") +
-                                                                   str("\x01"
-                                                                       "cut\0\x01\x02",
-                                                                       7))
-                                                       << false << std::vector<std::string>{"whole"};
+        QTest::addRow("last entry cut in its numbers")
+            << oobReply("D\x02" + player("whole") + str("\x01" "cut\0\x01\x02", 7)) << false
+            << std::vector<std::string>{"whole"};
         QTest::addRow("name without its 00")
             << oobReply("D\x01\x01noend") << false << std::vector<std::string>{};
         QTest::addRow("count byte missing") << oobReply("D") << false << std::vector<std::string>{};
@@ -179,10 +177,10 @@ private slots:
         const auto row = [](const char* name, const char* line, const char* expected) {
             QTest::addRow("%s", name) << QByteArray(line) << QByteArray(expected);
         };
-        row("player", "# 1 \"Bob\" 12 STEAM_0:1:1   3 12:04   35    0 10.0.0.7:27005",
-            "12|Bob|STEAM_0:1:1|10.0.0.7:27005");
-        row("quotes and blanks in the name", "#12 \"a \" 99 X\" 3 STEAM_0:0:2 -1 0:10 40 0 10.0.0.8:1",
-            "3|a \" 99 X|STEAM_0:0:2|10.0.0.8:1");
+        row("player", "# 1 \"Bob\" 12 STEAM_0:1:1   3 12:04   35    0 127.0.0.7:27005",
+            "12|Bob|STEAM_0:1:1|127.0.0.7:27005");
+        row("quotes and blanks in the name", "#12 \"a \" 99 X\" 3 STEAM_0:0:2 -1 0:10 40 0 127.0.0.8:1",
+            "3|a \" 99 X|STEAM_0:0:2|127.0.0.8:1");
         row("bot without address", "# 3 \"Twin\" 8 BOT 0 0:10 0 0", "8|Twin|BOT|");
         row("column header", "#      name userid uniqueid frag time ping loss adr", "");
         row("userid not a number", "# 1 \"Bob\" x12 STEAM 3 1:04 35 0", "");

@@ -8,12 +8,13 @@
 
 namespace {
 
+// FF FF FF FF 'E': the rules reply's header ("\xFF" "E" kept apart, E being a hex digit).
+const std::string kRulesHead = std::string(4, '\xFF') + 'E';
+
 std::string rulesReply(const std::vector<std::pair<std::string, std::string>>& rules, int announced = -1)
 {
     const int count = announced < 0 ? static_cast<int>(rules.size()) : announced;
-    std::string datagram("\xFF\xFF\xFF\xFF"
-                         "E",
-                         5);
+    std::string datagram = kRulesHead;
     datagram.push_back(static_cast<char>(count & 0xFF));
     datagram.push_back(static_cast<char>((count >> 8) & 0xFF));
     for (const auto& [name, value] : rules) {
@@ -62,9 +63,7 @@ private slots:
             many.emplace_back("r" + std::to_string(i), std::to_string(i));
         QCOMPARE(replies::parseRules(rulesReply(many))->entries.size(), std::size_t(300));
         QVERIFY(!replies::parseRules("\xFF\xFF\xFF\xFFm"));
-        QVERIFY(!replies::parseRules(std::string("\xFE\xFF\xFF\xFF"
-                                                 "E",
-                                                 5)));
+        QVERIFY(!replies::parseRules("\xFE\xFF\xFF\xFF" + kRulesHead.substr(4)));
     }
 
     void hostileRulesStayBounded_data()
@@ -73,10 +72,7 @@ private slots:
         QTest::addColumn<int>("entries");
         QTest::addColumn<bool>("complete");
         QTest::addRow("count larger than the pairs") << bytes(rulesReply({{"a", "1"}}, 40)) << 1 << false;
-        QTest::addRow("no count") << bytes(std::string("\xFF\xFF\xFF\xFF"
-                                                       "E",
-                                                       5))
-                                  << 0 << false;
+        QTest::addRow("no count") << bytes(kRulesHead) << 0 << false;
         QTest::addRow("name without its value")
             << bytes(rulesReply({{"a", "1"}}, 2) + "lonely") << 1 << false;
         QTest::addRow("markup and control characters")
@@ -120,17 +116,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("datagram");
         QTest::addRow("header only") << bytes(part(1, 0, 1, ""));
-        QTest::addRow("no part count") << bytes(part(1, 0, 0,
-                                                     "\xFF\xFF\xFF\xFF"
-                                                     "E"));
-        QTest::addRow("number beyond the count") << bytes(part(1, 3, 2,
-                                                               "\xFF\xFF\xFF\xFF"
-                                                               "E"));
+        QTest::addRow("no part count") << bytes(part(1, 0, 0, kRulesHead));
+        QTest::addRow("number beyond the count") << bytes(part(1, 3, 2, kRulesHead));
         QTest::addRow("whole reply without its prefix") << bytes(part(1, 0, 1, "EEEEEE"));
-        QTest::addRow("a split reply inside a split reply") << bytes(part(1, 0, 1,
-                                                                          part(2, 0, 1,
-                                                                               "\xFF\xFF\xFF\xFF"
-                                                                               "E")));
+        QTest::addRow("a split reply inside a split reply") << bytes(part(1, 0, 1, part(2, 0, 1, kRulesHead)));
         QTest::addRow("not a part at all") << bytes(rulesReply({{"a", "b"}}));
     }
 

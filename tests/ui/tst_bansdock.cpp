@@ -37,8 +37,7 @@ private slots:
         dock.attacksTable()->selectRow(0);
         QTest::mouseClick(dock.banAddressButton(), Qt::LeftButton);
         QCOMPARE(dock.bansTable()->rowCount(), 1);
-        QCOMPARE(dock.bansTable()->item(0, BansDock::TargetColumn)->text(),
-                 QStringLiteral("127.0.2.66 (IP)"));
+        QCOMPARE(dock.bansTable()->item(0, BansDock::TargetColumn)->text(), QStringLiteral("127.0.2.66 (IP)"));
         QCOMPARE(dock.bansTable()->item(0, BansDock::ScopeColumn)->text(), QStringLiteral("park"));
         QCOMPARE(dock.bansTable()->item(0, BansDock::ExpiresColumn)->text(), QStringLiteral("permanent"));
         QVERIFY(dock.bansTable()->item(0, BansDock::WhyColumn)->text().contains("127.0.0.1:27015"));

@@ -6,8 +6,6 @@
 #include "support/LoopbackPeer.h"
 #include "support/TestContext.h"
 #include "ui/CControlView.h"
-#include "ui/CMainFrame.h"
-#include "ui/CQuorvaneView.h"
 #include "ui/PlayerTable.h"
 #include "ui/Sparkline.h"
 
@@ -118,8 +116,7 @@ class TestControlView : public QObject
     }
     template <class W> void find(W*& field, const char* objectName)
     {
-        field = view->findChild<W*>(QLatin1String(objectName));
-        if (!field)
+        if (!(field = view->findChild<W*>(QLatin1String(objectName))))
             qFatal("the panel has no %s", objectName);
     }
     void enter(const QString& text)
@@ -155,7 +152,7 @@ private slots:
     }
 
     // A monitored server is greyed but listed; control enables what each kind can do.
-    void controlsFollowTheKindAndTheControl()
+    void controlsFollowTheKindAndTheControlAndAHubsKickChangesTheView()
     {
         CHLServer* server = add<CHLServer>(CSStatus_MONITORING);
         server->m_strHostname = "Caf\xE9 LAN"; // Windows-1252 from the wire
@@ -181,10 +178,8 @@ private slots:
         pick(proxy);
         QCOMPARE(status->text(), QStringLiteral("Rcon Controled + Logs"));
         QCOMPARE(enabled(), QList<bool>(8, true));
-    }
 
-    void hubManagerChangesPointOfView()
-    {
+        // A hub manager's Kick changes the point of view to the picked player.
         CGTV* hub = add<CGTV>(CSStatus_TIMEOUT);
         hub->OnReply(oobReply("managerInfoResponse\\hostname\\GTV\\numHubs\\1\\hubs\\9 0"));
         hub->OnReply(oobReply("hubInfoResponse\\hubNum\\9\\p1t\\a\\p1n\\Twin\\p6t\\b\\p6n\\Ace"));
@@ -196,12 +191,11 @@ private slots:
         QVERIFY(!startRecord->isEnabled() && !stopRecording->isEnabled()); // a hub manager records nothing
         selectRows(players, {1});
         QTest::mouseClick(kick, Qt::LeftButton);
-        QCOMPARE(peer->drain(*hub),
-                 (Sent{oob::hubRconCommand("pw", "gtv_follow 6 9"), oob::hubInfoQuery(9)}));
+        QCOMPARE(peer->drain(*hub), (Sent{oob::hubRconCommand("pw", "gtv_follow 6 9"), oob::hubInfoQuery(9)}));
         QVERIFY(env.op.questions.empty());
     }
 
-    void sendByButtonAndReturn()
+    void sendByButtonAndReturnWithAHistoryAndADraftPerMachine()
     {
         CHLServer* server = controlledServer();
         enter(QString()); // nothing sent
@@ -213,20 +207,34 @@ private slots:
         QTest::keyClick(players, Qt::Key_Return); // anywhere in the panel
         QCOMPARE(peer->drain(*server), (Sent{oob::rconCommand(777, "pw", "say caf\xC3\xA9"),
                                              oob::rconCommand(777, "pw", "status")}));
-    }
 
-    void historyUpAndDown()
-    {
-        controlledServer();
+        // The history, a repeat kept once, walked up past its start, down past its end and back.
         for (const char* line : {"a", "b", "b", "c"})
             enter(QLatin1String(line));
         QStringList walked;
-        for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down,
-                            Qt::Key_Down, Qt::Key_Down}) {
-            QTest::keyClick(command, key);
+        for (int up : {1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1}) {
+            QTest::keyClick(command, up ? Qt::Key_Up : Qt::Key_Down);
             walked << command->text();
         }
-        QCOMPARE(walked, (QStringList{"c", "b", "a", "a", "b", "c", "", ""}));
+        QCOMPARE(walked, (QStringList{"c", "b", "a", "status", "say caf\u00E9", "say caf\u00E9", "status", "a", "b",
+                                      "c", "", "", "", "c"}));
+
+        // What the line holds stays with its machine: none of it reaches another.
+        CHLTV* proxy = add<CHLTV>(CSStatus_CONTROL);
+        proxy->m_nChallenge = 5;
+        proxy->m_strAddress = "127.0.0.2";
+        peer->drain(*server); // what the history sent
+        pick(proxy);
+        QCOMPARE(command->text(), QString());
+        QTest::keyClick(command, Qt::Key_Return);
+        QCOMPARE(peer->drain(*proxy), Sent{});
+        QTest::keyClicks(command, QStringLiteral("stat"));
+        pick(server);
+        QCOMPARE(command->text(), QStringLiteral("c"));
+        pick(nullptr);
+        QCOMPARE(command->text(), QString());
+        pick(proxy);
+        QCOMPARE(command->text(), QStringLiteral("stat"));
     }
 
     void sparklineShowsTheDayOrTheWeek()
@@ -238,10 +246,8 @@ private slots:
         kept.minutes = {{now - 60, 3}};
         doc->m_feeds.fillHistory(server->GetName(), kept);
         pick(server);
-        SparklineWidget* sparkline = nullptr;
-        QLabel* caption = nullptr;
-        find(sparkline, "historySparkline");
-        find(caption, "historySpanLabel");
+        auto* sparkline = view->findChild<SparklineWidget*>(QStringLiteral("historySparkline"));
+        auto* caption = view->findChild<QLabel*>(QStringLiteral("historySpanLabel"));
         QCOMPARE(sparkline->samples().size(), std::size_t{PlayerHistory::kMinutes});
         QCOMPARE(sparkline->samples()[PlayerHistory::kMinutes - 2], std::optional<int>(3));
         QCOMPARE(caption->text(), QStringLiteral("24 h:"));
@@ -330,8 +336,7 @@ private slots:
         proxy->m_strRecordFile = "<img src=x>.dem"; // named on the proxy's side
         pick(proxy);
         QVERIFY2(status->toolTip().contains(QLatin1String("&lt;img src=x&gt;.dem")) &&
-                     !status->toolTip().contains(QLatin1String("<img")),
-                 qPrintable(status->toolTip()));
+                     !status->toolTip().contains(QLatin1String("<img")), qPrintable(status->toolTip()));
         proxy->m_strRecordFile = "finalmap1.dem";
 
         // Stopping a match's demo asks first, naming it.
@@ -465,8 +470,7 @@ private slots:
         QCOMPARE(peer->drain(*server), (Sent{oob::rconCommand(777, "pw", "say Kicking Bob"),
                                              oob::rconCommand(777, "pw", "kick \"Bob\"")}));
         enter(QStringLiteral("sv_password s3cret; say hi"));
-        QCOMPARE(rows(commands),
-                 (QStringList{"> say Kicking Bob", "> kick \"Bob\"", "> sv_password ***; say hi"}));
+        QCOMPARE(rows(commands), (QStringList{"> say Kicking Bob", "> kick \"Bob\"", "> sv_password ***; say hi"}));
         QVERIFY(peer->drain(*server).back().find("sv_password s3cret") != std::string::npos); // sent as typed
         QString error;
         QVERIFY2(doc->m_feeds.listen(QHostAddress::LocalHost, 0, error), qPrintable(error));
@@ -517,43 +521,6 @@ private slots:
         QCOMPARE(commands->count(), before);
         pick(server);
         QCOMPARE(commands->count(), 8); // with the note on stopping
-    }
-
-    // Typed text stays with the machine it was typed for.
-    void commandLineKeepsADraftPerMachine()
-    {
-        CHLServer* server = controlledServer();
-        CHLTV* proxy = add<CHLTV>(CSStatus_CONTROL);
-        proxy->m_nChallenge = 5;
-        proxy->m_strAddress = "127.0.0.2";
-        QTest::keyClicks(command, QStringLiteral("say to the players"));
-        pick(proxy);
-        QCOMPARE(command->text(), QString());
-        QTest::keyClick(command, Qt::Key_Return);
-        QCOMPARE(peer->drain(*proxy), Sent{}); // nothing meant for the server reaches the proxy
-        QTest::keyClicks(command, QStringLiteral("stat"));
-        pick(server);
-        QCOMPARE(command->text(), QStringLiteral("say to the players"));
-        pick(nullptr);
-        QCOMPARE(command->text(), QString());
-        pick(proxy);
-        QCOMPARE(command->text(), QStringLiteral("stat"));
-    }
-
-    // F6 from the canvas lands in the command line, where the operator types.
-    void f6LandsInTheCommandLine()
-    {
-        auto* panel = new CControlView(*doc);
-        CMainFrame frame(*doc, panel);
-        frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        controlledServer();
-        frame.view()->setFocus();
-        QTest::keyClick(frame.view(), Qt::Key_F6);
-        QCOMPARE(QApplication::focusWidget(), panel->findChild<QLineEdit*>(QStringLiteral("commandEdit")));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
-        QVERIFY(frame.view()->hasFocus());
-        doc->SetModifiedFlag(false);
     }
 
     void consoleRowsKeptAndScrolled()

@@ -22,8 +22,7 @@
 
 namespace {
 
-const std::vector<std::string> kGroups = {"LAN Local/Servers", "LAN Local/HLTV Local",
-                                          "Internet/HLTV Internet"};
+const std::vector<std::string> kGroups = {"LAN Local/Servers", "LAN Local/HLTV Local", "Internet/HLTV Internet"};
 
 template <typename T> T* child(QWidget& dialog, const char* name)
 {
@@ -38,18 +37,13 @@ void clickOk(QWidget& dialog)
     QTest::mouseClick(child<QPushButton>(dialog, "okButton"), Qt::LeftButton);
 }
 
-// Types text key by key; unlike QTest::keyClicks, also letters beyond ASCII.
-void type(QWidget* widget, const QString& text)
-{
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
-
+// Types text over the field's, key by key; unlike QTest::keyClicks, also letters beyond ASCII.
 void retype(QLineEdit* edit, const QString& text)
 {
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);
-    type(edit, text);
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
 QStringList entries(QComboBox* list)
@@ -95,10 +89,20 @@ class TestDialogs : public QObject
     Q_OBJECT
 
     QStringList messages;
-    void collect(ModalDialog& dialog)
+    // Shown, with its messages kept here instead of boxes.
+    void open(ModalDialog& dialog)
     {
         messages.clear();
         dialog.setMessageHandler([this](const QString& text) { messages << text; });
+        dialog.show();
+    }
+    // Presses OK: what the dialog said, then whether it is still "open" or "accepted".
+    QStringList ok(QDialog& dialog)
+    {
+        clickOk(dialog);
+        QStringList said = std::exchange(messages, {});
+        said << (dialog.isVisible() ? "open" : dialog.result() == QDialog::Accepted ? "accepted" : "rejected");
+        return said;
     }
 
 private slots:
@@ -122,7 +126,7 @@ private slots:
         for (const QString& zone : zones)
             request.zoneNames.push_back(zone.toStdString());
         CAddGroupDlg dialog(request);
-        dialog.show();
+        open(dialog);
         auto* list = child<QComboBox>(dialog, "zoneList");
         QCOMPARE(list->currentText(), selected);
         QStringList sorted = zones;
@@ -131,8 +135,7 @@ private slots:
         QCOMPARE(entries(list), sorted);
 
         QTest::keyClicks(child<QLineEdit>(dialog, "nameEdit"), QStringLiteral("Casters"));
-        clickOk(dialog);
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(ok(dialog), QStringList{"accepted"});
         QCOMPARE(dialog.answer().zoneIndex, zoneIndex);
         QCOMPARE(dialog.answer().name, std::string("Casters"));
         QCOMPARE(dialog.answer().levelIndex, -1);
@@ -146,18 +149,13 @@ private slots:
         ObjectDialogRequest request = proxyRequest();
         request.preselectLabel.clear();
         CObjectDlg dialog(request);
-        collect(dialog);
-        dialog.show();
+        open(dialog);
         auto* list = child<QComboBox>(dialog, "groupList");
-        QCOMPARE(entries(list),
-                 (QStringList{"Internet/HLTV Internet", "LAN Local/HLTV Local", "LAN Local/Servers"}));
+        QCOMPARE(entries(list), (QStringList{"Internet/HLTV Internet", "LAN Local/HLTV Local", "LAN Local/Servers"}));
         QCOMPARE(list->currentIndex(), -1);
-        clickOk(dialog);
-        QCOMPARE(messages, QStringList{"Please choose the group the object belongs to."});
-        QVERIFY(dialog.isVisible());
+        QCOMPARE(ok(dialog), (QStringList{"Please choose the group the object belongs to.", "open"}));
         list->setCurrentIndex(2);
-        clickOk(dialog);
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(ok(dialog), QStringList{"accepted"});
         QCOMPARE(dialog.values().groupIndex, 0);
     }
 
@@ -180,8 +178,7 @@ private slots:
         for (bool serverMode : {false, true}) {
             request.serverMode = serverMode;
             CObjectDlg dialog(request);
-            collect(dialog);
-            dialog.show();
+            open(dialog);
             QCOMPARE(dialog.windowTitle(), QStringLiteral("Properties of the HLTV proxy 127.0.0.5:27020"));
             QVERIFY(child<QLineEdit>(dialog, "portEdit")->isEnabled());
             auto* rcon = child<QLineEdit>(dialog, "rconEdit");
@@ -189,16 +186,15 @@ private slots:
             rcon->findChild<QAction*>(QStringLiteral("rconEditShow"))->toggle();
             QCOMPARE(rcon->echoMode(), QLineEdit::Normal);
             QCOMPARE(rcon->text(), QStringLiteral("old"));
-            retype(child<QLineEdit>(dialog, "addressEdit"), QStringLiteral("127.0.0.9"));
+            auto* address = child<QLineEdit>(dialog, "addressEdit");
+            retype(address, QStringLiteral("127.0.0.9"));
             retype(rcon, QStringLiteral("typed"));
-            clickOk(dialog);
-            QCOMPARE(messages, QStringList{"This Object already exists\nGroup : Servers\nZone : LAN Local"});
-            QVERIFY(dialog.isVisible());
+            QCOMPARE(ok(dialog),
+                     (QStringList{"This Object already exists\nGroup : Servers\nZone : LAN Local", "open"}));
             QCOMPARE(dialog.values().rconPassword, std::string("old"));
             QCOMPARE(dialog.values().address, std::string("127.0.0.5"));
-            retype(child<QLineEdit>(dialog, "addressEdit"), QStringLiteral("127.0.0.8"));
-            clickOk(dialog);
-            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            retype(address, QStringLiteral("127.0.0.8"));
+            QCOMPARE(ok(dialog), QStringList{"accepted"});
             QCOMPARE(dialog.values().address, std::string("127.0.0.8"));
             QCOMPARE(dialog.values().rconPassword, std::string("typed"));
         }
@@ -214,8 +210,7 @@ private slots:
         request.values.externalPort = 27021; // an external address of its own: checked
         QVERIFY(child<QCheckBox>(*std::make_unique<CObjectDlg>(request), "externalCheck")->isChecked());
         CObjectDlg dialog(proxyRequest());
-        collect(dialog);
-        dialog.show();
+        open(dialog);
         auto* check = child<QCheckBox>(dialog, "externalCheck");
         auto* externalAddress = child<QLineEdit>(dialog, "externalAddressEdit");
         auto* externalPort = child<QLineEdit>(dialog, "externalPortEdit");
@@ -231,14 +226,15 @@ private slots:
         // Text set from outside bypasses the keyboard filter.
         for (const QString& bad : {QStringLiteral("12x"), QString(), QStringLiteral("4294967296")}) {
             port->setText(bad);
-            clickOk(dialog);
-            QCOMPARE(messages.size(), 1);
-            QCOMPARE(messages.takeFirst(), QStringLiteral("Please enter a positive integer."));
-            QVERIFY(dialog.isVisible());
+            QCOMPARE(ok(dialog), (QStringList{"Please enter a positive integer.", "open"}));
         }
         retype(port, QStringLiteral("4294967295"));
-        clickOk(dialog);
-        QVERIFY(messages.isEmpty());
+        // Ticked, the external port is checked too.
+        QTest::mouseClick(check, Qt::LeftButton);
+        externalPort->setText(QStringLiteral("12x"));
+        QCOMPARE(ok(dialog), (QStringList{"Please enter a positive integer.", "open"}));
+        QTest::mouseClick(check, Qt::LeftButton);
+        QCOMPARE(ok(dialog), QStringList{"accepted"});
         QCOMPARE(dialog.values().port, 4294967295u);
         QCOMPARE(dialog.values().externalAddress, std::string("127.0.0.7"));
         QCOMPARE(dialog.values().externalPort, 4294967295u);
@@ -268,19 +264,16 @@ private slots:
         ObjectDialogRequest request = proxyRequest();
         request.serverMode = true;
         CObjectDlg dialog(request);
-        collect(dialog);
-        dialog.show();
+        open(dialog);
         auto* addressEdit = child<QLineEdit>(dialog, "addressEdit");
         addressEdit->selectAll();
         QTest::keyClick(addressEdit, Qt::Key_Delete);
         addressEdit->insert(typed); // as a paste does
-        clickOk(dialog);
         if (address.isEmpty()) {
-            QCOMPARE(messages, QStringList{QString::fromUtf8(address::kUnusableMessage)});
-            QVERIFY(dialog.isVisible());
+            QCOMPARE(ok(dialog), (QStringList{QString::fromUtf8(address::kUnusableMessage), "open"}));
             return;
         }
-        QVERIFY(messages.isEmpty());
+        QCOMPARE(ok(dialog), QStringList{"accepted"});
         QCOMPARE(child<QLineEdit>(dialog, "portEdit")->text(), port);
         QCOMPARE(QString::fromStdString(dialog.values().address), address);
         QCOMPARE(dialog.values().port, port.toUInt());
@@ -293,8 +286,7 @@ private slots:
         ObjectDialogRequest request = proxyRequest();
         request.serverMode = true;
         CObjectDlg dialog(request);
-        collect(dialog);
-        dialog.show();
+        open(dialog);
         QApplication::setActiveWindow(&dialog);
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         auto* addressEdit = child<QLineEdit>(dialog, "addressEdit");
@@ -309,8 +301,7 @@ private slots:
         QCOMPARE(portEdit->text(), QStringLiteral("27100"));
         QTest::keyClick(addressEdit, Qt::Key_Tab); // done: taken apart
         QCOMPARE(addressEdit->text(), QStringLiteral("127.0.0.1"));
-        clickOk(dialog);
-        QVERIFY(messages.isEmpty());
+        QCOMPARE(ok(dialog), QStringList{"accepted"});
         QCOMPARE(dialog.values().address, std::string("127.0.0.1"));
         QCOMPARE(dialog.values().port, 27100u);
     }
@@ -330,8 +321,7 @@ private slots:
         values.lastUpload = [&last] { return last; };
         values.uploadNow = [&uploads](const AutoWebValues& typed) { uploads.push_back(typed); };
         CAutoWebDlg dialog(values);
-        collect(dialog);
-        dialog.show();
+        open(dialog);
         QVERIFY(!child<QLineEdit>(dialog, "intervalEdit")->isEnabled());
         auto* label = child<QLabel>(dialog, "lastUploadLabel");
         QCOMPARE(label->text(), QStringLiteral("Last upload: none yet"));
@@ -343,10 +333,7 @@ private slots:
         QVERIFY(dialog.isVisible()); // the box stays open
         last = "Last upload: 21:04:31, failed: login refused";
         QTRY_COMPARE(label->text(), QStringLiteral("Last upload: 21:04:31, failed: login refused"));
-
-        clickOk(dialog);
-        QVERIFY(messages.isEmpty());
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(ok(dialog), QStringList{"accepted"});
         QCOMPARE(dialog.values().updateInterval, 5);
         QCOMPARE(dialog.values().login, std::string("caf\xE9"));
         QCOMPARE(dialog.values().remoteFile, std::string("/\xC3\xA9t\xC3\xA9.html"));
@@ -372,14 +359,12 @@ private slots:
         QFETCH(QString, password);
         QFETCH(bool, accepted);
         CObjectDlg dialog(proxyRequest());
-        collect(dialog);
-        dialog.show();
+        open(dialog);
         child<QLineEdit>(dialog, edit.toLatin1().constData())->setText(password);
-        clickOk(dialog);
-        QCOMPARE(dialog.isVisible(), !accepted);
-        QCOMPARE(messages.size(), accepted ? 0 : 1);
-        if (!accepted)
-            QVERIFY(messages.front().startsWith(QStringLiteral("A password cannot hold")));
+        const QStringList said = ok(dialog);
+        QCOMPARE(said.size(), accepted ? 1 : 2);
+        QCOMPARE(said.last(), QLatin1String(accepted ? "accepted" : "open"));
+        QVERIFY(accepted || said.front().startsWith(QStringLiteral("A password cannot hold")));
     }
 
     // Both ranges refused at once keep the dialog open. "GTV" stands in the
@@ -394,8 +379,7 @@ private slots:
         request.firstPort = request.lastPort = 27015;
         request.typeIndex = RangeTypeServer;
         CAddRangeDlg dialog(request);
-        collect(dialog);
-        dialog.show();
+        open(dialog);
         auto* types = child<QComboBox>(dialog, "typeList");
         QCOMPARE(entries(types), (QStringList{"GTV", "HLTV", "Server"}));
         QCOMPARE(types->currentText(), QStringLiteral("Server"));
@@ -404,16 +388,11 @@ private slots:
         auto* portFrom = child<QLineEdit>(dialog, "portFromEdit");
         retype(to, QStringLiteral("127.0.1.5"));
         retype(portFrom, QStringLiteral("27016"));
-        clickOk(dialog);
-        QCOMPARE(messages, (QStringList{kAddressRangeMessage, kPortRangeMessage}));
-        QVERIFY(dialog.isVisible());
-        messages.clear();
+        QCOMPARE(ok(dialog), (QStringList{kAddressRangeMessage, kPortRangeMessage, "open"}));
         retype(to, QStringLiteral("127.0.0.9"));
         retype(portFrom, QStringLiteral("27014"));
         QTest::keyClicks(child<QLineEdit>(dialog, "rconEdit"), QStringLiteral("pw"));
-        clickOk(dialog);
-        QVERIFY(messages.isEmpty());
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(ok(dialog), QStringList{"accepted"});
         const RangeDialogAnswer& answer = dialog.answer();
         QCOMPARE(answer.typeIndex, int(RangeTypeGTV));
         QCOMPARE(answer.prefix, std::string("127.0.0."));
@@ -424,7 +403,7 @@ private slots:
         QCOMPARE(answer.rconPassword, std::string("pw"));
     }
 
-    void operatorReturnsTheDialogsAnswer()
+    void operatorReturnsAnswersAndShowsNamesAsText()
     {
         WidgetOperator op;
         whenDialogOpens([](QDialog& dialog) {
@@ -438,18 +417,13 @@ private slots:
 
         whenDialogOpens([](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
         QVERIFY(!op.askObject(proxyRequest()).has_value());
-    }
 
-    // Names are chosen by players: a box shows them literally, and never
-    // loads what markup would name (an "image" of /dev/zero never ends).
-    void boxesShowMarkupAsText()
-    {
+        // Names are chosen by players: a box shows them literally, and never
+        // loads what markup would name (an "image" of /dev/zero never ends).
         QTemporaryDir dir;
         const QString picture = dir.filePath(QStringLiteral("big.png"));
         QImage(300, 300, QImage::Format_RGB32).save(picture);
-        const std::string name =
-            "<img src=" + picture.toStdString() + "><font size=7>X</font><img src=/dev/zero>";
-        WidgetOperator op;
+        const std::string name = "<img src=" + picture.toStdString() + "><font size=7>X</font><img src=/dev/zero>";
         QString shown;
         int labelHeight = 0;
         Qt::TextFormat format = Qt::RichText;

@@ -58,6 +58,7 @@ class TestLedgerWindow : public QObject
     }
 
     LedgerDock* dock() const { return frame->ledgerDock(); }
+    bool showing(Kind kind) { dock()->show(); dock()->showKind(kind); return refreshed(); }
 
     // Asks again and waits for the answer from the browser's thread.
     bool refreshed()
@@ -162,16 +163,14 @@ private slots:
         QCOMPARE(cell(Kind::Matches, 0, "files"), QString());
 
         // Players: one row per SteamID, with every name and server; remote text stays text.
-        dock()->showKind(Kind::Players);
-        QVERIFY(refreshed());
+        QVERIFY(showing(Kind::Players));
         QCOMPARE(rows(Kind::Players), 2);
         QCOMPARE(dock()->sorted(Kind::Players).index(0, 0).data().toString(), QStringLiteral("STEAM_0:1:42"));
         QCOMPARE(cell(Kind::Players, 0, "names"), QStringLiteral("Bobby, Bob"));
         QCOMPARE(cell(Kind::Players, 0, "servers"), QStringLiteral("server 127.0.0.1:27016, server 127.0.0.1:27015"));
         QCOMPARE(cell(Kind::Players, 1, "names"), QStringLiteral("<b>Eve</b>"));
         const QString tip = data(Kind::Players, 1, "names", Qt::ToolTipRole).toString();
-        QVERIFY2(tip.contains(QLatin1String("&lt;b&gt;Eve")) && !tip.contains(QLatin1String("<b>")),
-                 qPrintable(tip));
+        QVERIFY2(tip.contains(QLatin1String("&lt;b&gt;Eve")) && !tip.contains(QLatin1String("<b>")), qPrintable(tip));
 
         // The filter finds the player by one name; the row still holds both.
         dock()->filterEdit()->setText(QStringLiteral("bob"));
@@ -181,8 +180,7 @@ private slots:
         dock()->filterEdit()->clear();
 
         // The date range: from 01:20 until 01:40 holds only the kick.
-        dock()->showKind(Kind::Commands);
-        QVERIFY(refreshed());
+        QVERIFY(showing(Kind::Commands));
         QCOMPARE(rows(Kind::Commands), 3);
         dock()->fromEdit()->setDateTime(QDateTime::fromSecsSinceEpoch(kDay + 4800));
         dock()->fromCheck()->setChecked(true);
@@ -219,8 +217,7 @@ private slots:
         QVERIFY(!dock()->ExportCsv(dir.filePath(QStringLiteral("no/such/folder/x.csv")), error));
 
         // The availability list shows durations.
-        dock()->showKind(Kind::Availability);
-        QVERIFY(refreshed());
+        QVERIFY(showing(Kind::Availability));
         QCOMPARE(cell(Kind::Availability, 0, "duration"), QStringLiteral("00:10:00"));
     }
 
@@ -228,9 +225,7 @@ private slots:
     {
         CHLServer* cup = addServer(27015);
         CHLServer* side = addServer(27016);
-        dock()->show();
-        dock()->showKind(Kind::Availability);
-        QVERIFY(refreshed());
+        QVERIFY(showing(Kind::Availability));
         QTableView* table = dock()->table(Kind::Availability);
         const QRect rect = table->visualRect(dock()->sorted(Kind::Availability).index(0, 1));
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rect.center());
@@ -239,8 +234,7 @@ private slots:
         QCOMPARE(doc->m_pSelectedObject, side);
 
         // A player's row picks the server last seen on.
-        dock()->showKind(Kind::Players);
-        QVERIFY(refreshed());
+        QVERIFY(showing(Kind::Players));
         dock()->PickRow(1); // Eve, seen on the cup server only
         QCOMPARE(doc->m_pSelectedObject, cup);
 
@@ -255,9 +249,7 @@ private slots:
 
     void forgetPlayerAsksThenRemoves()
     {
-        dock()->show();
-        dock()->showKind(Kind::Players);
-        QVERIFY(refreshed());
+        QVERIFY(showing(Kind::Players));
         QTableView* table = dock()->table(Kind::Players);
         QVERIFY(!dock()->forgetButton()->isEnabled());
         table->selectRow(0);

@@ -57,12 +57,8 @@ class TestParkUi : public QObject
 
     bool allControlled()
     {
-        return tickUntil(
-            [&] {
-                return std::all_of(doc->m_objects.begin(), doc->m_objects.end(),
-                                   [](const auto& o) { return o->m_nStatus == CSStatus_CONTROL; });
-            },
-            12);
+        const auto controlled = [](const auto& o) { return o->m_nStatus == CSStatus_CONTROL; };
+        return tickUntil([&] { return std::all_of(doc->m_objects.begin(), doc->m_objects.end(), controlled); }, 12);
     }
 
     QTabWidget* pages() const { return panel->findChild<QTabWidget*>(QStringLiteral("consolePages")); }
@@ -123,7 +119,7 @@ private slots:
         QCOMPARE(doc->PickedMachines(), (std::vector<CCommonObject*>{server(1)}));
     }
 
-    void resultsTableFillsAsAnswersCome()
+    void resultsTableFillsAsAnswersComeAndVariablesArePlainText()
     {
         QVERIFY(allControlled());
         doc->SetSelection(doc->m_groups[0].get(), nullptr);
@@ -132,14 +128,10 @@ private slots:
         QVERIFY(dialog.send());
         QTableWidget* table = dialog.results();
         QCOMPARE(table->rowCount(), 3);
-        QVERIFY(tickUntil(
-            [&] {
-                for (int row = 0; row < 3; ++row)
-                    if (!table->item(row, 1) || table->item(row, 1)->text() != QLatin1String("answered"))
-                        return false;
-                return true;
-            },
-            6));
+        const auto answered = [table](int row) {
+            return table->item(row, 1) && table->item(row, 1)->text() == QLatin1String("answered");
+        };
+        QVERIFY(tickUntil([&] { return answered(0) && answered(1) && answered(2); }, 6));
         QCOMPARE(table->item(0, 2)->text(), QStringLiteral("Console: hello"));
         QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("resultsSummary"))->text().startsWith(QLatin1String("3 answered")));
 
@@ -153,17 +145,13 @@ private slots:
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked[0][0].toString(), QStringLiteral("mp_freezetime 6"));
         QVERIFY(command->text().isEmpty());
-    }
 
-    void variablesPageShowsRulesAsPlainText()
-    {
-        QVERIFY(allControlled());
-        doc->SetSelection(nullptr, server(0));
-        auto* table = panel->findChild<QTableWidget*>(QStringLiteral("variablesTable"));
+        // The Variables page shows the rules as plain text.
+        auto* rules = panel->findChild<QTableWidget*>(QStringLiteral("variablesTable"));
         pages()->setCurrentWidget(panel->findChild<QWidget*>(QStringLiteral("variablesPage")));
         QCOMPARE(doc->parkConsole().variables.shown(), server(0));
-        QVERIFY(tickUntil([&] { return table->rowCount() == 9; }, 3));
-        QCOMPARE(table->item(0, 1)->text(), QStringLiteral("<b>loud</b>"));
+        QVERIFY(tickUntil([&] { return rules->rowCount() == 9; }, 3));
+        QCOMPARE(rules->item(0, 1)->text(), QStringLiteral("<b>loud</b>"));
 
         // Hostile bytes: control characters written out, long values cut.
         replies::Rules hostile;
@@ -172,15 +160,15 @@ private slots:
         server(0)->m_rules = hostile;
         server(0)->m_timeRules += 1;
         doc->UpdateAllViews(CQuorvaneDoc::HintTick);
-        QCOMPARE(table->rowCount(), 2);
-        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("bell\\x07"));
-        QVERIFY(table->item(0, 1)->text().size() <= 200);
-        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("\\x1b[31mred"));
+        QCOMPARE(rules->rowCount(), 2);
+        QCOMPARE(rules->item(0, 0)->text(), QStringLiteral("bell\\x07"));
+        QVERIFY(rules->item(0, 1)->text().size() <= 200);
+        QCOMPARE(rules->item(1, 1)->text(), QStringLiteral("\\x1b[31mred"));
 
         // The filter, and a double-click that edits a value (an unsafe one never leaves).
         auto* filter = panel->findChild<QLineEdit*>(QStringLiteral("variablesFilter"));
         filter->setText(QStringLiteral("ESC"));
-        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(rules->rowCount(), 1);
         env.op.lineAnswers = {std::string("1; quit")};
         panel->EditVariable(0);
         QCOMPARE(env.op.messages.size(), std::size_t(1));
@@ -191,7 +179,7 @@ private slots:
         QCOMPARE(doc->parkConsole().variables.shown(), nullptr);
     }
 
-    void chatLineSaysToThePicked()
+    void chatLineSaysToThePickedAndChangeMapChanges()
     {
         QVERIFY(allControlled());
         doc->SetSelection(doc->m_groups[0].get(), nullptr);
@@ -209,11 +197,8 @@ private slots:
         const SendToMany& sending = doc->parkConsole().sending;
         QCOMPARE(sending.commands(), (std::vector<std::string>{"say gl hf"}));
         QVERIFY(tickUntil([&] { return sending.count(SendToMany::State::Answered) == 3; }, 6));
-    }
 
-    void changeMapListsFiltersAndChanges()
-    {
-        QVERIFY(allControlled());
+        // Change Map lists the server's maps, filters them and changes to the one chosen.
         doc->SetSelection(nullptr, server(0));
         CChangeMapDlg dialog(*doc);
         QSignalSpy sent(&dialog, &CChangeMapDlg::sent);

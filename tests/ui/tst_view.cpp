@@ -58,8 +58,7 @@ class TestView : public QObject
         for (int step = 1; step <= 4; ++step) {
             const QPoint at = from + (to - from) * step / 4;
             QMouseEvent move(QEvent::MouseMove, view().toViewport(at),
-                             surface->mapToGlobal(view().toViewport(at)), Qt::NoButton, Qt::LeftButton,
-                             Qt::NoModifier);
+                             surface->mapToGlobal(view().toViewport(at)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(surface, &move);
         }
         QTest::mouseRelease(surface, Qt::LeftButton, {}, view().toViewport(to));
@@ -143,15 +142,7 @@ private slots:
         doc.reset();
     }
 
-    void defaultLayoutInTheWindow()
-    {
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled[*] - Quorvane"));
-        QVERIFY(frame->isWindowModified()); // a new layout is unsaved
-        QCOMPARE(view().layoutSize(), QSize(865, 280));
-        QVERIFY(!frame->action(ID_LAYOUT_LOCK)->isEnabled());
-    }
-
-    void clickPicksObjectsBeforeGroups()
+    void clickPicksObjectsBeforeGroupsAlsoZoomedOutAndF6Switches()
     {
         CHLServer* server = place(std::make_unique<CHLServer>(env.context()), doc->m_groups[0].get(), 1);
         click({35, 150}); // the group's empty area, beside the server
@@ -165,16 +156,42 @@ private slots:
         click({600, 270}); // empty canvas
         QCOMPARE(doc->m_pSelectedZone, nullptr);
         QCOMPARE(doc->m_pSelectedObject, nullptr);
+
+        // F6 goes to a panel without a focus proxy and back; zoomed out, a click still picks the box under it.
+        view().setFocus();
+        QTest::keyClick(&view(), Qt::Key_F6);
+        QVERIFY(panelLine->hasFocus());
+        QTest::keyClick(panelLine, Qt::Key_F6, Qt::ShiftModifier);
+        QVERIFY(view().hasFocus());
+        for (int i = 0; i < 10; ++i)
+            QTest::keyClick(&view(), Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(view().zoom(), CQuorvaneView::kMinZoom);
+        click(server->m_rcBox.center());
+        QCOMPARE(doc->m_pSelectedObject, server);
     }
 
     // Only a controlled proxy is dragged; dropped on a server it links to
     // it (undone as one step), dropped on empty canvas it changes nothing.
-    void dragRules()
+    void proxyMenuAndDragRules()
     {
         CHLServer* server = place(std::make_unique<CHLServer>(env.context()), doc->m_groups[0].get(), 1);
         CHLTV* proxy = place(std::make_unique<CHLTV>(env.context()), doc->m_groups[1].get(), 2);
         server->m_nStatus = CSStatus_CONTROL;
         proxy->m_nStatus = CSStatus_MONITORING;
+        // Its menu is greyed until it is controlled; nothing picked, no menu.
+        doc->SetSelection(nullptr, proxy);
+        std::unique_ptr<QMenu> menu(view().ContextMenu(frame.get()));
+        QVERIFY(menu);
+        std::map<QString, bool> enabled;
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator())
+                enabled[action->text()] = action->isEnabled();
+        for (const char* greyed : {"Server Password", "Spec Password", "Proxy Password", "Disconnect"})
+            QVERIFY(!enabled.at(QLatin1String(greyed)));
+        QVERIFY(enabled.at(QStringLiteral("Rcon Password")));
+        doc->SetSelection(nullptr, nullptr);
+        QVERIFY(!view().ContextMenu(frame.get()));
+
         QWidget* surface = view().viewport();
         for (CCommonObject* object : {static_cast<CCommonObject*>(server), static_cast<CCommonObject*>(proxy)}) {
             QTest::mousePress(surface, Qt::LeftButton, {}, view().toViewport(object->m_rcIcon.center()));
@@ -192,23 +209,6 @@ private slots:
         doc->undoStack().undo();
         QCOMPARE(proxy->m_pLinked, nullptr);
         QVERIFY(env.op.messages.empty());
-    }
-
-    void proxyMenuGreyedUntilControlled()
-    {
-        CHLTV* proxy = place(std::make_unique<CHLTV>(env.context()), doc->m_groups[1].get(), 2);
-        doc->SetSelection(nullptr, proxy);
-        std::unique_ptr<QMenu> menu(view().ContextMenu(frame.get()));
-        QVERIFY(menu);
-        std::map<QString, bool> enabled;
-        for (QAction* action : menu->actions())
-            if (!action->isSeparator())
-                enabled[action->text()] = action->isEnabled();
-        for (const char* greyed : {"Server Password", "Spec Password", "Proxy Password", "Disconnect"})
-            QVERIFY(!enabled.at(QLatin1String(greyed)));
-        QVERIFY(enabled.at(QStringLiteral("Rcon Password")));
-        doc->SetSelection(nullptr, nullptr);
-        QVERIFY(!view().ContextMenu(frame.get()));
     }
 
     // Machines that stop answering are counted in the title and the status
@@ -378,23 +378,6 @@ private slots:
         QVERIFY(!view().isFiltering());
     }
 
-    // F6 goes to a panel without a focus proxy and back; zoomed out, a click
-    // still picks the box under it.
-    void keyboardAndZoom()
-    {
-        CHLServer* top = answering(doc->m_groups[0].get(), 1, "Top");
-        view().setFocus();
-        QTest::keyClick(&view(), Qt::Key_F6);
-        QVERIFY(panelLine->hasFocus());
-        QTest::keyClick(panelLine, Qt::Key_F6, Qt::ShiftModifier);
-        QVERIFY(view().hasFocus());
-        for (int i = 0; i < 10; ++i)
-            QTest::keyClick(&view(), Qt::Key_Minus, Qt::ControlModifier);
-        QCOMPARE(view().zoom(), CQuorvaneView::kMinZoom);
-        click(top->m_rcBox.center());
-        QCOMPARE(doc->m_pSelectedObject, top);
-    }
-
     // The viewport's pixels, inside the canvas and beyond it, are those of
     // filling it all with the background and painting the canvas over it.
     void viewportPaintsEveryPixelOnce_data()
@@ -541,6 +524,10 @@ private slots:
 
     void fileCommandsKeepTheTitleAndRecentFiles()
     {
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled[*] - Quorvane"));
+        QVERIFY(frame->isWindowModified()); // a new layout is unsaved
+        QCOMPARE(view().layoutSize(), QSize(865, 280));
+        QVERIFY(!frame->action(ID_LAYOUT_LOCK)->isEnabled());
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("cup.layout"));
         QVERIFY(frame->SaveLayout(path));

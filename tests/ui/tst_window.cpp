@@ -10,6 +10,7 @@
 #include "layout/ScheduleRunner.h"
 #include "objects/CHLServer.h"
 #include "objects/IconLibrary.h"
+#include "support/TestBytes.h"
 #include "support/TestContext.h"
 #include "ui/CControlView.h"
 #include "ui/CMainFrame.h"
@@ -102,9 +103,9 @@ class TestWindow : public QObject
         frame = std::make_unique<CMainFrame>(*doc, panel);
     }
 
-    void showFrame()
+    void showFrame(bool maximised = false)
     {
-        frame->show();
+        maximised ? frame->showMaximized() : frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
         QTest::qWait(20); // the splitter's share is kept after its resize
     }
@@ -170,12 +171,29 @@ private slots:
         doc.reset();
     }
 
-    void maximisedCanvasKeepsItsShareAndTheSplitterMoves()
+    // Opened inside the available area, nothing overlapping; F9 hides the panel and shows it again;
+    // maximised, the canvas keeps its share and the handle moves.
+    void opensInsideTheAvailableAreaThePanelTogglesAndTheSplitterMoves()
     {
-        frame->showMaximized();
-        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        showFrame();
+        QVERIFY(available().contains(frame->frameGeometry()));
+        QVERIFY(canvasShare() >= 0.4);
+        QCOMPARE(overlapIn(*frame), QString());
+        QAction* toggle = action("controlPanelAction");
+        QVERIFY(toggle);
+        QCOMPARE(toggle->shortcut(), QKeySequence(Qt::Key_F9));
+        const int canvas = frame->view()->height();
+        toggle->trigger();
+        QVERIFY(!frame->panelArea()->isVisible());
+        QTRY_VERIFY(frame->view()->height() > canvas + 100);
+        toggle->trigger();
+        QVERIFY(frame->panelArea()->isVisible());
         QTest::qWait(20);
-        QVERIFY(available().contains(frame->geometry()));
+        QVERIFY(canvasShare() >= 0.4);
+
+        // Maximised, the canvas keeps its share.
+        showFrame(true);
+        QVERIFY(frame->isMaximized() && available().contains(frame->geometry()));
         QVERIFY2(canvasShare() >= 0.4, qPrintable(QString::number(canvasShare())));
         // However tall the panel's controls, it never holds the handle.
         QVERIFY(frame->panelArea()->minimumSizeHint().height() < frame->splitter()->height() / 4);
@@ -191,27 +209,6 @@ private slots:
         drag(handle, handle->rect().center(), handle->rect().center() - QPoint(0, splitter->height()));
         QTest::qWait(20);
         QVERIFY2(canvasShare() >= 0.399, qPrintable(QString::number(canvasShare())));
-    }
-
-    // Opened inside the available area, nothing overlapping; F9 hides the panel and shows it again.
-    void opensInsideTheAvailableAreaAndThePanelToggles()
-    {
-        showFrame();
-        QTest::qWait(20);
-        QVERIFY(available().contains(frame->frameGeometry()));
-        QVERIFY(canvasShare() >= 0.4);
-        QCOMPARE(overlapIn(*frame), QString());
-        QAction* toggle = action("controlPanelAction");
-        QVERIFY(toggle);
-        QCOMPARE(toggle->shortcut(), QKeySequence(Qt::Key_F9));
-        const int canvas = frame->view()->height();
-        toggle->trigger();
-        QVERIFY(!frame->panelArea()->isVisible());
-        QTRY_VERIFY(frame->view()->height() > canvas + 100);
-        toggle->trigger();
-        QVERIFY(frame->panelArea()->isVisible());
-        QTest::qWait(20);
-        QVERIFY(canvasShare() >= 0.4);
     }
 
     void scheduleFromTheObjectsMenu()
@@ -244,9 +241,12 @@ private slots:
         QVERIFY(!frame->scheduleDock()->isVisible());
     }
 
+    // Fitted when saved far off and too large, as on a larger screen; else restored as it was.
     void restoresSizePositionAndMaximisedState()
     {
-        showFrame();
+        frame->setGeometry(QRect(3000, 2000, 4000, 3000));
+        reopen();
+        QVERIFY2(available().contains(frame->frameGeometry()), "the frame is outside the available area");
         const QRect wanted(available().topLeft() + QPoint(20, 30), available().size() * 3 / 4);
         frame->setGeometry(wanted);
         QTest::qWait(20);
@@ -260,16 +260,7 @@ private slots:
         QVERIFY(frame->isMaximized());
     }
 
-    void savedGeometryLargerThanTheScreenIsFitted()
-    {
-        // As if saved on a larger screen: far off and too large.
-        frame->setGeometry(QRect(3000, 2000, 4000, 3000));
-        reopen();
-        QVERIFY2(available().contains(frame->frameGeometry()),
-                 "the frame is outside the available area");
-    }
-
-    void smallWindowShowsPlayersAndEightConsoleLines()
+    void smallWindowShowsPlayersAndEightConsoleLinesAndF6Switches()
     {
         if (g_scale != 1)
             QSKIP("1024x640 is larger than the 2x screen's logical size");
@@ -277,17 +268,10 @@ private slots:
         CHLServer* server = addServer(27015, "Small window");
         server->m_nStatus = CSStatus_CONTROL;
         server->m_nPlayers = 3;
-        server->m_statusPlayers.clear();
         const char* names[] = {"a player whose name is very long indeed [clan]", "Bob", "Carol"};
         for (int i = 0; i < 3; ++i) {
             server->m_strPlayers[static_cast<std::size_t>(i)] = names[i];
-            StatusPlayer row;
-            row.name = names[i];
-            row.userId = 100 + i;
-            row.uniqueId = "STEAM_0:1:12345678";
-            row.ping = 45;
-            row.address = "127.0.0.1:27005";
-            server->m_statusPlayers.push_back(row);
+            server->m_statusPlayers.push_back({100 + i, names[i], "STEAM_0:1:12345678", 0, "", 45, "127.0.0.1:27005"});
         }
         for (int i = 0; i < 30; ++i)
             server->m_log.Add("line " + std::to_string(i));
@@ -318,9 +302,16 @@ private slots:
         for (const QWidget* container : std::initializer_list<const QWidget*>{
                  panel, panel->findChild<QWidget*>(QStringLiteral("rconBox")), frame.get()})
             QCOMPARE(overlapIn(*container), QString());
+
+        // F6 from the canvas lands in the command line, where the operator types, and goes back.
+        frame->view()->setFocus();
+        QTest::keyClick(frame->view(), Qt::Key_F6);
+        QCOMPARE(QApplication::focusWidget(), panel->findChild<QLineEdit*>(QStringLiteral("commandEdit")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
+        QVERIFY(frame->view()->hasFocus());
     }
 
-    void darkPaletteDrawsADarkCanvasButPrintsLight()
+    void darkPaletteOrTheMenuDrawADarkCanvasButPrintsLight()
     {
         showFrame();
         QVERIFY(!frame->view()->isDarkCanvas());
@@ -355,24 +346,23 @@ private slots:
         painter.end();
         QCOMPARE(QColor(page.pixel(5, 5)), QColor(Qt::white));
         QCOMPARE(QColor(page.pixel(zone.m_rcArea.left + 5, zone.m_rcArea.bottom - 5)), toQColor(zone.m_crFill));
-    }
 
-    void darkCanvasFromTheViewMenu()
-    {
-        showFrame();
+        // Under a light palette, the View menu asks for the dark canvas.
+        qApp->setStyleSheet(QString());
+        QTest::qWait(20);
+        QVERIFY(!frame->view()->isDarkCanvas());
         QAction* dark = action("darkCanvasAction");
         QVERIFY(dark && !dark->isChecked());
         dark->trigger();
         QVERIFY(frame->view()->isDarkCanvas());
-        const QImage shot = frame->view()->viewport()->grab().toImage();
-        QVERIFY(QColor(shot.pixel(2, 2)).lightness() < 60);
+        QVERIFY(QColor(frame->view()->viewport()->grab().toImage().pixel(2, 2)).lightness() < 60);
         // Kept for the next session.
         frame.reset();
         open();
         QVERIFY(frame->view()->isDarkCanvas());
     }
 
-    void machinesListFollowsTheDocumentKeepingSortAndSelection()
+    void machinesListFollowsTheDocumentKeepingSortAndSelectionAndScrolls()
     {
         CHLServer* alpha = addServer(1, "alpha");
         CHLServer* bravo = addServer(2, "bravo");
@@ -440,19 +430,14 @@ private slots:
         doc->UpdateAllViews(CQuorvaneDoc::HintLayout);
         QCOMPARE(sorted.rowCount(), 2);
         QCOMPARE(dock->model().rowOf(alpha), -1);
-    }
 
-    void machinesListClickScrollsTheCanvas()
-    {
+        // A pick far down a column scrolls the canvas to it.
         for (int i = 0; i < 40; ++i)
             addServer(100 + i, qPrintable(QStringLiteral("server %1").arg(i, 2, 10, QLatin1Char('0'))));
-        action("machinesAction")->trigger();
-        showFrame();
         CQuorvaneView* view = frame->view();
         QCOMPARE(view->verticalScrollBar()->value(), 0);
-        MachinesDock* dock = frame->machinesDock();
-        dock->table()->sortByColumn(MachinesModel::NameColumn, Qt::DescendingOrder);
-        dock->PickRow(0); // server 39, far down its column
+        table->sortByColumn(MachinesModel::NameColumn, Qt::DescendingOrder);
+        dock->PickRow(0); // server 39
         CCommonObject* last = doc->m_objects.back().get();
         QCOMPARE(doc->m_pSelectedObject, last);
         QVERIFY(view->verticalScrollBar()->value() > 0);
@@ -489,9 +474,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("console.log"));
         QVERIFY(panel->SaveLog(path));
-        QFile saved(path);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), QByteArray("hostname: console\nmap     : de_dust2\nplayers : 2 active\n# 1 \"Bob\" 12\n"));
+        QCOMPARE(fileBytes(path), QByteArray("hostname: console\nmap     : de_dust2\nplayers : 2 active\n# 1 \"Bob\" 12\n"));
         QVERIFY(!panel->SaveLog(dir.filePath(QStringLiteral("missing/folder/x.log"))));
         QCOMPARE(env.op.messages.size(), std::size_t(1));
 
@@ -549,22 +532,21 @@ private slots:
         const auto dragGroup = [view](QPoint from, QPoint to) {
             drag(view->viewport(), view->toViewport(from), view->toViewport(to));
         };
+        const auto grip = [](const auto* area) { return QPoint(area->m_rcArea.left + 5, area->m_rcArea.bottom - 5); };
         CGroup* servers = doc->m_groups[0].get();
         CGroup* local = doc->m_groups[1].get(); // level 2, beside "Servers"
         CZone* lan = doc->m_zones[0].get();
         CZone* internet = doc->m_zones[1].get();
 
         // Within its zone: onto "Servers", it takes its level and stands before it.
-        dragGroup(QPoint(local->m_rcArea.left + 5, local->m_rcArea.bottom - 5),
-                  QPoint(servers->m_rcArea.left + 5, servers->m_rcArea.bottom - 5));
+        dragGroup(grip(local), grip(servers));
         QCOMPARE(local->m_nLevel, 1);
         QCOMPARE(doc->m_groups[0].get(), local);
         QCOMPARE(local->m_rcArea.top, 50);
         QVERIFY(servers->m_rcArea.top > local->m_rcArea.bottom);
 
         // To another zone's empty area.
-        dragGroup(QPoint(local->m_rcArea.left + 5, local->m_rcArea.bottom - 5),
-                  QPoint(internet->m_rcArea.right - 5, internet->m_rcArea.bottom - 5));
+        dragGroup(grip(local), QPoint(internet->m_rcArea.right - 5, internet->m_rcArea.bottom - 5));
         QCOMPARE(local->m_pZone, internet);
         QVERIFY(internet->m_rcArea.contains(local->m_rcArea.toQRect().center()));
 
@@ -579,7 +561,7 @@ private slots:
 
         // A click without a move moves nothing.
         const int steps = doc->undoStack().count();
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->toViewport(QPoint(servers->m_rcArea.left + 5, servers->m_rcArea.bottom - 5)));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->toViewport(grip(servers)));
         QCOMPARE(doc->undoStack().count(), steps);
         QCOMPARE(doc->m_pSelectedZone, servers);
     }
