@@ -132,9 +132,21 @@ private slots:
                  QStringLiteral("proxy 127.0.0.1:%1").arg(proxyPort));
         QCOMPARE(matches[0].value(QLatin1String("scores")).toString(), QStringLiteral("3:1"));
 
-        // ...and the kick, its say and both commands it sent, with the server's answer.
-        const QList<QJsonObject> commands = ledgerLines(QStringLiteral("commands"), path);
-        QCOMPARE(commands.size(), 4);
+        // ...and the kick, its say and both commands it sent, with the server's answer. On a slow
+        // machine the proxy may say it is not connected for long enough after the drop that the
+        // program connects it again: that connect is on the record too, and nothing else is.
+        const QString server0 = QStringLiteral("127.0.0.1:%1").arg(park.serverPorts()[0]);
+        QList<QJsonObject> commands;
+        QStringList texts;
+        for (const QJsonObject& line : ledgerLines(QStringLiteral("commands"), path)) {
+            const QString object = line.value(QLatin1String("object")).toString();
+            texts << object + QLatin1Char(' ') + line.value(QLatin1String("text")).toString();
+            if (object == QLatin1String("server ") + server0)
+                commands << line;
+            else
+                QCOMPARE(texts.last(), QStringLiteral("proxy 127.0.0.1:%1 connect %2").arg(proxyPort).arg(server0));
+        }
+        QVERIFY2(commands.size() == 4, qPrintable(texts.join(QLatin1String(" | "))));
         const QString kicked = QStringLiteral("Kicked \"%1\"").arg(QString::fromStdString(victim));
         QVERIFY(commands[0].value(QLatin1String("text")).toString().startsWith(QLatin1String("say Kicking")));
         QVERIFY(commands[1].value(QLatin1String("text")).toString().startsWith(QLatin1String("kick #")));
